@@ -1,0 +1,83 @@
+#include "platform/clock.h"
+#include "platform/manual_clock.h"
+
+#include <cerrno>
+#include <ctime>
+
+namespace orlavo::platform {
+
+namespace {
+LocalTime fromTm(const std::tm& tm)
+{
+    return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+}  // namespace
+
+std::int64_t SystemClock::nowMs() const
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1'000'000;
+}
+
+LocalTime SystemClock::localTime() const
+{
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    return fromTm(tm);
+}
+
+void SystemClock::sleep(std::int64_t ms)
+{
+    if (ms <= 0) {
+        return;
+    }
+    timespec req{static_cast<std::time_t>(ms / 1000), static_cast<long>((ms % 1000) * 1'000'000)};
+    timespec rem{};
+    // Signals interrupt nanosleep; finish the pause anyway.
+    while (nanosleep(&req, &rem) != 0 && errno == EINTR) {
+        req = rem;
+    }
+}
+
+ManualClock::ManualClock()
+{
+    setLocalTime(LocalTime{2026, 1, 1, 12, 0, 0});
+}
+
+LocalTime ManualClock::localTime() const
+{
+    std::time_t seconds = static_cast<std::time_t>(m_wallBaseSeconds + (m_nowMs - m_wallBaseMs) / 1000);
+    std::tm tm{};
+    gmtime_r(&seconds, &tm);
+    return fromTm(tm);
+}
+
+void ManualClock::sleep(std::int64_t ms)
+{
+    m_sleeps.push_back(ms);
+    advance(ms);
+}
+
+void ManualClock::advance(std::int64_t ms)
+{
+    if (ms > 0) {
+        m_nowMs += ms;
+    }
+}
+
+void ManualClock::setLocalTime(const LocalTime& time)
+{
+    std::tm tm{};
+    tm.tm_year = time.year - 1900;
+    tm.tm_mon = time.month - 1;
+    tm.tm_mday = time.day;
+    tm.tm_hour = time.hour;
+    tm.tm_min = time.minute;
+    tm.tm_sec = time.second;
+    m_wallBaseSeconds = timegm(&tm);
+    m_wallBaseMs = m_nowMs;
+}
+
+}  // namespace orlavo::platform

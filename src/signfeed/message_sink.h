@@ -1,0 +1,18 @@
+#pragma once
+// Where the models send what the user must see: the window shows a message
+// box, the command-line tools print to stderr.
+#include <string_view>
+
+namespace orlavo::signfeed {
+
+enum class MessageIcon { Information, Exclamation, Critical };
+
+class MessageSink {
+public:
+    virtual void showMessage(MessageIcon icon, std::string_view title, std::string_view text) = 0;
+
+protected:
+    ~MessageSink() = default;
+};
+
+}  // namespace orlavo::signfeed

@@ -1,0 +1,106 @@
+#include "platform/manual_clock.h"
+#include "platform/poll_event_loop.h"
+#include "platform/wait.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+using namespace orlavo::platform;
+
+TEST(PollEventLoop, TimersFireAtTheirDeadlineAndNotBefore)
+{
+    ManualClock clock;
+    PollEventLoop loop(clock);
+    int oneShot = 0;
+    int repeating = 0;
+    loop.startTimer(100, [&] { ++oneShot; });
+    loop.startRepeatingTimer(60'000, [&] { ++repeating; });
+
+    clock.advance(99);
+    loop.runPending();
+    EXPECT_EQ(oneShot, 0);
+    clock.advance(1);
+    loop.runPending();
+    EXPECT_EQ(oneShot, 1);
+
+    clock.advance(60'000 - 100 - 1);
+    loop.runPending();
+    EXPECT_EQ(repeating, 0);
+    clock.advance(1);
+    loop.runPending();
+    EXPECT_EQ(repeating, 1);
+    // A long gap fires the repeating timer once, not once per missed period.
+    clock.advance(180'000);
+    loop.runPending();
+    EXPECT_EQ(repeating, 2);
+    loop.runPending();
+    EXPECT_EQ(oneShot, 1);
+}
+
+TEST(PollEventLoop, CancelledTimerAndTaskPostedDuringRunWaitForNextRound)
+{
+    ManualClock clock;
+    PollEventLoop loop(clock);
+    std::vector<std::string> trace;
+    auto id = loop.startTimer(0, [&] { trace.push_back("cancelled"); });
+    loop.cancelTimer(id);
+    loop.post([&] {
+        trace.push_back("first");
+        loop.post([&] { trace.push_back("second"); });
+    });
+    loop.runPending();
+    EXPECT_EQ(trace, std::vector<std::string>{"first"});
+    loop.runPending();
+    EXPECT_EQ(trace, (std::vector<std::string>{"first", "second"}));
+}
+
+TEST(PollEventLoop, DeliversReadableDescriptorAndStopsAfterUnwatch)
+{
+    ManualClock clock;
+    PollEventLoop loop(clock);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    std::string received;
+    EventLoop::WatchId watch = 0;
+    watch = loop.watchFd(fds[0], EventLoop::kReadable, [&](unsigned bits) {
+        ASSERT_TRUE(bits & EventLoop::kReadable);
+        char buffer[16];
+        ssize_t n = read(fds[0], buffer, sizeof buffer);
+        received.append(buffer, static_cast<std::size_t>(n));
+        loop.unwatchFd(watch);  // removing itself from inside its handler is safe
+    });
+    loop.runPending();
+    EXPECT_TRUE(received.empty());
+    ASSERT_EQ(write(fds[1], "ab", 2), 2);
+    loop.runPending();
+    EXPECT_EQ(received, "ab");
+    ASSERT_EQ(write(fds[1], "cd", 2), 2);
+    loop.runPending();
+    EXPECT_EQ(received, "ab");
+    EXPECT_EQ(loop.watchCount(), 0u);
+    close(fds[0]);
+    close(fds[1]);
+}
+
+TEST(WaitMs, AdvancesManualTimeThenRunsQueuedEventsOnce)
+{
+    ManualClock clock;
+    PollEventLoop loop(clock);
+    int clicks = 0;
+    int ticks = 0;
+    loop.post([&] { ++clicks; });                  // a click queued before the pause
+    loop.startTimer(500, [&] { ++ticks; });         // a tick that falls inside it
+    waitMs(clock, loop, 1000);
+    EXPECT_EQ(clock.sleeps(), std::vector<std::int64_t>{1000});
+    EXPECT_EQ(clock.nowMs(), 1000);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(ticks, 1);
+
+    waitMs(clock, loop, 0);  // zero only processes pending events
+    EXPECT_EQ(clock.sleeps().size(), 1u);
+    EXPECT_EQ(clock.nowMs(), 1000);
+}
