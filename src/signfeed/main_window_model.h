@@ -1,0 +1,153 @@
+#pragma once
+// The main window without a user interface: its controls, its variables, the
+// start-up sequence that fills them from data.ini, the operator's edits and the
+// close. Owns nothing it is given; the sign link and the update cycle work on
+// it through the program-side setters.
+#include "platform/clock.h"
+#include "platform/event_loop.h"
+#include "platform/profile_file.h"
+#include "platform/serial_port.h"
+#include "platform/udp_endpoint.h"
+#include "signfeed/message_sink.h"
+#include "signfeed/settings.h"
+#include "signfeed/window_controls.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orlavo::signfeed {
+
+struct MainWindowDeps {
+    platform::Clock& clock;
+    platform::EventLoop& loop;
+    platform::ProfileFile& settings;
+    platform::UdpEndpoint& udp;
+    platform::SerialPort& serial;
+    MessageSink& messages;
+};
+
+struct MainWindowOptions {
+    // The UDP link's own port; tests and side-by-side runs use 0 (any).
+    int udpLocalPort = kSignPort;
+    std::string version = "0.0.0";
+};
+
+class MainWindowModel {
+public:
+    struct Listener {
+        virtual void fieldChanged(Field field) = 0;
+        // The window has run its close sequence and should go away.
+        virtual void closeRequested() {}
+
+    protected:
+        ~Listener() = default;
+    };
+
+    MainWindowModel(MainWindowDeps deps, MainWindowOptions options);
+    void setListener(Listener* listener) { m_listener = listener; }
+
+    // The start-up sequence; runs at creation and again after a port choice.
+    void load();
+    // The close sequence: writes every setting, closes the serial port.
+    void close();
+    [[nodiscard]] bool closed() const { return m_closed; }
+
+    [[nodiscard]] const Control& control(Field field) const { return m_controls[index(field)]; }
+    [[nodiscard]] bool checked(Field box) const { return control(box).value == 1; }
+    [[nodiscard]] bool notUnchecked(Field box) const { return control(box).value != 0; }
+
+    // Window variables.
+    [[nodiscard]] const std::string& signAddress() const { return m_signAddress; }
+    [[nodiscard]] const std::string& serialPortNumber() const { return m_serialPortNumber; }
+    [[nodiscard]] const std::string& baudRate() const { return m_baudRate; }
+    [[nodiscard]] std::optional<int> selectedFeedSlot() const { return m_selectedFeedSlot; }
+    [[nodiscard]] int remotePort() const { return m_remotePort; }
+    int feedIndex = 0;     // next slot to try in rotation
+    long minuteCount = 0;  // timer ticks since the last automatic update
+
+    // Operator edits. Each is stored in data.ini at once.
+    void editCheck(Field box, int value);
+    void editText(Field field, std::string text);
+    void chooseOption(int index);
+    void choosePort(int index);
+    void chooseBaud(int index);
+    void chooseTypeFont(int index);
+    void chooseColorScheme(int index);
+    void chooseFeedSlot(int index);
+    void editFeedText(std::string text);
+    // Returns the key unchanged: the list handles only Enter (13) itself.
+    int feedKeyPress(int keyAscii);
+
+    // Program-side setters for the update cycle and the composer; they notify
+    // the listener and write nothing.
+    void setText(Field field, std::string text);
+    void setVisible(Field field, bool visible);
+    void setEnabled(Field field, bool enabled);
+
+    [[nodiscard]] platform::ProfileFile& settings() { return m_deps.settings; }
+    [[nodiscard]] MessageSink& messages() { return m_deps.messages; }
+    [[nodiscard]] platform::SerialPort& serialPort() { return m_deps.serial; }
+    [[nodiscard]] platform::UdpEndpoint& udp() { return m_deps.udp; }
+    // Writes one key and reports the first failure of the session to the user.
+    void store(const SettingKey& key, std::string_view value);
+    void store(std::string_view section, std::string_view key, std::string_view value);
+
+    // Runs fn now, or once the sign link is idle when a frame is going out
+    // (set by the owner of the link); closing and port changes wait for it.
+    void setDeferral(std::function<void(std::function<void()>)> defer) { m_defer = std::move(defer); }
+
+private:
+    static std::size_t index(Field field) { return static_cast<std::size_t>(field); }
+    Control& mut(Field field) { return m_controls[index(field)]; }
+    void notify(Field field);
+
+    // Setting a control the way the platform would: runs its click or change
+    // operation when the value changes.
+    void setCheckValue(Field box, int value);
+    void setFieldText(Field field, std::string text);
+    void select(Field list, int index);
+    void setOption(int index, bool on);
+    void fillColorScheme();
+    // Slots 0 and 1 fall back to the default feeds only at start-up.
+    void fillFeedList(bool withDefaults);
+
+    // Click and change operations.
+    void checkClicked(Field box);
+    void textChanged(Field field);
+    void clamp(Field field, double limit);
+    void portTest();
+    void runWhenIdle(std::function<void()> action);
+
+    // Start-up steps (main_window_load.cpp).
+    bool loadKey(const SettingKey& key, const std::function<bool(const std::string&)>& apply);
+    void loadChecks();
+    void loadTexts();
+    void loadFeedList();
+    void loadOptions();
+    void loadLists();
+    void loadSerialSettings();
+    void configureUdp();
+    void configureSerial();
+    void writeBack(bool withColorScheme);
+    void reportRecovery();
+
+    MainWindowDeps m_deps;
+    MainWindowOptions m_options;
+    Listener* m_listener = nullptr;
+    ControlSet m_controls;
+    std::string m_signAddress = "255.255.255.255";
+    std::string m_serialPortNumber = "1";
+    std::string m_baudRate = "9600";
+    std::optional<int> m_selectedFeedSlot;
+    int m_remotePort = kSignPort;
+    std::vector<std::string> m_resetKeys;
+    bool m_writeFailureReported = false;
+    bool m_udpFailureReported = false;
+    bool m_closed = false;
+    bool m_closing = false;
+    std::function<void(std::function<void()>)> m_defer;
+};
+
+}  // namespace orlavo::signfeed

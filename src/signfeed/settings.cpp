@@ -1,0 +1,97 @@
+#include "signfeed/settings.h"
+
+#include <cstdlib>
+#include <system_error>
+
+namespace orlavo::signfeed {
+
+namespace {
+
+std::string asciiCase(std::string_view text, bool upper)
+{
+    std::string out(text);
+    for (char& c : out) {
+        if (upper && c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        } else if (!upper && c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return out;
+}
+
+// Slot names live as long as the program: the table hands out views of them.
+const std::array<std::string, kFeedSlots>& slotNames()
+{
+    static const std::array<std::string, kFeedSlots> names = [] {
+        std::array<std::string, kFeedSlots> all;
+        for (int slot = 0; slot < kFeedSlots; ++slot) {
+            all[static_cast<std::size_t>(slot)] = "AccessPointIP" + std::to_string(slot);
+        }
+        return all;
+    }();
+    return names;
+}
+
+}  // namespace
+
+std::string readIni(const platform::ProfileFile& file, std::string_view section, std::string_view key,
+                    std::string_view fallback)
+{
+    std::string value = file.read(section, asciiCase(key, false), fallback, kValueBuffer);
+    if (std::size_t p = value.find("~13"); p != std::string::npos) {
+        value.replace(p, 3, "\r\n");
+    }
+    return value;
+}
+
+std::optional<platform::SysError> writeIni(platform::ProfileFile& file, std::string_view section,
+                                           std::string_view key, std::string_view value)
+{
+    std::string stored(value);
+    if (std::size_t p = stored.find("\r\n"); p != std::string::npos) {
+        stored.replace(p, 2, "~13");
+    }
+    for (char& c : stored) {
+        if (c == '\r' || c == '\n') {
+            c = ' ';
+        }
+    }
+    return file.write(section, asciiCase(key, true), stored);
+}
+
+SettingKey feedSlotKey(int slot)
+{
+    std::string_view fallback = slot == 0 ? kDefaultFeed0 : slot == 1 ? kDefaultFeed1 : std::string_view();
+    return SettingKey{section::kAccessPoint, slotNames().at(static_cast<std::size_t>(slot)), fallback};
+}
+
+std::string feedSlotKeyName(int slot)
+{
+    return "AccessPointIP" + std::to_string(slot);
+}
+
+std::filesystem::path resolveSettingsPath(const std::optional<std::filesystem::path>& explicitPath,
+                                          const std::filesystem::path& executableDir)
+{
+    if (explicitPath) {
+        return *explicitPath;
+    }
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path portable = executableDir / "data.ini";
+    if (fs::is_regular_file(portable, ec)) {
+        auto perms = fs::status(portable, ec).permissions();
+        if (!ec && (perms & fs::perms::owner_write) != fs::perms::none) {
+            return portable;
+        }
+    }
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && *xdg == '/') {
+        return fs::path(xdg) / "orlavo" / "data.ini";
+    }
+    const char* home = std::getenv("HOME");
+    return fs::path(home != nullptr ? home : ".") / ".config" / "orlavo" / "data.ini";
+}
+
+}  // namespace orlavo::signfeed
