@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything with AddressSanitizer and
+# UndefinedBehaviorSanitizer, runs the whole test suite, then a short fuzz run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./scripts/setup.sh
+
+build=build-test
+werror=OFF
+if [ "${CI:-}" = "true" ]; then
+  werror=ON
+fi
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORLAVO_SANITIZE=ON -DORLAVO_WERROR="$werror" \
+  -DORLAVO_BUILD_GUI=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)"
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+status=0
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)" || status=$?
+
+if [ -x scripts/fuzz-short.sh ]; then
+  ./scripts/fuzz-short.sh || status=1
+fi
+exit "$status"

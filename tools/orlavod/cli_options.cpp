@@ -1,0 +1,99 @@
+#include "cli_options.h"
+
+namespace orlavo::tools {
+
+const char* usageText()
+{
+    return "usage: orlavod [--settings DATA_INI] [--once] [--verbose]\n"
+           "       orlavod init --settings DATA_INI\n"
+           "       orlavod compose --settings DATA_INI FEEDFILE\n"
+           "       orlavod --demo\n"
+           "       orlavod --help | --version\n"
+           "\n"
+           "Without a command orlavod runs the update cycle until SIGINT or SIGTERM.\n"
+           "  init      run the start-up and close of the main window on DATA_INI\n"
+           "  compose   print the bytes one update would send for FEEDFILE\n"
+           "  --once    run one update: download, compose, send, then exit\n"
+           "  --demo    serve a bundled feed on 127.0.0.1 and show it on a sign emulator\n"
+           "Without --settings, data.ini beside the program is used when it exists and is\n"
+           "writable, else $XDG_CONFIG_HOME/orlavo/data.ini (~/.config/orlavo/data.ini).\n";
+}
+
+namespace {
+
+bool takeCommand(const std::string& word, CliOptions& options)
+{
+    if (word == "init") {
+        options.command = Command::Init;
+    } else if (word == "compose") {
+        options.command = Command::Compose;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::string> checkCombination(const CliOptions& o, bool once, bool demo)
+{
+    if (demo && (once || o.command != Command::Service || o.settingsPath)) {
+        return "--demo takes no other option";
+    }
+    if (once && o.command != Command::Service) {
+        return "--once cannot be combined with a command";
+    }
+    if ((o.command == Command::Init || o.command == Command::Compose) && !o.settingsPath) {
+        return "this command needs --settings DATA_INI";
+    }
+    std::size_t wanted = o.command == Command::Compose ? 1 : 0;
+    if (o.positional.size() != wanted) {
+        return o.command == Command::Compose ? "compose needs exactly one FEEDFILE" : "unexpected argument";
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+CliParse parseCommandLine(const std::vector<std::string>& args)
+{
+    CliOptions options;
+    bool once = false;
+    bool demo = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            return CliParse{CliOptions{Command::Help, {}, {}, false}, {}};
+        }
+        if (a == "--version") {
+            return CliParse{CliOptions{Command::Version, {}, {}, false}, {}};
+        }
+        if (a == "--settings") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                return CliParse{std::nullopt, "--settings needs a path"};
+            }
+            options.settingsPath = args[++i];
+        } else if (a == "--once") {
+            once = true;
+        } else if (a == "--demo") {
+            demo = true;
+        } else if (a == "--verbose" || a == "-v") {
+            options.verbose = true;
+        } else if (!a.empty() && a[0] == '-' && a != "-") {
+            return CliParse{std::nullopt, "unknown option " + a};
+        } else if (i == 0 && takeCommand(a, options)) {
+            continue;
+        } else {
+            options.positional.push_back(a);
+        }
+    }
+    if (auto error = checkCombination(options, once, demo)) {
+        return CliParse{std::nullopt, *error};
+    }
+    if (once) {
+        options.command = Command::Once;
+    } else if (demo) {
+        options.command = Command::Demo;
+    }
+    return CliParse{options, {}};
+}
+
+}  // namespace orlavo::tools

@@ -1,0 +1,26 @@
+#pragma once
+// Command line of orlavod: one command and its options.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orlavo::tools {
+
+enum class Command { Help, Version, Init, Compose, Once, Service, Demo };
+
+struct CliOptions {
+    Command command = Command::Service;
+    std::optional<std::string> settingsPath;
+    std::vector<std::string> positional;  // compose: the feed file
+    bool verbose = false;
+};
+
+struct CliParse {
+    std::optional<CliOptions> options;
+    std::string error;  // set when options is empty
+};
+
+[[nodiscard]] CliParse parseCommandLine(const std::vector<std::string>& args);
+[[nodiscard]] const char* usageText();
+
+}  // namespace orlavo::tools

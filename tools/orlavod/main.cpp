@@ -1,0 +1,31 @@
+// orlavod: the sign feed program without a window.
+#include "cli_options.h"
+#include "runner.h"
+
+#include "orlavo_version.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv)
+{
+    using namespace orlavo::tools;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    CliParse parsed = parseCommandLine(args);
+    if (!parsed.options) {
+        std::fprintf(stderr, "orlavod: %s\n%s", parsed.error.c_str(), usageText());
+        return 2;
+    }
+    const CliOptions& options = *parsed.options;
+    switch (options.command) {
+    case Command::Help:
+        std::fputs(usageText(), stdout);
+        return 0;
+    case Command::Version:
+        std::printf("orlavod %s\n", ORLAVO_VERSION);
+        return 0;
+    default:
+        return runCommand(options);
+    }
+}
