@@ -15,6 +15,11 @@ MainWindowModel::MainWindowModel(MainWindowDeps deps, MainWindowOptions options)
 {
     // The state the window has before its start-up sequence runs.
     mut(Field::Text1).text = "255.255.255.255";
+    mut(Field::Label13).text = "Downloading RSS File From Website";
+    mut(Field::Label14).text = "Updating Sign";
+    mut(Field::Label15).text = "Initializing Sign";
+    mut(Field::Label17).text = "Last Update: ";
+    mut(Field::Option0).value = 1;
     mut(Field::Combo1).text = "Com1";
     for (const char* baud : kBaudEntries) {
         mut(Field::Combo2).entries.emplace_back(baud);

@@ -1,0 +1,131 @@
+#include "signfeed/composer.h"
+
+#include "platform/code_page.h"
+#include "signfeed/message_text.h"
+#include "signfeed/sign_protocol.h"
+
+#include "pellix/rss_file.h"
+
+#include <fmt/format.h>
+
+namespace orlavo::signfeed {
+
+std::string composedItemText(const pellix::RSSFile& doc, std::int32_t i)
+{
+    std::string title = doc.ItemTitle(i).value_or("");
+    std::string description = doc.ItemDescription(i).value_or("");
+    return neutraliseForSign(itemText(title, description));
+}
+
+std::string failureReason(const DownloadOutcome& outcome, std::int32_t itemCount)
+{
+    if (!outcome.finished || outcome.status < 0) {
+        return outcome.statusText.empty() ? "download failed" : outcome.statusText;
+    }
+    if (outcome.status < 200 || outcome.status > 299) {
+        return fmt::format("{} {}", outcome.status, outcome.statusText);
+    }
+    if (itemCount < 1) {
+        return "no items";
+    }
+    return {};
+}
+
+Composer::Composer(MainWindowModel& window, SignLink& link, platform::Clock& clock)
+    : m_window(window), m_link(link), m_clock(clock)
+{
+}
+
+ComposeResult Composer::run(const DocumentSource& source, const DownloadOutcome& outcome)
+{
+    ComposeResult result;
+    m_window.setEnabled(Field::Command1, false);
+    m_link.openLink();
+    m_window.setVisible(Field::Label15, false);
+    m_window.setVisible(Field::Label13, true);
+    for (Field hidden : {Field::Label14, Field::Label17, Field::Label18}) {
+        m_window.setVisible(hidden, false);
+    }
+    std::shared_ptr<pellix::RSSFile> doc = source(m_window.checked(Field::Ck1), result.itemCount);
+    // A failed download never reaches the sign, even when its body parses.
+    const bool usable = doc && result.itemCount >= 1 && failureReason(outcome, result.itemCount).empty();
+    if (usable) {
+        m_window.setVisible(Field::Label13, false);
+        m_window.setVisible(Field::Label14, true);
+        long limit = budgetPass(*doc, itemLimitOf(m_window.control(Field::Text3).text));
+        result.itemsUsed = limit > 0 ? limit : 0;
+        std::string messages = messagePass(*doc, limit);
+        result.frame = buildFrame(messages);
+        if (hasNonBlank(messages)) {
+            m_link.sendFrame(result.frame, m_window.checked(Field::Check3), 1000);
+            result.sent = true;
+        }
+    }
+    doc.reset();
+    finish(outcome, result.itemCount);
+    return result;
+}
+
+long Composer::budgetPass(const pellix::RSSFile& doc, long limit) const
+{
+    std::size_t budget = 0;
+    for (long i = 1; i <= limit; ++i) {
+        budget += platform::utf8Length(composedItemText(doc, static_cast<std::int32_t>(i)));
+        if (budget > kMessageBudget) {
+            return i - 1;
+        }
+    }
+    return limit;
+}
+
+std::string Composer::messagePass(const pellix::RSSFile& doc, long limit)
+{
+    std::string preview;
+    std::string messages;
+    char colour = 'B';
+    const bool smart = m_window.checked(Field::Check4);
+    for (long i = 1; i <= limit; ++i) {
+        std::string text = composedItemText(doc, static_cast<std::int32_t>(i));
+        preview += text + "\r\n";
+        if (!hasNonBlank(text)) {
+            continue;
+        }
+        colour = nextColour(colour, smart, m_window.control(Field::ColorScheme).selectedIndex);
+        messages += buildMessageSegment(colour, text);
+    }
+    m_window.setText(Field::Trss, preview);
+    return messages;
+}
+
+std::string Composer::buildFrame(const std::string& messages) const
+{
+    const bool smart = m_window.checked(Field::Check4);
+    const std::string code = smart ? intensityCode(m_window.control(Field::TypeFont).selectedIndex)
+                                   : std::string(kPlainIntensityCode);
+    const std::string& speed = m_window.control(Field::Text4).text;
+    return buildSignFrame(buildTextBody(TextBodyFields{speed, code, smart, messages}));
+}
+
+void Composer::finish(const DownloadOutcome& outcome, std::int32_t itemCount)
+{
+    m_link.closeLink();
+    m_window.setEnabled(Field::Command1, true);
+    m_window.setVisible(Field::Label13, false);
+    m_window.setVisible(Field::Label14, false);
+    platform::LocalTime now = m_clock.localTime();
+    const std::string hhmm = fmt::format("{:02}:{:02}", now.hour, now.minute);
+    const std::string reason = failureReason(outcome, itemCount);
+    if (reason.empty()) {
+        m_window.setText(Field::Label17, "Last Update: ");
+        m_window.setText(Field::Label18, hhmm);
+        m_window.setText(Field::Status, "");
+    } else {
+        m_window.setText(Field::Label17, "Update failed: ");
+        m_window.setText(Field::Label18, hhmm + " (" + reason + ")");
+        m_window.setText(Field::Status, "The update at " + hhmm + " failed: " + reason + ". The sign keeps its messages.");
+    }
+    m_window.setVisible(Field::Label17, true);
+    m_window.setVisible(Field::Label18, true);
+}
+
+}  // namespace orlavo::signfeed

@@ -1,0 +1,85 @@
+#include "signfeed/message_text.h"
+
+#include "signfeed/text_numbers.h"
+
+#include <cmath>
+
+namespace orlavo::signfeed {
+
+namespace {
+
+void removeAll(std::string& text, std::string_view what)
+{
+    std::string out;
+    out.reserve(text.size());
+    std::size_t from = 0;
+    for (std::size_t p; (p = text.find(what, from)) != std::string::npos; from = p + what.size()) {
+        out.append(text, from, p - from);
+    }
+    out.append(text, from, std::string::npos);
+    text = std::move(out);
+}
+
+}  // namespace
+
+std::string itemText(std::string_view title, std::string_view description)
+{
+    std::string text;
+    if (!title.empty()) {
+        text = description.empty() ? std::string(title) + " " : std::string(title) + " - " + std::string(description);
+    }
+    for (std::string_view tag : {"<B>", "</B>", "<li>", "/li>"}) {
+        removeAll(text, tag);
+    }
+    return text;
+}
+
+std::string neutraliseForSign(std::string text)
+{
+    for (char& c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '~') {
+            c = '-';
+        } else if (byte < 32 || byte == 127) {
+            c = ' ';
+        }
+    }
+    return text;
+}
+
+long itemLimitOf(std::string_view text)
+{
+    double value = leadingNumberOf(text);
+    if (!std::isfinite(value) || value > 1e9) {
+        return 1'000'000'000;
+    }
+    if (value < -1e9) {
+        return -1'000'000'000;
+    }
+    return static_cast<long>(std::nearbyint(value));  // default rounding: halves to even
+}
+
+char nextColour(char current, bool smartDisplay, int schemeIndex)
+{
+    static constexpr std::string_view kSmartCycle = "BCFcgk";
+    static constexpr std::string_view kPlainCycle = "BCF";
+    static constexpr std::string_view kSmartFixed = "BaCFcgk";  // indexes 1-7
+    static constexpr std::string_view kPlainFixed = "BCF";      // indexes 1-3
+    const std::string_view cycle = smartDisplay ? kSmartCycle : kPlainCycle;
+    const std::string_view fixed = smartDisplay ? kSmartFixed : kPlainFixed;
+    if (schemeIndex == 0) {
+        std::size_t at = cycle.find(current);
+        return at == std::string_view::npos ? 'B' : cycle[(at + 1) % cycle.size()];
+    }
+    if (schemeIndex >= 1 && static_cast<std::size_t>(schemeIndex) <= fixed.size()) {
+        return fixed[static_cast<std::size_t>(schemeIndex) - 1];
+    }
+    return current;
+}
+
+bool hasNonBlank(std::string_view text)
+{
+    return text.find_first_not_of(' ') != std::string_view::npos;
+}
+
+}  // namespace orlavo::signfeed

@@ -1,0 +1,166 @@
+#include "signfeed/update_cycle.h"
+
+#include "platform/wait.h"
+#include "signfeed/settings.h"
+#include "signfeed/text_numbers.h"
+
+#include <fmt/format.h>
+
+namespace orlavo::signfeed {
+
+UpdateCycle::UpdateCycle(MainWindowModel& window, pellix::RSSComp& feed, Composer& composer, platform::Clock& clock,
+                         platform::EventLoop& loop)
+    : m_window(window), m_feed(feed), m_composer(composer), m_clock(clock), m_loop(loop)
+{
+    m_feed.setListener(this);
+}
+
+UpdateCycle::~UpdateCycle()
+{
+    stop();
+    m_feed.setListener(nullptr);
+}
+
+void UpdateCycle::start()
+{
+    if (!m_timer) {
+        m_timer = m_loop.startRepeatingTimer(kTickMs, [this] { tick(); });
+    }
+}
+
+void UpdateCycle::stop()
+{
+    if (m_timer) {
+        m_loop.cancelTimer(*m_timer);
+        m_timer.reset();
+    }
+}
+
+void UpdateCycle::tick()
+{
+    // The count does not wrap: a period of 300 minutes updates every 300 minutes.
+    ++m_window.minuteCount;
+    std::optional<double> period = decimalNumberOf(m_window.control(Field::Text5).text);
+    if (!period) {
+        m_window.setText(Field::Status, "Automatic updates are off: \"Minutes Between Updates\" is not a number.");
+        return;
+    }
+    if (*period <= static_cast<double>(m_window.minuteCount)) {
+        m_window.minuteCount = 0;
+        requestUpdate();
+    }
+}
+
+void UpdateCycle::requestUpdate()
+{
+    if (m_busy) {
+        m_requestPending = true;  // runs when the current update is done
+        return;
+    }
+    runUpdate();
+}
+
+void UpdateCycle::runUpdate()
+{
+    m_busy = true;
+    for (Field cleared : {Field::TInfo, Field::Trss, Field::Trss2, Field::TSize, Field::TTime}) {
+        m_window.setText(cleared, "");
+    }
+    m_window.setVisible(Field::Label15, true);
+    m_window.setVisible(Field::Label17, false);
+    m_window.setVisible(Field::Label18, false);
+    testSerialPort();
+    platform::waitMs(m_clock, m_loop, 1000);
+    std::optional<std::string> url = chooseUrl();
+    if (!url || url->empty()) {
+        abandon(url ? "no feed URL" : "all 26 feed slots are empty");
+        return;
+    }
+    m_lastUrl = *url;
+    std::string text;
+    std::int32_t result = m_feed.RequestFile(*url, text);
+    if (result == 0) {
+        m_window.setText(Field::TInfo, "Request Sent");
+        return;  // OnFinish continues the update
+    }
+    m_window.setText(Field::TInfo, fmt::format("Error: {} - {}", result, text));
+    abandon(fmt::format("{} ({})", text, result));
+}
+
+std::optional<std::string> UpdateCycle::chooseUrl()
+{
+    if (m_window.checked(Field::Option0)) {
+        return m_window.control(Field::AccessPointIP).text;
+    }
+    // Rotation reads the stored slots; an edit counts once Enter stored it.
+    for (int tries = 0; tries < kFeedSlots; ++tries) {
+        int slot = m_window.feedIndex;
+        m_window.feedIndex = slot + 1 > kFeedSlots - 1 ? 0 : slot + 1;
+        std::string value = readIni(m_window.settings(), section::kAccessPoint, feedSlotKeyName(slot), "");
+        if (value.find_first_not_of(' ') != std::string::npos) {
+            return value;
+        }
+    }
+    return std::nullopt;
+}
+
+void UpdateCycle::testSerialPort()
+{
+    if (!m_window.notUnchecked(Field::Check2)) {
+        return;
+    }
+    platform::SerialPort& port = m_window.serialPort();
+    if (!port.isOpen()) {
+        if (auto error = port.open()) {
+            m_window.messages().showMessage(MessageIcon::Critical, std::to_string(error->number),
+                                            error->description);
+        }
+    }
+    if (port.isOpen()) {
+        port.close();
+    }
+}
+
+void UpdateCycle::OnConnect(const std::string& host)
+{
+    m_window.setText(Field::TInfo, "Connected to " + host);
+}
+
+void UpdateCycle::OnFinish(std::int32_t code, const std::string& text)
+{
+    m_window.setText(Field::TInfo, fmt::format("Download complete. Server response: {} - {}", code, text));
+    m_window.setText(Field::TSize, std::to_string(m_feed.CurSize()));
+    m_window.setText(Field::Trss2, m_feed.CurFileString());
+    DownloadOutcome outcome{code >= 0, code, text};
+    ComposeResult result = m_composer.run(
+        [this](bool strip, std::int32_t& n) { return m_feed.GetRSSFile(strip, n); }, outcome);
+    if (m_observer != nullptr) {
+        m_observer->updateFinished(outcome, result);
+    }
+    endUpdate();
+}
+
+void UpdateCycle::abandon(const std::string& why)
+{
+    m_window.setVisible(Field::Label15, false);
+    m_window.setVisible(Field::Label17, true);
+    m_window.setVisible(Field::Label18, true);
+    if (why != "no feed URL") {
+        m_window.setText(Field::Status, "The update did not start: " + why + ".");
+    }
+    if (m_observer != nullptr) {
+        m_observer->updateAbandoned(why);
+    }
+    endUpdate();
+}
+
+void UpdateCycle::endUpdate()
+{
+    m_busy = false;
+    if (m_requestPending) {
+        m_requestPending = false;
+        m_loop.post([this] { requestUpdate(); });
+    }
+}
+
+}  // namespace orlavo::signfeed

@@ -1,0 +1,75 @@
+#pragma once
+// The update cycle: the one-minute timer, "Request and Display RSS", the
+// choice of the feed (the selected one, or the next non-empty slot in
+// rotation), the download through the feed control and, when it ends, the
+// composer. One update at a time: a request made while one runs (a tick or a
+// click inside a wait) is remembered and runs when the current one is done.
+#include "platform/clock.h"
+#include "platform/event_loop.h"
+#include "signfeed/composer.h"
+#include "signfeed/main_window_model.h"
+
+#include "pellix/rss_comp.h"
+
+#include <optional>
+#include <string>
+
+namespace orlavo::signfeed {
+
+class UpdateCycleObserver {
+public:
+    // One update ended: what the download reported and what the composer did.
+    virtual void updateFinished(const DownloadOutcome& outcome, const ComposeResult& result) = 0;
+    // The update ended before any download (no URL, or the request was refused).
+    virtual void updateAbandoned(const std::string& why) = 0;
+
+protected:
+    ~UpdateCycleObserver() = default;
+};
+
+class UpdateCycle final : private pellix::RSSCompListener {
+public:
+    static constexpr std::int64_t kTickMs = 60'000;
+
+    UpdateCycle(MainWindowModel& window, pellix::RSSComp& feed, Composer& composer, platform::Clock& clock,
+                platform::EventLoop& loop);
+    ~UpdateCycle();
+    UpdateCycle(const UpdateCycle&) = delete;
+    UpdateCycle& operator=(const UpdateCycle&) = delete;
+
+    void setObserver(UpdateCycleObserver* observer) { m_observer = observer; }
+    // Starts the one-minute timer.
+    void start();
+    void stop();
+    // One timer tick.
+    void tick();
+    // "Request and Display RSS".
+    void requestUpdate();
+    [[nodiscard]] bool busy() const { return m_busy; }
+    // The URL the last update asked for.
+    [[nodiscard]] const std::string& lastUrl() const { return m_lastUrl; }
+
+private:
+    void OnConnect(const std::string& host) override;
+    void OnFinish(std::int32_t code, const std::string& text) override;
+    void OnDisconnect() override {}
+
+    void runUpdate();
+    [[nodiscard]] std::optional<std::string> chooseUrl();
+    void testSerialPort();
+    void abandon(const std::string& why);
+    void endUpdate();
+
+    MainWindowModel& m_window;
+    pellix::RSSComp& m_feed;
+    Composer& m_composer;
+    platform::Clock& m_clock;
+    platform::EventLoop& m_loop;
+    UpdateCycleObserver* m_observer = nullptr;
+    std::optional<platform::EventLoop::TimerId> m_timer;
+    std::string m_lastUrl;
+    bool m_busy = false;
+    bool m_requestPending = false;
+};
+
+}  // namespace orlavo::signfeed
