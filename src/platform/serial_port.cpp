@@ -1,16 +1,50 @@
 #include "platform/serial_port.h"
 
+#include <algorithm>
+#include <array>
+#include <cctype>
 #include <charconv>
+#include <vector>
 
 namespace orlavo::platform {
-
 namespace {
 
-std::optional<int> parseInt(std::string_view text)
+// The rates termios can set. Rates outside this list are refused rather than
+// rounded, so a typing mistake never opens the line at a wrong speed.
+constexpr std::array kBaudRates{50,    75,    110,   134,    150,    200,    300,    600,
+                                1200,  1800,  2400,  4800,   9600,   19200,  38400,  57600,
+                                115200, 230400, 460800, 500000, 576000, 921600, 1000000};
+
+std::string_view trimBlanks(std::string_view text)
+{
+    while (!text.empty() && text.front() == ' ') {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && text.back() == ' ') {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+std::vector<std::string_view> splitFields(std::string_view text)
+{
+    std::vector<std::string_view> fields;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t comma = text.find(',', start);
+        fields.push_back(trimBlanks(text.substr(start, comma - start)));
+        if (comma == std::string_view::npos) {
+            return fields;
+        }
+        start = comma + 1;
+    }
+}
+
+std::optional<int> parseWhole(std::string_view text)
 {
     int value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size()) {
+    if (ec != std::errc() || end != text.data() + text.size() || text.empty()) {
         return std::nullopt;
     }
     return value;
@@ -20,33 +54,28 @@ std::optional<int> parseInt(std::string_view text)
 
 std::optional<LineSettings> parseLineSettings(std::string_view text)
 {
-    std::string_view parts[4];
-    for (int i = 0; i < 4; ++i) {
-        std::size_t comma = text.find(',');
-        if ((comma == std::string_view::npos) != (i == 3)) {
-            return std::nullopt;
-        }
-        parts[i] = text.substr(0, comma);
-        text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
-    }
-    LineSettings s;
-    auto baud = parseInt(parts[0]);
-    auto data = parseInt(parts[2]);
-    auto stop = parseInt(parts[3]);
-    if (!baud || !data || !stop || parts[1].size() != 1) {
+    auto fields = splitFields(text);
+    if (fields.size() != 4 || fields[1].size() != 1) {
         return std::nullopt;
     }
-    s.baud = *baud;
-    s.parity = static_cast<char>(parts[1][0] | 0x20);
-    s.dataBits = *data;
-    s.stopBits = *stop;
-    const bool parityOk = std::string_view("neoms").find(s.parity) != std::string_view::npos;
-    if (!parityOk || s.dataBits < 5 || s.dataBits > 8 || (s.stopBits != 1 && s.stopBits != 2) || s.baud <= 0) {
+    auto baud = parseWhole(fields[0]);
+    auto dataBits = parseWhole(fields[2]);
+    auto stopBits = parseWhole(fields[3]);
+    char parity = static_cast<char>(std::tolower(static_cast<unsigned char>(fields[1][0])));
+    if (!baud || std::find(kBaudRates.begin(), kBaudRates.end(), *baud) == kBaudRates.end()) {
         return std::nullopt;
     }
-    return s;
+    if (std::string_view("neoms").find(parity) == std::string_view::npos) {
+        return std::nullopt;
+    }
+    if (!dataBits || *dataBits < 5 || *dataBits > 8 || !stopBits || (*stopBits != 1 && *stopBits != 2)) {
+        return std::nullopt;
+    }
+    return LineSettings{*baud, parity, *dataBits, *stopBits};
 }
 
+// Com1 is the first on-board port, /dev/ttyS0. USB adapters and
+// pseudo-terminals are named by path instead (the CommDevice setting).
 std::string serialDeviceForPort(int portNumber)
 {
     return "/dev/ttyS" + std::to_string(portNumber - 1);

@@ -1,0 +1,258 @@
+#include "platform/posix_udp_endpoint.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace orlavo::platform {
+namespace {
+
+constexpr int kMaxPort = 65535;
+// A full send queue normally drains within milliseconds; past this the send
+// is given up as transient rather than stalling the program.
+constexpr int kSendStallMs = 1000;
+// Datagrams read per readiness event, so a flood cannot starve the loop.
+constexpr int kMaxDatagramsPerEvent = 64;
+constexpr std::size_t kMaxDatagramBytes = 65535;
+
+std::optional<SysError> checkPort(int port, const char* what)
+{
+    if (port < 0 || port > kMaxPort) {
+        return SysError{EINVAL, std::string(what) + " " + std::to_string(port) +
+                                    " is outside 0-65535"};
+    }
+    return std::nullopt;
+}
+
+// IPv4 only: signs and their discovery live on IPv4 subnets.
+std::optional<SysError> resolveIpv4(const std::string& host, std::uint32_t& address)
+{
+    if (host.empty()) {
+        address = htonl(INADDR_ANY);
+        return std::nullopt;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* result = nullptr;
+    int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &result);
+    if (rc != 0 || result == nullptr) {
+        int number = rc == EAI_SYSTEM ? errno : EHOSTUNREACH;
+        return SysError{number, "Cannot resolve host \"" + host + "\": " + ::gai_strerror(rc)};
+    }
+    address = reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
+    ::freeaddrinfo(result);
+    return std::nullopt;
+}
+
+sockaddr_in makeAddress(std::uint32_t address, int port)
+{
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = address;
+    sa.sin_port = htons(static_cast<std::uint16_t>(port));
+    return sa;
+}
+
+std::optional<SysError> openSocket(int& fd)
+{
+    fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return sysErrorFromErrno(errno, "Cannot create a UDP socket");
+    }
+    const int on = 1;
+    if (::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0 ||
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) {
+        int saved = errno;
+        ::close(fd);
+        fd = -1;
+        return sysErrorFromErrno(saved, "Cannot set the UDP socket options");
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+PosixUdpEndpoint::PosixUdpEndpoint(EventLoop& loop) : m_loop(loop) {}
+
+PosixUdpEndpoint::~PosixUdpEndpoint()
+{
+    close();
+}
+
+std::optional<SysError> PosixUdpEndpoint::bind(const std::string& localAddress, int localPort)
+{
+    if (auto error = checkPort(localPort, "Local port")) {
+        return error;
+    }
+    std::uint32_t address = 0;
+    if (auto error = resolveIpv4(localAddress, address)) {
+        return error;
+    }
+    close();
+    int fd = -1;
+    if (auto error = openSocket(fd)) {
+        return error;
+    }
+    sockaddr_in sa = makeAddress(address, localPort);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+        int saved = errno;
+        ::close(fd);
+        return sysErrorFromErrno(saved, "Cannot bind UDP port " + std::to_string(localPort));
+    }
+    m_fd = fd;
+    updateWatch();
+    return std::nullopt;
+}
+
+std::optional<SysError> PosixUdpEndpoint::setRemote(const std::string& host, int port)
+{
+    if (auto error = checkPort(port, "Remote port")) {
+        return error;
+    }
+    m_remoteHost = host;
+    m_remotePort = port;
+    m_remoteAddress.reset();
+    return std::nullopt;
+}
+
+std::optional<SysError> PosixUdpEndpoint::resolveRemote()
+{
+    if (m_remotePort < 0) {
+        return SysError{EDESTADDRREQ, "No remote host is set for the UDP endpoint"};
+    }
+    if (m_remoteAddress) {
+        return std::nullopt;
+    }
+    std::uint32_t address = 0;
+    if (auto error = resolveIpv4(m_remoteHost, address)) {
+        return error;
+    }
+    m_remoteAddress = address;
+    return std::nullopt;
+}
+
+std::optional<SysError> PosixUdpEndpoint::waitWritable()
+{
+    pollfd pfd{m_fd, POLLOUT, 0};
+    int rc = 0;
+    do {
+        rc = ::poll(&pfd, 1, kSendStallMs);
+    } while (rc < 0 && errno == EINTR);
+    if (rc > 0) {
+        return std::nullopt;
+    }
+    return sysErrorFromErrno(rc == 0 ? EAGAIN : errno, "UDP send queue is full");
+}
+
+std::optional<SysError> PosixUdpEndpoint::send(std::string_view bytes)
+{
+    if (auto error = resolveRemote()) {
+        return error;
+    }
+    if (m_fd < 0) {
+        if (auto error = bind("", 0)) {
+            return error;
+        }
+    }
+    sockaddr_in sa = makeAddress(*m_remoteAddress, m_remotePort);
+    bool waited = false;
+    for (;;) {
+        ssize_t sent = ::sendto(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL,
+                                reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+        if (sent >= 0) {
+            return std::nullopt;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        // A full queue is waited out once; a second refusal goes back as transient.
+        if ((errno == EAGAIN || errno == EWOULDBLOCK) && !waited) {
+            waited = true;
+            if (auto error = waitWritable()) {
+                return error;
+            }
+            continue;
+        }
+        return sysErrorFromErrno(errno, "Cannot send to " + m_remoteHost + ":" +
+                                            std::to_string(m_remotePort));
+    }
+}
+
+void PosixUdpEndpoint::setReceiveHandler(ReceiveHandler handler)
+{
+    m_handler = std::move(handler);
+    updateWatch();
+}
+
+void PosixUdpEndpoint::updateWatch()
+{
+    bool wanted = m_fd >= 0 && m_handler;
+    if (wanted && !m_watch) {
+        m_watch = m_loop.watchFd(m_fd, EventLoop::kReadable, [this](unsigned) { readDatagrams(); });
+    } else if (!wanted && m_watch) {
+        m_loop.unwatchFd(*m_watch);
+        m_watch.reset();
+    }
+}
+
+void PosixUdpEndpoint::readDatagrams()
+{
+    std::vector<char> buffer(kMaxDatagramBytes);
+    const std::uint64_t generation = m_generation;
+    for (int i = 0; i < kMaxDatagramsPerEvent && m_fd >= 0 && m_handler; ++i) {
+        sockaddr_in from{};
+        socklen_t fromLength = sizeof from;
+        ssize_t got = ::recvfrom(m_fd, buffer.data(), buffer.size(), 0,
+                                 reinterpret_cast<sockaddr*>(&from), &fromLength);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return;  // EAGAIN: drained; other errors (ICMP reports) are not datagrams
+        }
+        char text[INET_ADDRSTRLEN] = {};
+        ::inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
+        auto handler = m_handler;  // the handler may replace itself
+        handler(std::string(buffer.data(), static_cast<std::size_t>(got)), text, ntohs(from.sin_port));
+        if (generation != m_generation) {
+            return;
+        }
+    }
+}
+
+void PosixUdpEndpoint::close()
+{
+    if (m_watch) {
+        m_loop.unwatchFd(*m_watch);
+        m_watch.reset();
+    }
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+        ++m_generation;
+    }
+}
+
+int PosixUdpEndpoint::localPort() const
+{
+    if (m_fd < 0) {
+        return -1;
+    }
+    sockaddr_in sa{};
+    socklen_t length = sizeof sa;
+    if (::getsockname(m_fd, reinterpret_cast<sockaddr*>(&sa), &length) != 0) {
+        return -1;
+    }
+    return ntohs(sa.sin_port);
+}
+
+}  // namespace orlavo::platform

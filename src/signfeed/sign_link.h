@@ -1,0 +1,130 @@
+#pragma once
+// The sending side of the main window: frames go to the sign over UDP and/or
+// a serial line, whole or as clock packets, paced by waits that let other
+// events run. Owned by the main window model; it borrows the two endpoints
+// and reads which links are on from its owner at every step.
+//
+// One frame at a time: a frame started from an event that runs inside a wait
+// is queued and sent after the current one, and closing or reconfiguring a
+// link meanwhile is deferred until the frame has gone, so packets of two
+// frames never interleave and a port is never closed under a running send.
+#include "platform/clock.h"
+#include "platform/event_loop.h"
+#include "platform/serial_port.h"
+#include "platform/sys_error.h"
+#include "platform/udp_endpoint.h"
+#include "signfeed/message_sink.h"
+#include "signfeed/sign_protocol.h"
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace orlavo::signfeed {
+
+// Which links are on ("Ethernet UDP", "Serial Communications").
+struct LinkSelection {
+    bool udp = false;
+    bool serial = false;
+};
+
+// Where UDP frames go. The remote port is 16000 for real signs; the
+// "CommMethod"/RemotePort setting may aim it at an emulator instead.
+struct UdpTarget {
+    std::string host = "255.255.255.255";
+    int remotePort = kSignUdpPort;
+    std::string localAddress;  // empty: any
+    int localPort = kSignUdpPort;
+};
+
+// How one frame fared: failures that were not transient, the first of them
+// (the only one shown to the user), and the transient ones skipped.
+struct FrameReport {
+    int failures = 0;
+    int transientSkipped = 0;
+    std::optional<platform::SysError> first;
+};
+
+class SignLinkObserver {
+public:
+    // Before each unit goes out: packet `unit` of `units` (1 of 1 for a whole frame).
+    virtual void frameProgress(int unit, int units) = 0;
+    virtual void frameFinished(const FrameReport& report) = 0;
+
+protected:
+    ~SignLinkObserver() = default;
+};
+
+class SignLink {
+public:
+    using LinkSelectionSource = std::function<LinkSelection()>;
+
+    SignLink(platform::Clock& clock, platform::EventLoop& loop, platform::UdpEndpoint& udp,
+             platform::SerialPort& serial, MessageSink& sink);
+
+    // A fixed selection, or a function read before every transmission.
+    void setLinkSelection(LinkSelection selection);
+    void setLinkSelectionSource(LinkSelectionSource source);
+    void setObserver(SignLinkObserver* observer) { m_observer = observer; }
+
+    // Binds the local port and aims the endpoint. Deferred while a frame is
+    // out; a deferred failure goes to the message sink.
+    [[nodiscard]] std::optional<platform::SysError> configureUdp(const UdpTarget& target);
+
+    // Opens / closes the serial port when the serial link is on; the port is
+    // left alone otherwise. Failures go to the message sink.
+    void openLink();
+    void closeLink();
+    // frameUtf8 goes out as windows-1252 bytes; pauseMs 0 means no waits
+    // between whole-frame transmissions.
+    void sendFrame(std::string_view frameUtf8, bool asClockPackets, int pauseMs);
+    // One transmission of text on every link that is on.
+    void sendOn(std::string_view textUtf8);
+    // "Reset Sign": open, the reset frame whole without waits, close.
+    void resetSign();
+
+    // True while a frame is going out (its waits run other events).
+    [[nodiscard]] bool busy() const { return m_busy; }
+    // Runs action now when idle, else after the frames and actions queued before it.
+    void whenIdle(std::function<void()> action);
+    [[nodiscard]] std::size_t queuedCount() const { return m_queue.size(); }
+    [[nodiscard]] const FrameReport& lastFrameReport() const { return m_lastReport; }
+
+private:
+    struct Outgoing {
+        std::string wire;
+        bool asClockPackets = false;
+        int pauseMs = 0;
+        bool isReset = false;
+        std::function<void()> action;  // set for deferred link operations
+    };
+
+    [[nodiscard]] LinkSelection links() const;
+    void enqueue(Outgoing item);
+    void runExclusive(Outgoing item);
+    void transmit(const Outgoing& frame);
+    void sendWhole(const Outgoing& frame, FrameReport& report);
+    void sendPackets(const Outgoing& frame, FrameReport& report);
+    void sendOnWire(std::string_view bytes, FrameReport& report);
+    void noteFailure(const platform::SysError& error, FrameReport& report, bool alreadyShown);
+    void showFailure(const platform::SysError& error);
+    void progress(int unit, int units);
+    void pause(int ms);
+
+    platform::Clock& m_clock;
+    platform::EventLoop& m_loop;
+    platform::UdpEndpoint& m_udp;
+    platform::SerialPort& m_serial;
+    MessageSink& m_sink;
+    LinkSelectionSource m_links;
+    SignLinkObserver* m_observer = nullptr;
+    std::deque<Outgoing> m_queue;
+    FrameReport m_lastReport;
+    bool m_busy = false;
+    // A failed open was shown already; the writes it dooms are only counted.
+    bool m_openFailureShown = false;
+};
+
+}  // namespace orlavo::signfeed

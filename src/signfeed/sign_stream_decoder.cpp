@@ -1,0 +1,148 @@
+#include "signfeed/sign_stream_decoder.h"
+
+#include <algorithm>
+
+namespace orlavo::signfeed {
+
+SignStreamDecoder::SignStreamDecoder(CommandHandler onCommand, ErrorHandler onError)
+    : m_onCommand(std::move(onCommand)), m_onError(std::move(onError))
+{
+}
+
+void SignStreamDecoder::reset()
+{
+    m_mode = Mode::Idle;
+    m_pending.clear();
+    m_frame.clear();
+    m_inGarbage = false;
+}
+
+void SignStreamDecoder::feed(std::string_view bytes)
+{
+    m_pending.append(bytes);
+    std::size_t pos = 0;
+    while (pos < m_pending.size()) {
+        std::string_view data = std::string_view(m_pending).substr(pos);
+        std::size_t used = 0;
+        const Mode mode = m_mode;
+        switch (mode) {
+        case Mode::Idle: used = stepIdle(data); break;
+        case Mode::WholeFrame: used = stepWholeFrame(data); break;
+        case Mode::Packets: used = stepPacket(data); break;
+        }
+        if (used == 0 && mode == Mode::Packets) {
+            break;  // a partial packet waits for the rest
+        }
+        pos += used;
+    }
+    m_pending.erase(0, pos);
+}
+
+std::size_t SignStreamDecoder::stepIdle(std::string_view data)
+{
+    char c = data.front();
+    if (c == kClockPacketHead.front()) {
+        m_inGarbage = false;
+        m_mode = Mode::Packets;
+        return 0;
+    }
+    if (c == kFramePrefix.front()) {
+        m_inGarbage = false;
+        m_mode = Mode::WholeFrame;
+        return 0;
+    }
+    if (!m_inGarbage) {
+        m_inGarbage = true;
+        m_onError("stray bytes outside a frame skipped");
+    }
+    return 1;
+}
+
+std::size_t SignStreamDecoder::stepWholeFrame(std::string_view data)
+{
+    std::size_t used = 0;
+    for (char c : data) {
+        bool startsAnew = !m_frame.empty() && (c == kClockPacketHead.front() || c == kFramePrefix.front());
+        Step step = appendFrameByte(c);
+        if (step == Step::Failed && startsAnew) {
+            return used;  // look at this byte again as the start of something new
+        }
+        ++used;
+        if (step != Step::More) {
+            return used;
+        }
+    }
+    return used;
+}
+
+std::size_t SignStreamDecoder::stepPacket(std::string_view data)
+{
+    if (data.size() < kClockPacketLength) {
+        return 0;
+    }
+    std::string_view packet = data.substr(0, kClockPacketLength);
+    if (!packet.starts_with(kClockPacketHead) || packet.back() != kClockPacketEnd) {
+        fail("malformed clock packet");
+        return 1;
+    }
+    std::string_view piece = packet.substr(kClockPacketHead.size(), kClockPieceLength);
+    for (std::size_t i = 0; i < piece.size(); ++i) {
+        Step step = appendFrameByte(piece[i]);
+        if (step == Step::Failed) {
+            return kClockPacketLength;
+        }
+        if (step == Step::Completed) {
+            std::string_view rest = piece.substr(i + 1);
+            if (std::any_of(rest.begin(), rest.end(), [](char b) { return b != kClockFill; })) {
+                m_onError("bytes other than fill after the end of a frame");
+            }
+            return kClockPacketLength;
+        }
+    }
+    return kClockPacketLength;
+}
+
+SignStreamDecoder::Step SignStreamDecoder::appendFrameByte(char c)
+{
+    m_frame.push_back(c);
+    const std::size_t size = m_frame.size();
+    if (size <= kFramePrefix.size()) {
+        if (c != kFramePrefix[size - 1]) {
+            fail("frame does not start with the command prefix");
+            return Step::Failed;
+        }
+        return Step::More;
+    }
+    if (std::string_view(m_frame).ends_with(kFrameSuffix) && size >= kFramePrefix.size() + kFrameSuffix.size()) {
+        completeFrame();
+        return Step::Completed;
+    }
+    if (size >= kMaxFrameBytes) {
+        fail("frame longer than " + std::to_string(kMaxFrameBytes) + " bytes");
+        return Step::Failed;
+    }
+    return Step::More;
+}
+
+void SignStreamDecoder::completeFrame()
+{
+    std::string_view frame(m_frame);
+    std::string_view body = frame.substr(kFramePrefix.size(), frame.size() - kFramePrefix.size() - kFrameSuffix.size());
+    BodyDecodeResult result = decodeFrameBody(body);
+    m_frame.clear();
+    m_mode = Mode::Idle;
+    if (result.command) {
+        m_onCommand(*result.command);
+    } else {
+        m_onError(result.error);
+    }
+}
+
+void SignStreamDecoder::fail(const std::string& why)
+{
+    m_frame.clear();
+    m_mode = Mode::Idle;
+    m_onError(why);
+}
+
+}  // namespace orlavo::signfeed

@@ -1,0 +1,142 @@
+#include "signfeed/sign_decoder.h"
+#include "signfeed/sign_stream_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace orlavo::signfeed;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// Feeds a decoder and collects what a sign emulator would print and complain about.
+struct Collector {
+    Strings lines;
+    Strings errors;
+    SignStreamDecoder decoder{[this](const SignCommand& c) { lines.push_back(formatCommandLine(c, false)); },
+                              [this](const std::string& why) { errors.push_back(why); }};
+};
+
+std::string joined(const Strings& parts)
+{
+    std::string all;
+    for (const auto& part : parts) {
+        all += part;
+    }
+    return all;
+}
+
+std::string smartFrame(const std::string& list)
+{
+    return toWireBytes(buildSignFrame(buildTextBody({"3", "1", true, list})));
+}
+
+}  // namespace
+
+TEST(SignDecoder, DecodesTheFieldsOfATextBody)
+{
+    std::string list = buildMessageSegment('C', "Hello ") + buildMessageSegment('F', "Bye ");
+    auto result = decodeFrameBody(buildTextBody({"1", "3", false, list}));
+    ASSERT_TRUE(result.command) << result.error;
+    EXPECT_EQ(result.command->speed, "1");
+    EXPECT_EQ(result.command->intensityCode, "3");
+    EXPECT_FALSE(result.command->smartDisplay);
+    EXPECT_EQ(formatCommandLine(*result.command, false), "MESSAGE green:Hello  | yellow:Bye ");
+
+    auto smart = decodeFrameBody(buildTextBody({"5", "", true, buildMessageSegment('k', "x")}));
+    ASSERT_TRUE(smart.command) << smart.error;
+    EXPECT_TRUE(smart.command->smartDisplay);
+    EXPECT_EQ(smart.command->speed, "5");
+    EXPECT_EQ(smart.command->intensityCode, "");
+    EXPECT_EQ(formatCommandLine(*smart.command, false), "MESSAGE white:x");
+}
+
+TEST(SignDecoder, RoundTripsWholeFramesAndClockPacketsAlike)
+{
+    const std::string list = buildMessageSegment('C', "Hello - World") + buildMessageSegment('a', "a~04b#c| d") +
+                             buildMessageSegment('B', "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC");
+    const std::string expected =
+        "MESSAGE green:Hello - World | blue:a~04b#c| d | red:Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC";
+    const std::string frame = buildSignFrame(buildTextBody({"3", "1", true, list}));
+    struct Row {
+        const char* label;
+        std::string bytes;
+    };
+    const Row rows[] = {
+        {"whole frame", toWireBytes(frame)},
+        {"clock packets back to back", joined(buildClockPackets(frame))},
+        {"reset frame", std::string(kResetFrame)},
+        {"reset in clock packets", joined(buildClockPackets(kResetFrame))},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        Collector whole;
+        whole.decoder.feed(row.bytes);
+        Collector split;
+        for (char c : row.bytes) {
+            split.decoder.feed(std::string_view(&c, 1));
+        }
+        const std::string line = row.bytes.find("WN") != std::string::npos ? "RESET" : expected;
+        EXPECT_EQ(whole.lines, Strings{line});
+        EXPECT_EQ(split.lines, Strings{line});
+        EXPECT_TRUE(whole.errors.empty());
+        EXPECT_TRUE(split.errors.empty());
+    }
+}
+
+TEST(SignDecoder, SkipsMalformedInputAndKeepsGoing)
+{
+    const std::string good = smartFrame(buildMessageSegment('C', "ok"));
+    const std::string tooLong = toWireBytes(std::string(kFramePrefix)) +
+                                std::string(SignStreamDecoder::kMaxFrameBytes, 'x');
+    struct Row {
+        const char* label;
+        std::string bytes;
+        std::size_t errors;
+    };
+    const Row rows[] = {
+        {"stray bytes", "garbage\r\n" + good, 1},
+        {"broken prefix", "~00~00~01" + good, 1},
+        {"packet without its #", "*~00" + std::string(30, 'x') + "!" + good, 3},
+        {"unknown colour", smartFrame("~FDZoops| ") + good, 1},
+        {"unknown command", toWireBytes(buildSignFrame("XY")) + good, 1},
+        {"message without end", smartFrame("~FDCno end") + good, 1},
+        {"bad intensity code", toWireBytes(buildSignFrame("A0C30ff00002359FFF~FEZ~FDCx| ")) + good, 1},
+        {"frame over the limit", tooLong + good, 2},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        Collector c;
+        c.decoder.feed(row.bytes);
+        EXPECT_EQ(c.lines, Strings{"MESSAGE green:ok"});
+        EXPECT_EQ(c.errors.size(), row.errors);
+    }
+}
+
+TEST(SignDecoder, FillMustFollowTheEndOfAFrame)
+{
+    Collector c;
+    std::string packets = joined(buildClockPackets(kResetFrame));
+    packets[packets.size() - 2] = 'x';  // a non-fill byte after the frame's end
+    c.decoder.feed(packets);
+    EXPECT_EQ(c.lines, Strings{"RESET"});
+    EXPECT_EQ(c.errors.size(), 1u);
+}
+
+TEST(SignDecoder, PrintsControlCharactersAsBlanksAndColoursOnATerminal)
+{
+    auto result = decodeFrameBody(buildTextBody({"1", "3", false, buildMessageSegment('g', "a\r\nb")}));
+    ASSERT_TRUE(result.command);
+    EXPECT_EQ(formatCommandLine(*result.command, false), "MESSAGE cyan:a  b");
+    EXPECT_EQ(formatCommandLine(*result.command, true), "MESSAGE \x1b[36mcyan:a  b\x1b[0m");
+}
+
+TEST(SignDecoder, EmptyMessageListPrintsABareMessageLine)
+{
+    auto result = decodeFrameBody(buildTextBody({"1", "3", false, ""}));
+    ASSERT_TRUE(result.command);
+    EXPECT_EQ(formatCommandLine(*result.command, false), "MESSAGE");
+}
