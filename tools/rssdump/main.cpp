@@ -2,9 +2,10 @@
 // one JSON object. Scripts and the end-to-end tests read its output.
 #include <cerrno>
 #include <cstring>
+#include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -33,23 +34,35 @@ struct Options {
     std::string path;
 };
 
-// The file's bytes exactly as stored: no line-end conversion.
-std::optional<std::string> readAll(const std::string& path)
+// The file's bytes exactly as stored: no line-end conversion. On failure
+// `error` says why.
+std::optional<std::string> readAll(const std::string& path, std::string& error)
 {
-    std::ostringstream bytes;
-    if (path == "-") {
-        bytes << std::cin.rdbuf();
-        return std::cin.bad() ? std::nullopt : std::optional(bytes.str());
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    try {
+        std::ostringstream bytes;
+        if (path == "-") {
+            bytes << std::cin.rdbuf();
+            return bytes.str();
+        }
+        if (std::filesystem::is_directory(path)) {
+            error = "it is a directory";
+            return std::nullopt;
+        }
+        std::ifstream in(path, std::ios::binary);
+        if (!in) {
+            error = std::strerror(errno);
+            return std::nullopt;
+        }
+        bytes << in.rdbuf();
+        if (in.bad()) {
+            error = "read error";
+            return std::nullopt;
+        }
+        return bytes.str();
+    } catch (const std::exception& e) {
+        error = e.what();
         return std::nullopt;
     }
-    std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return content;
 }
 
 // Returns an exit code when the arguments end the run (help, version, error).
@@ -91,9 +104,10 @@ int main(int argc, char** argv)
     if (const std::optional<int> done = parseArguments(argc, argv, options)) {
         return *done;
     }
-    std::optional<std::string> bytes = readAll(options.path);
+    std::string error;
+    std::optional<std::string> bytes = readAll(options.path, error);
     if (!bytes) {
-        std::cerr << "rssdump: cannot read '" << options.path << "': " << std::strerror(errno) << "\n";
+        std::cerr << "rssdump: cannot read '" << options.path << "': " << error << "\n";
         return kExitUnreadable;
     }
     std::string text = pellix::detail::decodeFeedBytes(*bytes);
