@@ -1,0 +1,27 @@
+#include "feedcomp/rss_document.h"
+
+#include <new>
+
+#include "feedcomp/document_content.h"
+#include "feedcomp/field_extractor.h"
+#include "feedcomp/rss_parser.h"
+
+namespace pellix::detail {
+
+ParsedDocument parseDocument(std::string_view text, bool stripTags, const ParseLimits& limits)
+{
+    try {
+        // The caller's text stays untouched; every step works on this copy.
+        std::string processed(text);
+        prepareText(processed, stripTags);
+        std::unique_ptr<DocumentContent> content = extractFields(std::move(processed), limits.maxItems);
+        ParsedDocument parsed;
+        parsed.itemCount = content->itemCount;
+        parsed.document = DocumentFactory::make(std::move(content));
+        return parsed;
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
+
+}  // namespace pellix::detail
