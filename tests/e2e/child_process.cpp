@@ -1,0 +1,125 @@
+#include "child_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+
+extern char** environ;
+
+namespace orlavo::testing {
+namespace {
+
+std::int64_t nowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv)
+{
+    int out[2] = {-1, -1};
+    int err[2] = {-1, -1};
+    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
+        return;
+    }
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    ::posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+    std::vector<char*> args;
+    for (const auto& arg : argv) {
+        args.push_back(const_cast<char*>(arg.c_str()));
+    }
+    args.push_back(nullptr);
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) == 0) {
+        m_pid = pid;
+    }
+    ::posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    ::close(err[1]);
+    m_out = out[0];
+    m_err = err[0];
+}
+
+ChildProcess::~ChildProcess()
+{
+    terminate();
+    if (m_out >= 0) {
+        ::close(m_out);
+    }
+    if (m_err >= 0) {
+        ::close(m_err);
+    }
+}
+
+std::optional<std::string> ChildProcess::readLine(int fd, std::string& buffer, int timeoutMs)
+{
+    const std::int64_t deadline = nowMs() + timeoutMs;
+    for (;;) {
+        if (auto newline = buffer.find('\n'); newline != std::string::npos) {
+            std::string line = buffer.substr(0, newline);
+            buffer.erase(0, newline + 1);
+            return line;
+        }
+        std::int64_t left = deadline - nowMs();
+        pollfd pfd{fd, POLLIN, 0};
+        if (left <= 0 || ::poll(&pfd, 1, static_cast<int>(left)) <= 0) {
+            return std::nullopt;
+        }
+        char chunk[4096];
+        ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got <= 0) {
+            return std::nullopt;
+        }
+        buffer.append(chunk, static_cast<std::size_t>(got));
+    }
+}
+
+int ChildProcess::waitForExit(int timeoutMs)
+{
+    const std::int64_t deadline = nowMs() + timeoutMs;
+    while (m_pid > 0) {
+        int status = 0;
+        pid_t done = ::waitpid(m_pid, &status, WNOHANG);
+        if (done == m_pid) {
+            m_pid = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        if (nowMs() >= deadline) {
+            return -1;
+        }
+        // Wait for the child's pipes to close rather than sleeping.
+        pollfd pfd{m_err, POLLIN, 0};
+        ::poll(&pfd, 1, 10);
+        char sink[256];
+        if (pfd.revents & POLLIN) {
+            ssize_t got = ::read(m_err, sink, sizeof sink);
+            if (got > 0) {
+                m_errBuffer.append(sink, static_cast<std::size_t>(got));
+            }
+        }
+    }
+    return -1;
+}
+
+void ChildProcess::terminate()
+{
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGTERM);
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        m_pid = -1;
+    }
+}
+
+}  // namespace orlavo::testing

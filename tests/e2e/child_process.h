@@ -1,0 +1,36 @@
+#pragma once
+// A tool run as a child process for end-to-end tests: argv only (no shell),
+// stdout and stderr read line by line through pipes with a deadline, so a
+// hung tool fails the test instead of hanging it.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orlavo::testing {
+
+class ChildProcess {
+public:
+    explicit ChildProcess(const std::vector<std::string>& argv);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    [[nodiscard]] bool started() const { return m_pid > 0; }
+    // The next line without its line end, or nullopt at end of stream or timeout.
+    std::optional<std::string> readStdoutLine(int timeoutMs) { return readLine(m_out, m_outBuffer, timeoutMs); }
+    std::optional<std::string> readStderrLine(int timeoutMs) { return readLine(m_err, m_errBuffer, timeoutMs); }
+    // Waits for the exit status (-1 on timeout or a signal).
+    int waitForExit(int timeoutMs);
+    void terminate();
+
+private:
+    std::optional<std::string> readLine(int fd, std::string& buffer, int timeoutMs);
+
+    int m_pid = -1;
+    int m_out = -1;
+    int m_err = -1;
+    std::string m_outBuffer;
+    std::string m_errBuffer;
+};
+
+}  // namespace orlavo::testing

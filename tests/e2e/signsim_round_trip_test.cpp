@@ -1,0 +1,143 @@
+// A frame built and sent by the program's own sign link over a real UDP
+// socket on 127.0.0.2 and a real pseudo-terminal, decoded by the signsim
+// program into the same messages and colours.
+#include "child_process.h"
+
+#include "platform/manual_clock.h"
+#include "platform/poll_event_loop.h"
+#include "platform/posix_serial_port.h"
+#include "platform/posix_udp_endpoint.h"
+#include "signfeed/sign_link.h"
+#include "signfeed/sign_protocol.h"
+#include "support/fake_message_sink.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace orlavo;
+using orlavo::testing::ChildProcess;
+
+namespace {
+
+constexpr int kLineTimeoutMs = 5000;
+
+struct SignsimAddress {
+    int port = -1;
+    std::string pty;
+};
+
+// signsim reports where it listens on stderr before it reads anything.
+SignsimAddress waitUntilListening(ChildProcess& signsim)
+{
+    SignsimAddress address;
+    while (address.port < 0 || address.pty.empty()) {
+        auto line = signsim.readStderrLine(kLineTimeoutMs);
+        if (!line) {
+            break;
+        }
+        if (auto at = line->find("127.0.0.2:"); at != std::string::npos) {
+            address.port = std::stoi(line->substr(at + 10));
+        }
+        if (auto at = line->find("/dev/pts/"); at != std::string::npos) {
+            address.pty = line->substr(at);
+        }
+    }
+    return address;
+}
+
+std::vector<std::string> readLines(ChildProcess& signsim, int count)
+{
+    std::vector<std::string> lines;
+    for (int i = 0; i < count; ++i) {
+        auto line = signsim.readStdoutLine(kLineTimeoutMs);
+        if (!line) {
+            break;
+        }
+        lines.push_back(*line);
+    }
+    return lines;
+}
+
+std::string threeMessageFrame()
+{
+    using namespace signfeed;
+    std::string list = buildMessageSegment(colourCode(SignColour::Green), "Hello - World") +
+                       buildMessageSegment(colourCode(SignColour::Blue), "a~04b#c") +
+                       buildMessageSegment(colourCode(SignColour::Red), "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC");
+    return buildSignFrame(buildTextBody({"3", "1", true, list}));
+}
+
+}  // namespace
+
+TEST(SignsimRoundTrip, FramesOverUdpAndPseudoTerminalPrintTheSameMessages)
+{
+    ChildProcess signsim({SIGNSIM_PATH, "--bind", "127.0.0.2", "--port", "0", "--serial-pty"});
+    ASSERT_TRUE(signsim.started());
+    SignsimAddress address = waitUntilListening(signsim);
+    ASSERT_GT(address.port, 0);
+    ASSERT_FALSE(address.pty.empty());
+
+    platform::ManualClock clock;  // the link's waits take no real time
+    platform::PollEventLoop loop(clock);
+    platform::PosixUdpEndpoint udp(loop);
+    platform::PosixSerialPort serial;
+    serial.setDevice(address.pty);
+    orlavo::testing::FakeMessageSink sink;
+    signfeed::SignLink link(clock, loop, udp, serial, sink);
+    link.setLinkSelection({true, true});
+    ASSERT_FALSE(link.configureUdp({"127.0.0.2", address.port, "127.0.0.1", 0}));
+
+    const std::string expected =
+        "MESSAGE green:Hello - World | blue:a~04b#c | red:Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC";
+    struct Row {
+        const char* label;
+        bool packets;
+    };
+    for (const Row row : {Row{"clock packets", true}, Row{"whole frames", false}}) {
+        SCOPED_TRACE(row.label);
+        link.openLink();
+        link.sendFrame(threeMessageFrame(), row.packets, 1000);
+        link.closeLink();
+        EXPECT_EQ(readLines(signsim, 2), (std::vector<std::string>{expected, expected}));
+    }
+    link.resetSign();
+    EXPECT_EQ(readLines(signsim, 2), (std::vector<std::string>{"RESET", "RESET"}));
+    EXPECT_TRUE(sink.messages().empty());
+    // A wait after each full packet and after each whole-frame transmission; none for the reset.
+    const std::size_t fullPackets = signfeed::toWireBytes(threeMessageFrame()).size() / 30;
+    EXPECT_EQ(clock.sleeps().size(), fullPackets + 2);
+}
+
+TEST(SignsimRoundTrip, CommandLineIsCheckedAndDescribed)
+{
+    struct Row {
+        const char* label;
+        std::vector<std::string> args;
+        int exitCode;
+        std::string firstLineStart;
+        bool onStdout;
+    };
+    const Row rows[] = {
+        {"help", {"--help"}, 0, "Usage: signsim", true},
+        {"version", {"--version"}, 0, "signsim ", true},
+        {"port out of range", {"--port", "65536"}, 2, "signsim: --port needs a port number", false},
+        {"unknown option", {"--frobnicate"}, 2, "signsim: unknown option", false},
+        {"missing value", {"--bind"}, 2, "signsim: --bind needs a value", false},
+        {"both serial kinds", {"--serial", "/dev/null", "--serial-pty"}, 2, "signsim: --serial and", false},
+        {"missing serial device", {"--bind", "127.0.0.2", "--port", "0", "--serial", "/dev/orlavo-none"}, 1,
+         "signsim: listening", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        std::vector<std::string> argv{SIGNSIM_PATH};
+        argv.insert(argv.end(), row.args.begin(), row.args.end());
+        ChildProcess signsim(argv);
+        ASSERT_TRUE(signsim.started());
+        auto line = row.onStdout ? signsim.readStdoutLine(kLineTimeoutMs) : signsim.readStderrLine(kLineTimeoutMs);
+        ASSERT_TRUE(line);
+        EXPECT_TRUE(line->starts_with(row.firstLineStart)) << *line;
+        EXPECT_EQ(signsim.waitForExit(kLineTimeoutMs), row.exitCode);
+    }
+}

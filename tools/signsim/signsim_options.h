@@ -1,0 +1,27 @@
+#pragma once
+// signsim's command line: which address, ports and serial line to listen on.
+#include <string>
+#include <vector>
+
+namespace orlavo::signsim {
+
+struct Options {
+    std::string bindAddress;  // empty: every local address
+    int port = 16000;
+    int discoveryPort = 16001;
+    std::string serialDevice;  // an existing device to read
+    bool serialPty = false;    // create a pseudo-terminal to read
+    bool verbose = false;
+    bool help = false;
+    bool version = false;
+};
+
+struct ParseResult {
+    Options options;
+    std::string error;  // set when the command line is refused
+};
+
+[[nodiscard]] ParseResult parseOptions(const std::vector<std::string>& args);
+[[nodiscard]] const char* usageText();
+
+}  // namespace orlavo::signsim
