@@ -1,5 +1,6 @@
 #include "runner.h"
 
+#include "compose_command.h"
 #include "stderr_sink.h"
 
 #include "orlavo_version.h"
@@ -70,6 +71,8 @@ int runCommand(const CliOptions& options)
     switch (options.command) {
     case Command::Init:
         return runInit(settingsPath);
+    case Command::Compose:
+        return runCompose(settingsPath, options.positional.at(0));
     default:
         std::fprintf(stderr, "orlavod: this command is not available yet\n");
         return 2;

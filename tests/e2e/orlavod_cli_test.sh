@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# orlavod init and compose, driven as a user would from the shell.
+set -euo pipefail
+orlavod=$1
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# init creates a first-start file, with the parent directory, and prints nothing.
+out=$("$orlavod" init --settings "$dir/sub/data.ini" 2>&1)
+[ -z "$out" ] || fail "init printed: $out"
+grep -q $'^ACCESSPOINTIP25=\r$' "$dir/sub/data.ini" || fail "init file lacks the feed slots"
+grep -q $'^COLORSCHEMEINDEX=0\r$' "$dir/sub/data.ini" || fail "init file lacks the close keys"
+
+# compose: the worked example in clock packets, the settings file untouched.
+printf '[CommMethod]\r\nRGBDISPLAY=1\r\nEMBEDDED=1\r\n[Parameters]\r\nSPEED=3\r\n[Communications]\r\nTYPEFONTINDEX1=0\r\n' > "$dir/c.ini"
+printf '<rss><channel><item><title>Hello</title><description>World</description></item></channel></rss>\n' > "$dir/f.xml"
+before=$(md5sum < "$dir/c.ini")
+got=$("$orlavod" compose --settings "$dir/c.ini" "$dir/f.xml")
+want='*~00~00~00~00~00~00~01FF00~02A0C30#
+*~00ff00002359FFF~FE1~FDCHello - W#
+*~00orld| ~03FFFF~04\x04\x04\x04\x04\x04\x04\x04\x04\x04\x04\x04\x04\x04\x04#'
+[ "$got" = "$want" ] || fail "compose printed: $got"
+[ "$(md5sum < "$dir/c.ini")" = "$before" ] || fail "compose changed the settings file"
+
+# Whole frame, non-ASCII text as windows-1252, backslash escaped.
+printf '[CommMethod]\r\nEMBEDDED=0\r\n' > "$dir/w.ini"
+printf '<rss><channel><item><title>Caf\xc3\xa9 a\\b</title></item></channel></rss>' > "$dir/u.xml"
+got=$("$orlavod" compose --settings "$dir/w.ini" "$dir/u.xml")
+[ "$got" = '~00~00~00~00~00~01FF00~02A0C10ff00002359FFFF~FE3~FDCCaf\xe9 a\\b | ~03FFFF~04' ] || fail "whole: $got"
+
+# Bad arguments exit 2 with a message.
+if "$orlavod" compose --settings "$dir/c.ini" 2>/dev/null; then fail "missing FEEDFILE accepted"; fi
+if "$orlavod" --bogus 2>/dev/null; then fail "unknown option accepted"; fi
+"$orlavod" --version | grep -q '^orlavod ' || fail "--version"
+echo "orlavod cli: 1 passed, 0 failed"
