@@ -48,6 +48,7 @@ protected:
 struct RSSCompLimits {
     std::int64_t connectTimeoutMs = 10'000;  // name lookup, and then the connect
     std::int64_t idleTimeoutMs = 30'000;     // longest silence while receiving
+    std::int64_t totalTimeoutMs = 300'000;   // whole download, so a trickle cannot hold it open
     std::int64_t maxBodyBytes = 64LL * 1024 * 1024;
     std::int64_t maxHeaderBytes = 64LL * 1024;
 };

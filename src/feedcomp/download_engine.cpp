@@ -4,6 +4,8 @@
 #include "platform/clock.h"
 #include "platform/connectivity.h"
 
+#include <algorithm>
+
 namespace pellix {
 
 using detail::UrlSplit;
@@ -158,8 +160,8 @@ std::int32_t RSSComp::Engine::connectTo(const Target& target, std::string& retVa
         onReady(bits);
     });
     m_state = State::Running;
-    m_lastActivityMs = m_services.clock.nowMs();
-    armIdleTimer(m_limits.idleTimeoutMs);
+    m_startMs = m_lastActivityMs = m_services.clock.nowMs();
+    armIdleTimer(std::min(m_limits.idleTimeoutMs, m_limits.totalTimeoutMs));
     return toInt(ResultCode::Ok);
 }
 

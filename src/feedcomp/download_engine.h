@@ -70,6 +70,7 @@ private:
     std::optional<orlavo::platform::EventLoop::WatchId> m_watch;
     std::optional<orlavo::platform::EventLoop::TimerId> m_idleTimer;
     std::int64_t m_lastActivityMs = 0;
+    std::int64_t m_startMs = 0;
     std::string m_unsent;
 
     State m_state = State::Idle;

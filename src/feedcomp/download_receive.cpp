@@ -9,6 +9,15 @@
 
 namespace pellix {
 
+namespace {
+
+std::string durationText(std::int64_t ms)
+{
+    return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
+}
+
+}  // namespace
+
 using detail::HeaderStart;
 using orlavo::platform::EventLoop;
 
@@ -128,19 +137,23 @@ void RSSComp::Engine::armIdleTimer(std::int64_t delayMs)
     m_idleTimer = m_services.loop.startTimer(delayMs, [this] { onIdleTimer(); });
 }
 
-// One timer per silence instead of one per read: when it fires early because
-// data came meanwhile, it is set again for the time still left.
+// One timer instead of one per read: when it fires while time is left (data
+// came meanwhile), it is set again for the nearer of the two deadlines.
 void RSSComp::Engine::onIdleTimer()
 {
     m_idleTimer.reset();
-    const std::int64_t silentMs = m_services.clock.nowMs() - m_lastActivityMs;
-    if (silentMs < m_limits.idleTimeoutMs) {
-        armIdleTimer(m_limits.idleTimeoutMs - silentMs);
-        return;
+    const std::int64_t now = m_services.clock.nowMs();
+    const std::int64_t idleLeft = m_lastActivityMs + m_limits.idleTimeoutMs - now;
+    const std::int64_t totalLeft = m_startMs + m_limits.totalTimeoutMs - now;
+    if (totalLeft <= 0) {
+        finish(toInt(ResultCode::ReceiveFailed),
+               "Timed out: the download took longer than " + durationText(m_limits.totalTimeoutMs) + ".", false);
+    } else if (idleLeft <= 0) {
+        finish(toInt(ResultCode::ReceiveFailed),
+               "Timed out: the server sent nothing for " + durationText(m_limits.idleTimeoutMs) + ".", false);
+    } else {
+        armIdleTimer(std::min(idleLeft, totalLeft));
     }
-    const std::int64_t ms = m_limits.idleTimeoutMs;
-    const std::string limit = ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
-    finish(toInt(ResultCode::ReceiveFailed), "Timed out: the server sent nothing for " + limit + ".", false);
 }
 
 void RSSComp::Engine::finish(std::int32_t code, const std::string& text, bool clean)
