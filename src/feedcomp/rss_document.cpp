@@ -1,22 +1,27 @@
 #include "feedcomp/rss_document.h"
 
+#include <new>
+
 #include "feedcomp/document_content.h"
+#include "feedcomp/field_extractor.h"
+#include "feedcomp/rss_parser.h"
 
 namespace pellix::detail {
 
-std::string decodeFeedBytes(std::string_view bytes)
+ParsedDocument parseDocument(std::string_view text, bool stripTags, const ParseLimits& limits)
 {
-    return std::string(bytes);
-}
-
-ParsedDocument parseDocument(std::string_view text, bool, const ParseLimits&)
-{
-    auto content = std::make_unique<DocumentContent>();
-    content->itemCount = text.empty() ? -1 : 0;
-    ParsedDocument parsed;
-    parsed.itemCount = content->itemCount;
-    parsed.document = DocumentFactory::make(std::move(content));
-    return parsed;
+    try {
+        // The caller's text stays untouched; every step works on this copy.
+        std::string processed(text);
+        prepareText(processed, stripTags);
+        std::unique_ptr<DocumentContent> content = extractFields(std::move(processed), limits.maxItems);
+        ParsedDocument parsed;
+        parsed.itemCount = content->itemCount;
+        parsed.document = DocumentFactory::make(std::move(content));
+        return parsed;
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
 }
 
 }  // namespace pellix::detail

@@ -29,7 +29,8 @@ struct ParsedDocument {
 };
 
 // Parses UTF-8 text (whole document); itemCount -1 for empty text, 0 for no "<item".
-// document is non-null whenever text was parsed (null only when memory ran out).
+// document is non-null whenever text was parsed; it is null, with itemCount 0, only when
+// memory ran out.
 [[nodiscard]] PELLIX_API ParsedDocument parseDocument(std::string_view text, bool stripTags,
                                                       const ParseLimits& limits = {});
 

@@ -1,0 +1,220 @@
+#include "feedcomp/field_extractor.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+#include <span>
+#include <string_view>
+
+#include "feedcomp/text_search.h"
+
+namespace pellix::detail {
+
+namespace {
+
+constexpr std::string_view kItemSeparator = "<item";
+
+struct TagPair {
+    std::string_view open;
+    std::string_view close;  // first five characters of the closing tag, "</link>" whole
+};
+
+constexpr std::array<TagPair, kChannelFieldCount> kChannelTags = {{
+    {"<title>", "</tit"},
+    {"<link>", "</link>"},
+    {"<description>", "</des"},
+    {"<language>", "</lan"},
+    {"<copyright>", "</cop"},
+    {"<managingeditor>", "</man"},
+    {"<webmaster>", "</web"},
+    {"<pubdate>", "</pub"},
+    {"<lastbuilddate>", "</las"},
+    {"<category>", "</cat"},
+}};
+
+constexpr std::array<TagPair, kItemFieldCount> kItemTags = {{
+    {"<title>", "</tit"},
+    {"<link>", "</link>"},
+    {"<description>", "</des"},
+    {"<author>", "</aut"},
+    {"<category>", "</cat"},
+    {"<guid>", "</gui"},
+    {"<pubdate>", "</pub"},
+}};
+
+constexpr std::array<std::string_view, kImageFieldCount> kImageTags = {
+    "<url>", "<title>", "<link>", "<width>", "<height>", "<description>"};
+
+// A piece of the text: the channel part or one item, without its "<item".
+struct Piece {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+};
+
+// Finds the next "<item" at or after from, or the text's end.
+std::size_t pieceEnd(std::string_view text, std::size_t from) noexcept
+{
+    const std::size_t hit = findNoCase(text, kItemSeparator, from);
+    return hit == kNotFound ? text.size() : hit;
+}
+
+// First occurrence of lowerNeedle inside the piece from `from`, or kNotFound.
+std::size_t findIn(std::string_view text, Piece piece, std::string_view needle,
+                   std::size_t from) noexcept
+{
+    return findNoCase(text.substr(0, piece.end), needle, from);
+}
+
+// A field's place in the text; begin is kNotFound when the field is empty.
+struct Cut {
+    std::size_t begin = kNotFound;
+    std::size_t length = 0;
+};
+
+// The value between an opening tag at p (kNotFound when missing) and the
+// first closing text after it.
+Cut cutFieldAt(std::string_view text, Piece piece, TagPair tag, std::size_t p) noexcept
+{
+    if (p == kNotFound) {
+        return {};
+    }
+    const std::size_t q = findIn(text, piece, tag.close, p);
+    if (q == kNotFound || q < p + tag.open.size()) {
+        return {};
+    }
+    return {p + tag.open.size(), q - p - tag.open.size()};
+}
+
+Cut cutField(std::string_view text, Piece piece, TagPair tag) noexcept
+{
+    return cutFieldAt(text, piece, tag, findIn(text, piece, tag.open, piece.begin));
+}
+
+// First occurrence of each item opening tag in the piece, found in one pass
+// over its "<" rather than one pass per tag.
+std::array<std::size_t, kItemFieldCount> firstItemTags(std::string_view text, Piece piece) noexcept
+{
+    std::array<std::size_t, kItemFieldCount> at;
+    at.fill(kNotFound);
+    const std::string_view inPiece = text.substr(0, piece.end);
+    std::size_t missing = at.size();
+    std::size_t pos = piece.begin;
+    while (missing > 0 && pos < piece.end) {
+        const void* hit = std::memchr(inPiece.data() + pos, '<', piece.end - pos);
+        if (hit == nullptr) {
+            break;
+        }
+        const auto lt = static_cast<std::size_t>(static_cast<const char*>(hit) - inPiece.data());
+        for (std::size_t j = 0; j < at.size(); ++j) {
+            if (at[j] == kNotFound && startsWithNoCase(inPiece, lt, kItemTags[j].open)) {
+                at[j] = lt;
+                --missing;
+                break;
+            }
+        }
+        pos = lt + 1;
+    }
+    return at;
+}
+
+void extractChannel(std::string_view text, Piece channel, DocumentContent& content)
+{
+    for (std::size_t i = 0; i < kChannelTags.size(); ++i) {
+        const Cut cut = cutField(text, channel, kChannelTags[i]);
+        if (cut.begin != kNotFound) {
+            content.channel[i] = text.substr(cut.begin, cut.length);
+        }
+    }
+}
+
+// The image block runs from "<image>" to "</image>"; each image field ends
+// at the first "</" after its tag inside the block.
+void extractImage(std::string_view text, Piece channel, DocumentContent& content)
+{
+    const std::size_t p = findIn(text, channel, "<image>", channel.begin);
+    if (p == kNotFound) {
+        return;
+    }
+    const std::size_t q = findIn(text, channel, "</image>", p);
+    if (q == kNotFound) {
+        return;
+    }
+    const Piece block{p, q};
+    content.channel[kImageMarker] = "yes";
+    for (std::size_t j = 0; j < kImageTags.size(); ++j) {
+        const std::size_t tag = findIn(text, block, kImageTags[j], block.begin);
+        if (tag == kNotFound) {
+            continue;
+        }
+        const std::size_t close = text.substr(0, block.end).find("</", tag);
+        if (close != kNotFound) {
+            const std::size_t begin = tag + kImageTags[j].size();
+            content.channel[kImageFirstField + j] = text.substr(begin, close - begin);
+        }
+    }
+}
+
+void storeField(DocumentContent& content, std::size_t index, std::size_t field, Cut cut)
+{
+    ItemRecord& item = content.items[index];
+    if (cut.begin == kNotFound) {
+        return;
+    }
+    constexpr std::size_t kMax = std::numeric_limits<std::uint32_t>::max() - 1;
+    const std::size_t offset = cut.begin - item.start;
+    if (offset <= kMax && cut.length <= kMax) {
+        item.fields[field] = {static_cast<std::uint32_t>(offset),
+                              static_cast<std::uint32_t>(cut.length)};
+        return;
+    }
+    item.fields[field] = {kWideMarker, 0};
+    content.wideFields.push_back({index, static_cast<int>(field), cut.begin, cut.length});
+}
+
+std::size_t countItems(std::string_view text, std::size_t maxItems) noexcept
+{
+    std::size_t count = 0;
+    std::size_t at = findNoCase(text, kItemSeparator, 0);
+    while (at != kNotFound && count < maxItems) {
+        ++count;
+        at = findNoCase(text, kItemSeparator, at + kItemSeparator.size());
+    }
+    return count;
+}
+
+}  // namespace
+
+std::unique_ptr<DocumentContent> extractFields(std::string text, std::int32_t maxItems)
+{
+    auto content = std::make_unique<DocumentContent>();
+    content->text = std::move(text);
+    const std::string_view t(content->text);
+    if (t.empty()) {
+        content->itemCount = -1;
+        return content;
+    }
+    const std::size_t count = countItems(t, static_cast<std::size_t>(std::max(maxItems, 0)));
+    content->itemCount = static_cast<std::int32_t>(count);
+    if (count == 0) {
+        return content;
+    }
+    const Piece channel{0, pieceEnd(t, 0)};
+    extractChannel(t, channel, *content);
+    extractImage(t, channel, *content);
+    // Sized once from the count: a feed of many tiny items never regrows it.
+    content->items.resize(count);
+    std::size_t begin = channel.end + kItemSeparator.size();
+    for (std::size_t index = 0; index < count; ++index) {
+        const Piece piece{begin, pieceEnd(t, begin)};
+        content->items[index].start = piece.begin;
+        const auto opens = firstItemTags(t, piece);
+        for (std::size_t field = 0; field < kItemTags.size(); ++field) {
+            storeField(*content, index, field, cutFieldAt(t, piece, kItemTags[field], opens[field]));
+        }
+        begin = piece.end + kItemSeparator.size();
+    }
+    return content;
+}
+
+}  // namespace pellix::detail

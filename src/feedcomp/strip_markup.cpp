@@ -1,0 +1,133 @@
+#include "feedcomp/strip_markup.h"
+
+#include <array>
+#include <cstring>
+#include <string_view>
+
+#include "feedcomp/text_search.h"
+
+namespace pellix::detail {
+
+namespace {
+
+enum class EndText { Anchor, Heading, Paragraph, Span, TagClose };
+
+constexpr std::array<std::string_view, 5> kEndTexts = {"</a>", "</h2>", "</p>", "</span>", ">"};
+
+// Where each end text next occurs. A search starts where the reader stands;
+// an answer at or after a later reader position is still the first one
+// there, and "none" stays none, so no part of the text is searched twice
+// for the same end text (many unclosed anchors stay linear).
+class EndTextFinder {
+public:
+    explicit EndTextFinder(std::string_view text) : m_text(text) {}
+
+    [[nodiscard]] std::size_t find(EndText kind, std::size_t from) noexcept
+    {
+        const auto k = static_cast<std::size_t>(kind);
+        if (!m_known[k] || (m_next[k] != kNotFound && m_next[k] < from)) {
+            m_next[k] = findNoCase(m_text, kEndTexts[k], from);
+            m_known[k] = true;
+        }
+        return m_next[k];
+    }
+
+private:
+    std::string_view m_text;
+    std::array<std::size_t, 5> m_next{};
+    std::array<bool, 5> m_known{};
+};
+
+// What a "<" does, decided by the two characters after it.
+struct Removal {
+    EndText end;
+    std::size_t dropAfter;  // characters dropped after the end text
+};
+
+bool classify(std::string_view t, std::size_t j, Removal& removal) noexcept
+{
+    const char c1 = asciiLower(t[j + 1]);
+    const char c2 = asciiLower(t[j + 2]);
+    if (c1 == 'a' && (c2 == ' ' || c2 == '\r')) {
+        removal = {EndText::Anchor, 1};
+    } else if (c1 == 'h' && c2 == '2') {
+        removal = {EndText::Heading, 0};
+    } else if (c1 == 'p' && c2 == '>') {
+        removal = {EndText::Paragraph, 1};
+    } else if (c1 == 's' && c2 == 'p') {
+        removal = {EndText::Span, 1};
+    } else if (c1 == 'i' && c2 == 'm') {
+        removal = {EndText::TagClose, 1};
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// Position after `count` characters from pos (or the text's end).
+std::size_t skipChars(std::string_view t, std::size_t pos, std::size_t count) noexcept
+{
+    for (std::size_t i = 0; i < count && pos < t.size(); ++i) {
+        pos += charLength(t, pos);
+    }
+    return pos;
+}
+
+// Next read position for the "<" at j: past the removed element, or j when
+// the "<" is to be copied, or j + 1 when only the "<" is dropped.
+std::size_t nextAfterMarkup(std::string_view t, std::size_t j, EndTextFinder& finder)
+{
+    // The last three characters are always copied, "<" included.
+    if (countChars(t, j + 1, t.size(), 3) < 3) {
+        return j;
+    }
+    Removal removal{};
+    if (!classify(t, j, removal)) {
+        return j;
+    }
+    const std::size_t k = finder.find(removal.end, j);
+    if (removal.end == EndText::TagClose) {
+        // An image tag closed within seven characters of its "<" stays.
+        if (k == kNotFound || countChars(t, j, k, 8) <= 7) {
+            return j;
+        }
+    } else if (k == kNotFound) {
+        return j + 1;
+    }
+    const std::size_t endLength = kEndTexts[static_cast<std::size_t>(removal.end)].size();
+    return skipChars(t, k + endLength, removal.dropAfter);
+}
+
+}  // namespace
+
+void stripMarkup(std::string& text)
+{
+    // Written in place: the write position never passes the read position,
+    // and every search looks only at the unread part.
+    char* const data = text.data();
+    const std::string_view t(text);
+    EndTextFinder finder(t);
+    std::size_t j = 0;
+    std::size_t w = 0;
+    while (j < t.size()) {
+        const void* hit = std::memchr(data + j, '<', t.size() - j);
+        const std::size_t lt =
+            hit == nullptr ? t.size() : static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+        std::memmove(data + w, data + j, lt - j);
+        w += lt - j;
+        j = lt;
+        if (j == t.size()) {
+            break;
+        }
+        const std::size_t next = nextAfterMarkup(t, j, finder);
+        if (next == j) {
+            data[w++] = '<';
+            ++j;
+        } else {
+            j = next;
+        }
+    }
+    text.resize(w);
+}
+
+}  // namespace pellix::detail

@@ -1,0 +1,27 @@
+# Runs rssdump on one feed and compares stdout with the expected JSON file.
+# -DRSSDUMP=<exe> -DFEED=<file or -> -DEXPECTED=<json> [-DSTRIP=ON] [-DSTDIN=<file>]
+# [-DEXPECT_EXIT=<code>]
+set(args)
+if(STRIP)
+  list(APPEND args --strip-tags)
+endif()
+list(APPEND args ${FEED})
+if(STDIN)
+  set(input INPUT_FILE ${STDIN})
+endif()
+execute_process(COMMAND ${RSSDUMP} ${args} ${input}
+  OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+if(NOT DEFINED EXPECT_EXIT)
+  set(EXPECT_EXIT 0)
+endif()
+if(NOT rc EQUAL EXPECT_EXIT)
+  message(FATAL_ERROR "rssdump exited ${rc}, expected ${EXPECT_EXIT}: ${err}")
+endif()
+if(EXPECT_EXIT EQUAL 0)
+  file(READ ${EXPECTED} expected)
+  if(NOT out STREQUAL expected)
+    message(FATAL_ERROR "rssdump output differs from ${EXPECTED}:\n${out}")
+  endif()
+elseif(err STREQUAL "")
+  message(FATAL_ERROR "rssdump failed without a message on stderr")
+endif()

@@ -1,0 +1,56 @@
+#include "feedcomp/feed_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include "feedcomp/rss_document.h"
+#include "parse_helpers.h"
+
+namespace pellix::detail {
+namespace {
+
+TEST(FeedDecoder, ChoosesTheCodePageFromTheDeclaration)
+{
+    struct Row {
+        const char* label;
+        std::string bytes;
+        std::string text;
+    };
+    const Row rows[] = {
+        {"windows-1252 declared", "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\xFC\x80",
+         "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\xC3\xBC\xE2\x82\xAC"},
+        {"latin1 in single quotes, any case", "<?xml encoding='LATIN1' ?>\xE9",
+         "<?xml encoding='LATIN1' ?>\xC3\xA9"},
+        {"iso-8859-1 after leading blank line", "\n<?xml encoding = \"ISO-8859-1\"?>\xE9",
+         "\n<?xml encoding = \"ISO-8859-1\"?>\xC3\xA9"},
+        {"utf-8 declared keeps valid sequences", "<?xml encoding=\"utf-8\"?>\xC3\xA9",
+         "<?xml encoding=\"utf-8\"?>\xC3\xA9"},
+        {"utf-8 with a stray byte", "caf\xE9 \xC3\xA9", "caf\xC3\xA9 \xC3\xA9"},
+        {"no declaration, valid utf-8", "\xE2\x82\xAC", "\xE2\x82\xAC"},
+        {"declaration later in the text does not count", "x<?xml encoding=\"latin1\"?>\xC3\xA9",
+         "x<?xml encoding=\"latin1\"?>\xC3\xA9"},
+        {"unterminated declaration", "<?xml encoding=\"latin1\"\xC3\xA9",
+         "<?xml encoding=\"latin1\"\xC3\xA9"},
+        {"NUL passes through", std::string("a\0b", 3), std::string("a\0b", 3)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        EXPECT_EQ(decodeFeedBytes(row.bytes), row.text);
+    }
+}
+
+TEST(FeedDecoder, NonAsciiTextSurvivesTheParseInBothEncodings)
+{
+    const std::string utf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><channel><title>Z\xC3\xBCrich "
+                             "\xE2\x82\xAC</title><item><title>\xC3\x89t\xC3\xA9</title>";
+    const std::string cp1252 = "<?xml version=\"1.0\" encoding=\"windows-1252\"?><channel><title>"
+                               "Z\xFCrich \x80</title><item><title>\xC9t\xE9</title>";
+    for (const std::string& bytes : {utf8, cp1252}) {
+        const auto parsed = parseDocument(decodeFeedBytes(bytes), false);
+        ASSERT_EQ(parsed.itemCount, 1);
+        EXPECT_EQ(parsed.document->Title(), "Z\xC3\xBCrich \xE2\x82\xAC");
+        EXPECT_EQ(parsed.document->ItemTitle(1), "\xC3\x89t\xC3\xA9");
+    }
+}
+
+}  // namespace
+}  // namespace pellix::detail

@@ -1,0 +1,104 @@
+#include "pellix/rss_file.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <optional>
+
+#include "parse_helpers.h"
+
+namespace pellix {
+namespace {
+
+using testing::feedWithItems;
+using testing::parse;
+
+TEST(RssFile, ItemNumbersOutsideTheItemsGiveNoValue)
+{
+    const auto parsed = parse(feedWithItems({"<title>A</title>", "<title>B</title>"}));
+    ASSERT_EQ(parsed.itemCount, 2);
+    const RSSFile& doc = *parsed.document;
+    struct Row {
+        const char* label;
+        std::int32_t number;
+        std::optional<std::string> title;
+    };
+    const Row rows[] = {
+        {"first", 1, "A"},
+        {"last", 2, "B"},
+        {"record zero is empty text", 0, ""},
+        {"one past the count", 3, std::nullopt},
+        {"negative", -1, std::nullopt},
+        {"smallest", INT32_MIN, std::nullopt},
+        {"largest", INT32_MAX, std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        EXPECT_EQ(doc.ItemTitle(row.number), row.title);
+        EXPECT_EQ(doc.ItemPubDate(row.number).has_value(), row.title.has_value());
+    }
+}
+
+TEST(RssFile, MissingItemElementIsEmptyTextNotNoValue)
+{
+    const auto parsed = parse(feedWithItems({"<title>A</title>"}));
+    EXPECT_EQ(parsed.document->ItemGuid(1), "");
+    EXPECT_EQ(parsed.document->ItemAuthor(1), "");
+}
+
+TEST(RssFile, EachItemPropertyReadsItsOwnElement)
+{
+    const auto parsed = parse(feedWithItems(
+        {"<title>T</title><link>L</link><description>D</description><author>A</author>"
+         "<category>C</category><guid>G</guid><pubDate>P</pubDate>"}));
+    const RSSFile& doc = *parsed.document;
+    EXPECT_EQ(doc.ItemTitle(1), "T");
+    EXPECT_EQ(doc.ItemLink(1), "L");
+    EXPECT_EQ(doc.ItemDescription(1), "D");
+    EXPECT_EQ(doc.ItemAuthor(1), "A");
+    EXPECT_EQ(doc.ItemCategory(1), "C");
+    EXPECT_EQ(doc.ItemGuid(1), "G");
+    EXPECT_EQ(doc.ItemPubDate(1), "P");
+}
+
+TEST(RssFile, EachChannelPropertyReadsItsOwnElement)
+{
+    const auto parsed = parse(
+        "<channel><title>T</title><link>L</link><description>D</description>"
+        "<language>en</language><copyright>C</copyright><managingEditor>M</managingEditor>"
+        "<webMaster>W</webMaster><pubDate>P</pubDate><lastBuildDate>B</lastBuildDate>"
+        "<category>K</category><item></item>");
+    const RSSFile& doc = *parsed.document;
+    EXPECT_EQ(doc.Title(), "T");
+    EXPECT_EQ(doc.Link(), "L");
+    EXPECT_EQ(doc.Description(), "D");
+    EXPECT_EQ(doc.Language(), "en");
+    EXPECT_EQ(doc.Copyright(), "C");
+    EXPECT_EQ(doc.ManagingEditor(), "M");
+    EXPECT_EQ(doc.Webmaster(), "W");
+    EXPECT_EQ(doc.PubDate(), "P");
+    EXPECT_EQ(doc.LastBuildDate(), "B");
+    EXPECT_EQ(doc.Category(), "K");
+}
+
+TEST(RssFile, ImageDataReturnsAnIndependentArrayEachCall)
+{
+    const auto parsed = parse("<channel><image><url>u</url><title>t</title></image><item>");
+    const RSSFile& doc = *parsed.document;
+    auto first = doc.ImageData();
+    first[0] = "changed";
+    first[1].clear();
+    const auto second = doc.ImageData();
+    EXPECT_EQ(second[0], "yes");
+    EXPECT_EQ(second[1], "u");
+    EXPECT_EQ(second[4], "");  // no <width>
+}
+
+TEST(RssFile, NoImageGivesSevenEmptyStrings)
+{
+    const auto parsed = parse(feedWithItems({"<title>A</title>"}));
+    EXPECT_EQ(parsed.document->ImageData(), (std::array<std::string, 7>{}));
+}
+
+}  // namespace
+}  // namespace pellix

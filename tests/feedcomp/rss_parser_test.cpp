@@ -1,0 +1,254 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "feedcomp/rss_document.h"
+#include "parse_helpers.h"
+
+namespace pellix {
+namespace {
+
+using testing::feedWithItems;
+using testing::parse;
+
+TEST(RssParser, EmptyDocumentCountsMinusOne)
+{
+    for (const char* text : {"", "<![CDATA[]]>"}) {
+        SCOPED_TRACE(text);
+        const detail::ParsedDocument parsed = parse(text);
+        EXPECT_EQ(parsed.itemCount, -1);
+        ASSERT_NE(parsed.document, nullptr);
+        EXPECT_EQ(parsed.document->Title(), "");
+    }
+}
+
+TEST(RssParser, DocumentWithoutItemLeavesEvenTheChannelEmpty)
+{
+    const auto parsed = parse("<rss><channel><title>T</title><image><url>u</url></image>"
+                              "</channel></rss>");
+    EXPECT_EQ(parsed.itemCount, 0);
+    EXPECT_EQ(parsed.document->Title(), "");
+    EXPECT_EQ(parsed.document->ImageData()[0], "");
+    EXPECT_EQ(parsed.document->ItemTitle(0), std::nullopt);
+}
+
+TEST(RssParser, FixedReplacementsRunInOrder)
+{
+    struct Row {
+        const char* label;
+        const char* title;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"escaped less-than sign becomes a word", "a &amp;lt; b", "a andlt; b"},
+        {"ampersand becomes and", "Tom &amp; Jerry", "Tom and Jerry"},
+        {"double escape loses one level", "&amp;amp;", "andamp;"},
+        {"quote becomes two apostrophes", "&quot;hi&quot;", "''hi''"},
+        {"apostrophe", "it&apos;s", "it's"},
+        {"character data markers vanish", "<![CDATA[x < y]]>", "x < y"},
+        {"removal joins an entity", "&am<![CDATA[p;", "and"},
+        {"escaped markup becomes markup", "&lt;b&gt;B&lt;/b&gt;", "<b>B</b>"},
+        {"numeric references stay", "&#8217;", "&#8217;"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        const auto parsed = parse(feedWithItems({std::string("<title>") + row.title + "</title>"}));
+        ASSERT_EQ(parsed.itemCount, 1);
+        EXPECT_EQ(parsed.document->ItemTitle(1), row.expected);
+    }
+}
+
+TEST(RssParser, EscapedItemTagStartsANewItem)
+{
+    const auto parsed = parse(feedWithItems(
+        {"<title>A</title><description>x &lt;item&gt;<title>B</title></description>"}));
+    ASSERT_EQ(parsed.itemCount, 2);
+    EXPECT_EQ(parsed.document->ItemTitle(1), "A");
+    // The closing description tag now lies in the second item.
+    EXPECT_EQ(parsed.document->ItemDescription(1), "");
+    EXPECT_EQ(parsed.document->ItemTitle(2), "B");
+}
+
+TEST(RssParser, MixedCaseTagsAreFoundAndValuesKeepTheirCase)
+{
+    const auto parsed = parse(
+        "<RSS><Channel><TITLE>Big News</TITLE><managingEditor>Ed@X</managingEditor>"
+        "<webMaster>Web@X</webMaster><pubDate>Mon, 01 Jan</pubDate>"
+        "<lastBuildDate>Tue</LASTBUILDDATE><Item><pubDate>Wed</PubDate><GUID>Id</Guid>"
+        "</Item></Channel></RSS>");
+    ASSERT_EQ(parsed.itemCount, 1);
+    const RSSFile& doc = *parsed.document;
+    EXPECT_EQ(doc.Title(), "Big News");
+    EXPECT_EQ(doc.ManagingEditor(), "Ed@X");
+    EXPECT_EQ(doc.Webmaster(), "Web@X");
+    EXPECT_EQ(doc.PubDate(), "Mon, 01 Jan");
+    EXPECT_EQ(doc.LastBuildDate(), "Tue");
+    EXPECT_EQ(doc.ItemPubDate(1), "Wed");
+    EXPECT_EQ(doc.ItemGuid(1), "Id");
+}
+
+TEST(RssParser, FieldRules)
+{
+    struct Row {
+        const char* label;
+        const char* item;
+        const char* title;
+    };
+    const Row rows[] = {
+        {"attributes hide the tag", "<title type=\"t\">x</title>", ""},
+        {"empty element", "<title></title>", ""},
+        {"no closing text", "<title>open", ""},
+        {"closing text is five characters", "<title>A</tittle>", "A"},
+        {"first occurrence counts", "<title>one</title><title>two</title>", "one"},
+        {"markup inside is kept", "<title> <i>x</i>\n</title>", " <i>x</i>\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        const auto parsed = parse(feedWithItems({row.item}));
+        ASSERT_EQ(parsed.itemCount, 1);
+        EXPECT_EQ(parsed.document->ItemTitle(1), row.title);
+    }
+}
+
+TEST(RssParser, ItemSplitMatchesLongerNamesInAnyCase)
+{
+    const auto parsed = parse("<channel><title>C</title><item rdf:about=\"a\"><title>1</title>"
+                              "<ITEM><title>2</title><itemize><title>3</title>");
+    ASSERT_EQ(parsed.itemCount, 3);
+    EXPECT_EQ(parsed.document->ItemTitle(3), "3");
+}
+
+TEST(RssParser, Rss10ItemSequenceDoesNotSplit)
+{
+    const auto parsed = parse(
+        "<rdf:RDF><channel><title>C</title><ITEMS><rdf:Seq><rdf:li resource=\"a\"/></rdf:Seq>"
+        "</items><description>D</description></channel>"
+        "<item rdf:about=\"a\"><title>A</title></item><item><title>B</title></item></rdf:RDF>");
+    ASSERT_EQ(parsed.itemCount, 2);
+    EXPECT_EQ(parsed.document->Title(), "C");
+    EXPECT_EQ(parsed.document->Description(), "D");
+    EXPECT_EQ(parsed.document->ItemTitle(2), "B");
+}
+
+TEST(RssParser, StripTagsRemovesFixedTextsEverywhere)
+{
+    const std::string feed =
+        "<channel><title>Scores (NFL)<br /></title>"
+        "<item><title><b>Win</b> (NHL) (Major League Baseball)</title>"
+        "<description>See <a href=\"u\">this</a>, then (National Basketball Association)"
+        "</description></item>";
+    const auto kept = parse(feed, false);
+    EXPECT_EQ(kept.document->Title(), "Scores (NFL)<br />");
+    EXPECT_EQ(kept.document->ItemTitle(1), "<b>Win</b> (NHL) (Major League Baseball)");
+    const auto stripped = parse(feed, true);
+    EXPECT_EQ(stripped.document->Title(), "Scores ");
+    EXPECT_EQ(stripped.document->ItemTitle(1), "Win  ");
+    EXPECT_EQ(stripped.document->ItemDescription(1), "See  then ");
+}
+
+TEST(RssParser, NulInTheTextKeepsLaterItems)
+{
+    const std::string feed = feedWithItems(
+        {std::string("<title>A\0B</title>", 18), "<title>After</title>"});
+    for (bool strip : {false, true}) {
+        SCOPED_TRACE(strip);
+        const auto parsed = parse(feed, strip);
+        ASSERT_EQ(parsed.itemCount, 2);
+        EXPECT_EQ(parsed.document->ItemTitle(1), std::string("A\0B", 3));
+        EXPECT_EQ(parsed.document->ItemTitle(2), "After");
+    }
+}
+
+TEST(RssParser, LastItemRunsToTheEndOfTheDocument)
+{
+    const auto parsed = parse("<channel><item><title>A</title></item></channel>"
+                              "<guid>late</guid></rss>");
+    ASSERT_EQ(parsed.itemCount, 1);
+    EXPECT_EQ(parsed.document->ItemGuid(1), "late");
+}
+
+TEST(RssParser, ImageBlock)
+{
+    const auto parsed = parse(
+        "<channel><image><url>http://i/x.png</url><title>Logo <b>x</b></title>"
+        "<height>31</height></image><title>Chan</title><item></item>");
+    const auto image = parsed.document->ImageData();
+    EXPECT_EQ(image, (std::array<std::string, 7>{"yes", "http://i/x.png", "Logo <b>x", "", "",
+                                                 "31", ""}));
+    // The channel's first title is the image's.
+    EXPECT_EQ(parsed.document->Title(), "Logo <b>x</b>");
+}
+
+TEST(RssParser, ImageWithoutClosingTagGivesNoImage)
+{
+    const auto parsed = parse("<channel><image><url>u</url></channel><item></item>");
+    EXPECT_EQ(parsed.document->ImageData(), (std::array<std::string, 7>{}));
+}
+
+TEST(RssParser, ItemLimitCapsTheCount)
+{
+    const std::string feed = feedWithItems({"<title>1</title>", "<title>2</title>",
+                                            "<title>3</title>"});
+    struct Row {
+        const char* label;
+        std::int32_t limit;
+        std::int32_t count;
+    };
+    for (const Row row : {Row{"past the limit", 2, 2}, Row{"at the limit", 3, 3},
+                          Row{"under the limit", 4, 3}, Row{"zero", 0, 0}}) {
+        SCOPED_TRACE(row.label);
+        const auto parsed = detail::parseDocument(feed, false, {row.limit});
+        ASSERT_EQ(parsed.itemCount, row.count);
+        EXPECT_EQ(parsed.document->ItemTitle(row.count + 1), std::nullopt);
+        if (row.count > 0) {
+            EXPECT_EQ(parsed.document->ItemTitle(row.count), std::to_string(row.count));
+        }
+    }
+}
+
+TEST(RssParser, AMillionTinyItemsHitTheDefaultLimit)
+{
+    std::string feed = "<title>C</title>";
+    for (int i = 0; i < 1'000'001; ++i) {
+        feed += "<item>";
+    }
+    const auto past = parse(feed);
+    EXPECT_EQ(past.itemCount, 1'000'000);
+    EXPECT_EQ(past.document->ItemTitle(1'000'000), "");
+    EXPECT_EQ(past.document->ItemTitle(1'000'001), std::nullopt);
+    feed.resize(feed.size() - 6);
+    EXPECT_EQ(parse(feed).itemCount, 1'000'000);
+}
+
+TEST(RssParser, LongRunsGiveTheRightText)
+{
+    std::string amps;
+    std::string ands;
+    for (int i = 0; i < 500'000; ++i) {
+        amps += "&amp;";
+        ands += "and";
+    }
+    const auto parsed = parse(feedWithItems({"<title>" + amps + "</title>"}));
+    EXPECT_EQ(parsed.document->ItemTitle(1), ands);
+
+    const std::string brackets(2'000'000, '<');
+    const auto stripped = parse(feedWithItems({"<title>" + brackets + "</title>"}), true);
+    EXPECT_EQ(stripped.document->ItemTitle(1), brackets);
+}
+
+TEST(RssParser, ManyUnclosedAnchorsAndOpenTagsStayLinear)
+{
+    std::string body;
+    std::string expected;
+    for (int i = 0; i < 100'000; ++i) {
+        body += "<a href=x><title>";
+        expected += "a href=x><title>";
+    }
+    const auto parsed = parse(feedWithItems({"<description>" + body + "</description>"}), true);
+    ASSERT_EQ(parsed.itemCount, 1);
+    EXPECT_EQ(parsed.document->ItemDescription(1), expected);
+    EXPECT_EQ(parsed.document->ItemTitle(1), "");
+}
+
+}  // namespace
+}  // namespace pellix
