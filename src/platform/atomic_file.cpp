@@ -11,124 +11,78 @@ namespace orlavo::platform {
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// A symlinked settings file keeps its link: the target is what gets replaced.
-fs::path resolveTarget(const fs::path& path)
+// The mode a plain open(O_CREAT, 0666) would have given a new file.
+mode_t defaultMode()
 {
-    std::error_code ec;
-    fs::path resolved = fs::weakly_canonical(path, ec);
-    return ec ? path : resolved;
-}
-
-std::optional<SysError> writeAll(int fd, std::string_view bytes)
-{
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return sysErrorFromErrno(errno, "write");
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return std::nullopt;
-}
-
-std::optional<SysError> checkWritable(const fs::path& target, mode_t& mode)
-{
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) {
-            return SysError{EISDIR, target.string() + " is a directory"};
-        }
-        mode = st.st_mode & 07777;
-        if (::access(target.c_str(), W_OK) != 0) {
-            return sysErrorFromErrno(errno, target.string());
-        }
-        return std::nullopt;
-    }
-    fs::path dir = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-    if (::access(dir.c_str(), W_OK) != 0) {
-        return sysErrorFromErrno(errno, dir.string());
-    }
-    return std::nullopt;
-}
-
-void syncDirectory(const fs::path& dir)
-{
-    int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
 }
 
 }  // namespace
 
-std::optional<SysError> writeFileAtomically(const fs::path& path, std::string_view bytes,
-                                            const AtomicWriteOptions& options)
+AtomicFileWriter::~AtomicFileWriter()
 {
-    const fs::path target = resolveTarget(path);
-    mode_t mode = 0644;
-    if (options.refuseReadOnlyTarget) {
-        if (auto error = checkWritable(target, mode)) {
-            return error;
-        }
+    discard();
+}
+
+void AtomicFileWriter::discard()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
     }
-    std::string tmp = target.string() + ".XXXXXX";
-    int fd = ::mkstemp(tmp.data());
-    if (fd < 0) {
-        return sysErrorFromErrno(errno, "cannot create a temporary file beside " + target.string());
+    if (!m_temp.empty()) {
+        ::unlink(m_temp.c_str());
+        m_temp.clear();
     }
-    std::optional<SysError> error = writeAll(fd, bytes);
-    if (!error && ::fsync(fd) != 0) {
-        error = sysErrorFromErrno(errno, "fsync");
+}
+
+std::optional<SysError> AtomicFileWriter::open(const std::filesystem::path& target)
+{
+    discard();
+    m_target = target;
+    std::string pattern = target.string() + ".tmp-XXXXXX";
+    m_fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (m_fd < 0) {
+        return sysErrorFromErrno(errno, "cannot create a temporary file next to " + target.string());
     }
-    if (!error && ::fchmod(fd, mode) != 0) {
-        error = sysErrorFromErrno(errno, "fchmod");
-    }
-    if (::close(fd) != 0 && !error) {
-        error = sysErrorFromErrno(errno, "close");
-    }
-    if (!error && options.beforeRename && !options.beforeRename()) {
-        error = SysError{EINTR, "write interrupted before the file was replaced"};
-    }
-    if (!error && ::rename(tmp.c_str(), target.c_str()) != 0) {
-        error = sysErrorFromErrno(errno, "rename");
-    }
-    if (error) {
-        ::unlink(tmp.c_str());
-        return error;
-    }
-    syncDirectory(target.parent_path());
+    m_temp = pattern;
     return std::nullopt;
 }
 
-std::optional<std::string> readWholeFile(const fs::path& path, std::size_t maxBytes)
+std::optional<SysError> AtomicFileWriter::write(std::string_view bytes)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return std::nullopt;
-    }
-    std::string out;
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
+    while (!bytes.empty()) {
+        ssize_t n = ::write(m_fd, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n <= 0 || out.size() + static_cast<std::size_t>(n) > maxBytes) {
-            ::close(fd);
-            if (n < 0 || out.size() + static_cast<std::size_t>(n > 0 ? n : 0) > maxBytes) {
-                return std::nullopt;
-            }
-            return out;
+        if (n < 0) {
+            return sysErrorFromErrno(errno, "cannot write " + m_temp.string());
         }
-        out.append(buffer, static_cast<std::size_t>(n));
+        bytes.remove_prefix(static_cast<std::size_t>(n));
     }
+    return std::nullopt;
+}
+
+std::optional<SysError> AtomicFileWriter::commit()
+{
+    struct stat existing {};
+    mode_t mode = ::stat(m_target.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : defaultMode();
+    if (::fchmod(m_fd, mode) != 0 || ::fsync(m_fd) != 0) {
+        return sysErrorFromErrno(errno, "cannot write " + m_temp.string());
+    }
+    if (::close(m_fd) != 0) {
+        m_fd = -1;
+        return sysErrorFromErrno(errno, "cannot write " + m_temp.string());
+    }
+    m_fd = -1;
+    if (::rename(m_temp.c_str(), m_target.c_str()) != 0) {
+        return sysErrorFromErrno(errno, "cannot replace " + m_target.string());
+    }
+    m_temp.clear();
+    return std::nullopt;
 }
 
 }  // namespace orlavo::platform

@@ -1,31 +1,35 @@
 #pragma once
-// Replaces a file so that a crash, a kill or a full disk leaves either the
-// whole old file or the whole new one: write a temporary file in the same
-// directory, fsync, rename over the target, fsync the directory.
+// Replaces a file only once its new content is safely on disk: the bytes go to
+// a temporary file in the same directory, which is flushed, synced and renamed
+// over the target. Until commit() succeeds the old file is untouched; an
+// uncommitted writer removes its temporary file when it goes away.
 #include "platform/sys_error.h"
 
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string_view>
 
 namespace orlavo::platform {
 
-struct AtomicWriteOptions {
-    // Checked before anything is written: an existing read-only target is
-    // refused rather than silently replaced by the rename.
-    bool refuseReadOnlyTarget = true;
-    // Test seam: runs after the temporary file is complete and before the
-    // rename; returning false simulates a crash at that point.
-    std::function<bool()> beforeRename;
+class AtomicFileWriter {
+public:
+    AtomicFileWriter() = default;
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    // Creates the temporary file next to target.
+    [[nodiscard]] std::optional<SysError> open(const std::filesystem::path& target);
+    [[nodiscard]] std::optional<SysError> write(std::string_view bytes);
+    // fsync, give it the target's mode (or the umask default), rename.
+    [[nodiscard]] std::optional<SysError> commit();
+
+private:
+    void discard();
+
+    std::filesystem::path m_target;
+    std::filesystem::path m_temp;
+    int m_fd = -1;
 };
-
-[[nodiscard]] std::optional<SysError> writeFileAtomically(const std::filesystem::path& path, std::string_view bytes,
-                                                          const AtomicWriteOptions& options = {});
-
-// The whole file, or nullopt when it cannot be read. Files above maxBytes are
-// refused (nullopt) so a stray huge file cannot exhaust memory.
-[[nodiscard]] std::optional<std::string> readWholeFile(const std::filesystem::path& path,
-                                                       std::size_t maxBytes = 64u << 20);
 
 }  // namespace orlavo::platform

@@ -1,6 +1,6 @@
 #include "platform/profile_file.h"
 
-#include "platform/atomic_file.h"
+#include "platform/whole_file.h"
 #include "platform/code_page.h"
 #include "platform/profile_text.h"
 

@@ -4,9 +4,14 @@
 
 namespace orlavo::platform {
 
+bool isTerminal(int fd)
+{
+    return ::isatty(fd) == 1;
+}
+
 bool stdoutIsTerminal()
 {
-    return ::isatty(STDOUT_FILENO) == 1;
+    return isTerminal(STDOUT_FILENO);
 }
 
 }  // namespace orlavo::platform

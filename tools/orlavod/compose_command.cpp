@@ -7,7 +7,7 @@
 
 #include "feedcomp/rss_document.h"
 #include "orlavo_version.h"
-#include "platform/atomic_file.h"
+#include "platform/whole_file.h"
 #include "platform/manual_clock.h"
 #include "platform/poll_event_loop.h"
 #include "signfeed/composer.h"

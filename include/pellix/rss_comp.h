@@ -1,0 +1,119 @@
+#pragma once
+// pellix::RSSComp: the feed download control. A host owns one, calls its
+// members on the thread that runs the event loop it was given, and hears how
+// each download went through an RSSCompListener on that same thread.
+//
+// RequestFile resolves, connects, raises OnConnect and sends before it
+// returns; the response is received from the loop. Every download ends with
+// OnDisconnect and then OnFinish (unless a newer RequestFile or CloseComm
+// ended it first). Name lookup, connect and silence from the server are all
+// bounded by RSSCompLimits, so the host's thread never waits unbounded.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "pellix/export.h"
+#include "pellix/result_code.h"
+
+namespace orlavo::platform {
+class Clock;
+class Connectivity;
+class EventLoop;
+class Resolver;
+class TcpConnector;
+}  // namespace orlavo::platform
+
+namespace pellix {
+
+class RSSFile;
+
+// Events of the control. The host implements this and keeps it alive while
+// attached. A handler may call RequestFile or destroy the control.
+class PELLIX_API RSSCompListener {
+public:
+    // The TCP connection stands; sURL is the host name of the request.
+    virtual void OnConnect(const std::string& sURL) = 0;
+    // The download ended: the HTTP status (200 on success) and its text, or
+    // a negative ResultCode: -1 with the socket error number in decimal or a
+    // sentence naming the timeout or the early close; -2 and -3 for limits.
+    virtual void OnFinish(std::int32_t LErrCode, const std::string& sErrStr) = 0;
+    // The control closed the connection.
+    virtual void OnDisconnect() = 0;
+
+protected:
+    ~RSSCompListener() = default;
+};
+
+// Bounds on one download; the defaults suit feeds.
+struct RSSCompLimits {
+    std::int64_t connectTimeoutMs = 10'000;  // name lookup, and then the connect
+    std::int64_t idleTimeoutMs = 30'000;     // longest silence while receiving
+    std::int64_t totalTimeoutMs = 300'000;   // whole download, so a trickle cannot hold it open
+    std::int64_t maxBodyBytes = 64LL * 1024 * 1024;
+    std::int64_t maxHeaderBytes = 64LL * 1024;
+};
+
+// What the control runs on. The loop, clock and connectivity are required;
+// resolver and connector default to the system's when left null. All must
+// outlive the control.
+struct RSSCompServices {
+    orlavo::platform::EventLoop& loop;
+    orlavo::platform::Clock& clock;
+    orlavo::platform::Connectivity& connectivity;
+    orlavo::platform::Resolver* resolver = nullptr;
+    orlavo::platform::TcpConnector* connector = nullptr;
+};
+
+class PELLIX_API RSSComp {
+public:
+    RSSComp(orlavo::platform::EventLoop& loop, orlavo::platform::Clock& clock,
+            orlavo::platform::Connectivity& connectivity, const RSSCompLimits& limits = {});
+    explicit RSSComp(const RSSCompServices& services, const RSSCompLimits& limits = {});
+    // Closes any connection quietly: no event is raised from here.
+    ~RSSComp();
+    RSSComp(const RSSComp&) = delete;
+    RSSComp& operator=(const RSSComp&) = delete;
+
+    // nullptr detaches. The listener is not owned.
+    void setListener(RSSCompListener* listener);
+    // The "User-Agent" banner sent with every request.
+    [[nodiscard]] static const std::string& UserAgent();
+
+    // Server port for the following requests; it wins over a port in the URL.
+    // Checked when a request starts: outside 1-65535 gives BadUrl (114).
+    void Port(std::int32_t LPort1);
+    [[nodiscard]] bool GoOnline();
+    [[nodiscard]] bool IsOnline() const;
+    [[nodiscard]] bool IsConnectionProxy() const;
+    // Kept for hosts that call it first; nothing needs starting. Returns 0.
+    [[nodiscard]] std::int32_t OpenComm(std::string& sErr);
+    // 0 when the request went out; otherwise a ResultCode with its text in
+    // sRetVal. A running download is closed first (OnDisconnect for it).
+    [[nodiscard]] std::int32_t RequestFile(const std::string& sURLPath, std::string& sRetVal);
+    // The body decoded to UTF-8 with every bare LF turned into CR LF.
+    [[nodiscard]] std::string CurFileString() const;
+    // Body bytes received so far for the current request, header excluded.
+    [[nodiscard]] std::int32_t CurSize() const;
+    // A new document parsed from the body, or null. LNumberItems: the item
+    // count when a document is returned; 0 when there is no body or no item;
+    // -1 when the download is still running or did not finish cleanly (a
+    // half-received feed never yields a document).
+    [[nodiscard]] std::shared_ptr<RSSFile> GetRSSFile(bool StripTags, std::int32_t& LNumberItems) const;
+    [[nodiscard]] std::shared_ptr<RSSFile> GetLocalRSSFile(const std::string& sFilePath, bool StripTags,
+                                                           std::int32_t& LNumberItems) const;
+    // 0 written, 1 exists and IfDelete false, 2 nothing to write (an existing
+    // file is left alone), 3 the write failed (the old file is unchanged).
+    [[nodiscard]] std::int32_t WriteTextFile(const std::string& sPath, bool IfDelete);
+    [[nodiscard]] std::int32_t WriteBinaryFile(const std::string& sPath, bool IfDelete);
+    // Why the last WriteTextFile/WriteBinaryFile returned 3.
+    [[nodiscard]] const std::string& LastWriteError() const;
+    // Closes a running download (OnDisconnect, no OnFinish).
+    void CloseComm();
+
+private:
+    class Engine;
+    std::unique_ptr<Engine> m_engine;
+    std::string m_lastWriteError;
+};
+
+}  // namespace pellix

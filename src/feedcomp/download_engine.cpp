@@ -1,0 +1,230 @@
+#include "feedcomp/download_engine.h"
+
+#include "feedcomp/url.h"
+#include "platform/clock.h"
+#include "platform/connectivity.h"
+
+#include <algorithm>
+
+namespace pellix {
+
+using detail::UrlSplit;
+using orlavo::platform::ConnectStatus;
+using orlavo::platform::EventLoop;
+using orlavo::platform::LookupStatus;
+
+struct RSSComp::Engine::Target {
+    std::string host;
+    std::uint16_t port = 80;
+    std::string path;
+};
+
+namespace {
+
+std::int32_t refuse(ResultCode code, const std::string& detail, std::string& retVal)
+{
+    retVal = resultText(code);
+    if (!detail.empty()) {
+        retVal += " (" + detail + ")";
+    }
+    return toInt(code);
+}
+
+std::string seconds(std::int64_t ms)
+{
+    return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
+}
+
+}  // namespace
+
+RSSComp::Engine::Engine(const RSSCompServices& services, const RSSCompLimits& limits)
+    : m_services(services), m_limits(limits), m_buffer(std::make_unique<std::array<char, 65536>>())
+{
+    if (m_services.resolver == nullptr) {
+        m_ownResolver = std::make_unique<orlavo::platform::SystemResolver>();
+        m_services.resolver = m_ownResolver.get();
+    }
+    if (m_services.connector == nullptr) {
+        m_ownConnector = std::make_unique<orlavo::platform::PosixTcpConnector>();
+        m_services.connector = m_ownConnector.get();
+    }
+}
+
+RSSComp::Engine::~Engine()
+{
+    m_listener = nullptr;
+    (void)disconnect(false);
+}
+
+void RSSComp::Engine::resetDownload()
+{
+    m_state = State::Idle;
+    m_awaitingHeader = true;
+    m_headerBytes.clear();
+    m_body.clear();
+    m_statusCode = 0;
+    m_statusText.clear();
+    m_contentLength.reset();
+    m_unsent.clear();
+}
+
+std::int32_t RSSComp::Engine::requestFile(const std::string& url, std::string& retVal)
+{
+    std::weak_ptr<int> alive = m_lifeToken;
+    const std::uint64_t generation = ++m_generation;
+    // The old connection goes first, so its bytes never reach the new body.
+    if (m_connection && !disconnect(true)) {
+        return refuse(ResultCode::ConnectFailed, "the control was released", retVal);
+    }
+    if (generation != m_generation) {
+        return m_lastResult;  // a handler's newer request took over
+    }
+    resetDownload();
+    const std::int32_t result = startRequest(url, retVal);
+    if (!alive.expired() && generation == m_generation) {
+        m_lastResult = result;
+    }
+    return result;
+}
+
+std::int32_t RSSComp::Engine::startRequest(const std::string& url, std::string& retVal)
+{
+    UrlSplit split = detail::splitUrl(url);
+    if (split.code != ResultCode::Ok) {
+        return refuse(split.code, split.detail, retVal);
+    }
+    Target target{split.parts.host, split.parts.port.value_or(80), split.parts.path};
+    if (m_port) {
+        if (*m_port < 1 || *m_port > 65535) {
+            return refuse(ResultCode::BadUrl, "the port " + std::to_string(*m_port) + " is not from 1 to 65535",
+                          retVal);
+        }
+        target.port = static_cast<std::uint16_t>(*m_port);
+    }
+    // A local feed needs neither a network nor the proxy's permission.
+    if (!detail::isLoopbackHost(target.host)) {
+        if (!m_services.connectivity.isOnline()) {
+            return refuse(ResultCode::NotOnline, {}, retVal);
+        }
+        if (m_services.connectivity.isConnectionProxy(target.host)) {
+            return refuse(ResultCode::ProxyInUse, {}, retVal);
+        }
+    }
+    if (target.host.empty()) {
+        return refuse(ResultCode::EmptyHost, {}, retVal);
+    }
+    if (std::int32_t result = connectTo(target, retVal); result != toInt(ResultCode::Ok)) {
+        return result;
+    }
+    std::weak_ptr<int> alive = m_lifeToken;
+    const std::uint64_t generation = m_generation;
+    if (m_listener != nullptr) {
+        m_listener->OnConnect(target.host);
+    }
+    if (alive.expired()) {
+        retVal = "The control was released before the request was sent.";
+        return toInt(ResultCode::SendFailed);
+    }
+    if (generation != m_generation) {
+        return m_lastResult;
+    }
+    if (!m_connection) {
+        retVal = "The connection was closed before the request was sent.";
+        return toInt(ResultCode::SendFailed);
+    }
+    return sendRequest(target, retVal);
+}
+
+std::int32_t RSSComp::Engine::connectTo(const Target& target, std::string& retVal)
+{
+    const std::int64_t timeoutMs = m_limits.connectTimeoutMs;
+    auto lookup = m_services.resolver->lookup(detail::lookupName(target.host), timeoutMs);
+    if (lookup.status == LookupStatus::TimedOut) {
+        return refuse(ResultCode::LookupFailed, "lookup timed out after " + seconds(timeoutMs), retVal);
+    }
+    if (lookup.status != LookupStatus::Found) {
+        return refuse(ResultCode::LookupFailed, lookup.error, retVal);
+    }
+    auto connected = m_services.connector->connect(lookup.addresses, target.port, timeoutMs);
+    if (connected.status != ConnectStatus::Connected) {
+        const ResultCode code =
+            connected.status == ConnectStatus::SocketFailed ? ResultCode::SocketFailed : ResultCode::ConnectFailed;
+        retVal = resultText(code) + std::to_string(connected.error);
+        if (connected.status == ConnectStatus::TimedOut) {
+            retVal += " (connect timed out after " + seconds(timeoutMs) + ")";
+        }
+        return toInt(code);
+    }
+    m_connection = std::move(connected.connection);
+    m_watch = m_services.loop.watchFd(m_connection->fd(), EventLoop::kReadable, [this](unsigned bits) {
+        onReady(bits);
+    });
+    m_state = State::Running;
+    m_startMs = m_lastActivityMs = m_services.clock.nowMs();
+    armIdleTimer(std::min(m_limits.idleTimeoutMs, m_limits.totalTimeoutMs));
+    return toInt(ResultCode::Ok);
+}
+
+std::int32_t RSSComp::Engine::sendRequest(const Target& target, std::string& retVal)
+{
+    m_unsent = "GET " + target.path + " HTTP/1.0\r\n" + "User-Agent: " + RSSComp::UserAgent() + "\r\n" +
+               "Host: " + target.host + "\r\n" + "\r\n";
+    const int error = sendSome();
+    if (error != 0) {
+        // The connection stays open: its close still ends the download with events.
+        retVal = std::to_string(error);
+        return toInt(ResultCode::SendFailed);
+    }
+    if (!m_unsent.empty()) {
+        m_services.loop.setWatchEvents(*m_watch, EventLoop::kReadable | EventLoop::kWritable);
+    }
+    return toInt(ResultCode::Ok);
+}
+
+int RSSComp::Engine::sendSome()
+{
+    while (!m_unsent.empty()) {
+        auto sent = m_connection->send(m_unsent);
+        if (sent.wouldBlock()) {
+            return 0;
+        }
+        if (sent.bytes < 0) {
+            return sent.error;
+        }
+        m_unsent.erase(0, static_cast<std::size_t>(sent.bytes));
+    }
+    return 0;
+}
+
+void RSSComp::Engine::closeComm()
+{
+    (void)disconnect(true);
+}
+
+bool RSSComp::Engine::disconnect(bool raiseEvent)
+{
+    if (m_idleTimer) {
+        m_services.loop.cancelTimer(*m_idleTimer);
+        m_idleTimer.reset();
+    }
+    if (!m_connection) {
+        return true;
+    }
+    if (m_watch) {
+        m_services.loop.unwatchFd(*m_watch);
+        m_watch.reset();
+    }
+    m_connection->close();
+    m_connection.reset();
+    m_unsent.clear();
+    if (m_state == State::Running) {
+        m_state = State::Failed;
+    }
+    std::weak_ptr<int> alive = m_lifeToken;
+    if (raiseEvent && m_listener != nullptr) {
+        m_listener->OnDisconnect();
+    }
+    return !alive.expired();
+}
+
+}  // namespace pellix

@@ -1,0 +1,92 @@
+#pragma once
+// The download state machine behind RSSComp: one HTTP/1.0 GET at a time on a
+// non-blocking connection watched by the event loop. Owned by RSSComp; raises
+// the listener's events on the loop's thread.
+#include "feedcomp/body.h"
+#include "pellix/rss_comp.h"
+
+#include "platform/event_loop.h"
+#include "platform/resolver.h"
+#include "platform/tcp_connection.h"
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace pellix {
+
+class RSSComp::Engine {
+public:
+    enum class State {
+        Idle,       // no request since creation
+        Running,    // request sent or being sent, body arriving
+        Finished,   // ended cleanly: the server closed after the whole body
+        Failed,     // error, timeout, limit, short body or closed by the host
+    };
+
+    Engine(const RSSCompServices& services, const RSSCompLimits& limits);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    void setListener(RSSCompListener* listener) { m_listener = listener; }
+    void setPort(std::int32_t port) { m_port = port; }
+    [[nodiscard]] std::int32_t requestFile(const std::string& url, std::string& retVal);
+    void closeComm();
+
+    [[nodiscard]] orlavo::platform::Connectivity& connectivity() const { return m_services.connectivity; }
+    [[nodiscard]] const detail::Body& body() const { return m_body; }
+    [[nodiscard]] State state() const { return m_state; }
+
+private:
+    struct Target;
+
+    [[nodiscard]] std::int32_t startRequest(const std::string& url, std::string& retVal);
+    [[nodiscard]] std::int32_t connectTo(const Target& target, std::string& retVal);
+    [[nodiscard]] std::int32_t sendRequest(const Target& target, std::string& retVal);
+    void resetDownload();
+    void onReady(unsigned bits);
+    [[nodiscard]] int sendSome();  // 0 or the errno of a failed send
+    void receiveOnce();
+    void takeHeaderBytes(std::string_view data);
+    void addBody(std::string chunk);
+    void endOfStream();
+    void armIdleTimer(std::int64_t delayMs);
+    void onIdleTimer();
+    void finish(std::int32_t code, const std::string& text, bool clean);
+    // Closes the connection; raises OnDisconnect when one was open and
+    // raiseEvent is set. False when a handler destroyed the control.
+    [[nodiscard]] bool disconnect(bool raiseEvent);
+
+    RSSCompServices m_services;
+    RSSCompLimits m_limits;
+    std::unique_ptr<orlavo::platform::Resolver> m_ownResolver;
+    std::unique_ptr<orlavo::platform::TcpConnector> m_ownConnector;
+    RSSCompListener* m_listener = nullptr;
+    std::optional<std::int32_t> m_port;
+
+    std::unique_ptr<orlavo::platform::TcpConnection> m_connection;
+    std::optional<orlavo::platform::EventLoop::WatchId> m_watch;
+    std::optional<orlavo::platform::EventLoop::TimerId> m_idleTimer;
+    std::int64_t m_lastActivityMs = 0;
+    std::int64_t m_startMs = 0;
+    std::string m_unsent;
+
+    State m_state = State::Idle;
+    bool m_awaitingHeader = true;
+    std::string m_headerBytes;
+    detail::Body m_body;
+    std::int32_t m_statusCode = 0;
+    std::string m_statusText;
+    std::optional<std::int64_t> m_contentLength;
+
+    // Lets a method notice that a handler replaced the request or destroyed
+    // the control while an event was being raised.
+    std::uint64_t m_generation = 0;
+    std::int32_t m_lastResult = 0;
+    std::shared_ptr<int> m_lifeToken = std::make_shared<int>(0);
+    std::unique_ptr<std::array<char, 65536>> m_buffer;
+};
+
+}  // namespace pellix

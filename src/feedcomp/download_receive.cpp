@@ -1,0 +1,173 @@
+// The receiving half of the download engine: runs from the event loop.
+#include "feedcomp/download_engine.h"
+
+#include "feedcomp/http_header.h"
+#include "platform/clock.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace pellix {
+
+namespace {
+
+std::string durationText(std::int64_t ms)
+{
+    return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
+}
+
+}  // namespace
+
+using detail::HeaderStart;
+using orlavo::platform::EventLoop;
+
+void RSSComp::Engine::onReady(unsigned bits)
+{
+    if ((bits & EventLoop::kWritable) && !m_unsent.empty()) {
+        if (const int error = sendSome(); error != 0) {
+            finish(toInt(ResultCode::ReceiveFailed), std::to_string(error), false);
+            return;
+        }
+        m_lastActivityMs = m_services.clock.nowMs();
+        if (m_unsent.empty()) {
+            m_services.loop.setWatchEvents(*m_watch, EventLoop::kReadable);
+        }
+    }
+    if (bits & (EventLoop::kReadable | EventLoop::kHangup)) {
+        receiveOnce();
+    }
+}
+
+void RSSComp::Engine::receiveOnce()
+{
+    if (!m_connection) {
+        return;
+    }
+    auto received = m_connection->receive(m_buffer->data(), m_buffer->size());
+    if (received.wouldBlock()) {
+        return;
+    }
+    if (received.bytes < 0) {
+        finish(toInt(ResultCode::ReceiveFailed), std::to_string(received.error), false);
+        return;
+    }
+    if (received.bytes == 0) {
+        endOfStream();
+        return;
+    }
+    m_lastActivityMs = m_services.clock.nowMs();
+    std::string_view data(m_buffer->data(), static_cast<std::size_t>(received.bytes));
+    if (m_awaitingHeader) {
+        takeHeaderBytes(data);
+    } else {
+        addBody(std::string(data));
+    }
+}
+
+// Collects bytes until the header is complete, however the server split it.
+void RSSComp::Engine::takeHeaderBytes(std::string_view data)
+{
+    const std::size_t scanFrom = m_headerBytes.size() >= 2 ? m_headerBytes.size() - 2 : 0;
+    m_headerBytes.append(data);
+    const HeaderStart start = detail::classifyResponseStart(m_headerBytes);
+    if (start == HeaderStart::TooShort) {
+        return;
+    }
+    if (start == HeaderStart::NotHeader) {
+        m_awaitingHeader = false;
+        addBody(std::exchange(m_headerBytes, {}));
+        return;
+    }
+    const std::size_t end = detail::findHeaderEnd(m_headerBytes, scanFrom);
+    const auto limit = static_cast<std::size_t>(std::max<std::int64_t>(m_limits.maxHeaderBytes, 0));
+    if ((end == std::string::npos && m_headerBytes.size() > limit) || (end != std::string::npos && end > limit)) {
+        finish(toInt(ResultCode::HeaderTooLarge),
+               resultText(ResultCode::HeaderTooLarge) + " (" + std::to_string(limit) + " bytes)", false);
+        return;
+    }
+    if (end == std::string::npos) {
+        return;
+    }
+    auto header = detail::parseHeader(std::string_view(m_headerBytes).substr(0, end));
+    m_statusCode = header.statusCode;
+    m_statusText = std::move(header.statusText);
+    m_contentLength = header.contentLength;
+    m_awaitingHeader = false;
+    std::string rest = m_headerBytes.substr(end);
+    m_headerBytes.clear();
+    m_headerBytes.shrink_to_fit();
+    if (!rest.empty()) {
+        addBody(std::move(rest));
+    }
+}
+
+void RSSComp::Engine::addBody(std::string chunk)
+{
+    if (m_body.size() + static_cast<std::int64_t>(chunk.size()) > m_limits.maxBodyBytes) {
+        finish(toInt(ResultCode::BodyTooLarge),
+               resultText(ResultCode::BodyTooLarge) + " (" + std::to_string(m_limits.maxBodyBytes) + " bytes)",
+               false);
+        return;
+    }
+    m_body.append(std::move(chunk));
+}
+
+void RSSComp::Engine::endOfStream()
+{
+    if (m_awaitingHeader && !m_headerBytes.empty()) {
+        // Closed inside what began like a header: keep it all as the body.
+        m_awaitingHeader = false;
+        addBody(std::exchange(m_headerBytes, {}));
+        if (!m_connection) {
+            return;  // the limit ended the download
+        }
+    }
+    if (m_contentLength && m_body.size() < *m_contentLength) {
+        finish(toInt(ResultCode::ReceiveFailed),
+               "The connection closed after " + std::to_string(m_body.size()) + " of " +
+                   std::to_string(*m_contentLength) + " body bytes.",
+               false);
+        return;
+    }
+    finish(m_statusCode, m_statusText, true);
+}
+
+void RSSComp::Engine::armIdleTimer(std::int64_t delayMs)
+{
+    m_idleTimer = m_services.loop.startTimer(delayMs, [this] { onIdleTimer(); });
+}
+
+// One timer instead of one per read: when it fires while time is left (data
+// came meanwhile), it is set again for the nearer of the two deadlines.
+void RSSComp::Engine::onIdleTimer()
+{
+    m_idleTimer.reset();
+    const std::int64_t now = m_services.clock.nowMs();
+    const std::int64_t idleLeft = m_lastActivityMs + m_limits.idleTimeoutMs - now;
+    const std::int64_t totalLeft = m_startMs + m_limits.totalTimeoutMs - now;
+    if (totalLeft <= 0) {
+        finish(toInt(ResultCode::ReceiveFailed),
+               "Timed out: the download took longer than " + durationText(m_limits.totalTimeoutMs) + ".", false);
+    } else if (idleLeft <= 0) {
+        finish(toInt(ResultCode::ReceiveFailed),
+               "Timed out: the server sent nothing for " + durationText(m_limits.idleTimeoutMs) + ".", false);
+    } else {
+        armIdleTimer(std::min(idleLeft, totalLeft));
+    }
+}
+
+void RSSComp::Engine::finish(std::int32_t code, const std::string& text, bool clean)
+{
+    const std::uint64_t generation = m_generation;
+    const std::string finishText = text;  // text may live in a member that a handler resets
+    m_state = clean ? State::Finished : State::Failed;
+    if (!disconnect(true)) {
+        return;
+    }
+    if (generation != m_generation || m_listener == nullptr) {
+        return;  // a handler started a new request: this one's outcome is moot
+    }
+    m_listener->OnFinish(code, finishText);
+}
+
+}  // namespace pellix

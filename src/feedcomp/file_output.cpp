@@ -1,0 +1,89 @@
+#include "feedcomp/file_output.h"
+
+#include "platform/atomic_file.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace pellix::detail {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool isExistingFile(const fs::path& path)
+{
+    std::error_code ec;
+    auto status = fs::status(path, ec);
+    return !ec && fs::exists(status) && !fs::is_directory(status);
+}
+
+// Nobody may write it: replacing it anyway would defeat the owner's intent,
+// whoever we run as.
+bool isReadOnly(const fs::path& path)
+{
+    std::error_code ec;
+    auto perms = fs::status(path, ec).permissions();
+    constexpr auto kWriteBits = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    return !ec && (perms & kWriteBits) == fs::perms::none;
+}
+
+WriteOutcome failed(std::string error)
+{
+    return WriteOutcome{ResultCode::WriteFailed, std::move(error)};
+}
+
+WriteOutcome writeChunks(const std::string& path, const Body& body, BodyFormat format)
+{
+    orlavo::platform::AtomicFileWriter writer;
+    if (auto error = writer.open(path)) {
+        return failed(error->description);
+    }
+    CrlfConverter converter;
+    for (const auto& chunk : body.chunks()) {
+        auto error = format == BodyFormat::Text ? writer.write(converter.convert(chunk)) : writer.write(chunk);
+        if (error) {
+            return failed(error->description);
+        }
+    }
+    if (auto error = writer.commit()) {
+        return failed(error->description);
+    }
+    return WriteOutcome{};
+}
+
+}  // namespace
+
+WriteOutcome writeBodyFile(const std::string& path, bool ifDelete, const Body& body, BodyFormat format)
+{
+    const bool exists = isExistingFile(path);
+    if (exists && !ifDelete) {
+        return WriteOutcome{ResultCode::FileExists, {}};
+    }
+    if (body.empty()) {
+        return WriteOutcome{ResultCode::NothingToWrite, {}};
+    }
+    if (exists && isReadOnly(path)) {
+        return failed(path + " is read-only");
+    }
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) {
+        return failed(path + " is a directory");
+    }
+    return writeChunks(path, body, format);
+}
+
+std::string readLocalFile(const std::string& path)
+{
+    if (!isExistingFile(path)) {
+        return {};
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return {};
+    }
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace pellix::detail

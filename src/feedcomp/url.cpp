@@ -1,0 +1,179 @@
+#include "feedcomp/url.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace pellix::detail {
+
+namespace {
+
+bool isControl(unsigned char c)
+{
+    return c < 0x20 || c == 0x7F;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// A scheme is letters, digits, "+", "-", "." before "://" in front of any "/".
+std::optional<std::string_view> schemeOf(std::string_view url)
+{
+    std::size_t mark = url.find("://");
+    if (mark == std::string_view::npos || mark == 0 || url.substr(0, mark).find('/') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::string_view scheme = url.substr(0, mark);
+    bool wellFormed = std::isalpha(static_cast<unsigned char>(scheme.front())) &&
+                      std::all_of(scheme.begin(), scheme.end(), [](char c) {
+                          return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+                      });
+    return wellFormed ? std::optional(scheme) : std::nullopt;
+}
+
+UrlSplit refuse(ResultCode code, std::string detail)
+{
+    UrlSplit split;
+    split.code = code;
+    split.detail = std::move(detail);
+    return split;
+}
+
+// Splits "host", "host:port", "[v6]" or "[v6]:port" into parts.
+bool splitAuthority(std::string_view authority, UrlParts& parts, std::string& detail)
+{
+    std::size_t colon = std::string_view::npos;
+    if (!authority.empty() && authority.front() == '[') {
+        std::size_t close = authority.find(']');
+        if (close == std::string_view::npos) {
+            detail = "an IPv6 address lacks its closing \"]\"";
+            return false;
+        }
+        if (close + 1 < authority.size()) {
+            if (authority[close + 1] != ':') {
+                detail = "unexpected text after the IPv6 address";
+                return false;
+            }
+            colon = close + 1;
+        }
+    } else {
+        colon = authority.rfind(':');
+    }
+    parts.host = std::string(authority.substr(0, colon));
+    if (colon == std::string_view::npos || colon + 1 == authority.size()) {
+        return true;  // no port, or "host:" which means the default
+    }
+    parts.port = parsePort(authority.substr(colon + 1));
+    if (!parts.port) {
+        detail = "the port \"" + std::string(authority.substr(colon + 1)) + "\" is not a number from 1 to 65535";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::uint16_t> parsePort(std::string_view text)
+{
+    if (text.empty() || text.size() > 5 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    int value = 0;
+    for (char c : text) {
+        value = value * 10 + (c - '0');
+    }
+    if (value < 1 || value > 65535) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(value);
+}
+
+std::string percentEncodePath(std::string_view path)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(path.size());
+    for (char c : path) {
+        auto byte = static_cast<unsigned char>(c);
+        if (byte == ' ' || byte >= 0x80) {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0x0F];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+UrlSplit splitUrl(std::string_view url)
+{
+    if (url.empty()) {
+        return refuse(ResultCode::BadUrl, "the URL is empty");
+    }
+    if (url.size() > kMaxUrlBytes) {
+        return refuse(ResultCode::BadUrl, "the URL is longer than " + std::to_string(kMaxUrlBytes) + " bytes");
+    }
+    if (std::any_of(url.begin(), url.end(), [](char c) { return isControl(static_cast<unsigned char>(c)); })) {
+        return refuse(ResultCode::BadUrl, "the URL holds a control character");
+    }
+    if (auto scheme = schemeOf(url)) {
+        if (!equalsIgnoringCase(*scheme, "http")) {
+            return refuse(ResultCode::UnsupportedScheme, "\"" + std::string(*scheme) + "://\" is not supported");
+        }
+        url.remove_prefix(scheme->size() + 3);
+    }
+    std::size_t slash = url.find('/');
+    if (slash == std::string_view::npos || slash + 1 == url.size()) {
+        return refuse(ResultCode::BadUrl, "no path follows the host name");
+    }
+    UrlSplit split;
+    std::string detail;
+    if (!splitAuthority(url.substr(0, slash), split.parts, detail)) {
+        return refuse(ResultCode::BadUrl, detail);
+    }
+    split.parts.path = percentEncodePath(url.substr(slash));
+    return split;
+}
+
+std::string lookupName(std::string_view host)
+{
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
+        host = host.substr(1, host.size() - 2);
+    }
+    return std::string(host);
+}
+
+bool isLoopbackHost(std::string_view host)
+{
+    std::string name = lookupName(host);
+    if (!name.empty() && name.back() == '.') {
+        name.pop_back();
+    }
+    if (equalsIgnoringCase(name, "localhost") || name == "::1" || name == "0:0:0:0:0:0:0:1") {
+        return true;
+    }
+    // Dotted quad 127.a.b.c with every part a number up to 255.
+    if (!name.starts_with("127.")) {
+        return false;
+    }
+    int parts = 0;
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t dot = std::min(name.find('.', start), name.size());
+        std::string_view part = std::string_view(name).substr(start, dot - start);
+        if (part.empty() || part.size() > 3 || !std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+            std::stoi(std::string(part)) > 255) {
+            return false;
+        }
+        ++parts;
+        start = dot + 1;
+    }
+    return parts == 4;
+}
+
+}  // namespace pellix::detail

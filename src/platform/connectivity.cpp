@@ -1,0 +1,119 @@
+#include "platform/connectivity.h"
+
+#include <ifaddrs.h>
+#include <net/if.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+namespace orlavo::platform {
+
+namespace {
+
+std::string firstSet(const char* lower, const char* upper)
+{
+    for (const char* name : {lower, upper}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') {
+            return value;
+        }
+    }
+    return {};
+}
+
+std::string asciiLower(std::string_view text)
+{
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
+
+std::string_view trim(std::string_view text)
+{
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+bool entryCovers(std::string_view entry, const std::string& host)
+{
+    if (entry == "*") {
+        return true;
+    }
+    if (!entry.empty() && entry.front() == '.') {
+        entry.remove_prefix(1);
+    }
+    if (entry.empty()) {
+        return false;
+    }
+    std::string pattern = asciiLower(entry);
+    if (host == pattern) {
+        return true;
+    }
+    return host.size() > pattern.size() && host.ends_with(pattern) && host[host.size() - pattern.size() - 1] == '.';
+}
+
+}  // namespace
+
+ProxyEnvironment readProxyEnvironment()
+{
+    return ProxyEnvironment{firstSet("http_proxy", "HTTP_PROXY"), firstSet("all_proxy", "ALL_PROXY"),
+                            firstSet("no_proxy", "NO_PROXY")};
+}
+
+bool proxyApplies(const ProxyEnvironment& env, std::string_view host)
+{
+    if (env.httpProxy.empty() && env.allProxy.empty()) {
+        return false;
+    }
+    std::string name = asciiLower(host);
+    if (name.size() >= 2 && name.front() == '[' && name.back() == ']') {
+        name = name.substr(1, name.size() - 2);
+    }
+    if (!name.empty() && name.back() == '.') {
+        name.pop_back();
+    }
+    std::string_view list = env.noProxy;
+    while (!list.empty()) {
+        std::size_t comma = list.find(',');
+        if (entryCovers(trim(list.substr(0, comma)), name)) {
+            return false;
+        }
+        list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
+    }
+    return true;
+}
+
+bool SystemConnectivity::isOnline() const
+{
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) {
+        return false;
+    }
+    bool online = false;
+    for (ifaddrs* entry = list; entry != nullptr && !online; entry = entry->ifa_next) {
+        const unsigned flags = entry->ifa_flags;
+        online = (flags & IFF_UP) && (flags & IFF_RUNNING) && !(flags & IFF_LOOPBACK);
+    }
+    ::freeifaddrs(list);
+    return online;
+}
+
+bool SystemConnectivity::isConnectionProxy() const
+{
+    ProxyEnvironment env = readProxyEnvironment();
+    return !env.httpProxy.empty() || !env.allProxy.empty();
+}
+
+bool SystemConnectivity::isConnectionProxy(std::string_view host) const
+{
+    return proxyApplies(readProxyEnvironment(), host);
+}
+
+}  // namespace orlavo::platform

@@ -1,0 +1,95 @@
+#include "platform/whole_file.h"
+
+#include "platform/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+namespace orlavo::platform {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A symlinked settings file keeps its link: the target is what gets replaced.
+fs::path resolveTarget(const fs::path& path)
+{
+    std::error_code ec;
+    fs::path resolved = fs::weakly_canonical(path, ec);
+    return ec ? path : resolved;
+}
+
+std::optional<SysError> checkWritable(const fs::path& target, mode_t& mode)
+{
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            return SysError{EISDIR, target.string() + " is a directory"};
+        }
+        mode = st.st_mode & 07777;
+        if (::access(target.c_str(), W_OK) != 0) {
+            return sysErrorFromErrno(errno, target.string());
+        }
+        return std::nullopt;
+    }
+    fs::path dir = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    if (::access(dir.c_str(), W_OK) != 0) {
+        return sysErrorFromErrno(errno, dir.string());
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<SysError> writeFileAtomically(const fs::path& path, std::string_view bytes,
+                                            const AtomicWriteOptions& options)
+{
+    const fs::path target = resolveTarget(path);
+    mode_t mode = 0644;
+    if (options.refuseReadOnlyTarget) {
+        if (auto error = checkWritable(target, mode)) {
+            return error;
+        }
+    }
+    AtomicFileWriter writer;
+    if (auto error = writer.open(target)) {
+        return error;
+    }
+    if (auto error = writer.write(bytes)) {
+        return error;
+    }
+    if (options.beforeRename && !options.beforeRename()) {
+        return SysError{EINTR, "write interrupted before the file was replaced"};  // writer discards
+    }
+    return writer.commit();
+}
+
+std::optional<std::string> readWholeFile(const fs::path& path, std::size_t maxBytes)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    std::string out;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0 || out.size() + static_cast<std::size_t>(n) > maxBytes) {
+            ::close(fd);
+            if (n < 0 || out.size() + static_cast<std::size_t>(n > 0 ? n : 0) > maxBytes) {
+                return std::nullopt;
+            }
+            return out;
+        }
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+}  // namespace orlavo::platform

@@ -1,0 +1,299 @@
+// RequestFile's synchronous outcomes, the order of events, and handlers that
+// re-enter or release the control.
+#include "pellix/rss_file.h"
+#include "support/download_harness.h"
+#include "support/scripted_server.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+
+using orlavo::testing::DownloadHarness;
+using orlavo::testing::FakeResolver;
+using orlavo::testing::ScriptedServer;
+using pellix::ResultCode;
+using Events = std::vector<std::string>;
+
+namespace {
+
+constexpr std::string_view kFeed =
+    "HTTP/1.0 200 OK\r\n\r\n<rss><channel><title>T</title>"
+    "<item><title>One <b>bold</b></title></item><item><title>Two</title></item></channel></rss>";
+
+bool startsWith(const std::string& text, const std::string& prefix)
+{
+    return text.rfind(prefix, 0) == 0;
+}
+
+std::size_t finishCount(const DownloadHarness& h)
+{
+    return static_cast<std::size_t>(std::count_if(h.events.events.begin(), h.events.events.end(),
+                                                  [](const std::string& e) { return startsWith(e, "finish"); }));
+}
+
+// Answers the request the control just sent and waits for its OnFinish.
+void serveAndClose(DownloadHarness& h, ScriptedServer& server, std::string_view response)
+{
+    const std::size_t before = finishCount(h);
+    ASSERT_TRUE(server.accept());
+    (void)server.readRequest();
+    server.send(response);
+    server.close();
+    ASSERT_TRUE(h.pumpUntil([&] { return finishCount(h) > before; }));
+}
+
+}  // namespace
+
+TEST(DownloadEvents, RefusesBeforeConnectingWithTheCodeAndItsText)
+{
+    struct Row {
+        const char* label;
+        std::string url;
+        bool online;
+        bool proxy;
+        ResultCode code;
+    };
+    const Row rows[] = {
+        {"empty URL", "", true, false, ResultCode::BadUrl},
+        {"no slash", "feeds.example", true, false, ResultCode::BadUrl},
+        {"trailing slash only", "http://feeds.example/", true, false, ResultCode::BadUrl},
+        {"https", "https://feeds.example/rss", true, false, ResultCode::UnsupportedScheme},
+        {"header injection", "http://feeds.example/x\r\nHost: evil", true, false, ResultCode::BadUrl},
+        {"bad port in URL", "http://feeds.example:99999/rss", true, false, ResultCode::BadUrl},
+        {"offline", "http://feeds.example/rss", false, false, ResultCode::NotOnline},
+        {"proxy configured", "http://feeds.example/rss", true, true, ResultCode::ProxyInUse},
+        {"empty host", "http:///rss", true, false, ResultCode::EmptyHost},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        FakeResolver resolver;
+        DownloadHarness h({}, &resolver);
+        h.connectivity.online = row.online;
+        h.connectivity.proxy = row.proxy;
+        std::string retVal;
+        EXPECT_EQ(h.comp->RequestFile(row.url, retVal), pellix::toInt(row.code));
+        EXPECT_TRUE(startsWith(retVal, pellix::resultText(row.code))) << retVal;
+        EXPECT_TRUE(resolver.names.empty());
+        EXPECT_TRUE(h.events.events.empty());
+    }
+}
+
+TEST(DownloadEvents, LoopbackIsReachedOfflineAndBehindAProxy)
+{
+    for (const char* host : {"127.0.0.1", "localhost"}) {
+        SCOPED_TRACE(host);
+        DownloadHarness h;
+        h.connectivity.online = false;
+        h.connectivity.proxy = true;
+        ScriptedServer server;
+        std::string retVal;
+        EXPECT_EQ(h.comp->RequestFile("http://" + std::string(host) + ":" + std::to_string(server.port()) + "/f",
+                                      retVal),
+                  0)
+            << retVal;
+        serveAndClose(h, server, "HTTP/1.0 200 OK\r\n\r\nok");
+        EXPECT_EQ(h.events.last(), "finish 200 OK");
+    }
+}
+
+TEST(DownloadEvents, AsksTheConnectivityAboutTheRequestHostSoNoProxyApplies)
+{
+    FakeResolver resolver;
+    DownloadHarness h({}, &resolver);
+    std::string retVal;
+    (void)h.comp->RequestFile("http://intranet.example:8080/rss", retVal);
+    EXPECT_EQ(h.connectivity.proxyQueries, std::vector<std::string>{"intranet.example"});
+    EXPECT_EQ(resolver.names, std::vector<std::string>{"intranet.example"});
+}
+
+TEST(DownloadEvents, LookupFailureAndTimeoutsAreReportedSynchronously)
+{
+    FakeResolver resolver;
+    DownloadHarness h({}, &resolver);
+    std::string retVal;
+    resolver.answer = {orlavo::platform::LookupStatus::NotFound, {}, "Name or service not known"};
+    EXPECT_EQ(h.comp->RequestFile("http://nowhere.invalid/rss", retVal), 112);
+    EXPECT_NE(retVal.find("Name or service not known"), std::string::npos);
+
+    resolver.answer = {orlavo::platform::LookupStatus::TimedOut, {}, {}};
+    EXPECT_EQ(h.comp->RequestFile("http://slow.invalid/rss", retVal), 112);
+    EXPECT_NE(retVal.find("timed out after 10 s"), std::string::npos) << retVal;
+
+    orlavo::testing::TimingOutConnector stuck;
+    resolver.answer = {orlavo::platform::LookupStatus::Found, {*orlavo::platform::parseIpLiteral("192.0.2.1")}, {}};
+    DownloadHarness h2({}, &resolver, &stuck);
+    EXPECT_EQ(h2.comp->RequestFile("http://blackhole.invalid/rss", retVal), 110);
+    EXPECT_EQ(retVal, pellix::resultText(ResultCode::ConnectFailed) + std::to_string(ETIMEDOUT) +
+                          " (connect timed out after 10 s)");
+    EXPECT_TRUE(h.events.events.empty());
+    EXPECT_TRUE(h2.events.events.empty());
+}
+
+TEST(DownloadEvents, RefusedConnectionGives110WithTheErrorNumber)
+{
+    DownloadHarness h;
+    std::string retVal;
+    const std::uint16_t port = orlavo::testing::unusedLoopbackPort();
+    EXPECT_EQ(h.comp->RequestFile("http://127.0.0.1:" + std::to_string(port) + "/feed.xml", retVal), 110);
+    EXPECT_EQ(retVal, pellix::resultText(ResultCode::ConnectFailed) + std::to_string(ECONNREFUSED));
+    EXPECT_TRUE(h.events.events.empty());
+}
+
+TEST(DownloadEvents, PortPropertyWinsOverTheUrlAndIsChecked)
+{
+    DownloadHarness h;
+    ScriptedServer server;
+    std::string retVal;
+    h.comp->Port(server.port());
+    const std::uint16_t closed = orlavo::testing::unusedLoopbackPort();
+    ASSERT_EQ(h.comp->RequestFile("http://127.0.0.1:" + std::to_string(closed) + "/f", retVal), 0) << retVal;
+    serveAndClose(h, server, "HTTP/1.0 200 OK\r\n\r\nx");
+    for (std::int32_t bad : {0, -1, 65536}) {
+        SCOPED_TRACE(bad);
+        h.comp->Port(bad);
+        EXPECT_EQ(h.comp->RequestFile(server.url("/f"), retVal), 114);
+    }
+}
+
+TEST(DownloadEvents, SecondRequestClosesTheFirstConnectionFirst)
+{
+    DownloadHarness h;
+    ScriptedServer first;
+    ScriptedServer second;
+    std::string retVal;
+    ASSERT_EQ(h.comp->RequestFile(first.url("/a"), retVal), 0);
+    ASSERT_TRUE(first.accept());
+    (void)first.readRequest();
+    first.send("HTTP/1.0 200 OK\r\n\r\nOLD-DATA");
+    h.pumpOnce();
+    ASSERT_EQ(h.comp->RequestFile(second.url("/b"), retVal), 0);
+    EXPECT_TRUE(first.clientClosed());
+    first.send("MORE-OLD");
+    serveAndClose(h, second, "HTTP/1.0 200 OK\r\n\r\nnew");
+    EXPECT_EQ(h.events.events,
+              (Events{"connect 127.0.0.1", "disconnect", "connect 127.0.0.1", "disconnect", "finish 200 OK"}));
+    EXPECT_EQ(h.comp->CurFileString(), "new");
+}
+
+TEST(DownloadEvents, HandlerMayStartTheNextRequestFromOnFinish)
+{
+    DownloadHarness h;
+    ScriptedServer server;
+    std::string retVal;
+    int started = 0;
+    h.events.onEvent = [&](const std::string& event) {
+        if (startsWith(event, "finish") && started++ == 0) {
+            std::string inner;
+            EXPECT_EQ(h.comp->RequestFile(server.url("/second"), inner), 0) << inner;
+        }
+    };
+    ASSERT_EQ(h.comp->RequestFile(server.url("/first"), retVal), 0);
+    serveAndClose(h, server, "HTTP/1.0 200 OK\r\n\r\none");
+    ASSERT_TRUE(server.accept());
+    EXPECT_TRUE(startsWith(server.readRequest(), "GET /second "));
+    server.send("HTTP/1.0 200 OK\r\n\r\ntwo");
+    server.close();
+    ASSERT_TRUE(h.pumpUntil([&] { return h.events.events.size() == 6; }));
+    EXPECT_EQ(h.comp->CurFileString(), "two");
+}
+
+TEST(DownloadEvents, HandlerMayReleaseTheControlInsideAnyEvent)
+{
+    for (const char* when : {"connect", "disconnect", "finish"}) {
+        SCOPED_TRACE(when);
+        DownloadHarness h;
+        ScriptedServer server;
+        h.events.onEvent = [&](const std::string& event) {
+            if (startsWith(event, when)) {
+                h.comp.reset();
+            }
+        };
+        std::string retVal;
+        const std::int32_t result = h.comp->RequestFile(server.url("/f"), retVal);
+        if (std::string(when) == "connect") {
+            EXPECT_EQ(result, 99);
+            EXPECT_EQ(h.events.events, Events{"connect 127.0.0.1"});
+            continue;
+        }
+        ASSERT_TRUE(server.accept());
+        (void)server.readRequest();
+        server.send("HTTP/1.0 200 OK\r\n\r\nbody");
+        server.close();
+        EXPECT_TRUE(h.pumpUntil([&] { return h.comp == nullptr; }));
+        EXPECT_EQ(h.events.last().rfind(when, 0), 0u);
+    }
+}
+
+TEST(DownloadEvents, DestructorAndCloseCommEndADownloadQuietly)
+{
+    DownloadHarness h;
+    ScriptedServer server;
+    std::string retVal;
+    ASSERT_EQ(h.comp->RequestFile(server.url("/f"), retVal), 0);
+    ASSERT_TRUE(server.accept());
+    h.comp->CloseComm();
+    EXPECT_EQ(h.events.events, (Events{"connect 127.0.0.1", "disconnect"}));
+    EXPECT_TRUE(server.clientClosed());
+
+    ASSERT_EQ(h.comp->RequestFile(server.url("/f"), retVal), 0);
+    ASSERT_TRUE(server.accept());
+    h.comp.reset();
+    EXPECT_EQ(h.events.events.size(), 3u);
+    EXPECT_TRUE(server.clientClosed());
+    h.loop.runPending();
+}
+
+TEST(DownloadEvents, OpenCommIsOptionalAndRepeatable)
+{
+    DownloadHarness h;
+    std::string err;
+    EXPECT_EQ(h.comp->OpenComm(err), 0);
+    EXPECT_EQ(h.comp->OpenComm(err), 0);
+    EXPECT_TRUE(h.comp->GoOnline());
+    h.connectivity.online = false;
+    EXPECT_FALSE(h.comp->IsOnline());
+    EXPECT_FALSE(h.comp->GoOnline());
+    h.connectivity.proxy = true;
+    EXPECT_TRUE(h.comp->IsConnectionProxy());
+}
+
+TEST(DownloadEvents, GetRSSFileNeedsACleanBodyWithItems)
+{
+    DownloadHarness h;
+    std::int32_t items = 7;
+    EXPECT_EQ(h.comp->GetRSSFile(false, items), nullptr);
+    EXPECT_EQ(items, 0);
+
+    ScriptedServer server;
+    std::string retVal;
+    ASSERT_EQ(h.comp->RequestFile(server.url("/f"), retVal), 0);
+    serveAndClose(h, server, "HTTP/1.0 200 OK\r\n\r\n<rss><channel><title>No items</title></channel></rss>");
+    EXPECT_EQ(h.comp->GetRSSFile(false, items), nullptr);
+    EXPECT_EQ(items, 0);
+
+    ASSERT_EQ(h.comp->RequestFile(server.url("/f"), retVal), 0);
+    serveAndClose(h, server, "HTTP/1.0 200 OK\r\n\r\n");
+    EXPECT_EQ(h.comp->GetRSSFile(false, items), nullptr);
+    EXPECT_EQ(items, 0);
+}
+
+TEST(DownloadEvents, TwoDocumentsFromOneBodyAreIndependent)
+{
+    DownloadHarness h;
+    ScriptedServer server;
+    std::string retVal;
+    ASSERT_EQ(h.comp->RequestFile(server.url("/f"), retVal), 0);
+    serveAndClose(h, server, kFeed);
+    std::int32_t plainCount = 0;
+    std::int32_t strippedCount = 0;
+    auto plain = h.comp->GetRSSFile(false, plainCount);
+    auto stripped = h.comp->GetRSSFile(true, strippedCount);
+    ASSERT_NE(plain, nullptr);
+    ASSERT_NE(stripped, nullptr);
+    EXPECT_NE(plain, stripped);
+    EXPECT_EQ(plainCount, 2);
+    EXPECT_EQ(strippedCount, 2);
+    EXPECT_EQ(plain->ItemTitle(1), "One <b>bold</b>");
+    EXPECT_EQ(stripped->ItemTitle(1), "One bold");
+}

@@ -1,0 +1,223 @@
+// The engine against a scripted server: exact bytes, splits, resets, limits.
+#include "support/download_harness.h"
+#include "support/scripted_server.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+using orlavo::testing::DownloadHarness;
+using orlavo::testing::ScriptedServer;
+using Events = std::vector<std::string>;
+
+namespace {
+
+// Sends the request and lets the server take it; returns what the server read.
+std::string begin(DownloadHarness& h, ScriptedServer& server, const std::string& url)
+{
+    std::string retVal;
+    EXPECT_EQ(h.comp->RequestFile(url, retVal), 0) << retVal;
+    EXPECT_TRUE(server.accept());
+    return server.readRequest();
+}
+
+// Sends each piece and lets the control read it before the next one goes out.
+void sendInReads(DownloadHarness& h, ScriptedServer& server, const std::vector<std::string>& pieces)
+{
+    for (const auto& piece : pieces) {
+        server.send(piece);
+        h.pumpOnce();
+    }
+}
+
+}  // namespace
+
+TEST(DownloadProtocol, SendsExactlyTheFourRequestLines)
+{
+    DownloadHarness h;
+    ScriptedServer server;
+    EXPECT_EQ(begin(h, server, server.url("/feeds/news.xml")),
+              "GET /feeds/news.xml HTTP/1.0\r\n"
+              "User-Agent: " + pellix::RSSComp::UserAgent() + "\r\n"
+              "Host: 127.0.0.1\r\n"
+              "\r\n");
+    EXPECT_NE(pellix::RSSComp::UserAgent().find("pellix"), std::string::npos);
+    EXPECT_NE(pellix::RSSComp::UserAgent().find("1.05"), std::string::npos);
+    EXPECT_EQ(h.events.events, Events{"connect 127.0.0.1"});
+}
+
+TEST(DownloadProtocol, ContinuesAPartialSendUntilTheWholeRequestIsOut)
+{
+    orlavo::testing::ChoppyConnector choppy(3);
+    DownloadHarness h({}, nullptr, &choppy);
+    ScriptedServer server;
+    std::string retVal;
+    ASSERT_EQ(h.comp->RequestFile(server.url("/a/long/path/feed.xml"), retVal), 0) << retVal;
+    ASSERT_TRUE(server.accept());
+    std::string request;
+    EXPECT_TRUE(h.pumpUntil([&] {
+        request += server.readAvailable();
+        return request.find("\r\n\r\n") != std::string::npos;
+    }));
+    EXPECT_EQ(request, "GET /a/long/path/feed.xml HTTP/1.0\r\nUser-Agent: " + pellix::RSSComp::UserAgent() +
+                           "\r\nHost: 127.0.0.1\r\n\r\n");
+}
+
+TEST(DownloadProtocol, FindsTheHeaderHoweverTheResponseIsSplit)
+{
+    struct Row {
+        const char* label;
+        std::vector<std::string> pieces;
+        std::string finish;
+        std::string body;
+    };
+    const Row rows[] = {
+        {"body over several reads", {"HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n\r\n<rss>", "<channel>", "</rss>"},
+         "finish 200 OK", "<rss><channel></rss>"},
+        {"header split across reads", {"HTTP/1.0 2", "00 OK\r\nServer: x\r", "\n\r", "\nbody"}, "finish 200 OK",
+         "body"},
+        {"first read under 50 bytes", {"HTTP/1.0 200 OK\r\n\r\nshort"}, "finish 200 OK", "short"},
+        {"LF-only header", {"HTTP/1.0 200 OK\nServer: sloppy\n\nline1\nline2"}, "finish 200 OK",
+         "line1\r\nline2"},
+        {"no header, blank line later", {"<rss>\r\n\r\n</rss>"}, "finish 0 ", "<rss>\r\n\r\n</rss>"},
+        {"no header, tiny first read", {"<r", "ss/>"}, "finish 0 ", "<rss/>"},
+        {"404 page", {"HTTP/1.0 404 Not Found\r\n\r\nmissing"}, "finish 404 Not Found", "missing"},
+        {"301", {"HTTP/1.0 301 Moved Permanently\r\nLocation: http://127.0.0.1/new.xml\r\n\r\n"},
+         "finish 301 Moved PermanentlyLocation: http://127.0.0.1/new.xml", ""},
+        {"302", {"HTTP/1.0 302 Found\r\nLocation: /b\r\n\r\n"}, "finish 302 FoundLocation: /b", ""},
+        {"303", {"HTTP/1.0 303 See Other\r\nLocation: /c\r\n\r\n"}, "finish 303 See OtherLocation: /c", ""},
+        {"300 without Location", {"HTTP/1.0 300 Multiple Choices\r\nLocation: /d\r\n\r\n"},
+         "finish 300 Multiple Choices", ""},
+        {"304 without Location", {"HTTP/1.0 304 Not Modified\r\n\r\n"}, "finish 304 Not Modified", ""},
+        {"UTF-8 character split across reads", {"HTTP/1.0 200 OK\r\n\r\ncaf\xC3", "\xA9"}, "finish 200 OK",
+         "caf\xC3\xA9"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        DownloadHarness h;
+        ScriptedServer server;
+        begin(h, server, server.url("/feed.xml"));
+        sendInReads(h, server, row.pieces);
+        server.close();
+        ASSERT_TRUE(h.pumpUntilFinished());
+        EXPECT_EQ(h.events.events, (Events{"connect 127.0.0.1", "disconnect", row.finish}));
+        EXPECT_EQ(h.comp->CurFileString(), row.body);
+    }
+}
+
+TEST(DownloadProtocol, ResetDuringTheBodyFinishesWithMinusOneAndTheErrorNumber)
+{
+    DownloadHarness h;
+    ScriptedServer server;
+    begin(h, server, server.url("/feed.xml"));
+    sendInReads(h, server, {"HTTP/1.0 200 OK\r\n\r\n<rss><channel>"});
+    server.reset();
+    ASSERT_TRUE(h.pumpUntilFinished());
+    EXPECT_EQ(h.events.events,
+              (Events{"connect 127.0.0.1", "disconnect", "finish -1 " + std::to_string(ECONNRESET)}));
+    std::int32_t items = 0;
+    EXPECT_EQ(h.comp->GetRSSFile(false, items), nullptr);
+    EXPECT_EQ(items, -1);
+}
+
+TEST(DownloadProtocol, BodyShorterThanContentLengthYieldsNoDocument)
+{
+    DownloadHarness h;
+    ScriptedServer server;
+    begin(h, server, server.url("/feed.xml"));
+    sendInReads(h, server, {"HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n<rss><item>"});
+    server.close();
+    ASSERT_TRUE(h.pumpUntilFinished());
+    EXPECT_EQ(h.events.last(), "finish -1 The connection closed after 11 of 100 body bytes.");
+    std::int32_t items = 0;
+    EXPECT_EQ(h.comp->GetRSSFile(false, items), nullptr);
+    EXPECT_EQ(items, -1);
+}
+
+TEST(DownloadProtocol, BodyLimitAllowsExactlyTheLimit)
+{
+    pellix::RSSCompLimits limits;
+    limits.maxBodyBytes = 100;
+    for (std::size_t size : {100u, 101u}) {
+        SCOPED_TRACE(size);
+        DownloadHarness h(limits);
+        ScriptedServer server;
+        begin(h, server, server.url("/feed.xml"));
+        sendInReads(h, server, {"HTTP/1.0 200 OK\r\n\r\n" + std::string(size - 1, 'x'), "y"});
+        server.close();
+        ASSERT_TRUE(h.pumpUntilFinished());
+        ASSERT_EQ(h.events.events.size(), 3u);
+        EXPECT_EQ(h.events.events[1], "disconnect");
+        if (size == 100) {
+            EXPECT_EQ(h.events.last(), "finish 200 OK");
+        } else {
+            EXPECT_EQ(h.events.last(), "finish -2 " + pellix::resultText(pellix::ResultCode::BodyTooLarge) +
+                                           " (100 bytes)");
+        }
+    }
+}
+
+TEST(DownloadProtocol, HeaderLimitAllowsExactlyTheLimit)
+{
+    pellix::RSSCompLimits limits;
+    limits.maxHeaderBytes = 64;
+    const std::string start = "HTTP/1.0 200 OK\r\nX: ";
+    for (std::size_t size : {64u, 65u}) {
+        SCOPED_TRACE(size);
+        DownloadHarness h(limits);
+        ScriptedServer server;
+        begin(h, server, server.url("/feed.xml"));
+        std::string header = start + std::string(size - start.size() - 4, 'h') + "\r\n\r\n";
+        sendInReads(h, server, {header.substr(0, 30), header.substr(30) + "body"});
+        server.close();
+        ASSERT_TRUE(h.pumpUntilFinished());
+        EXPECT_EQ(h.events.last(), size == 64 ? "finish 200 OK"
+                                              : "finish -3 " + pellix::resultText(pellix::ResultCode::HeaderTooLarge) +
+                                                    " (64 bytes)");
+    }
+}
+
+TEST(DownloadProtocol, HeaderThatNeverEndsStopsAtTheLimit)
+{
+    pellix::RSSCompLimits limits;
+    limits.maxHeaderBytes = 1000;
+    DownloadHarness h(limits);
+    ScriptedServer server;
+    begin(h, server, server.url("/feed.xml"));
+    sendInReads(h, server, {"HTTP/1.0 200 OK\r\n", std::string(600, 'a'), std::string(600, 'b')});
+    ASSERT_TRUE(h.pumpUntilFinished());
+    EXPECT_EQ(h.events.last().rfind("finish -3 ", 0), 0u);
+}
+
+TEST(DownloadProtocol, SilentServerTimesOutAfterTheIdleLimit)
+{
+    DownloadHarness h;
+    ScriptedServer server;
+    begin(h, server, server.url("/feed.xml"));
+    h.clock.advance(29'999);
+    h.loop.runPending();
+    EXPECT_FALSE(h.events.finished());
+    h.clock.advance(1);
+    h.loop.runPending();
+    EXPECT_EQ(h.events.events,
+              (Events{"connect 127.0.0.1", "disconnect", "finish -1 Timed out: the server sent nothing for 30 s."}));
+    EXPECT_TRUE(server.clientClosed());
+}
+
+TEST(DownloadProtocol, TricklingServerTimesOutAfterTheTotalLimit)
+{
+    DownloadHarness h;
+    ScriptedServer server;
+    begin(h, server, server.url("/feed.xml"));
+    server.send("HTTP/1.0 200 OK\r\n\r\n");
+    // A byte every 20 s never trips the idle limit, but the whole download is bounded.
+    for (int second = 0; second < 300 && !h.events.finished(); second += 20) {
+        h.clock.advance(20'000);
+        server.send("x");
+        h.pumpOnce();
+    }
+    EXPECT_EQ(h.events.last(), "finish -1 Timed out: the download took longer than 300 s.");
+    std::int32_t items = 0;
+    EXPECT_EQ(h.comp->GetRSSFile(false, items), nullptr);
+    EXPECT_EQ(items, -1);
+}

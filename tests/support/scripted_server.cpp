@@ -1,0 +1,157 @@
+#include "support/scripted_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <stdexcept>
+
+namespace orlavo::testing {
+
+namespace {
+
+constexpr int kGuardMs = 5000;
+
+bool waitReadable(int fd, int timeoutMs)
+{
+    pollfd pfd{fd, POLLIN, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&pfd, 1, timeoutMs);
+    } while (ready < 0 && errno == EINTR);
+    return ready > 0;
+}
+
+sockaddr_in loopback(std::uint16_t port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+std::uint16_t boundPort(int fd)
+{
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    return ntohs(address.sin_port);
+}
+
+}  // namespace
+
+ScriptedServer::ScriptedServer()
+{
+    m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = loopback(0);
+    if (m_listenFd < 0 || ::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(m_listenFd, 8) != 0) {
+        throw std::runtime_error("cannot listen on 127.0.0.1");
+    }
+    m_port = boundPort(m_listenFd);
+}
+
+ScriptedServer::~ScriptedServer()
+{
+    close();
+    ::close(m_listenFd);
+}
+
+std::string ScriptedServer::url(std::string_view path) const
+{
+    return "http://127.0.0.1:" + std::to_string(m_port) + std::string(path);
+}
+
+bool ScriptedServer::accept()
+{
+    close();
+    if (!waitReadable(m_listenFd, kGuardMs)) {
+        return false;
+    }
+    m_clientFd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+    return m_clientFd >= 0;
+}
+
+std::string ScriptedServer::readRequest()
+{
+    std::string request;
+    char buffer[4096];
+    while (request.find("\r\n\r\n") == std::string::npos && waitReadable(m_clientFd, kGuardMs)) {
+        ssize_t n = ::recv(m_clientFd, buffer, sizeof buffer, 0);
+        if (n <= 0) {
+            break;
+        }
+        request.append(buffer, static_cast<std::size_t>(n));
+    }
+    return request;
+}
+
+std::string ScriptedServer::readAvailable()
+{
+    std::string bytes;
+    char buffer[4096];
+    while (waitReadable(m_clientFd, 0)) {
+        ssize_t n = ::recv(m_clientFd, buffer, sizeof buffer, 0);
+        if (n <= 0) {
+            break;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    return bytes;
+}
+
+void ScriptedServer::send(std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        ssize_t n = ::send(m_clientFd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (n <= 0) {
+            return;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+void ScriptedServer::close()
+{
+    if (m_clientFd >= 0) {
+        ::close(m_clientFd);
+        m_clientFd = -1;
+    }
+}
+
+void ScriptedServer::reset()
+{
+    if (m_clientFd >= 0) {
+        linger option{1, 0};
+        ::setsockopt(m_clientFd, SOL_SOCKET, SO_LINGER, &option, sizeof option);
+        close();
+    }
+}
+
+bool ScriptedServer::clientClosed()
+{
+    char buffer[4096];
+    while (waitReadable(m_clientFd, kGuardMs)) {
+        ssize_t n = ::recv(m_clientFd, buffer, sizeof buffer, 0);
+        if (n <= 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::uint16_t unusedLoopbackPort()
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = loopback(0);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    std::uint16_t port = boundPort(fd);
+    ::close(fd);
+    return port;
+}
+
+}  // namespace orlavo::testing

@@ -1,0 +1,45 @@
+#pragma once
+// A TCP server on 127.0.0.1 and an ephemeral port that does exactly what the
+// test says, one step at a time from the test's own thread: accept, read the
+// request, send these bytes, close or reset. Every blocking step has a guard
+// timeout so a broken test fails instead of hanging.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace orlavo::testing {
+
+class ScriptedServer {
+public:
+    ScriptedServer();
+    ~ScriptedServer();
+    ScriptedServer(const ScriptedServer&) = delete;
+    ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+    [[nodiscard]] std::uint16_t port() const { return m_port; }
+    [[nodiscard]] std::string url(std::string_view path) const;
+
+    // Takes the next pending connection; false when none came in time.
+    bool accept();
+    // Reads until the blank line that ends a request; what arrived so far on failure.
+    [[nodiscard]] std::string readRequest();
+    // Whatever the client has sent by now, without waiting.
+    [[nodiscard]] std::string readAvailable();
+    void send(std::string_view bytes);
+    // Orderly close (FIN) of the accepted connection.
+    void close();
+    // Abortive close: SO_LINGER 0, so the client sees a reset.
+    void reset();
+    // True once the client has closed its end (recv gives 0 or an error).
+    [[nodiscard]] bool clientClosed();
+
+private:
+    int m_listenFd = -1;
+    int m_clientFd = -1;
+    std::uint16_t m_port = 0;
+};
+
+// A port on 127.0.0.1 where nothing listens (bound, then released).
+[[nodiscard]] std::uint16_t unusedLoopbackPort();
+
+}  // namespace orlavo::testing

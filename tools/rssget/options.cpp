@@ -1,0 +1,127 @@
+#include "options.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+namespace rssget {
+
+namespace {
+
+std::optional<std::int64_t> parseBytes(const std::string& text)
+{
+    std::int64_t value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Seconds, fractions allowed, to milliseconds; at least 1 ms.
+std::optional<std::int64_t> parseSecondsAsMs(const std::string& text)
+{
+    char* end = nullptr;
+    double seconds = std::strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(seconds) || seconds <= 0 ||
+        seconds > 1e7) {
+        return std::nullopt;
+    }
+    return std::max<std::int64_t>(1, static_cast<std::int64_t>(std::llround(seconds * 1000)));
+}
+
+bool takeValue(const std::vector<std::string>& args, std::size_t& i, std::string& value)
+{
+    if (i + 1 >= args.size()) {
+        return false;
+    }
+    value = args[++i];
+    return true;
+}
+
+// Applies one option that takes a value; false with error set when it is bad.
+bool applyValueOption(const std::string& name, const std::string& value, Options& options, std::string& error)
+{
+    std::optional<std::int64_t> parsed;
+    if (name == "-o") {
+        if (value.empty()) {
+            error = "-o needs a file name";
+            return false;
+        }
+        options.outputPath = value;
+        return true;
+    }
+    if (name == "--max-body") {
+        parsed = parseBytes(value);
+        options.limits.maxBodyBytes = parsed.value_or(0);
+    } else if (name == "--connect-timeout") {
+        parsed = parseSecondsAsMs(value);
+        options.limits.connectTimeoutMs = parsed.value_or(0);
+    } else if (name == "--idle-timeout") {
+        parsed = parseSecondsAsMs(value);
+        options.limits.idleTimeoutMs = parsed.value_or(0);
+    } else if (name == "--max-time") {
+        parsed = parseSecondsAsMs(value);
+        options.limits.totalTimeoutMs = parsed.value_or(0);
+    }
+    if (!parsed) {
+        error = "bad value for " + name + ": \"" + value + "\"";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+ParsedOptions parseOptions(const std::vector<std::string>& args)
+{
+    Options options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        std::string value;
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
+        } else if (arg == "--binary") {
+            options.binary = true;
+        } else if (arg == "-o" || arg == "--max-body" || arg == "--connect-timeout" || arg == "--idle-timeout" ||
+                   arg == "--max-time") {
+            std::string error;
+            if (!takeValue(args, i, value)) {
+                return {std::nullopt, arg + " needs a value"};
+            }
+            if (!applyValueOption(arg, value, options, error)) {
+                return {std::nullopt, error};
+            }
+        } else if (!arg.empty() && arg[0] == '-') {
+            return {std::nullopt, "unknown option " + arg};
+        } else if (options.url.empty()) {
+            options.url = arg;
+        } else {
+            return {std::nullopt, "only one URL may be given"};
+        }
+    }
+    if (options.url.empty() && !options.help && !options.version) {
+        return {std::nullopt, "no URL given"};
+    }
+    return {options, {}};
+}
+
+const char* usageText()
+{
+    return "usage: rssget URL [-o FILE] [--binary] [options]\n"
+           "Downloads URL over HTTP/1.0 and prints \"result=<code> status=<status> bytes=<n>\".\n"
+           "  -o FILE                write the body (header stripped) to FILE when the status is 2xx;\n"
+           "                         bare LF becomes CR LF unless --binary is given\n"
+           "  --binary               write the body exactly as received\n"
+           "  --max-body BYTES       largest body accepted (default 67108864)\n"
+           "  --connect-timeout S    limit for the name lookup and for the connect (default 10)\n"
+           "  --idle-timeout S       longest silence from the server (default 30)\n"
+           "  --max-time S           longest whole download (default 300)\n"
+           "  --help, --version\n"
+           "Exit status: 0 finished with 2xx (and FILE written), 1 other status or refused,\n"
+           "2 bad arguments or FILE not writable.\n";
+}
+
+}  // namespace rssget
