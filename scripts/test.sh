@@ -18,9 +18,10 @@ cmake --build "$build" -j"$(nproc)"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 status=0
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)" || status=$?
-
+# The short fuzz run goes first so CTest's summary closes the output.
 if [ -x scripts/fuzz-short.sh ]; then
-  ./scripts/fuzz-short.sh || status=1
+  ./scripts/fuzz-short.sh > "$build/fuzz-short.log" 2>&1 || { status=1; tail -40 "$build/fuzz-short.log"; }
+  echo "fuzz: $(grep -c . "$build/fuzz-short.log") lines of output in $build/fuzz-short.log, exit status $status"
 fi
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)" || status=$?
 exit "$status"

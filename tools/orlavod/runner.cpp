@@ -1,6 +1,7 @@
 #include "runner.h"
 
 #include "compose_command.h"
+#include "once_command.h"
 #include "stderr_sink.h"
 
 #include "orlavo_version.h"
@@ -71,6 +72,8 @@ int runCommand(const CliOptions& options)
     switch (options.command) {
     case Command::Init:
         return runInit(settingsPath);
+    case Command::Once:
+        return runOnce(settingsPath);
     case Command::Compose:
         return runCompose(settingsPath, options.positional.at(0));
     default:

@@ -1,0 +1,10 @@
+#pragma once
+#include <filesystem>
+
+namespace orlavo::tools {
+
+// One update with the real feed control and the links the settings select.
+// Exit status 0 when a frame went out, 1 otherwise.
+[[nodiscard]] int runOnce(const std::filesystem::path& settingsPath);
+
+}  // namespace orlavo::tools
