@@ -54,7 +54,7 @@ ComposeResult Composer::run(const DocumentSource& source, const DownloadOutcome&
         m_window.setVisible(Field::Label14, true);
         long limit = budgetPass(*doc, itemLimitOf(m_window.control(Field::Text3).text));
         result.itemsUsed = limit > 0 ? limit : 0;
-        std::string messages = messagePass(*doc, limit);
+        std::string messages = messagePass(*doc, limit, result.itemsShown);
         result.frame = buildFrame(messages);
         if (hasNonBlank(messages)) {
             m_link.sendFrame(result.frame, m_window.checked(Field::Check3), 1000);
@@ -78,7 +78,7 @@ long Composer::budgetPass(const pellix::RSSFile& doc, long limit) const
     return limit;
 }
 
-std::string Composer::messagePass(const pellix::RSSFile& doc, long limit)
+std::string Composer::messagePass(const pellix::RSSFile& doc, long limit, long& shown)
 {
     std::string preview;
     std::string messages;
@@ -92,6 +92,7 @@ std::string Composer::messagePass(const pellix::RSSFile& doc, long limit)
         }
         colour = nextColour(colour, smart, m_window.control(Field::ColorScheme).selectedIndex);
         messages += buildMessageSegment(colour, text);
+        ++shown;
     }
     m_window.setText(Field::Trss, preview);
     return messages;

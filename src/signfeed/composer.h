@@ -31,7 +31,8 @@ struct DownloadOutcome {
 
 struct ComposeResult {
     std::int32_t itemCount = 0;  // as the document factory reported it
-    long itemsUsed = 0;
+    long itemsUsed = 0;          // the limit the budget pass settled on
+    long itemsShown = 0;         // items whose text went into the frame
     std::string frame;           // empty when nothing was built
     bool sent = false;
 };
@@ -48,7 +49,7 @@ public:
 
 private:
     long budgetPass(const pellix::RSSFile& doc, long limit) const;
-    std::string messagePass(const pellix::RSSFile& doc, long limit);
+    std::string messagePass(const pellix::RSSFile& doc, long limit, long& shown);
     [[nodiscard]] std::string buildFrame(const std::string& messages) const;
     void finish(const DownloadOutcome& outcome, std::int32_t itemCount);
 

@@ -107,17 +107,18 @@ TEST(Composer, ItemLimitBudgetAndEmptyItems)
         std::vector<Item> items;
         const char* limit;
         long used;
+        long shown;
         std::string preview;
     } rows[] = {
-        {"3 items, limit 10", {{"a", ""}, {"b", ""}, {"c", ""}}, "10", 10,
+        {"3 items, limit 10", {{"a", ""}, {"b", ""}, {"c", ""}}, "10", 10, 3,
          "a \r\nb \r\nc \r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n"},
-        {"600 + 600 is over budget", {{std::string(600, 'x'), ""}, {std::string(599, 'y'), ""}}, "10", 1,
+        {"600 + 600 is over budget", {{std::string(600, 'x'), ""}, {std::string(599, 'y'), ""}}, "10", 1, 1,
          std::string(600, 'x') + " \r\n"},
-        {"550 + 550 fits", {{std::string(549, 'x'), ""}, {std::string(549, 'y'), ""}}, "2", 2,
+        {"550 + 550 fits", {{std::string(549, 'x'), ""}, {std::string(549, 'y'), ""}}, "2", 2, 2,
          std::string(549, 'x') + " \r\n" + std::string(549, 'y') + " \r\n"},
-        {"first item alone too long", {{std::string(1100, 'x'), ""}}, "10", 0, ""},
-        {"limit 2.5 rounds to 2", {{"a", ""}, {"b", ""}, {"c", ""}}, "2.5", 2, "a \r\nb \r\n"},
-        {"non-numeric limit", {{"a", ""}}, "abc", 0, ""},
+        {"first item alone too long", {{std::string(1100, 'x'), ""}}, "10", 0, 0, ""},
+        {"limit 2.5 rounds to 2", {{"a", ""}, {"b", ""}, {"c", ""}}, "2.5", 2, 2, "a \r\nb \r\n"},
+        {"non-numeric limit", {{"a", ""}}, "abc", 0, 0, ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
@@ -125,6 +126,7 @@ TEST(Composer, ItemLimitBudgetAndEmptyItems)
         rig.window.editText(Field::Text3, row.limit);
         ComposeResult r = rig.run(feedOf(row.items));
         EXPECT_EQ(r.itemsUsed, row.used);
+        EXPECT_EQ(r.itemsShown, row.shown);
         EXPECT_EQ(rig.window.control(Field::Trss).text, row.preview);
         EXPECT_EQ(r.sent, !row.preview.empty());
     }

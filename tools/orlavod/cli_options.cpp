@@ -4,7 +4,7 @@ namespace orlavo::tools {
 
 const char* usageText()
 {
-    return "usage: orlavod [--settings DATA_INI] [--once] [--verbose]\n"
+    return "usage: orlavod [--settings DATA_INI] [--once | --update-now] [--verbose]\n"
            "       orlavod init --settings DATA_INI\n"
            "       orlavod compose --settings DATA_INI FEEDFILE\n"
            "       orlavod --demo\n"
@@ -14,6 +14,8 @@ const char* usageText()
            "  init      run the start-up and close of the main window on DATA_INI\n"
            "  compose   print the bytes one update would send for FEEDFILE\n"
            "  --once    run one update: download, compose, send, then exit\n"
+           "  --update-now  in the update cycle, run one update at start as well\n"
+           "  --verbose     in the update cycle, print the status texts as they change\n"
            "  --demo    serve a bundled feed on 127.0.0.1 and show it on a sign emulator\n"
            "Without --settings, data.ini beside the program is used when it exists and is\n"
            "writable, else $XDG_CONFIG_HOME/orlavo/data.ini (~/.config/orlavo/data.ini).\n";
@@ -37,6 +39,9 @@ std::optional<std::string> checkCombination(const CliOptions& o, bool once, bool
 {
     if (demo && (once || o.command != Command::Service || o.settingsPath)) {
         return "--demo takes no other option";
+    }
+    if (o.updateNow && (once || o.command != Command::Service)) {
+        return "--update-now belongs to the update cycle";
     }
     if (once && o.command != Command::Service) {
         return "--once cannot be combined with a command";
@@ -73,6 +78,8 @@ CliParse parseCommandLine(const std::vector<std::string>& args)
             options.settingsPath = args[++i];
         } else if (a == "--once") {
             once = true;
+        } else if (a == "--update-now") {
+            options.updateNow = true;
         } else if (a == "--demo") {
             demo = true;
         } else if (a == "--verbose" || a == "-v") {

@@ -13,6 +13,7 @@ struct CliOptions {
     std::optional<std::string> settingsPath;
     std::vector<std::string> positional;  // compose: the feed file
     bool verbose = false;
+    bool updateNow = false;  // service: one update at start
 };
 
 struct CliParse {

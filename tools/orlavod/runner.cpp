@@ -1,16 +1,12 @@
 #include "runner.h"
 
 #include "compose_command.h"
+#include "demo_command.h"
+#include "headless_program.h"
 #include "once_command.h"
-#include "stderr_sink.h"
+#include "service_command.h"
+#include "system_ports.h"
 
-#include "orlavo_version.h"
-#include "platform/clock.h"
-#include "platform/poll_event_loop.h"
-#include "platform/posix_serial_port.h"
-#include "platform/posix_udp_endpoint.h"
-#include "platform/profile_file.h"
-#include "signfeed/main_window_model.h"
 #include "signfeed/settings.h"
 
 #include <cstdio>
@@ -50,16 +46,10 @@ int runInit(const fs::path& settingsPath)
     if (!prepareSettingsDir(settingsPath)) {
         return 2;
     }
-    platform::SystemClock clock;
-    platform::PollEventLoop loop(clock);
-    platform::DiskProfileFile settings(settingsPath);
-    platform::PosixUdpEndpoint udp(loop);
-    platform::PosixSerialPort serial;
-    StderrSink sink;
-    signfeed::MainWindowModel window(signfeed::MainWindowDeps{clock, loop, settings, udp, serial, sink},
-                                     signfeed::MainWindowOptions{signfeed::kSignPort, ORLAVO_VERSION});
-    window.load();
-    window.close();
+    SystemPorts system(settingsPath);
+    HeadlessProgram program(system.ports());
+    program.load();
+    program.close();
     return 0;
 }
 
@@ -67,17 +57,24 @@ int runInit(const fs::path& settingsPath)
 
 int runCommand(const CliOptions& options)
 {
+    if (options.command == Command::Demo) {
+        return runDemo();
+    }
     fs::path settingsPath = signfeed::resolveSettingsPath(
         options.settingsPath ? std::optional<fs::path>(*options.settingsPath) : std::nullopt, executableDir());
     switch (options.command) {
     case Command::Init:
         return runInit(settingsPath);
     case Command::Once:
-        return runOnce(settingsPath);
+        return prepareSettingsDir(settingsPath) ? runOnce(settingsPath) : 2;
+    case Command::Service:
+        return prepareSettingsDir(settingsPath)
+                   ? runService(settingsPath, ServiceOptions{options.verbose, options.updateNow})
+                   : 2;
     case Command::Compose:
         return runCompose(settingsPath, options.positional.at(0));
     default:
-        std::fprintf(stderr, "orlavod: this command is not available yet\n");
+        std::fprintf(stderr, "orlavod: unknown command\n");
         return 2;
     }
 }

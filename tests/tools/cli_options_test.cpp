@@ -1,0 +1,64 @@
+#include "cli_options.h"
+
+#include <gtest/gtest.h>
+
+namespace orlavo::tools {
+namespace {
+
+CliParse parse(std::vector<std::string> args)
+{
+    return parseCommandLine(args);
+}
+
+TEST(CliOptions, ServiceIsTheDefaultAndTakesItsOptions)
+{
+    CliParse p = parse({"--settings", "x.ini", "--update-now", "-v"});
+    ASSERT_TRUE(p.options) << p.error;
+    EXPECT_EQ(p.options->command, Command::Service);
+    EXPECT_TRUE(p.options->updateNow);
+    EXPECT_TRUE(p.options->verbose);
+    EXPECT_EQ(p.options->settingsPath, "x.ini");
+
+    p = parse({});
+    ASSERT_TRUE(p.options);
+    EXPECT_EQ(p.options->command, Command::Service);
+    EXPECT_FALSE(p.options->updateNow);
+}
+
+TEST(CliOptions, CommandsAndTheirRequirements)
+{
+    CliParse once = parse({"--once", "--settings", "a.ini"});
+    ASSERT_TRUE(once.options);
+    EXPECT_EQ(once.options->command, Command::Once);
+
+    CliParse demo = parse({"--demo"});
+    ASSERT_TRUE(demo.options);
+    EXPECT_EQ(demo.options->command, Command::Demo);
+
+    CliParse compose = parse({"compose", "--settings", "a.ini", "feed.xml"});
+    ASSERT_TRUE(compose.options);
+    EXPECT_EQ(compose.options->command, Command::Compose);
+    EXPECT_EQ(compose.options->positional, std::vector<std::string>{"feed.xml"});
+}
+
+TEST(CliOptions, RefusesCombinationsThatMeanNothing)
+{
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--once", "--update-now"},
+             {"compose", "--settings", "a.ini", "f.xml", "--update-now"},
+             {"--demo", "--settings", "a.ini"},
+             {"--demo", "--once"},
+             {"init"},
+             {"compose", "--settings", "a.ini"},
+             {"--settings"},
+             {"--bogus"},
+             {"stray"},
+         }) {
+        CliParse p = parse(args);
+        EXPECT_FALSE(p.options) << "accepted: " << ::testing::PrintToString(args);
+        EXPECT_FALSE(p.error.empty());
+    }
+}
+
+}  // namespace
+}  // namespace orlavo::tools

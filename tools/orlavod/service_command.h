@@ -1,0 +1,15 @@
+#pragma once
+#include <filesystem>
+
+namespace orlavo::tools {
+
+struct ServiceOptions {
+    bool verbose = false;    // also print the status texts as they change
+    bool updateNow = false;  // one update at start, besides the timer's
+};
+
+// The update cycle on the real clock until SIGINT, SIGTERM or SIGHUP, then
+// the close sequence. Exit 0 after a clean close.
+[[nodiscard]] int runService(const std::filesystem::path& settingsPath, const ServiceOptions& options);
+
+}  // namespace orlavo::tools

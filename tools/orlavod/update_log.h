@@ -1,0 +1,42 @@
+#pragma once
+// One line on stderr for every update the service runs, so an operator can
+// follow the sign from the journal: when, which feed, what went out.
+#include "platform/clock.h"
+#include "signfeed/composer.h"
+#include "signfeed/update_cycle.h"
+
+#include <cstdio>
+#include <string>
+
+namespace orlavo::tools {
+
+// "2026-12-07 03:20:00 update URL: 5 items, 312 bytes sent", or the failure.
+[[nodiscard]] std::string formatUpdateLine(const platform::LocalTime& when, const std::string& url,
+                                           const signfeed::DownloadOutcome& outcome,
+                                           const signfeed::ComposeResult& result);
+[[nodiscard]] std::string formatAbandonedLine(const platform::LocalTime& when, const std::string& why);
+[[nodiscard]] std::string formatTimestamp(const platform::LocalTime& when);
+
+class UpdateLog final : public signfeed::UpdateCycleObserver {
+public:
+    UpdateLog(const platform::Clock& clock, const signfeed::UpdateCycle& cycle, std::FILE* out)
+        : m_clock(clock), m_cycle(cycle), m_out(out)
+    {
+    }
+    void updateFinished(const signfeed::DownloadOutcome& outcome, const signfeed::ComposeResult& result) override;
+    void updateAbandoned(const std::string& why) override;
+
+    [[nodiscard]] int updates() const { return m_updates; }
+    [[nodiscard]] bool lastSent() const { return m_lastSent; }
+
+private:
+    void write(const std::string& line);
+
+    const platform::Clock& m_clock;
+    const signfeed::UpdateCycle& m_cycle;
+    std::FILE* m_out;
+    int m_updates = 0;
+    bool m_lastSent = false;
+};
+
+}  // namespace orlavo::tools
