@@ -47,6 +47,22 @@ pids+=($!)
 wait_for "python3 -c \"import socket; socket.create_connection(('127.0.0.1', $http_port), 0.2)\" 2>/dev/null" \
   || fail "web server did not start"
 
+# start_service LOG ARGS...: runs orlavod in the background, its stderr in LOG.
+start_service() {
+  local log=$1
+  shift
+  "$orlavod" "$@" 2> "$log" &
+  svc=$!
+  pids+=($svc)
+}
+# stop_service SIGNAL: sends it and checks the exit status is 0.
+stop_service() {
+  kill "-$1" "$svc"
+  local rc=0
+  wait "$svc" || rc=$?
+  [ "$rc" = 0 ] || fail "the service exited $rc after SIG$1"
+}
+
 settings() {  # $1: file, $2: feed path
   printf '[CommMethod]\r\nREMOTEIP=127.0.0.2\r\nREMOTEPORT=%s\r\nEMBEDDED=0\r\nETHERNET=1\r\nSERIAL=0\r\n[AccessPoint]\r\nACCESSPOINTIP0=http://127.0.0.1:%s/%s\r\n' \
     "$sign_port" "$http_port" "$2" > "$1"
@@ -54,15 +70,11 @@ settings() {  # $1: file, $2: feed path
 
 # --update-now: one update at start, logged; SIGTERM runs the close sequence.
 settings "$dir/s.ini" feed.xml
-"$orlavod" --settings "$dir/s.ini" --update-now 2> "$dir/service.log" &
-svc=$!
-pids+=($svc)
+start_service "$dir/service.log" --settings "$dir/s.ini" --update-now
 wait_for "grep -q 'update http://127.0.0.1:$http_port/feed.xml: 1 items, [0-9]* bytes sent' '$dir/service.log'" \
   || fail "no update logged"
 wait_for "grep -q '^MESSAGE .*Service headline' '$dir/sign.out'" || fail "the sign showed nothing"
-kill -TERM "$svc"
-rc=0; wait "$svc" || rc=$?
-[ "$rc" = 0 ] || fail "service exited $rc after SIGTERM"
+stop_service TERM
 grep -q 'SIGTERM received, closing' "$dir/service.log" || fail "no close logged"
 grep -q 'settings written, stopped' "$dir/service.log" || fail "no stop logged"
 grep -q $'^COLORSCHEMEINDEX=0\r$' "$dir/s.ini" || fail "the close sequence did not write the settings"
@@ -73,26 +85,18 @@ passed=$((passed + 1))
 # SIGINT ends the service like SIGTERM.
 settings "$dir/f.ini" missing.xml
 : > "$dir/sign.out"
-"$orlavod" --settings "$dir/f.ini" --update-now 2> "$dir/failed.log" &
-svc=$!
-pids+=($svc)
-wait_for "grep -q 'feed.xml\|missing.xml: failed, 404 ' '$dir/failed.log'" || fail "no failure logged"
-kill -INT "$svc"
-rc=0; wait "$svc" || rc=$?
-[ "$rc" = 0 ] || fail "service exited $rc after SIGINT"
+start_service "$dir/failed.log" --settings "$dir/f.ini" --update-now
+wait_for "grep -q 'missing.xml: failed, 404 ' '$dir/failed.log'" || fail "no failure logged"
+stop_service INT
 grep -q 'nothing sent' "$dir/failed.log" || fail "failure line incomplete"
 [ ! -s "$dir/sign.out" ] || fail "a failed update reached the sign"
 passed=$((passed + 1))
 
 # Without --update-now nothing happens before the first period ends.
 settings "$dir/q.ini" feed.xml
-"$orlavod" --settings "$dir/q.ini" 2> "$dir/quiet.log" &
-svc=$!
-pids+=($svc)
+start_service "$dir/quiet.log" --settings "$dir/q.ini"
 wait_for "grep -q 'started with .*updates every 60 minutes' '$dir/quiet.log'" || fail "no start logged"
-kill -TERM "$svc"
-rc=0; wait "$svc" || rc=$?
-[ "$rc" = 0 ] || fail "quiet service exited $rc"
+stop_service TERM
 if grep -q ' update ' "$dir/quiet.log"; then fail "an update ran before the period"; fi
 passed=$((passed + 1))
 
