@@ -40,8 +40,8 @@ public:
 
     // The start-up sequence: reads the settings, configures the links.
     void load();
-    // Runs one update and returns when it has ended (download, compose, send).
-    // The observer, when given, hears how it ended.
+    // Runs one update and returns when it has ended (download, compose, send);
+    // the cycle's observer hears how it ended.
     void runOneUpdate();
     // The close sequence, once the frame going out (if any) is gone; returns
     // when the settings are written.
