@@ -11,10 +11,12 @@
 #include "platform/profile_file.h"
 #include "signfeed/composer.h"
 #include "signfeed/main_window_model.h"
+#include "signfeed/sign_protocol.h"
 #include "signfeed/update_cycle.h"
 
 #include "pellix/rss_comp.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace orlavo::tools {
@@ -67,16 +69,22 @@ int runOnce(const std::filesystem::path& settingsPath)
     bool sent = false;
     struct Outcome final : signfeed::UpdateCycleObserver {
         bool* sent;
+        const signfeed::SignLink* link;
         void updateFinished(const signfeed::DownloadOutcome&, const signfeed::ComposeResult& r) override
         {
-            *sent = r.sent;
-            if (r.sent) {
-                std::printf("sent %zu characters, %ld items\n", r.frame.size(), r.itemsUsed);
+            // A frame that a link failed to take (no such device, send refused) never reached the sign.
+            *sent = r.sent && link->lastFrameReport().failures == 0;
+            if (*sent) {
+                // Characters as the wire carries them (one byte each), and the items the
+                // feed really had within the limit: the limit alone counts missing items too.
+                long items = std::min<long>(r.itemsUsed, r.itemCount);
+                std::printf("sent %zu characters, %ld items\n", signfeed::toWireBytes(r.frame).size(), items);
             }
         }
         void updateAbandoned(const std::string&) override {}
     } observer;
     observer.sent = &sent;
+    observer.link = &link;
     cycle.setObserver(&observer);
     cycle.requestUpdate();
     // The feed control bounds every download, so this ends.
