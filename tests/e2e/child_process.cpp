@@ -16,6 +16,8 @@ extern char** environ;
 namespace orlavo::testing {
 namespace {
 
+constexpr int kTerminateGraceMs = 2000;
+
 std::int64_t nowMs()
 {
     using namespace std::chrono;
@@ -114,8 +116,13 @@ int ChildProcess::waitForExit(int timeoutMs)
 
 void ChildProcess::terminate()
 {
-    if (m_pid > 0) {
-        ::kill(m_pid, SIGTERM);
+    if (m_pid <= 0) {
+        return;
+    }
+    ::kill(m_pid, SIGTERM);
+    // A child that ignores SIGTERM or is stuck must not hang the test.
+    if (waitForExit(kTerminateGraceMs) == -1 && m_pid > 0) {
+        ::kill(m_pid, SIGKILL);
         int status = 0;
         ::waitpid(m_pid, &status, 0);
         m_pid = -1;

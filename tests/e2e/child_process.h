@@ -21,6 +21,7 @@ public:
     std::optional<std::string> readStderrLine(int timeoutMs) { return readLine(m_err, m_errBuffer, timeoutMs); }
     // Waits for the exit status (-1 on timeout or a signal).
     int waitForExit(int timeoutMs);
+    // SIGTERM, then SIGKILL when the child has not gone within a grace period.
     void terminate();
 
 private:

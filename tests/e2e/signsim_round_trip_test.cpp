@@ -2,6 +2,7 @@
 // socket on 127.0.0.2 and a real pseudo-terminal, decoded by the signsim
 // program into the same messages and colours.
 #include "child_process.h"
+#include "signsim_address.h"
 
 #include "platform/manual_clock.h"
 #include "platform/poll_event_loop.h"
@@ -18,34 +19,11 @@
 
 using namespace orlavo;
 using orlavo::testing::ChildProcess;
+using orlavo::testing::SignsimAddress;
 
 namespace {
 
 constexpr int kLineTimeoutMs = 5000;
-
-struct SignsimAddress {
-    int port = -1;
-    std::string pty;
-};
-
-// signsim reports where it listens on stderr before it reads anything.
-SignsimAddress waitUntilListening(ChildProcess& signsim)
-{
-    SignsimAddress address;
-    while (address.port < 0 || address.pty.empty()) {
-        auto line = signsim.readStderrLine(kLineTimeoutMs);
-        if (!line) {
-            break;
-        }
-        if (auto at = line->find("127.0.0.2:"); at != std::string::npos) {
-            address.port = std::stoi(line->substr(at + 10));
-        }
-        if (auto at = line->find("/dev/pts/"); at != std::string::npos) {
-            address.pty = line->substr(at);
-        }
-    }
-    return address;
-}
 
 std::vector<std::string> readLines(ChildProcess& signsim, int count)
 {
@@ -75,7 +53,7 @@ TEST(SignsimRoundTrip, FramesOverUdpAndPseudoTerminalPrintTheSameMessages)
 {
     ChildProcess signsim({SIGNSIM_PATH, "--bind", "127.0.0.2", "--port", "0", "--serial-pty"});
     ASSERT_TRUE(signsim.started());
-    SignsimAddress address = waitUntilListening(signsim);
+    SignsimAddress address = orlavo::testing::waitUntilListening(signsim, true, kLineTimeoutMs);
     ASSERT_GT(address.port, 0);
     ASSERT_FALSE(address.pty.empty());
 

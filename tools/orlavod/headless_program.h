@@ -37,6 +37,10 @@ public:
 
     [[nodiscard]] signfeed::MainWindowModel& window() { return m_window; }
     [[nodiscard]] signfeed::UpdateCycle& cycle() { return m_cycle; }
+    // True when a link failed to take the last frame (no such device, send
+    // refused): that frame never reached the sign.
+    [[nodiscard]] bool lastFrameFailed() const { return m_link.lastFrameReport().failures != 0; }
+    [[nodiscard]] const std::string& lastUrl() const { return m_cycle.lastUrl(); }
 
     // The start-up sequence: reads the settings, configures the links.
     void load();

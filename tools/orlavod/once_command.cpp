@@ -15,16 +15,21 @@ namespace {
 // Prints what went out on stdout; the status texts went to stderr already.
 class SentPrinter final : public signfeed::UpdateCycleObserver {
 public:
+    explicit SentPrinter(const HeadlessProgram& program) : m_program(program) {}
     void updateFinished(const signfeed::DownloadOutcome&, const signfeed::ComposeResult& result) override
     {
-        sent = result.sent;
-        if (result.sent) {
+        sent = result.sent && !m_program.lastFrameFailed();
+        if (sent) {
+            // One byte per character goes out on the wire.
             std::printf("sent %zu characters, %ld items\n", platform::utf8Length(result.frame), result.itemsShown);
         }
     }
     void updateAbandoned(const std::string&) override {}
 
     bool sent = false;
+
+private:
+    const HeadlessProgram& m_program;
 };
 
 }  // namespace
@@ -36,7 +41,7 @@ int runOnce(const std::filesystem::path& settingsPath)
     StatusPrinter printer(program.window());
     program.window().setListener(&printer);
     program.load();
-    SentPrinter observer;
+    SentPrinter observer(program);
     program.cycle().setObserver(&observer);
     program.runOneUpdate();
     program.cycle().setObserver(nullptr);

@@ -74,7 +74,7 @@ int runService(const std::filesystem::path& settingsPath, const ServiceOptions& 
     ServiceWindowListener listener(program.window(), system.loop, options.verbose);
     program.window().setListener(&listener);
     program.load();
-    UpdateLog log(system.clock, program.cycle(), stderr);
+    UpdateLog log(system.clock, program, stderr);
     program.cycle().setObserver(&log);
     logLine(system.clock, "started with " + settingsPath.string() + ", updates every " +
                               program.window().control(signfeed::Field::Text5).text + " minutes");

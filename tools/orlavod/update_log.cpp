@@ -13,12 +13,14 @@ std::string formatTimestamp(const platform::LocalTime& when)
 }
 
 std::string formatUpdateLine(const platform::LocalTime& when, const std::string& url,
-                             const signfeed::DownloadOutcome& outcome, const signfeed::ComposeResult& result)
+                             const signfeed::DownloadOutcome& outcome, const signfeed::ComposeResult& result,
+                             bool linkFailed)
 {
     std::string head = formatTimestamp(when) + " update " + url + ": ";
     if (result.sent) {
         // One byte per character goes out on the wire.
-        return head + fmt::format("{} items, {} bytes sent", result.itemsShown, platform::utf8Length(result.frame));
+        std::string what = fmt::format("{} items, {} bytes", result.itemsShown, platform::utf8Length(result.frame));
+        return head + what + (linkFailed ? ", not taken by the link" : " sent");
     }
     std::string reason = signfeed::failureReason(outcome, result.itemCount);
     return head + "failed, " + (reason.empty() ? std::string("no frame built") : reason) + ", nothing sent";
@@ -31,15 +33,11 @@ std::string formatAbandonedLine(const platform::LocalTime& when, const std::stri
 
 void UpdateLog::updateFinished(const signfeed::DownloadOutcome& outcome, const signfeed::ComposeResult& result)
 {
-    ++m_updates;
-    m_lastSent = result.sent;
-    write(formatUpdateLine(m_clock.localTime(), m_cycle.lastUrl(), outcome, result));
+    write(formatUpdateLine(m_clock.localTime(), m_program.lastUrl(), outcome, result, m_program.lastFrameFailed()));
 }
 
 void UpdateLog::updateAbandoned(const std::string& why)
 {
-    ++m_updates;
-    m_lastSent = false;
     write(formatAbandonedLine(m_clock.localTime(), why));
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // One line on stderr for every update the service runs, so an operator can
 // follow the sign from the journal: when, which feed, what went out.
+#include "headless_program.h"
+
 #include "platform/clock.h"
 #include "signfeed/composer.h"
 #include "signfeed/update_cycle.h"
@@ -11,32 +13,28 @@
 namespace orlavo::tools {
 
 // "2026-12-07 03:20:00 update URL: 5 items, 312 bytes sent", or the failure.
+// linkFailed: a link did not take the frame the composer sent.
 [[nodiscard]] std::string formatUpdateLine(const platform::LocalTime& when, const std::string& url,
                                            const signfeed::DownloadOutcome& outcome,
-                                           const signfeed::ComposeResult& result);
+                                           const signfeed::ComposeResult& result, bool linkFailed);
 [[nodiscard]] std::string formatAbandonedLine(const platform::LocalTime& when, const std::string& why);
 [[nodiscard]] std::string formatTimestamp(const platform::LocalTime& when);
 
 class UpdateLog final : public signfeed::UpdateCycleObserver {
 public:
-    UpdateLog(const platform::Clock& clock, const signfeed::UpdateCycle& cycle, std::FILE* out)
-        : m_clock(clock), m_cycle(cycle), m_out(out)
+    UpdateLog(const platform::Clock& clock, const HeadlessProgram& program, std::FILE* out)
+        : m_clock(clock), m_program(program), m_out(out)
     {
     }
     void updateFinished(const signfeed::DownloadOutcome& outcome, const signfeed::ComposeResult& result) override;
     void updateAbandoned(const std::string& why) override;
 
-    [[nodiscard]] int updates() const { return m_updates; }
-    [[nodiscard]] bool lastSent() const { return m_lastSent; }
-
 private:
     void write(const std::string& line);
 
     const platform::Clock& m_clock;
-    const signfeed::UpdateCycle& m_cycle;
+    const HeadlessProgram& m_program;
     std::FILE* m_out;
-    int m_updates = 0;
-    bool m_lastSent = false;
 };
 
 }  // namespace orlavo::tools

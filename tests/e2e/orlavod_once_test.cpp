@@ -1,0 +1,353 @@
+// One update of `orlavod --settings DATA_INI --once`, end to end: the real
+// program downloads from an HTTP server on 127.0.0.1 and sends to the signsim
+// program on 127.0.0.2 or on a pseudo-terminal, then writes its settings back.
+// The program keeps its own pauses (1 s before a download, 1 s after a whole
+// frame, 1 s after each full clock packet), so the feeds stay short.
+#include "child_process.h"
+#include "signsim_address.h"
+#include "tool_run.h"
+
+#include "platform/manual_clock.h"
+#include "platform/poll_event_loop.h"
+#include "platform/posix_udp_endpoint.h"
+#include "signfeed/sign_protocol.h"
+#include "support/python_http_server.h"
+#include "support/scripted_server.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace orlavo;
+using orlavo::testing::ChildProcess;
+using orlavo::testing::finishRun;
+using orlavo::testing::parseIni;
+using orlavo::testing::PythonHttpServer;
+using orlavo::testing::readFileBytes;
+using orlavo::testing::runTool;
+using orlavo::testing::ScriptedServer;
+using orlavo::testing::SignsimAddress;
+using orlavo::testing::TempDir;
+using orlavo::testing::ToolRun;
+using orlavo::testing::unescapeComposeLine;
+using orlavo::testing::unusedLoopbackPort;
+using orlavo::testing::waitUntilListening;
+using orlavo::testing::writeFileBytes;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Every settings file aims the sign here: loopback only, never a broadcast.
+constexpr const char* kSignHost = "127.0.0.2";
+constexpr int kLineTimeoutMs = 5000;
+// Guard for one whole run; the feed control's own limits end a download sooner.
+constexpr int kRunTimeoutMs = 30'000;
+
+// Three items, so the colours cycle green, yellow, red; the one without a
+// description keeps its trailing blank; "é" is one byte on the wire.
+constexpr std::string_view kNewsFeed =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\"><channel><title>Harbour news</title>\n"
+    "<item><title>Harbour caf\xC3\xA9 reopens</title><description>Ferries run again</description></item>\n"
+    "<item><title>Rain later</title></item>\n"
+    "<item><title>Bridge closed</title><description>Works until May</description></item>\n"
+    "</channel></rss>\n";
+constexpr std::string_view kNewsMessage = "MESSAGE green:Harbour caf\xC3\xA9 reopens - Ferries run again"
+                                          " | yellow:Rain later  | red:Bridge closed - Works until May";
+// Short enough for three clock packets.
+constexpr std::string_view kShortFeed = "<rss><channel><item><title>Caf\xC3\xA9 opens</title></item></channel></rss>";
+constexpr std::string_view kEmptyFeed = "<rss version=\"2.0\"><channel><title>Quiet</title></channel></rss>";
+
+struct SignSettings {
+    std::string feedUrl;
+    int udpPort = 0;
+    bool ethernet = true;
+    bool serial = false;
+    bool embedded = false;
+    std::string commDevice;  // written only when set
+};
+
+// The sign on UDP only, as most tests have it.
+SignSettings udpSign(std::string feedUrl, int port)
+{
+    SignSettings settings;
+    settings.feedUrl = std::move(feedUrl);
+    settings.udpPort = port;
+    return settings;
+}
+
+// The serial link only; UDP stays aimed at port so that a stray copy would show.
+SignSettings serialSign(std::string feedUrl, int port, std::string device)
+{
+    SignSettings settings = udpSign(std::move(feedUrl), port);
+    settings.ethernet = false;
+    settings.serial = true;
+    settings.commDevice = std::move(device);
+    return settings;
+}
+
+std::string settingsText(const SignSettings& s)
+{
+    auto flag = [](bool on) { return on ? "1\r\n" : "0\r\n"; };
+    std::string text = "[CommMethod]\r\nREMOTEIP=" + std::string(kSignHost) + "\r\nREMOTEPORT=" +
+                       std::to_string(s.udpPort) + "\r\nETHERNET=" + flag(s.ethernet) + "SERIAL=" + flag(s.serial) +
+                       "EMBEDDED=" + flag(s.embedded);
+    if (!s.commDevice.empty()) {
+        text += "[Communications]\r\nCOMMDEVICE=" + s.commDevice + "\r\n";
+    }
+    return text + "[AccessPoint]\r\nACCESSPOINTIP0=" + s.feedUrl + "\r\n";
+}
+
+// Datagrams from the test itself: signsim prints "RESET" for a reset frame,
+// so any line before that one came from the program under test.
+void sendToSignsim(int port, const std::vector<std::string>& datagrams)
+{
+    platform::ManualClock clock;
+    platform::PollEventLoop loop(clock);
+    platform::PosixUdpEndpoint udp(loop);
+    ASSERT_FALSE(udp.bind("127.0.0.1", 0));
+    ASSERT_FALSE(udp.setRemote(kSignHost, port));
+    for (const std::string& datagram : datagrams) {
+        EXPECT_FALSE(udp.send(datagram));
+    }
+}
+
+std::string nextLineAfterReset(ChildProcess& signsim, int port)
+{
+    sendToSignsim(port, {signfeed::toWireBytes(signfeed::kResetFrame)});
+    return signsim.readStdoutLine(kLineTimeoutMs).value_or("(no line)");
+}
+
+// signsim's next status line that contains needle, skipping the others.
+std::optional<std::string> stderrLineWith(ChildProcess& signsim, std::string_view needle)
+{
+    while (auto line = signsim.readStderrLine(kLineTimeoutMs)) {
+        if (line->find(needle) != std::string::npos) {
+            return line;
+        }
+    }
+    return std::nullopt;
+}
+
+// A UDP socket on 127.0.0.2 standing in for the sign: datagrams wait in its
+// queue until the test collects them, one by one as they were sent.
+class DatagramCapture {
+public:
+    DatagramCapture() : m_udp(m_loop)
+    {
+        m_error = m_udp.bind(kSignHost, 0);
+        m_udp.setReceiveHandler([this](std::string datagram, std::string, int) {
+            m_datagrams.push_back(std::move(datagram));
+        });
+    }
+    [[nodiscard]] int port() const { return m_error ? -1 : m_udp.localPort(); }
+    std::vector<std::string> collect()
+    {
+        std::size_t before = 0;
+        do {
+            before = m_datagrams.size();
+            m_loop.runPending();
+        } while (m_datagrams.size() != before);
+        return m_datagrams;
+    }
+
+private:
+    platform::ManualClock m_clock;
+    platform::PollEventLoop m_loop{m_clock};
+    platform::PosixUdpEndpoint m_udp;
+    std::optional<platform::SysError> m_error;
+    std::vector<std::string> m_datagrams;
+};
+
+class OrlavodOnce : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::create_directories(feedDir());
+        fs::create_directories(settingsPath().parent_path());
+        writeFileBytes(feedDir() / "news.xml", kNewsFeed);
+        writeFileBytes(feedDir() / "short.xml", kShortFeed);
+        writeFileBytes(feedDir() / "empty.xml", kEmptyFeed);
+        m_http = std::make_unique<PythonHttpServer>(feedDir());
+        ASSERT_TRUE(m_http->running());
+    }
+
+    fs::path feedDir() const { return m_dir.file("feeds"); }
+    fs::path settingsPath() const { return m_dir.file("settings") / "data.ini"; }
+    std::string feedUrl(std::string_view name) const { return m_http->url("/" + std::string(name)); }
+
+    std::unique_ptr<ChildProcess> startOnce(const SignSettings& settings)
+    {
+        writeFileBytes(settingsPath(), settingsText(settings));
+        return std::make_unique<ChildProcess>(
+            std::vector<std::string>{ORLAVOD_PATH, "--settings", settingsPath().string(), "--once"});
+    }
+    ToolRun runOnce(const SignSettings& settings)
+    {
+        auto child = startOnce(settings);
+        return finishRun(*child, kRunTimeoutMs);
+    }
+
+    // The wire bytes `orlavod compose` says these settings and this feed give,
+    // one string per unit (a whole frame, or each clock packet).
+    std::vector<std::string> composedUnits(const SignSettings& settings, std::string_view feed)
+    {
+        fs::path scratch = m_dir.file("compose.ini");
+        writeFileBytes(scratch, settingsText(settings));
+        ToolRun run = runTool(
+            {ORLAVOD_PATH, "compose", "--settings", scratch.string(), (feedDir() / feed).string()}, kRunTimeoutMs);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        std::vector<std::string> units;
+        for (const std::string& line : run.out) {
+            units.push_back(unescapeComposeLine(line));
+        }
+        return units;
+    }
+
+    // After any run, the close sequence has written every key a first start
+    // writes, the values the test set are still there, and the atomic write left
+    // no temporary file beside the settings (the lock file stays on purpose).
+    void expectSettingsKeptWhole(const SignSettings& settings)
+    {
+        fs::path reference = m_dir.file("reference") / "data.ini";
+        if (!fs::exists(reference)) {
+            ASSERT_EQ(runTool({ORLAVOD_PATH, "init", "--settings", reference.string()}, kRunTimeoutMs)
+                          .exitCode,
+                      0);
+        }
+        orlavo::testing::IniEntries after = parseIni(readFileBytes(settingsPath()));
+        for (const auto& [key, value] : parseIni(readFileBytes(reference))) {
+            EXPECT_TRUE(after.contains(key)) << "missing after the run: " << key;
+        }
+        for (const auto& [key, value] : parseIni(settingsText(settings))) {
+            EXPECT_EQ(after[key], value) << key;
+        }
+        for (const auto& entry : fs::directory_iterator(settingsPath().parent_path())) {
+            std::string name = entry.path().filename().string();
+            EXPECT_TRUE(name == "data.ini" || name == "data.ini.lock") << "left beside the settings: " << name;
+        }
+    }
+
+    TempDir m_dir;
+    std::unique_ptr<PythonHttpServer> m_http;
+};
+
+std::string sentLine(std::size_t characters, int items)
+{
+    return "sent " + std::to_string(characters) + " characters, " + std::to_string(items) + " items";
+}
+
+}  // namespace
+
+TEST_F(OrlavodOnce, SendsTheFeedAsOneFrameOverUdp)
+{
+    ChildProcess signsim({SIGNSIM_PATH, "--bind", kSignHost, "--port", "0"});
+    int port = waitUntilListening(signsim, false, kLineTimeoutMs).port;
+    ASSERT_GT(port, 0);
+    SignSettings settings = udpSign(feedUrl("news.xml"), port);
+    std::vector<std::string> frame = composedUnits(settings, "news.xml");
+    ASSERT_EQ(frame.size(), 1u);
+
+    ToolRun run = runOnce(settings);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, std::vector<std::string>{sentLine(frame[0].size(), 3)});
+    EXPECT_EQ(signsim.readStdoutLine(kLineTimeoutMs), kNewsMessage);
+    EXPECT_EQ(nextLineAfterReset(signsim, port), "RESET") << "one frame only";
+    expectSettingsKeptWhole(settings);
+}
+
+TEST_F(OrlavodOnce, SendsClockPacketsWhenEmbeddedInClock)
+{
+    DatagramCapture sign;
+    ASSERT_GT(sign.port(), 0);
+    const SignSettings wholeFrame = udpSign(feedUrl("short.xml"), sign.port());
+    const std::size_t frameLength = composedUnits(wholeFrame, "short.xml").at(0).size();
+    SignSettings settings = wholeFrame;
+    settings.embedded = true;
+    std::vector<std::string> packets = composedUnits(settings, "short.xml");
+    ASSERT_EQ(packets.size(), 3u);
+
+    ToolRun run = runOnce(settings);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, std::vector<std::string>{sentLine(frameLength, 1)});
+    std::vector<std::string> received = sign.collect();
+    EXPECT_EQ(received, packets);
+
+    // The packets as received, handed on in order, make the whole message.
+    ChildProcess signsim({SIGNSIM_PATH, "--bind", kSignHost, "--port", "0"});
+    int port = waitUntilListening(signsim, false, kLineTimeoutMs).port;
+    ASSERT_GT(port, 0);
+    sendToSignsim(port, received);
+    EXPECT_EQ(signsim.readStdoutLine(kLineTimeoutMs), "MESSAGE green:Caf\xC3\xA9 opens ");
+    expectSettingsKeptWhole(settings);
+}
+
+TEST_F(OrlavodOnce, SendsOverTheSerialLineOnAPseudoTerminal)
+{
+    ChildProcess signsim({SIGNSIM_PATH, "--bind", kSignHost, "--port", "0", "--serial-pty", "--verbose"});
+    SignsimAddress address = waitUntilListening(signsim, true, kLineTimeoutMs);
+    ASSERT_GT(address.port, 0);
+    ASSERT_FALSE(address.pty.empty());
+    SignSettings settings = serialSign(feedUrl("news.xml"), address.port, address.pty);
+    std::vector<std::string> frame = composedUnits(settings, "news.xml");
+    ASSERT_EQ(frame.size(), 1u);
+
+    ToolRun run = runOnce(settings);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, std::vector<std::string>{sentLine(frame[0].size(), 3)});
+    EXPECT_EQ(signsim.readStdoutLine(kLineTimeoutMs), kNewsMessage);
+    std::optional<std::string> described = stderrLineWith(signsim, "text message");
+    ASSERT_TRUE(described);
+    EXPECT_TRUE(described->starts_with("signsim: serial " + address.pty + ":")) << *described;
+    EXPECT_EQ(nextLineAfterReset(signsim, address.port), "RESET");
+    expectSettingsKeptWhole(settings);
+}
+
+TEST_F(OrlavodOnce, FailedUpdatesSendNothingAndExitWithOne)
+{
+    ChildProcess signsim({SIGNSIM_PATH, "--bind", kSignHost, "--port", "0"});
+    int port = waitUntilListening(signsim, false, kLineTimeoutMs).port;
+    ASSERT_GT(port, 0);
+    ScriptedServer scripted;
+    struct Row {
+        const char* label;
+        SignSettings settings;
+        bool answer404;  // the scripted server answers 404 with a good feed as the body
+        std::string stderrText;
+    };
+    const fs::path missingTty = m_dir.file("no-such-tty");
+    const Row rows[] = {
+        {"404 with a feed as the body", udpSign(scripted.url("/news.xml"), port), true, "failed: 404 Not Found"},
+        {"connection refused",
+         udpSign("http://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/news.xml", port),
+         false,
+         "Could not connect"},
+        {"feed without items", udpSign(feedUrl("empty.xml"), port), false, "failed: no items"},
+        {"serial device missing",
+         serialSign(feedUrl("news.xml"), port, missingTty.string()),
+         false,
+         missingTty.string()},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        auto child = startOnce(row.settings);
+        if (row.answer404) {
+            ASSERT_TRUE(scripted.accept());
+            EXPECT_TRUE(scripted.readRequest().starts_with("GET /news.xml "));
+            scripted.send("HTTP/1.0 404 Not Found\r\nContent-Type: application/rss+xml\r\n\r\n" +
+                          std::string(kNewsFeed));
+            scripted.close();
+        }
+        ToolRun run = finishRun(*child, kRunTimeoutMs);
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_EQ(run.out, std::vector<std::string>{});
+        EXPECT_NE(run.err.find(row.stderrText), std::string::npos) << run.err;
+        // A sanitizer report ends the program with status 1 too; it must not pass for a failure.
+        EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
+        EXPECT_EQ(nextLineAfterReset(signsim, port), "RESET");
+        expectSettingsKeptWhole(row.settings);
+    }
+}

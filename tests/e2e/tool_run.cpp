@@ -1,0 +1,98 @@
+#include "tool_run.h"
+
+#include <algorithm>
+#include <chrono>
+#include <optional>
+
+namespace orlavo::testing {
+
+namespace {
+
+std::string upper(std::string_view text)
+{
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
+    return out;
+}
+
+std::optional<int> hexDigit(char c)
+{
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+ToolRun finishRun(ChildProcess& child, int timeoutMs)
+{
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + milliseconds(timeoutMs);
+    auto left = [deadline] {
+        auto ms = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+        return static_cast<int>(std::max<decltype(ms)>(ms, 0));
+    };
+    ToolRun run;
+    while (auto line = child.readStdoutLine(left())) {
+        run.out.push_back(*line);
+    }
+    while (auto line = child.readStderrLine(left())) {
+        run.err += *line + "\n";
+    }
+    run.exitCode = child.waitForExit(left());
+    return run;
+}
+
+ToolRun runTool(const std::vector<std::string>& argv, int timeoutMs)
+{
+    ChildProcess child(argv);
+    if (!child.started()) {
+        return {};
+    }
+    return finishRun(child, timeoutMs);
+}
+
+std::string unescapeComposeLine(std::string_view line)
+{
+    std::string bytes;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '\\' && i + 1 < line.size() && line[i + 1] == '\\') {
+            bytes += '\\';
+            ++i;
+        } else if (line[i] == '\\' && i + 3 < line.size() && line[i + 1] == 'x' && hexDigit(line[i + 2]) &&
+                   hexDigit(line[i + 3])) {
+            bytes += static_cast<char>(*hexDigit(line[i + 2]) * 16 + *hexDigit(line[i + 3]));
+            i += 3;
+        } else {
+            bytes += line[i];
+        }
+    }
+    return bytes;
+}
+
+IniEntries parseIni(std::string_view bytes)
+{
+    IniEntries entries;
+    std::string section;
+    while (!bytes.empty()) {
+        std::size_t end = bytes.find('\n');
+        std::string_view line = bytes.substr(0, end);
+        bytes.remove_prefix(end == std::string_view::npos ? bytes.size() : end + 1);
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        if (line.starts_with('[') && line.ends_with(']')) {
+            section = upper(line.substr(1, line.size() - 2));
+        } else if (std::size_t eq = line.find('='); eq != std::string_view::npos) {
+            entries[section + "/" + upper(line.substr(0, eq))] = std::string(line.substr(eq + 1));
+        }
+    }
+    return entries;
+}
+
+}  // namespace orlavo::testing
