@@ -8,6 +8,13 @@
 
 namespace orlavo::signfeed {
 
+namespace {
+
+constexpr std::string_view kPeriodNotANumber =
+    "Automatic updates are off: \"Minutes Between Updates\" is not a number.";
+
+}  // namespace
+
 UpdateCycle::UpdateCycle(MainWindowModel& window, pellix::RSSComp& feed, Composer& composer, platform::Clock& clock,
                          platform::EventLoop& loop)
     : m_window(window), m_feed(feed), m_composer(composer), m_clock(clock), m_loop(loop)
@@ -42,8 +49,12 @@ void UpdateCycle::tick()
     ++m_window.minuteCount;
     std::optional<double> period = decimalNumberOf(m_window.control(Field::Text5).text);
     if (!period) {
-        m_window.setText(Field::Status, "Automatic updates are off: \"Minutes Between Updates\" is not a number.");
+        m_window.setText(Field::Status, std::string(kPeriodNotANumber));
         return;
+    }
+    // A corrected period must not leave the window saying that updates are off.
+    if (m_window.control(Field::Status).text == kPeriodNotANumber) {
+        m_window.setText(Field::Status, "");
     }
     if (*period <= static_cast<double>(m_window.minuteCount)) {
         m_window.minuteCount = 0;
@@ -84,6 +95,9 @@ void UpdateCycle::runUpdate()
         return;  // OnFinish continues the update
     }
     m_window.setText(Field::TInfo, fmt::format("Error: {} - {}", result, text));
+    // A request whose send failed keeps its connection; its end must not run
+    // the composer in the middle of a later update.
+    m_feed.CloseComm();
     abandon(fmt::format("{} ({})", text, result));
 }
 

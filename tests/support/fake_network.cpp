@@ -33,6 +33,25 @@ private:
     bool m_blockNext = false;
 };
 
+class SendFailingConnection final : public platform::TcpConnection {
+public:
+    SendFailingConnection(std::unique_ptr<platform::TcpConnection> real, int error)
+        : m_real(std::move(real)), m_error(error)
+    {
+    }
+    [[nodiscard]] int fd() const override { return m_real->fd(); }
+    [[nodiscard]] platform::IoResult send(std::string_view) override { return platform::IoResult{-1, m_error}; }
+    [[nodiscard]] platform::IoResult receive(char* buffer, std::size_t capacity) override
+    {
+        return m_real->receive(buffer, capacity);
+    }
+    void close() override { m_real->close(); }
+
+private:
+    std::unique_ptr<platform::TcpConnection> m_real;
+    int m_error;
+};
+
 }  // namespace
 
 platform::ConnectResult TimingOutConnector::connect(const std::vector<platform::IpAddress>&, std::uint16_t,
@@ -47,6 +66,17 @@ platform::ConnectResult ChoppyConnector::connect(const std::vector<platform::IpA
     auto result = m_real.connect(addresses, port, timeoutMs);
     if (result.connection) {
         result.connection = std::make_unique<ChoppyConnection>(std::move(result.connection), m_max);
+    }
+    return result;
+}
+
+platform::ConnectResult SendFailingConnector::connect(const std::vector<platform::IpAddress>& addresses,
+                                                      std::uint16_t port, std::int64_t timeoutMs)
+{
+    auto result = m_real.connect(addresses, port, timeoutMs);
+    if (result.connection && m_broken > 0) {
+        --m_broken;
+        result.connection = std::make_unique<SendFailingConnection>(std::move(result.connection), m_error);
     }
     return result;
 }

@@ -58,4 +58,19 @@ private:
     platform::PosixTcpConnector m_real;
 };
 
+// Real loopback connections; on the first `broken` of them every send fails
+// with `error`, as on a connection the peer has already reset. The connection
+// itself stays up, so its close still reaches the control.
+class SendFailingConnector final : public platform::TcpConnector {
+public:
+    SendFailingConnector(int error, int broken) : m_error(error), m_broken(broken) {}
+    [[nodiscard]] platform::ConnectResult connect(const std::vector<platform::IpAddress>& addresses,
+                                                  std::uint16_t port, std::int64_t timeoutMs) override;
+
+private:
+    int m_error;
+    int m_broken;
+    platform::PosixTcpConnector m_real;
+};
+
 }  // namespace orlavo::testing

@@ -1,0 +1,719 @@
+// Whole updates in virtual time: the window model, the real feed control
+// talking to a scripted server on 127.0.0.1 (every host name resolves there),
+// the composer and the sign link on fake endpoints.
+#include "platform/manual_clock.h"
+#include "platform/poll_event_loop.h"
+#include "signfeed/composer.h"
+#include "signfeed/main_window_model.h"
+#include "signfeed/sign_link.h"
+#include "signfeed/update_cycle.h"
+#include "support/fake_message_sink.h"
+#include "support/fake_network.h"
+#include "support/fake_serial_port.h"
+#include "support/fake_udp_endpoint.h"
+#include "support/scripted_server.h"
+
+#include "pellix/rss_comp.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+using namespace orlavo;
+using namespace orlavo::signfeed;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+constexpr std::int64_t kMinute = UpdateCycle::kTickMs;
+
+// Which of the status labels are visible.
+constexpr const char* kIdle = "Label17 Label18";  // "Last Update: " and the time
+constexpr const char* kInitializing = "Label15";
+constexpr const char* kDownloading = "Label13";
+constexpr const char* kUpdating = "Label14";
+
+struct RigSetup {
+    std::string period = "60";
+    bool rotation = false;
+    std::map<int, std::string> slots;  // slot -> path on the test server
+    bool serial = false;
+    bool clockPackets = false;
+    std::string messages = "10";
+    platform::TcpConnector* connector = nullptr;
+};
+
+std::string feedUrl(std::uint16_t port, const std::string& path)
+{
+    return "http://feeds.test:" + std::to_string(port) + path;
+}
+
+std::string settingsFor(const RigSetup& s, std::uint16_t port)
+{
+    std::string ini = "[CommMethod]\r\nETHERNET=1\r\nSERIAL=" + std::string(s.serial ? "1" : "0") +
+                      "\r\nEMBEDDED=" + (s.clockPackets ? "1" : "0") +
+                      "\r\nRGBDISPLAY=0\r\nREMOTEIP=127.0.0.1\r\nRSSLISTOP0=" + (s.rotation ? "False" : "True") +
+                      "\r\nRSSLISTOP1=" + (s.rotation ? "True" : "False") + "\r\n[Parameters]\r\nUPDATEPERIOD=" +
+                      s.period + "\r\nMESSAGES=" + s.messages + "\r\nSPEED=1\r\n[AccessPoint]\r\n";
+    // Every slot is written, so no default feed stands in for an empty one.
+    for (int slot = 0; slot < kFeedSlots; ++slot) {
+        auto it = s.slots.find(slot);
+        ini += "ACCESSPOINTIP" + std::to_string(slot) + "=" + (it == s.slots.end() ? "" : feedUrl(port, it->second)) +
+               "\r\n";
+    }
+    return ini;
+}
+
+std::string feedBody(const Strings& titles)
+{
+    std::string xml = "<rss><channel><title>T</title>";
+    for (const auto& title : titles) {
+        xml += "<item><title>" + title + "</title></item>";
+    }
+    return xml + "</channel></rss>";
+}
+
+std::string feedResponse(const Strings& titles)
+{
+    return "HTTP/1.0 200 OK\r\n\r\n" + feedBody(titles);
+}
+
+bool startsWith(const std::string& text, const std::string& prefix)
+{
+    return text.rfind(prefix, 0) == 0;
+}
+
+// The main window with its update cycle, wired as the program wires them. The
+// cycle's timer starts at virtual time 0, so ticks fall on whole minutes.
+struct CycleRig final : private MainWindowModel::Listener, private UpdateCycleObserver, private SignLinkObserver {
+    explicit CycleRig(const RigSetup& s = {}) : setup(s)
+    {
+        resolver.answer = {platform::LookupStatus::Found, {*platform::parseIpLiteral("127.0.0.1")}, {}};
+        window.setListener(this);
+        window.load();
+        link.setLinkSelectionSource(
+            [this] { return LinkSelection{window.checked(Field::Check1), window.checked(Field::Check2)}; });
+        link.setObserver(this);
+        window.setDeferral([this](std::function<void()> action) { link.whenIdle(std::move(action)); });
+        cycle.setObserver(this);
+        cycle.start();
+    }
+    ~CycleRig() { window.setListener(nullptr); }
+    CycleRig(const CycleRig&) = delete;
+    CycleRig& operator=(const CycleRig&) = delete;
+
+    std::string url(const std::string& path) const { return feedUrl(server.port(), path); }
+    const std::string& text(Field field) const { return window.control(field).text; }
+
+    std::string shownLabels() const
+    {
+        std::string shown;
+        for (auto [field, name] : {std::pair{Field::Label13, "Label13"}, {Field::Label14, "Label14"},
+                                   {Field::Label15, "Label15"}, {Field::Label17, "Label17"},
+                                   {Field::Label18, "Label18"}}) {
+            if (window.control(field).visible) {
+                shown += (shown.empty() ? "" : " ") + std::string(name);
+            }
+        }
+        return shown;
+    }
+
+    // Moves virtual time to each of the next n ticks and lets them run.
+    void minutes(int n)
+    {
+        for (int i = 0; i < n; ++i) {
+            clock.advance(kMinute - clock.nowMs() % kMinute);
+            loop.runPending();
+        }
+    }
+
+    // Runs the loop until pred holds; it waits only for the server's bytes.
+    bool pumpUntil(const std::function<bool()>& pred)
+    {
+        for (int round = 0; round < 50 && !pred(); ++round) {
+            loop.runOnce(100);
+        }
+        return pred();
+    }
+
+    // Answers the request the control sent and waits until the update that
+    // made it has ended. Returns the requested path.
+    std::string serve(std::string_view response, bool resetInstead = false)
+    {
+        const std::size_t before = endings.size();
+        if (!server.accept()) {
+            ADD_FAILURE() << "no request came";
+            return {};
+        }
+        const std::string request = server.readRequest();
+        if (resetInstead) {
+            server.reset();
+        } else {
+            server.send(response);
+            server.close();
+        }
+        EXPECT_TRUE(pumpUntil([&] { return endings.size() > before; })) << "the update did not end";
+        const std::size_t from = request.find(' ') + 1;
+        return request.substr(from, request.find(' ', from) - from);
+    }
+
+    RigSetup setup;
+    orlavo::testing::ScriptedServer server;
+    platform::ManualClock clock;
+    platform::PollEventLoop loop{clock};
+    platform::MemoryProfileFile settings{settingsFor(setup, server.port())};
+    Strings trace;  // "connect@<ms>" and "udp@<ms>", in order
+    orlavo::testing::FakeUdpEndpoint udp{clock, &trace};
+    orlavo::testing::FakeSerialPort serial{clock};
+    orlavo::testing::FakeMessageSink sink;
+    orlavo::testing::FakeConnectivity connectivity;
+    orlavo::testing::FakeResolver resolver;
+    MainWindowModel window{MainWindowDeps{clock, loop, settings, udp, serial, sink}, MainWindowOptions{0, "1"}};
+    SignLink link{clock, loop, udp, serial, sink};
+    // Long silence limits, so a tick that virtual time reaches while a
+    // download runs does not time the download out.
+    pellix::RSSComp feed{pellix::RSSCompServices{loop, clock, connectivity, &resolver, setup.connector},
+                         pellix::RSSCompLimits{600'000, 3'600'000, 64LL * 1024 * 1024, 64LL * 1024}};
+    Composer composer{window, link, clock};
+    UpdateCycle cycle{window, feed, composer, clock, loop};
+
+    Strings info;              // every text TInfo showed
+    Strings endings;           // "sent", "nothing sent" or "abandoned" per update
+    std::vector<long> endedInMinute;
+    std::function<void(Field)> onField;  // runs after each change of a control
+    std::function<void()> onFrame;       // runs before each unit of a frame goes out
+
+private:
+    void fieldChanged(Field field) override
+    {
+        if (field == Field::TInfo) {
+            info.push_back(text(field));
+            if (startsWith(text(field), "Connected to ")) {
+                trace.push_back("connect@" + std::to_string(clock.nowMs()));
+            }
+        }
+        if (onField) {
+            onField(field);
+        }
+    }
+    void updateFinished(const DownloadOutcome&, const ComposeResult& result) override
+    {
+        end(result.sent ? "sent" : "nothing sent");
+    }
+    void updateAbandoned(const std::string&) override { end("abandoned"); }
+    void end(const char* how)
+    {
+        endings.emplace_back(how);
+        endedInMinute.push_back(static_cast<long>(clock.nowMs() / kMinute));
+    }
+    void frameProgress(int, int) override
+    {
+        if (onFrame) {
+            onFrame();
+        }
+    }
+    void frameFinished(const FrameReport&) override {}
+};
+
+}  // namespace
+
+TEST(UpdateCycle, SuccessfulUpdateStepByStep)
+{
+    RigSetup s;
+    s.slots = {{0, "/news"}};
+    s.messages = "2";
+    CycleRig rig(s);
+    EXPECT_EQ(rig.shownLabels(), kIdle);
+
+    // Posted now, so it runs at the end of the update's one-second pause.
+    bool paused = false;
+    rig.loop.post([&] {
+        paused = true;
+        EXPECT_EQ(rig.clock.sleeps(), std::vector<std::int64_t>{1000});
+        EXPECT_EQ(rig.shownLabels(), kInitializing);
+        EXPECT_TRUE(rig.resolver.names.empty()) << "nothing is requested before the pause";
+    });
+    std::string infoWhenComposing;
+    rig.onField = [&](Field field) {
+        if (field == Field::Label13 && rig.window.control(field).visible) {
+            infoWhenComposing = rig.text(Field::TInfo);
+        }
+    };
+    std::string labelsWhenSending;
+    rig.onFrame = [&] {
+        labelsWhenSending = rig.shownLabels();
+        EXPECT_FALSE(rig.window.control(Field::Command1).enabled);
+    };
+
+    rig.cycle.requestUpdate();
+    EXPECT_TRUE(paused);
+    EXPECT_EQ(rig.info, (Strings{"Connected to feeds.test", "Request Sent"}));
+    EXPECT_EQ(rig.shownLabels(), kInitializing) << "unchanged while the download runs";
+    EXPECT_TRUE(rig.cycle.busy());
+    EXPECT_EQ(rig.cycle.lastUrl(), rig.url("/news"));
+
+    EXPECT_EQ(rig.serve(feedResponse({"One", "Two"})), "/news");
+    EXPECT_EQ(rig.info, (Strings{"Connected to feeds.test", "Request Sent",
+                                 "Download complete. Server response: 200 - OK"}));
+    EXPECT_EQ(infoWhenComposing, "Download complete. Server response: 200 - OK");
+    EXPECT_EQ(rig.text(Field::TSize), std::to_string(feedBody({"One", "Two"}).size()));
+    EXPECT_EQ(rig.text(Field::Trss2), feedBody({"One", "Two"}));
+    EXPECT_EQ(labelsWhenSending, kUpdating);
+    EXPECT_EQ(rig.udp.sentBytes(),
+              Strings{"~00~00~00~00~00~01FF00~02A0C10ff00002359FFFF~FE3~FDCOne | ~FDFTwo | ~03FFFF~04"});
+    EXPECT_EQ(rig.text(Field::Trss), "One \r\nTwo \r\n");
+    EXPECT_EQ(rig.shownLabels(), kIdle);
+    EXPECT_EQ(rig.text(Field::Label17), "Last Update: ");
+    EXPECT_EQ(rig.text(Field::Label18), "12:00");
+    EXPECT_EQ(rig.text(Field::Status), "");
+    EXPECT_TRUE(rig.window.control(Field::Command1).enabled);
+    EXPECT_EQ(rig.endings, Strings{"sent"});
+    EXPECT_FALSE(rig.cycle.busy());
+
+    // The next update starts from cleared status fields.
+    rig.loop.post([&] {
+        EXPECT_EQ(rig.text(Field::TInfo), "");
+        EXPECT_EQ(rig.text(Field::TSize), "");
+        EXPECT_EQ(rig.text(Field::Trss2), "");
+        EXPECT_EQ(rig.text(Field::Trss), "");
+    });
+    rig.cycle.requestUpdate();
+    EXPECT_EQ(rig.serve(feedResponse({"Three"})), "/news");
+    EXPECT_EQ(rig.udp.sent().size(), 2u);
+}
+
+TEST(UpdateCycle, RotationAsksForTheFilledSlotsInTurn)
+{
+    RigSetup s;
+    s.rotation = true;
+    s.slots = {{0, "/zero"}, {3, "/three"}, {7, "/seven"}};
+    CycleRig rig(s);
+    const struct {
+        const char* path;
+        int nextIndex;
+    } expected[] = {{"/zero", 1}, {"/three", 4}, {"/seven", 8}, {"/zero", 1}, {"/three", 4}};
+    for (const auto& step : expected) {
+        SCOPED_TRACE(step.path);
+        const std::size_t frames = rig.udp.sent().size();
+        rig.cycle.requestUpdate();
+        EXPECT_EQ(rig.cycle.lastUrl(), rig.url(step.path));
+        EXPECT_EQ(rig.serve(feedResponse({std::string("From ") + (step.path + 1)})), step.path);
+        ASSERT_EQ(rig.udp.sent().size(), frames + 1);
+        EXPECT_NE(rig.udp.sent().back().bytes.find(std::string("From ") + (step.path + 1)), std::string::npos);
+        EXPECT_EQ(rig.window.feedIndex, step.nextIndex);
+    }
+}
+
+TEST(UpdateCycle, RotationReadsStoredSlotsAndKeepsItsPlaceOverARestart)
+{
+    RigSetup s;
+    s.rotation = true;
+    s.slots = {{0, "/zero"}, {3, "/three"}, {7, "/seven"}};
+    CycleRig rig(s);
+    rig.cycle.requestUpdate();
+    EXPECT_EQ(rig.serve(feedResponse({"a"})), "/zero");
+
+    rig.window.load();  // a port choice runs the start-up sequence again
+    rig.window.chooseFeedSlot(3);
+    rig.window.editFeedText(rig.url("/three-edited"));  // not stored: no Enter
+    rig.cycle.requestUpdate();
+    EXPECT_EQ(rig.serve(feedResponse({"b"})), "/three");
+
+    rig.window.chooseFeedSlot(7);
+    rig.window.editFeedText(rig.url("/seven-stored"));
+    EXPECT_EQ(rig.window.feedKeyPress(13), 13);
+    rig.cycle.requestUpdate();
+    EXPECT_EQ(rig.serve(feedResponse({"c"})), "/seven-stored");
+
+    // The file is read at every update, not the list loaded at start-up.
+    ASSERT_FALSE(writeIni(rig.settings, section::kAccessPoint, feedSlotKeyName(0), rig.url("/zero-from-file")));
+    rig.cycle.requestUpdate();
+    EXPECT_EQ(rig.serve(feedResponse({"d"})), "/zero-from-file");
+}
+
+TEST(UpdateCycle, NoUrlEndsTheUpdateWithoutARequest)
+{
+    struct Row {
+        const char* label;
+        bool rotation;
+        bool explainsInStatus;
+    } rows[] = {
+        {"selected feed edited to empty", false, false},
+        {"all 26 slots empty in rotation", true, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        RigSetup s;
+        s.rotation = row.rotation;
+        if (!row.rotation) {
+            s.slots = {{0, "/zero"}};  // stored, but the list's text is what counts
+        }
+        CycleRig rig(s);
+        if (!row.rotation) {
+            rig.window.editFeedText("");
+        }
+        bool paused = false;
+        rig.loop.post([&] {
+            paused = true;
+            EXPECT_EQ(rig.shownLabels(), kInitializing);
+        });
+        rig.cycle.requestUpdate();
+        EXPECT_TRUE(paused);
+        EXPECT_EQ(rig.clock.sleeps(), std::vector<std::int64_t>{1000});
+        EXPECT_EQ(rig.shownLabels(), kIdle);
+        EXPECT_EQ(rig.text(Field::Label17), "Last Update: ");
+        EXPECT_EQ(rig.text(Field::Label18), "");
+        EXPECT_TRUE(rig.resolver.names.empty()) << "nothing requested";
+        EXPECT_TRUE(rig.info.empty());
+        EXPECT_TRUE(rig.udp.sent().empty());
+        EXPECT_EQ(rig.endings, Strings{"abandoned"});
+        EXPECT_FALSE(rig.cycle.busy());
+        EXPECT_EQ(rig.window.feedIndex, 0);
+        if (row.explainsInStatus) {
+            EXPECT_NE(rig.text(Field::Status).find("empty"), std::string::npos) << rig.text(Field::Status);
+        } else {
+            EXPECT_EQ(rig.text(Field::Status), "");
+        }
+    }
+}
+
+TEST(UpdateCycle, RefusedRequestRestoresTheLabels)
+{
+    struct Row {
+        const char* label;
+        std::function<std::string(CycleRig&)> prepare;  // returns the URL to request
+        std::int32_t code;
+    } rows[] = {
+        {"unsupported scheme", [](CycleRig&) { return std::string("https://feeds.test/rss"); }, 116},
+        {"no path", [](CycleRig&) { return std::string("feeds.test"); }, 114},
+        {"only blanks, requested as they are", [](CycleRig&) { return std::string("   "); }, 114},
+        {"name not found",
+         [](CycleRig& rig) {
+             rig.resolver.answer = {platform::LookupStatus::NotFound, {}, "Name or service not known"};
+             return rig.url("/rss");
+         },
+         112},
+        {"offline",
+         [](CycleRig& rig) {
+             rig.connectivity.online = false;
+             return rig.url("/rss");
+         },
+         106},
+        {"connection refused",
+         [](CycleRig&) {
+             return feedUrl(orlavo::testing::unusedLoopbackPort(), "/rss");
+         },
+         110},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        CycleRig rig;
+        const auto resolverAnswer = rig.resolver.answer;
+        rig.window.editFeedText(row.prepare(rig));
+        rig.cycle.requestUpdate();
+        EXPECT_EQ(rig.shownLabels(), kIdle) << "not left on \"Initializing Sign\"";
+        EXPECT_EQ(rig.text(Field::Label17), "Last Update: ");
+        const std::string prefix = "Error: " + std::to_string(row.code) + " - ";
+        ASSERT_TRUE(startsWith(rig.text(Field::TInfo), prefix)) << rig.text(Field::TInfo);
+        const std::string why = rig.text(Field::TInfo).substr(prefix.size());
+        EXPECT_FALSE(why.empty());
+        EXPECT_NE(rig.text(Field::Status).find(why), std::string::npos) << rig.text(Field::Status);
+        EXPECT_NE(rig.text(Field::Status).find(std::to_string(row.code)), std::string::npos);
+        EXPECT_TRUE(rig.udp.sent().empty());
+        EXPECT_EQ(rig.endings, Strings{"abandoned"});
+        EXPECT_FALSE(rig.cycle.busy());
+
+        // Nothing is left hanging: the next request goes through.
+        rig.resolver.answer = resolverAnswer;
+        rig.connectivity.online = true;
+        rig.window.editFeedText(rig.url("/rss"));
+        rig.cycle.requestUpdate();
+        EXPECT_EQ(rig.text(Field::TInfo), "Request Sent");
+        EXPECT_EQ(rig.serve(feedResponse({"back"})), "/rss");
+        EXPECT_EQ(rig.endings, (Strings{"abandoned", "sent"}));
+        EXPECT_EQ(rig.text(Field::Status), "");
+    }
+}
+
+TEST(UpdateCycle, FailedDownloadLeavesTheSignAloneAndSaysWhy)
+{
+    struct Row {
+        const char* label;
+        std::string response;
+        bool reset;
+        std::string info;    // TInfo after the download; "-1" rows carry the control's text
+        const char* reason;  // nullptr: the control's text from TInfo
+    } rows[] = {
+        {"not found with a feed body", "HTTP/1.0 404 Not Found\r\n\r\n" + feedBody({"Old"}), false,
+         "Download complete. Server response: 404 - Not Found", "404 Not Found"},
+        {"no items", feedResponse({}), false, "Download complete. Server response: 200 - OK", "no items"},
+        {"body cut short", "HTTP/1.0 200 OK\r\nContent-Length: 4000\r\n\r\n" + feedBody({"Half"}), false,
+         "Download complete. Server response: -1 - ", nullptr},
+        {"connection reset", "", true, "Download complete. Server response: -1 - ", nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        RigSetup s;
+        s.slots = {{0, "/feed"}};
+        CycleRig rig(s);
+        rig.cycle.requestUpdate();
+        EXPECT_EQ(rig.serve(feedResponse({"Earlier"})), "/feed");
+        ASSERT_EQ(rig.udp.sent().size(), 1u);
+        rig.cycle.requestUpdate();
+        EXPECT_EQ(rig.serve(row.response, row.reset), "/feed");
+        const std::string& info = rig.text(Field::TInfo);
+        ASSERT_TRUE(startsWith(info, row.info)) << info;
+        const std::string reason = row.reason ? row.reason : info.substr(row.info.size());
+        EXPECT_FALSE(reason.empty());
+        EXPECT_EQ(rig.udp.sent().size(), 1u) << "the sign keeps the earlier messages";
+        EXPECT_EQ(rig.shownLabels(), kIdle);
+        EXPECT_EQ(rig.text(Field::Label17), "Update failed: ");
+        EXPECT_EQ(rig.text(Field::Label18), "12:00 (" + reason + ")");
+        EXPECT_NE(rig.text(Field::Status).find(reason), std::string::npos) << rig.text(Field::Status);
+        EXPECT_EQ(rig.endings, (Strings{"sent", "nothing sent"}));
+        EXPECT_FALSE(rig.cycle.busy());
+    }
+}
+
+// The schedule tests update with an empty feed text: each update is then only
+// its pause, and the minute it ended in is recorded.
+TEST(UpdateCycle, PeriodDecidesWhichTicksUpdate)
+{
+    struct Row {
+        const char* period;
+        std::vector<long> minutes;  // of the first six
+    } rows[] = {
+        {"1", {1, 2, 3, 4, 5, 6}},  {"0", {1, 2, 3, 4, 5, 6}}, {"-3", {1, 2, 3, 4, 5, 6}},
+        {"1.5", {2, 4, 6}},         {"2", {2, 4, 6}},          {" 3 ", {3, 6}},
+        {"4", {4}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.period);
+        CycleRig rig;
+        rig.window.editText(Field::Text5, row.period);
+        rig.minutes(6);
+        EXPECT_EQ(rig.endedInMinute, row.minutes);
+        EXPECT_EQ(rig.text(Field::Status), "");
+    }
+}
+
+TEST(UpdateCycle, PeriodAbove255IsReachedWithoutWrapping)
+{
+    CycleRig rig;
+    rig.window.editText(Field::Text5, "300");
+    rig.minutes(150);
+    rig.cycle.requestUpdate();  // the button works and leaves the schedule alone
+    rig.minutes(149);
+    EXPECT_EQ(rig.endedInMinute, std::vector<long>{150});
+    rig.minutes(1);
+    EXPECT_EQ(rig.endedInMinute, (std::vector<long>{150, 300}));
+    rig.minutes(300);
+    EXPECT_EQ(rig.endedInMinute, (std::vector<long>{150, 300, 600}));
+}
+
+TEST(UpdateCycle, StartUpSequenceRestartsTheWait)
+{
+    RigSetup s;
+    s.period = "2";
+    CycleRig rig(s);
+    rig.minutes(1);
+    rig.window.load();
+    rig.minutes(1);
+    EXPECT_TRUE(rig.endedInMinute.empty());
+    rig.minutes(1);
+    EXPECT_EQ(rig.endedInMinute, std::vector<long>{3});
+}
+
+TEST(UpdateCycle, EveryOtherMinuteWithAClickInBetween)
+{
+    RigSetup s;
+    s.period = "2";
+    s.slots = {{0, "/feed"}};
+    CycleRig rig(s);
+    rig.minutes(1);
+    EXPECT_TRUE(rig.trace.empty()) << "the first update comes one period after start";
+    rig.minutes(1);
+    EXPECT_EQ(rig.serve(feedResponse({"a"})), "/feed");
+    rig.minutes(1);
+    rig.clock.advance(kMinute / 2);
+    rig.cycle.requestUpdate();
+    EXPECT_EQ(rig.serve(feedResponse({"b"})), "/feed");
+    rig.minutes(1);
+    EXPECT_EQ(rig.serve(feedResponse({"c"})), "/feed");
+    rig.minutes(1);
+    EXPECT_EQ(rig.endings.size(), 3u);
+    rig.minutes(1);
+    EXPECT_EQ(rig.serve(feedResponse({"d"})), "/feed");
+    // Each request goes out after the one-second pause, the frame right after the download.
+    EXPECT_EQ(rig.trace, (Strings{"connect@121000", "udp@121000", "connect@211000", "udp@211000", "connect@241000",
+                                  "udp@241000", "connect@361000", "udp@361000"}));
+}
+
+TEST(UpdateCycle, PeriodThatIsNotANumberStopsAutomaticUpdatesAndSaysWhy)
+{
+    for (const char* period : {"abc", "", "12abc"}) {
+        SCOPED_TRACE(period);
+        RigSetup s;
+        s.period = "1";
+        s.slots = {{0, "/feed"}};
+        CycleRig rig(s);
+        rig.window.editText(Field::Text5, period);
+        rig.minutes(3);
+        EXPECT_TRUE(rig.clock.sleeps().empty());
+        EXPECT_TRUE(rig.resolver.names.empty());
+        EXPECT_NE(rig.text(Field::Status).find("Minutes Between Updates"), std::string::npos)
+            << rig.text(Field::Status);
+
+        rig.cycle.requestUpdate();
+        EXPECT_EQ(rig.serve(feedResponse({"manual"})), "/feed");
+        EXPECT_EQ(rig.endings, Strings{"sent"});
+
+        rig.minutes(1);
+        EXPECT_NE(rig.text(Field::Status).find("Minutes Between Updates"), std::string::npos);
+        rig.window.editText(Field::Text5, "60");
+        rig.minutes(1);
+        EXPECT_EQ(rig.text(Field::Status), "") << "no longer claims that updates are off";
+        EXPECT_EQ(rig.endings, Strings{"sent"});
+    }
+}
+
+TEST(UpdateCycle, SerialPortIsOpenedAndClosedOnceBeforeThePause)
+{
+    struct Row {
+        const char* label;
+        bool serial;
+        bool leftOpen;
+        int opens[2];  // counted in the pause of the first and the second update
+        int closes[2];
+        bool openInPause;
+    } rows[] = {
+        {"closed port", true, false, {1, 2}, {1, 2}, false},
+        {"port left open before", true, true, {0, 1}, {1, 2}, false},
+        {"serial off", false, true, {0, 0}, {0, 0}, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        RigSetup s;
+        s.serial = row.serial;
+        CycleRig rig(s);  // empty feed text: the update is the open, close and pause only
+        if (row.leftOpen) {
+            rig.serial.forceOpen();
+        }
+        for (int update = 0; update < 2; ++update) {
+            rig.loop.post([&, update] {
+                EXPECT_EQ(rig.serial.opens(), row.opens[update]);
+                EXPECT_EQ(rig.serial.closes(), row.closes[update]);
+                EXPECT_EQ(rig.serial.isOpen(), row.openInPause);
+            });
+            rig.cycle.requestUpdate();
+        }
+        EXPECT_EQ(rig.endings.size(), 2u);
+        EXPECT_TRUE(rig.sink.messages().empty());
+    }
+}
+
+TEST(UpdateCycle, SerialOpenFailureIsShownAndTheUpdateGoesOn)
+{
+    RigSetup s;
+    s.serial = true;
+    s.slots = {{0, "/feed"}};
+    CycleRig rig(s);
+    rig.serial.failOpen(EACCES);
+    rig.loop.post([&] {
+        ASSERT_EQ(rig.sink.messages().size(), 1u);
+        EXPECT_NE(rig.sink.messages()[0].text.find("fake open failure"), std::string::npos);
+    });
+    rig.cycle.requestUpdate();
+    EXPECT_EQ(rig.text(Field::TInfo), "Request Sent");
+    EXPECT_EQ(rig.serve(feedResponse({"still over UDP"})), "/feed");
+    EXPECT_EQ(rig.udp.sent().size(), 1u);
+    EXPECT_EQ(rig.endings, Strings{"sent"});
+}
+
+TEST(UpdateCycle, ClicksDuringThePauseRunOnceAfterTheCurrentUpdate)
+{
+    RigSetup s;
+    s.rotation = true;
+    s.slots = {{0, "/zero"}, {3, "/three"}};
+    CycleRig rig(s);
+    rig.loop.post([&] { rig.cycle.requestUpdate(); });
+    rig.loop.post([&] { rig.cycle.requestUpdate(); });
+    rig.cycle.requestUpdate();
+    EXPECT_EQ(rig.info, (Strings{"Connected to feeds.test", "Request Sent"})) << "one download at a time";
+    EXPECT_EQ(rig.serve(feedResponse({"first"})), "/zero");
+    ASSERT_TRUE(rig.pumpUntil([&] { return rig.trace.size() == 3; }));
+    EXPECT_EQ(rig.serve(feedResponse({"second"})), "/three");
+    EXPECT_FALSE(rig.cycle.busy());
+    rig.loop.runPending();
+    EXPECT_EQ(rig.resolver.names.size(), 2u) << "two clicks in one pause make one more update";
+    EXPECT_EQ(rig.trace, (Strings{"connect@1000", "udp@1000", "connect@3000", "udp@3000"}));
+}
+
+TEST(UpdateCycle, TickAndClickDuringTheDownloadWaitForIt)
+{
+    RigSetup s;
+    s.period = "1";
+    s.clockPackets = true;
+    s.rotation = true;
+    s.slots = {{0, "/zero"}, {3, "/three"}};
+    CycleRig rig(s);
+    rig.cycle.requestUpdate();
+    rig.minutes(1);  // the download is still running
+    rig.cycle.requestUpdate();
+    EXPECT_EQ(rig.trace, Strings{"connect@1000"});
+    EXPECT_EQ(rig.text(Field::TInfo), "Request Sent");
+    EXPECT_EQ(rig.serve(feedResponse({"first"})), "/zero");
+    ASSERT_TRUE(rig.pumpUntil([&] { return rig.trace.size() == 5; }));
+    EXPECT_EQ(rig.serve(feedResponse({"second"})), "/three");
+    EXPECT_EQ(rig.trace, (Strings{"connect@1000", "udp@60000", "udp@61000", "udp@62000", "connect@63000",
+                                  "udp@63000", "udp@64000", "udp@65000"}));
+    EXPECT_EQ(rig.endings, (Strings{"sent", "sent"}));
+}
+
+TEST(UpdateCycle, TickDuringTheFrameWaitsRunsAfterTheFrame)
+{
+    RigSetup s;
+    s.period = "1";
+    s.clockPackets = true;
+    s.rotation = true;
+    s.slots = {{0, "/zero"}, {3, "/three"}};
+    CycleRig rig(s);
+    rig.clock.advance(kMinute - 2500);
+    rig.cycle.requestUpdate();
+    // Packets at 58.5 s, 59.5 s and 60.5 s: the tick at 60 s runs in the wait before the last one.
+    EXPECT_EQ(rig.serve(feedResponse({"first"})), "/zero");
+    ASSERT_TRUE(rig.pumpUntil([&] { return rig.trace.size() == 5; }));
+    EXPECT_EQ(rig.serve(feedResponse({"second"})), "/three");
+    EXPECT_EQ(rig.trace, (Strings{"connect@58500", "udp@58500", "udp@59500", "udp@60500", "connect@61500",
+                                  "udp@61500", "udp@62500", "udp@63500"}));
+}
+
+TEST(UpdateCycle, RequestThatFailedToSendCannotEndALaterUpdate)
+{
+    orlavo::testing::SendFailingConnector connector(EPIPE, 1);
+    RigSetup s;
+    s.rotation = true;
+    s.slots = {{0, "/zero"}, {3, "/three"}};
+    s.connector = &connector;
+    CycleRig rig(s);
+    rig.loop.post([&] { rig.cycle.requestUpdate(); });
+    rig.cycle.requestUpdate();
+    EXPECT_TRUE(startsWith(rig.text(Field::TInfo), "Error: 99 - ")) << rig.text(Field::TInfo);
+    EXPECT_EQ(rig.shownLabels(), kIdle);
+    // The failed request's connection ends while the next update pauses.
+    ASSERT_TRUE(rig.server.accept());
+    rig.server.close();
+    rig.loop.runPending();
+    EXPECT_EQ(rig.text(Field::TInfo), "Request Sent");
+    EXPECT_EQ(rig.endings, Strings{"abandoned"});
+    EXPECT_TRUE(rig.cycle.busy());
+    EXPECT_EQ(rig.shownLabels(), kInitializing);
+    EXPECT_EQ(rig.serve(feedResponse({"second"})), "/three");
+    EXPECT_EQ(rig.endings, (Strings{"abandoned", "sent"}));
+}
