@@ -173,7 +173,12 @@ void UpdateCycle::endUpdate()
     m_busy = false;
     if (m_requestPending) {
         m_requestPending = false;
-        m_loop.post([this] { requestUpdate(); });
+        // The posted task may outlive the cycle when the loop runs on after it.
+        m_loop.post([this, alive = std::weak_ptr<const bool>(m_alive)] {
+            if (!alive.expired()) {
+                requestUpdate();
+            }
+        });
     }
 }
 

@@ -11,6 +11,7 @@
 
 #include "pellix/rss_comp.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -70,6 +71,7 @@ private:
     std::string m_lastUrl;
     bool m_busy = false;
     bool m_requestPending = false;
+    std::shared_ptr<const bool> m_alive = std::make_shared<const bool>(true);
 };
 
 }  // namespace orlavo::signfeed

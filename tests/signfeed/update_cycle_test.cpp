@@ -717,3 +717,18 @@ TEST(UpdateCycle, RequestThatFailedToSendCannotEndALaterUpdate)
     EXPECT_EQ(rig.serve(feedResponse({"second"})), "/three");
     EXPECT_EQ(rig.endings, (Strings{"abandoned", "sent"}));
 }
+
+TEST(UpdateCycle, APendingRequestEndsWithTheCycle)
+{
+    RigSetup s;
+    s.rotation = true;  // every slot empty: the update ends without the network
+    CycleRig rig(s);
+    auto cycle = std::make_unique<UpdateCycle>(rig.window, rig.feed, rig.composer, rig.clock, rig.loop);
+    rig.loop.post([&] { cycle->requestUpdate(); });  // a click during the pause
+    cycle->requestUpdate();
+    EXPECT_FALSE(cycle->busy());
+    // The remembered click is posted to the loop; the cycle goes before it runs.
+    cycle.reset();
+    rig.loop.runPending();
+    EXPECT_EQ(rig.clock.sleeps(), std::vector<std::int64_t>{1000}) << "no second update ran";
+}
