@@ -2,6 +2,8 @@
 // The body of one response, kept as the chunks it arrived in. Joining and
 // decoding happen once, when someone reads it, so a character split across
 // two reads is never broken.
+#include "pellix/export.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -33,6 +35,7 @@ private:
     bool m_afterCr = false;
 };
 
-[[nodiscard]] std::string toCrlf(std::string_view text);
+// Exported for the tools, which turn a feed file into the text a download would give.
+[[nodiscard]] PELLIX_API std::string toCrlf(std::string_view text);
 
 }  // namespace pellix::detail

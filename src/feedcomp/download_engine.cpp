@@ -210,10 +210,7 @@ bool RSSComp::Engine::disconnect(bool raiseEvent)
     if (!m_connection) {
         return true;
     }
-    if (m_watch) {
-        m_services.loop.unwatchFd(*m_watch);
-        m_watch.reset();
-    }
+    orlavo::platform::stopWatching(m_services.loop, m_watch);
     m_connection->close();
     m_connection.reset();
     m_unsent.clear();

@@ -1,24 +1,23 @@
 #include "feedcomp/http_header.h"
 
+#include "platform/ascii.h"
+
 #include <algorithm>
-#include <cctype>
 
 namespace pellix::detail {
 
 namespace {
 
-constexpr std::string_view kHeaderPrefix = "HTTP/";
+using orlavo::platform::asciiLower;
+using orlavo::platform::equalsIgnoreCase;
 
-char lower(char c)
-{
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
+constexpr std::string_view kHeaderPrefix = "HTTP/";
 
 // Position of needle in haystack ignoring ASCII case, or npos.
 std::size_t findIgnoringCase(std::string_view haystack, std::string_view needle)
 {
     auto it = std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(),
-                          [](char a, char b) { return lower(a) == lower(b); });
+                          [](char a, char b) { return asciiLower(a) == asciiLower(b); });
     return it == haystack.end() ? std::string_view::npos : static_cast<std::size_t>(it - haystack.begin());
 }
 
@@ -62,7 +61,7 @@ std::optional<std::int64_t> readContentLength(std::string_view header)
     for (std::size_t pos = header.find('\n'); pos != std::string_view::npos; pos = header.find('\n', pos + 1)) {
         std::string_view line = lineAt(header, pos + 1);
         constexpr std::string_view kName = "content-length:";
-        if (line.size() < kName.size() || findIgnoringCase(line.substr(0, kName.size()), kName) != 0) {
+        if (!equalsIgnoreCase(line.substr(0, kName.size()), kName)) {
             continue;
         }
         std::string_view value = line.substr(kName.size());

@@ -2,6 +2,8 @@
 // Substring search over the feed text. Tag texts are lower-case ASCII and the
 // feed is matched ignoring ASCII case only, which gives the same positions as
 // searching a lower-cased copy without ever making one.
+#include "platform/ascii.h"
+
 #include <cstddef>
 #include <cstring>
 #include <string_view>
@@ -10,10 +12,7 @@ namespace pellix::detail {
 
 inline constexpr std::size_t kNotFound = std::string_view::npos;
 
-[[nodiscard]] constexpr char asciiLower(char c) noexcept
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+using orlavo::platform::asciiLower;
 
 // True when text at pos starts with lowerNeedle, ASCII case ignored.
 [[nodiscard]] inline bool startsWithNoCase(std::string_view text, std::size_t pos,

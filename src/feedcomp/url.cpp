@@ -1,5 +1,7 @@
 #include "feedcomp/url.h"
 
+#include "platform/ascii.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -10,13 +12,6 @@ namespace {
 bool isControl(unsigned char c)
 {
     return c < 0x20 || c == 0x7F;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 // A scheme is letters, digits, "+", "-", "." before "://" in front of any "/".
@@ -122,7 +117,7 @@ UrlSplit splitUrl(std::string_view url)
         return refuse(ResultCode::BadUrl, "the URL holds a control character");
     }
     if (auto scheme = schemeOf(url)) {
-        if (!equalsIgnoringCase(*scheme, "http")) {
+        if (!orlavo::platform::equalsIgnoreCase(*scheme, "http")) {
             return refuse(ResultCode::UnsupportedScheme, "\"" + std::string(*scheme) + "://\" is not supported");
         }
         url.remove_prefix(scheme->size() + 3);
@@ -154,7 +149,7 @@ bool isLoopbackHost(std::string_view host)
     if (!name.empty() && name.back() == '.') {
         name.pop_back();
     }
-    if (equalsIgnoringCase(name, "localhost") || name == "::1" || name == "0:0:0:0:0:0:0:1") {
+    if (orlavo::platform::equalsIgnoreCase(name, "localhost") || name == "::1" || name == "0:0:0:0:0:0:0:1") {
         return true;
     }
     // Dotted quad 127.a.b.c with every part a number up to 255.

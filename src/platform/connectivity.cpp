@@ -1,9 +1,10 @@
 #include "platform/connectivity.h"
 
+#include "platform/ascii.h"
+
 #include <ifaddrs.h>
 #include <net/if.h>
 
-#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
@@ -20,14 +21,6 @@ std::string firstSet(const char* lower, const char* upper)
         }
     }
     return {};
-}
-
-std::string asciiLower(std::string_view text)
-{
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
 }
 
 std::string_view trim(std::string_view text)

@@ -6,6 +6,7 @@
 // callback.
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace orlavo::platform {
 
@@ -43,5 +44,14 @@ public:
     virtual void run() = 0;
     virtual void quit() = 0;
 };
+
+// Ends the watch, if there is one, and forgets its id.
+inline void stopWatching(EventLoop& loop, std::optional<EventLoop::WatchId>& watch)
+{
+    if (watch) {
+        loop.unwatchFd(*watch);
+        watch.reset();
+    }
+}
 
 }  // namespace orlavo::platform

@@ -1,5 +1,7 @@
 #include "platform/posix_serial_port.h"
 
+#include "platform/descriptor.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -178,10 +180,7 @@ void PosixSerialPort::close()
 std::optional<SysError> PosixSerialPort::waitWritable()
 {
     pollfd pfd{m_fd, POLLOUT, 0};
-    int rc = 0;
-    do {
-        rc = ::poll(&pfd, 1, m_stallMs);
-    } while (rc < 0 && errno == EINTR);
+    const int rc = retryInterrupted([&] { return ::poll(&pfd, 1, m_stallMs); });
     if (rc > 0) {
         return std::nullopt;
     }

@@ -1,5 +1,7 @@
 #include "platform/posix_udp_endpoint.h"
 
+#include "platform/descriptor.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -143,10 +145,7 @@ std::optional<SysError> PosixUdpEndpoint::resolveRemote()
 std::optional<SysError> PosixUdpEndpoint::waitWritable()
 {
     pollfd pfd{m_fd, POLLOUT, 0};
-    int rc = 0;
-    do {
-        rc = ::poll(&pfd, 1, kSendStallMs);
-    } while (rc < 0 && errno == EINTR);
+    const int rc = retryInterrupted([&] { return ::poll(&pfd, 1, kSendStallMs); });
     if (rc > 0) {
         return std::nullopt;
     }
@@ -198,9 +197,8 @@ void PosixUdpEndpoint::updateWatch()
     bool wanted = m_fd >= 0 && m_handler;
     if (wanted && !m_watch) {
         m_watch = m_loop.watchFd(m_fd, EventLoop::kReadable, [this](unsigned) { readDatagrams(); });
-    } else if (!wanted && m_watch) {
-        m_loop.unwatchFd(*m_watch);
-        m_watch.reset();
+    } else if (!wanted) {
+        stopWatching(m_loop, m_watch);
     }
 }
 
@@ -231,13 +229,7 @@ void PosixUdpEndpoint::readDatagrams()
 
 void PosixUdpEndpoint::close()
 {
-    if (m_watch) {
-        m_loop.unwatchFd(*m_watch);
-        m_watch.reset();
-    }
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
+    if (closeWatchedDescriptor(m_loop, m_watch, m_fd)) {
         ++m_generation;
     }
 }

@@ -1,5 +1,7 @@
 #include "platform/profile_text.h"
 
+#include "platform/ascii.h"
+
 #include <vector>
 
 namespace orlavo::platform::profile {
@@ -26,20 +28,6 @@ std::string_view trim(std::string_view s)
         s.remove_suffix(1);
     }
     return s;
-}
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 std::vector<Line> splitLines(std::string_view file)

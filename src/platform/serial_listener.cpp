@@ -1,5 +1,7 @@
 #include "platform/serial_listener.h"
 
+#include "platform/descriptor.h"
+
 #include <fcntl.h>
 #include <stdlib.h>
 #include <termios.h>
@@ -88,10 +90,7 @@ void SerialListener::startWatching()
 void SerialListener::readAvailable()
 {
     char buffer[kReadChunk];
-    ssize_t got = 0;
-    do {
-        got = ::read(m_fd, buffer, sizeof buffer);
-    } while (got < 0 && errno == EINTR);
+    const ssize_t got = retryInterrupted([&] { return ::read(m_fd, buffer, sizeof buffer); });
     if (got > 0) {
         if (m_onData) {
             m_onData(std::string(buffer, static_cast<std::size_t>(got)));
@@ -113,18 +112,8 @@ void SerialListener::readAvailable()
 
 void SerialListener::close()
 {
-    if (m_watch) {
-        m_loop.unwatchFd(*m_watch);
-        m_watch.reset();
-    }
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
-    if (m_keepAliveFd >= 0) {
-        ::close(m_keepAliveFd);
-        m_keepAliveFd = -1;
-    }
+    closeWatchedDescriptor(m_loop, m_watch, m_fd);
+    closeDescriptor(m_keepAliveFd);
 }
 
 }  // namespace orlavo::platform

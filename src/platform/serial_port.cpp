@@ -1,8 +1,9 @@
 #include "platform/serial_port.h"
 
+#include "platform/ascii.h"
+
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <charconv>
 #include <vector>
 
@@ -61,7 +62,7 @@ std::optional<LineSettings> parseLineSettings(std::string_view text)
     auto baud = parseWhole(fields[0]);
     auto dataBits = parseWhole(fields[2]);
     auto stopBits = parseWhole(fields[3]);
-    char parity = static_cast<char>(std::tolower(static_cast<unsigned char>(fields[1][0])));
+    char parity = asciiLower(fields[1][0]);
     if (!baud || std::find(kBaudRates.begin(), kBaudRates.end(), *baud) == kBaudRates.end()) {
         return std::nullopt;
     }

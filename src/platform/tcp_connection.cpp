@@ -1,5 +1,7 @@
 #include "platform/tcp_connection.h"
 
+#include "platform/descriptor.h"
+
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -26,30 +28,19 @@ public:
 
     [[nodiscard]] IoResult send(std::string_view bytes) override
     {
-        ssize_t n = -1;
-        do {
-            // MSG_NOSIGNAL: a peer that went away is an error code, not SIGPIPE.
-            n = ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        } while (n < 0 && errno == EINTR);
+        // MSG_NOSIGNAL: a peer that went away is an error code, not SIGPIPE.
+        const ssize_t n =
+            retryInterrupted([&] { return ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL); });
         return n < 0 ? IoResult{-1, errno} : IoResult{n, 0};
     }
 
     [[nodiscard]] IoResult receive(char* buffer, std::size_t capacity) override
     {
-        ssize_t n = -1;
-        do {
-            n = ::recv(m_fd, buffer, capacity, 0);
-        } while (n < 0 && errno == EINTR);
+        const ssize_t n = retryInterrupted([&] { return ::recv(m_fd, buffer, capacity, 0); });
         return n < 0 ? IoResult{-1, errno} : IoResult{n, 0};
     }
 
-    void close() override
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
-    }
+    void close() override { closeDescriptor(m_fd); }
 
 private:
     int m_fd;
@@ -83,25 +74,21 @@ socklen_t fillAddress(const IpAddress& address, std::uint16_t port, sockaddr_sto
 // Waits for the non-blocking connect on fd to settle; 0 or an errno value.
 int awaitConnect(int fd, SteadyClock::time_point deadline)
 {
-    for (;;) {
-        pollfd pfd{fd, POLLOUT, 0};
-        int ready = ::poll(&pfd, 1, static_cast<int>(msLeft(deadline)));
-        if (ready < 0 && errno == EINTR) {
-            continue;
-        }
-        if (ready < 0) {
-            return errno;
-        }
-        if (ready == 0) {
-            return ETIMEDOUT;
-        }
-        int error = 0;
-        socklen_t length = sizeof error;
-        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) < 0) {
-            return errno;
-        }
-        return error;
+    pollfd pfd{fd, POLLOUT, 0};
+    // The time left is taken again after an interruption, so the deadline holds.
+    const int ready = retryInterrupted([&] { return ::poll(&pfd, 1, static_cast<int>(msLeft(deadline))); });
+    if (ready < 0) {
+        return errno;
     }
+    if (ready == 0) {
+        return ETIMEDOUT;
+    }
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) < 0) {
+        return errno;
+    }
+    return error;
 }
 
 ConnectResult connectOne(const IpAddress& address, std::uint16_t port, SteadyClock::time_point deadline)

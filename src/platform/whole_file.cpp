@@ -23,14 +23,15 @@ fs::path resolveTarget(const fs::path& path)
     return ec ? path : resolved;
 }
 
-std::optional<SysError> checkWritable(const fs::path& target, mode_t& mode)
+// An existing target must be a writable file, a new one needs a writable folder.
+// Its mode is not taken here: AtomicFileWriter::commit() copies it.
+std::optional<SysError> checkWritable(const fs::path& target)
 {
     struct stat st {};
     if (::stat(target.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) {
             return SysError{EISDIR, target.string() + " is a directory"};
         }
-        mode = st.st_mode & 07777;
         if (::access(target.c_str(), W_OK) != 0) {
             return sysErrorFromErrno(errno, target.string());
         }
@@ -49,9 +50,8 @@ std::optional<SysError> writeFileAtomically(const fs::path& path, std::string_vi
                                             const AtomicWriteOptions& options)
 {
     const fs::path target = resolveTarget(path);
-    mode_t mode = 0644;
     if (options.refuseReadOnlyTarget) {
-        if (auto error = checkWritable(target, mode)) {
+        if (auto error = checkWritable(target)) {
             return error;
         }
     }

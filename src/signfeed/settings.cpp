@@ -1,24 +1,13 @@
 #include "signfeed/settings.h"
 
+#include "platform/ascii.h"
+
 #include <cstdlib>
 #include <system_error>
 
 namespace orlavo::signfeed {
 
 namespace {
-
-std::string asciiCase(std::string_view text, bool upper)
-{
-    std::string out(text);
-    for (char& c : out) {
-        if (upper && c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        } else if (!upper && c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
 
 // Slot names live as long as the program: the table hands out views of them.
 const std::array<std::string, kFeedSlots>& slotNames()
@@ -38,7 +27,7 @@ const std::array<std::string, kFeedSlots>& slotNames()
 std::string readIni(const platform::ProfileFile& file, std::string_view section, std::string_view key,
                     std::string_view fallback)
 {
-    std::string value = file.read(section, asciiCase(key, false), fallback, kValueBuffer);
+    std::string value = file.read(section, platform::asciiLower(key), fallback, kValueBuffer);
     if (std::size_t p = value.find("~13"); p != std::string::npos) {
         value.replace(p, 3, "\r\n");
     }
@@ -57,7 +46,7 @@ std::optional<platform::SysError> writeIni(platform::ProfileFile& file, std::str
             c = ' ';
         }
     }
-    return file.write(section, asciiCase(key, true), stored);
+    return file.write(section, platform::asciiUpper(key), stored);
 }
 
 SettingKey feedSlotKey(int slot)

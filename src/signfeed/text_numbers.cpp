@@ -1,5 +1,7 @@
 #include "signfeed/text_numbers.h"
 
+#include "platform/ascii.h"
+
 #include <cctype>
 #include <cstdlib>
 #include <string>
@@ -17,19 +19,6 @@ std::string_view trimBlanks(std::string_view text)
         text.remove_suffix(1);
     }
     return text;
-}
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // Length of the decimal number (sign, digits, optional fraction) at the start.
@@ -73,10 +62,10 @@ std::optional<long long> wholeNumberOf(std::string_view text)
 std::optional<bool> booleanOf(std::string_view text)
 {
     std::string_view t = trimBlanks(text);
-    if (equalsIgnoreCase(t, "true")) {
+    if (platform::equalsIgnoreCase(t, "true")) {
         return true;
     }
-    if (equalsIgnoreCase(t, "false")) {
+    if (platform::equalsIgnoreCase(t, "false")) {
         return false;
     }
     if (auto n = wholeNumberOf(t)) {

@@ -5,6 +5,7 @@
 #include "capture_links.h"
 #include "stderr_sink.h"
 
+#include "feedcomp/body.h"
 #include "feedcomp/rss_document.h"
 #include "orlavo_version.h"
 #include "platform/whole_file.h"
@@ -36,26 +37,6 @@ std::string escapeWireBytes(std::string_view bytes)
     return out;
 }
 
-namespace {
-
-// The body as a finished download hands it to the parser: decoded once, with
-// every bare LF made CR LF.
-std::string bodyText(std::string_view bytes)
-{
-    std::string text = pellix::detail::decodeFeedBytes(bytes);
-    std::string out;
-    out.reserve(text.size() + text.size() / 32);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) {
-            out += '\r';
-        }
-        out += text[i];
-    }
-    return out;
-}
-
-}  // namespace
-
 int runCompose(const std::filesystem::path& settingsPath, const std::filesystem::path& feedPath)
 {
     std::optional<std::string> feed = platform::readWholeFile(feedPath);
@@ -80,7 +61,8 @@ int runCompose(const std::filesystem::path& settingsPath, const std::filesystem:
                                        window.checked(signfeed::Field::Check2)};
     });
     signfeed::Composer composer(window, link, clock);
-    const std::string text = bodyText(*feed);
+    // The text a finished download hands the parser: decoded once, every bare LF made CR LF.
+    const std::string text = pellix::detail::toCrlf(pellix::detail::decodeFeedBytes(*feed));
     composer.run(
         [&text](bool strip, std::int32_t& n) {
             auto parsed = pellix::detail::parseDocument(text, strip);

@@ -1,0 +1,31 @@
+#pragma once
+// Pieces shared by the classes that own a file descriptor: a call retried
+// when a signal interrupts it, and a close that first takes the descriptor
+// off the event loop so no handler runs for a number the OS may reuse.
+#include "platform/event_loop.h"
+
+#include <cerrno>
+#include <optional>
+
+namespace orlavo::platform {
+
+// Calls call() again while it fails with EINTR; returns its last result, with
+// errno as that call left it.
+template <typename Call>
+[[nodiscard]] auto retryInterrupted(Call call) -> decltype(call())
+{
+    for (;;) {
+        auto result = call();
+        if (result >= 0 || errno != EINTR) {
+            return result;
+        }
+    }
+}
+
+// Closes fd if it is open and sets it to -1; true when there was one to close.
+bool closeDescriptor(int& fd);
+
+// Stops watching, then closes fd; both end up unset. True when fd was open.
+bool closeWatchedDescriptor(EventLoop& loop, std::optional<EventLoop::WatchId>& watch, int& fd);
+
+}  // namespace orlavo::platform

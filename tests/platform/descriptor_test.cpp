@@ -1,0 +1,65 @@
+#include "platform/descriptor.h"
+#include "platform/manual_clock.h"
+#include "platform/poll_event_loop.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+using namespace orlavo::platform;
+
+// Signals never arrive in a test run, so the interrupted path is driven by a
+// call that reports EINTR as a real one would.
+TEST(Descriptor, RetriesOnlyWhileTheCallWasInterrupted)
+{
+    struct Row {
+        const char* label;
+        std::vector<int> errnos;  // 0: the call succeeds with 7
+        int expected;
+        int expectedErrno;
+    } rows[] = {
+        {"succeeds at once", {0}, 7, 0},
+        {"interrupted twice, then succeeds", {EINTR, EINTR, 0}, 7, 0},
+        {"other failure is returned", {EAGAIN}, -1, EAGAIN},
+        {"interrupted, then fails", {EINTR, EBADF}, -1, EBADF},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        std::size_t calls = 0;
+        errno = 0;
+        int result = retryInterrupted([&] {
+            const int e = row.errnos.at(calls++);
+            errno = e;
+            return e == 0 ? 7 : -1;
+        });
+        EXPECT_EQ(result, row.expected);
+        EXPECT_EQ(calls, row.errnos.size());
+        if (row.expected < 0) {
+            EXPECT_EQ(errno, row.expectedErrno);
+        }
+    }
+}
+
+TEST(Descriptor, ClosingAWatchedDescriptorSilencesItsHandlerAndIsIdempotent)
+{
+    ManualClock clock;
+    PollEventLoop loop(clock);
+    int fds[2] = {-1, -1};
+    ASSERT_EQ(::pipe(fds), 0);
+    int readEnd = fds[0];
+    int handled = 0;
+    std::optional<EventLoop::WatchId> watch = loop.watchFd(readEnd, EventLoop::kReadable, [&](unsigned) { ++handled; });
+    ASSERT_EQ(::write(fds[1], "x", 1), 1);
+
+    EXPECT_TRUE(closeWatchedDescriptor(loop, watch, readEnd));
+    loop.runPending();
+    EXPECT_EQ(handled, 0);
+    EXPECT_EQ(readEnd, -1);
+    EXPECT_FALSE(watch);
+    EXPECT_FALSE(closeWatchedDescriptor(loop, watch, readEnd));
+    EXPECT_TRUE(closeDescriptor(fds[1]));
+    EXPECT_FALSE(closeDescriptor(fds[1]));
+}
