@@ -3,16 +3,15 @@
 #include "compose_command.h"
 
 #include "capture_links.h"
+#include "headless_program.h"
 #include "stderr_sink.h"
 
 #include "feedcomp/body.h"
 #include "feedcomp/rss_document.h"
-#include "orlavo_version.h"
-#include "platform/whole_file.h"
+#include "platform/connectivity.h"
 #include "platform/manual_clock.h"
 #include "platform/poll_event_loop.h"
-#include "signfeed/composer.h"
-#include "signfeed/main_window_model.h"
+#include "platform/whole_file.h"
 
 #include <fmt/format.h>
 
@@ -52,18 +51,13 @@ int runCompose(const std::filesystem::path& settingsPath, const std::filesystem:
     CaptureUdp udp(sent);
     CaptureSerial serial(sent);
     StderrSink sink;
-    signfeed::MainWindowModel window(signfeed::MainWindowDeps{clock, loop, settings, udp, serial, sink},
-                                     signfeed::MainWindowOptions{0, ORLAVO_VERSION});
-    window.load();
-    signfeed::SignLink link(clock, loop, udp, serial, sink);
-    link.setLinkSelectionSource([&window] {
-        return signfeed::LinkSelection{window.checked(signfeed::Field::Check1),
-                                       window.checked(signfeed::Field::Check2)};
-    });
-    signfeed::Composer composer(window, link, clock);
+    platform::SystemConnectivity unused;  // nothing is downloaded
+    // Port 0: composing must not take the sign port from a running program.
+    HeadlessProgram program(ProgramPorts{clock, loop, settings, udp, serial, unused, sink}, 0);
+    program.load();
     // The text a finished download hands the parser: decoded once, every bare LF made CR LF.
     const std::string text = pellix::detail::toCrlf(pellix::detail::decodeFeedBytes(*feed));
-    composer.run(
+    program.composer().run(
         [&text](bool strip, std::int32_t& n) {
             auto parsed = pellix::detail::parseDocument(text, strip);
             n = parsed.itemCount > 0 ? parsed.itemCount : 0;

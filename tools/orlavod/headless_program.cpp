@@ -1,16 +1,15 @@
 #include "headless_program.h"
 
 #include "orlavo_version.h"
-#include "signfeed/settings.h"
 
 #include <cstdio>
 
 namespace orlavo::tools {
 
-HeadlessProgram::HeadlessProgram(const ProgramPorts& ports)
+HeadlessProgram::HeadlessProgram(const ProgramPorts& ports, int signPort)
     : m_loop(ports.loop),
       m_window(signfeed::MainWindowDeps{ports.clock, ports.loop, ports.settings, ports.udp, ports.serial, ports.sink},
-               signfeed::MainWindowOptions{signfeed::kSignPort, ORLAVO_VERSION}),
+               signfeed::MainWindowOptions{signPort, ORLAVO_VERSION}),
       m_link(ports.clock, ports.loop, ports.udp, ports.serial, ports.sink),
       m_feed(ports.loop, ports.clock, ports.connectivity),
       m_composer(m_window, m_link, ports.clock),

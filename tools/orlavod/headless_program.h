@@ -12,6 +12,7 @@
 #include "signfeed/composer.h"
 #include "signfeed/main_window_model.h"
 #include "signfeed/message_sink.h"
+#include "signfeed/settings.h"
 #include "signfeed/sign_link.h"
 #include "signfeed/update_cycle.h"
 
@@ -31,12 +32,14 @@ struct ProgramPorts {
 
 class HeadlessProgram {
 public:
-    explicit HeadlessProgram(const ProgramPorts& ports);
+    // signPort: the local UDP port the start-up binds (0: any free one).
+    explicit HeadlessProgram(const ProgramPorts& ports, int signPort = signfeed::kSignPort);
     HeadlessProgram(const HeadlessProgram&) = delete;
     HeadlessProgram& operator=(const HeadlessProgram&) = delete;
 
     [[nodiscard]] signfeed::MainWindowModel& window() { return m_window; }
     [[nodiscard]] signfeed::UpdateCycle& cycle() { return m_cycle; }
+    [[nodiscard]] signfeed::Composer& composer() { return m_composer; }
     // True when a link failed to take the last frame (no such device, send
     // refused): that frame never reached the sign.
     [[nodiscard]] bool lastFrameFailed() const { return m_link.lastFrameReport().failures != 0; }
