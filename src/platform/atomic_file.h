@@ -3,6 +3,10 @@
 // a temporary file in the same directory, which is flushed, synced and renamed
 // over the target. Until commit() succeeds the old file is untouched; an
 // uncommitted writer removes its temporary file when it goes away.
+//
+// A symlinked target keeps its link: the file it points to is replaced. A
+// target that cannot be renamed over (a device, a pipe, a socket, such as
+// /dev/stdout) is written in place instead.
 #include "platform/sys_error.h"
 
 #include <filesystem>
@@ -18,18 +22,22 @@ public:
     AtomicFileWriter(const AtomicFileWriter&) = delete;
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
-    // Creates the temporary file next to target.
+    // Creates the temporary file next to target (or opens a special file).
     [[nodiscard]] std::optional<SysError> open(const std::filesystem::path& target);
+    // The file that open(path) replaces: the end of a symlink chain.
+    [[nodiscard]] static std::filesystem::path resolveTarget(const std::filesystem::path& path);
     [[nodiscard]] std::optional<SysError> write(std::string_view bytes);
     // fsync, give it the target's mode (or the umask default), rename.
     [[nodiscard]] std::optional<SysError> commit();
 
 private:
     void discard();
+    [[nodiscard]] const std::filesystem::path& writingTo() const { return m_inPlace ? m_target : m_temp; }
 
     std::filesystem::path m_target;
     std::filesystem::path m_temp;
     int m_fd = -1;
+    bool m_inPlace = false;
 };
 
 }  // namespace orlavo::platform

@@ -15,14 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A symlinked settings file keeps its link: the target is what gets replaced.
-fs::path resolveTarget(const fs::path& path)
-{
-    std::error_code ec;
-    fs::path resolved = fs::weakly_canonical(path, ec);
-    return ec ? path : resolved;
-}
-
 // An existing target must be a writable file, a new one needs a writable folder.
 // Its mode is not taken here: AtomicFileWriter::commit() copies it.
 std::optional<SysError> checkWritable(const fs::path& target)
@@ -49,7 +41,8 @@ std::optional<SysError> checkWritable(const fs::path& target)
 std::optional<SysError> writeFileAtomically(const fs::path& path, std::string_view bytes,
                                             const AtomicWriteOptions& options)
 {
-    const fs::path target = resolveTarget(path);
+    // The writer replaces the end of a symlink chain; check that file.
+    const fs::path target = AtomicFileWriter::resolveTarget(path);
     if (options.refuseReadOnlyTarget) {
         if (auto error = checkWritable(target)) {
             return error;
