@@ -47,7 +47,6 @@ void logLine(const platform::Clock& clock, const std::string& text)
 int runService(const std::filesystem::path& settingsPath, const ServiceOptions& options)
 {
     SystemPorts system(settingsPath);
-    // Before anything starts a thread: the mask is inherited.
     platform::SignalWatch signals(system.loop);
     HeadlessProgram program(system.ports());
     bool closing = false;
@@ -67,6 +66,8 @@ int runService(const std::filesystem::path& settingsPath, const ServiceOptions& 
         program.cycle().stop();
         program.window().close();
     };
+    // Started before the first update: name lookups run on helper threads,
+    // which inherit the blocked mask and so leave the signals to the loop.
     if (auto error = signals.start({SIGINT, SIGTERM, SIGHUP}, onSignal)) {
         std::fprintf(stderr, "orlavod: %s\n", error->description.c_str());
         return 2;
