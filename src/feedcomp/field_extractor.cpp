@@ -4,7 +4,6 @@
 #include <array>
 #include <cstring>
 #include <limits>
-#include <span>
 #include <string_view>
 
 #include "feedcomp/text_search.h"
@@ -91,33 +90,6 @@ Cut cutField(std::string_view text, Piece piece, TagPair tag) noexcept
     return cutFieldAt(text, piece, tag, findIn(text, piece, tag.open, piece.begin));
 }
 
-// First occurrence of each item opening tag in the piece, found in one pass
-// over its "<" rather than one pass per tag.
-std::array<std::size_t, kItemFieldCount> firstItemTags(std::string_view text, Piece piece) noexcept
-{
-    std::array<std::size_t, kItemFieldCount> at;
-    at.fill(kNotFound);
-    const std::string_view inPiece = text.substr(0, piece.end);
-    std::size_t missing = at.size();
-    std::size_t pos = piece.begin;
-    while (missing > 0 && pos < piece.end) {
-        const void* hit = std::memchr(inPiece.data() + pos, '<', piece.end - pos);
-        if (hit == nullptr) {
-            break;
-        }
-        const auto lt = static_cast<std::size_t>(static_cast<const char*>(hit) - inPiece.data());
-        for (std::size_t j = 0; j < at.size(); ++j) {
-            if (at[j] == kNotFound && startsWithNoCase(inPiece, lt, kItemTags[j].open)) {
-                at[j] = lt;
-                --missing;
-                break;
-            }
-        }
-        pos = lt + 1;
-    }
-    return at;
-}
-
 void extractChannel(std::string_view text, Piece channel, DocumentContent& content)
 {
     for (std::size_t i = 0; i < kChannelTags.size(); ++i) {
@@ -172,6 +144,75 @@ void storeField(DocumentContent& content, std::size_t index, std::size_t field, 
     content.wideFields.push_back({index, static_cast<int>(field), cut.begin, cut.length});
 }
 
+// Which item tag a lower-case letter can begin: the letter after "<" picks
+// at most one opening tag and the letter after "</" at most one closing text.
+constexpr int kNoTag = -1;
+
+constexpr std::array<int, 26> tagsByLetter(bool closing)
+{
+    std::array<int, 26> byLetter{};
+    byLetter.fill(kNoTag);
+    for (std::size_t j = 0; j < kItemTags.size(); ++j) {
+        const std::string_view tag = closing ? kItemTags[j].close : kItemTags[j].open;
+        byLetter[static_cast<std::size_t>(tag[closing ? 2 : 1] - 'a')] = static_cast<int>(j);
+    }
+    return byLetter;
+}
+
+constexpr std::array<int, 26> kOpenByLetter = tagsByLetter(false);
+constexpr std::array<int, 26> kCloseByLetter = tagsByLetter(true);
+
+int tagAt(const std::array<int, 26>& byLetter, char c) noexcept
+{
+    const char lower = asciiLower(c);
+    return lower >= 'a' && lower <= 'z' ? byLetter[static_cast<std::size_t>(lower - 'a')] : kNoTag;
+}
+
+// Cuts the fields of item `index`, whose piece starts at its record's start,
+// in one walk over the piece's "<": each is an opening tag seen for the first
+// time, the first closing text after its opening tag, the next "<item", or
+// none of these. No tag text holds a "<" past its first character, so none
+// found before the next "<item" runs past it. Returns where the piece ends.
+std::size_t extractItem(std::string_view text, std::size_t index, DocumentContent& content)
+{
+    std::array<std::size_t, kItemFieldCount> open;
+    open.fill(kNotFound);
+    std::array<bool, kItemFieldCount> done{};
+    std::size_t pos = content.items[index].start;
+    while (pos < text.size()) {
+        const void* hit = std::memchr(text.data() + pos, '<', text.size() - pos);
+        if (hit == nullptr) {
+            break;
+        }
+        const auto lt = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+        pos = lt + 1;
+        if (pos == text.size()) {
+            break;
+        }
+        if (text[pos] == '/') {
+            const int j = pos + 1 < text.size() ? tagAt(kCloseByLetter, text[pos + 1]) : kNoTag;
+            const auto field = static_cast<std::size_t>(j);
+            if (j != kNoTag && open[field] != kNotFound && !done[field] &&
+                startsWithNoCase(text, lt, kItemTags[field].close)) {
+                const std::size_t value = open[field] + kItemTags[field].open.size();
+                storeField(content, index, field, {value, lt - value});
+                done[field] = true;
+            }
+            continue;
+        }
+        if (startsWithNoCase(text, lt, kItemSeparator)) {
+            return lt;
+        }
+        const int j = tagAt(kOpenByLetter, text[pos]);
+        const auto field = static_cast<std::size_t>(j);
+        if (j != kNoTag && open[field] == kNotFound &&
+            startsWithNoCase(text, lt, kItemTags[field].open)) {
+            open[field] = lt;
+        }
+    }
+    return text.size();
+}
+
 std::size_t countItems(std::string_view text, std::size_t maxItems) noexcept
 {
     std::size_t count = 0;
@@ -206,13 +247,8 @@ std::unique_ptr<DocumentContent> extractFields(std::string text, std::int32_t ma
     content->items.resize(count);
     std::size_t begin = channel.end + kItemSeparator.size();
     for (std::size_t index = 0; index < count; ++index) {
-        const Piece piece{begin, pieceEnd(t, begin)};
-        content->items[index].start = piece.begin;
-        const auto opens = firstItemTags(t, piece);
-        for (std::size_t field = 0; field < kItemTags.size(); ++field) {
-            storeField(*content, index, field, cutFieldAt(t, piece, kItemTags[field], opens[field]));
-        }
-        begin = piece.end + kItemSeparator.size();
+        content->items[index].start = begin;
+        begin = extractItem(t, index, *content) + kItemSeparator.size();
     }
     return content;
 }

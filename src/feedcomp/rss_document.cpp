@@ -11,10 +11,9 @@ namespace pellix::detail {
 ParsedDocument parseDocument(std::string_view text, bool stripTags, const ParseLimits& limits)
 {
     try {
-        // The caller's text stays untouched; every step works on this copy.
-        std::string processed(text);
-        prepareText(processed, stripTags);
-        std::unique_ptr<DocumentContent> content = extractFields(std::move(processed), limits.maxItems);
+        // The caller's text stays untouched; every step works on a copy.
+        std::unique_ptr<DocumentContent> content =
+            extractFields(prepareText(text, stripTags), limits.maxItems);
         ParsedDocument parsed;
         parsed.itemCount = content->itemCount;
         parsed.document = DocumentFactory::make(std::move(content));

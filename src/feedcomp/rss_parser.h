@@ -6,14 +6,8 @@
 
 namespace pellix::detail {
 
-// Replaces every occurrence of `find` by `with` in one left-to-right pass, in
-// place; `with` is never longer than `find`. With ignoreCase, `find` is lower
-// case and matches ignoring ASCII case.
-void replaceAll(std::string& text, std::string_view find, std::string_view with,
-                bool ignoreCase = false);
-
-// Every replacement and removal that comes before the split at "<item", in
-// order; with stripTags also the markup stripping.
-void prepareText(std::string& text, bool stripTags);
+// The feed text after every replacement and removal that comes before the
+// split at "<item", in order; with stripTags also the markup stripping.
+[[nodiscard]] std::string prepareText(std::string_view text, bool stripTags);
 
 }  // namespace pellix::detail
