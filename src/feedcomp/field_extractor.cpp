@@ -178,14 +178,9 @@ std::size_t extractItem(std::string_view text, std::size_t index, DocumentConten
     std::array<std::size_t, kItemFieldCount> open;
     open.fill(kNotFound);
     std::array<bool, kItemFieldCount> done{};
-    std::size_t pos = content.items[index].start;
-    while (pos < text.size()) {
-        const void* hit = std::memchr(text.data() + pos, '<', text.size() - pos);
-        if (hit == nullptr) {
-            break;
-        }
-        const auto lt = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
-        pos = lt + 1;
+    ByteCursor cursor(text, '<', content.items[index].start);
+    for (std::size_t lt = cursor.next(); lt != kNotFound; lt = cursor.next()) {
+        const std::size_t pos = lt + 1;
         if (pos == text.size()) {
             break;
         }

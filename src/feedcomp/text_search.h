@@ -5,12 +5,16 @@
 //
 // Most needles begin with "<", which a feed holds every few bytes, so a search
 // that stops at each "<" spends its time starting and stopping. Searches here
-// look for a pair of adjacent bytes instead, eight positions per step.
+// look for a pair of adjacent bytes instead, many positions per step.
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace pellix::detail {
 
@@ -41,37 +45,136 @@ inline constexpr std::size_t kNotFound = std::string_view::npos;
     return true;
 }
 
-namespace swar {
+namespace scan {
 
-inline constexpr std::uint64_t kOnes = 0x0101010101010101u;
-inline constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
+#if defined(__SSE2__)
+// Sixteen bytes per step on any x86-64 (SSE2 is part of its base set).
+inline constexpr std::size_t kStep = 16;
 
-[[nodiscard]] inline std::uint64_t load(const char* p) noexcept
+[[nodiscard]] inline __m128i load(const char* p) noexcept
+{
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// Bit k set where p[k] == c, for k < kStep.
+[[nodiscard]] inline std::uint32_t byteMask(const char* p, unsigned char c) noexcept
+{
+    const __m128i hits = _mm_cmpeq_epi8(load(p), _mm_set1_epi8(static_cast<char>(c)));
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(hits));
+}
+
+// Bit k set where p[k] == first and p[k + 1] | fold == second (reads kStep + 1 bytes).
+[[nodiscard]] inline std::uint32_t pairMask(const char* p, unsigned char first,
+                                            unsigned char second, unsigned char fold) noexcept
+{
+    const __m128i next = _mm_or_si128(load(p + 1), _mm_set1_epi8(static_cast<char>(fold)));
+    const __m128i hits =
+        _mm_and_si128(_mm_cmpeq_epi8(load(p), _mm_set1_epi8(static_cast<char>(first))),
+                      _mm_cmpeq_epi8(next, _mm_set1_epi8(static_cast<char>(second))));
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(hits));
+}
+#else
+// Elsewhere eight bytes per step in one 64-bit word.
+inline constexpr std::size_t kStep = 8;
+
+[[nodiscard]] inline std::uint64_t load64(const char* p) noexcept
 {
     std::uint64_t word;
     std::memcpy(&word, p, sizeof word);
     return word;
 }
 
-// 0x80 in each byte of word that equals c, 0 in every other byte. Exact: the
-// sum below never carries from one byte into the next.
-[[nodiscard]] inline std::uint64_t equalBytes(std::uint64_t word, char c) noexcept
+// Bit k set for each byte k (in memory order) of a word read by load64 that
+// is 1; every byte must be 0 or 1.
+[[nodiscard]] inline std::uint32_t byteBits(std::uint64_t word) noexcept
 {
-    const std::uint64_t x = word ^ (kOnes * static_cast<unsigned char>(c));
-    return ~(((x & kLow7) + kLow7) | x | kLow7);
-}
-
-// Index in memory order of the first byte flagged by equalBytes.
-[[nodiscard]] inline std::size_t firstFlagged(std::uint64_t flags) noexcept
-{
-    if constexpr (std::endian::native == std::endian::little) {
-        return static_cast<std::size_t>(std::countr_zero(flags)) / 8;
-    } else {
-        return static_cast<std::size_t>(std::countl_zero(flags)) / 8;
+    if constexpr (std::endian::native == std::endian::big) {
+        word = (word >> 56) | ((word >> 40) & 0xFF00u) | ((word >> 24) & 0xFF0000u) |
+               ((word >> 8) & 0xFF000000u) | ((word << 8) & 0xFF00000000u) |
+               ((word << 24) & 0xFF0000000000u) | ((word << 40) & 0xFF000000000000u) |
+               (word << 56);
     }
+    // Gathers byte k's bit at bit 56 + k; no two partial products collide.
+    return static_cast<std::uint32_t>((word * 0x0102040810204080u) >> 56);
 }
 
-}  // namespace swar
+// 1 in each byte of word that equals c, 0 in every other byte. Exact: the sum
+// never carries from one byte into the next.
+[[nodiscard]] inline std::uint64_t equalBytes(std::uint64_t word, unsigned char c) noexcept
+{
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
+    const std::uint64_t x = word ^ (0x0101010101010101u * c);
+    return ~(((x & kLow7) + kLow7) | x | kLow7) >> 7;
+}
+
+[[nodiscard]] inline std::uint32_t byteMask(const char* p, unsigned char c) noexcept
+{
+    return byteBits(equalBytes(load64(p), c));
+}
+
+[[nodiscard]] inline std::uint32_t pairMask(const char* p, unsigned char first,
+                                            unsigned char second, unsigned char fold) noexcept
+{
+    return byteBits(equalBytes(load64(p), first) &
+                    equalBytes(load64(p + 1) | (0x0101010101010101u * fold), second));
+}
+#endif
+
+}  // namespace scan
+
+// The positions of one byte in a text, in order, found a block at a time.
+class ByteCursor {
+public:
+    ByteCursor(std::string_view text, char c, std::size_t from) noexcept
+        : m_text(text), m_byte(static_cast<unsigned char>(c))
+    {
+        seek(from);
+    }
+
+    // Goes on from `from` (which may be behind or ahead of the last answer).
+    void seek(std::size_t from) noexcept
+    {
+        m_base = from;
+        m_mask = blockMask();
+    }
+
+    // The next position, or kNotFound.
+    [[nodiscard]] std::size_t next() noexcept
+    {
+        while (m_mask == 0) {
+            if (m_base >= m_text.size() || m_text.size() - m_base <= scan::kStep) {
+                return kNotFound;
+            }
+            m_base += scan::kStep;
+            m_mask = blockMask();
+        }
+        const auto k = static_cast<std::size_t>(std::countr_zero(m_mask));
+        m_mask &= m_mask - 1;
+        return m_base + k;
+    }
+
+private:
+    std::uint32_t blockMask() const noexcept
+    {
+        if (m_base >= m_text.size()) {
+            return 0;
+        }
+        if (m_text.size() - m_base >= scan::kStep) {
+            return scan::byteMask(m_text.data() + m_base, m_byte);
+        }
+        std::uint32_t mask = 0;
+        for (std::size_t k = 0; m_base + k < m_text.size(); ++k) {
+            mask |= static_cast<std::uint32_t>(static_cast<unsigned char>(m_text[m_base + k]) == m_byte)
+                    << k;
+        }
+        return mask;
+    }
+
+    std::string_view m_text;
+    unsigned char m_byte;
+    std::size_t m_base = 0;
+    std::uint32_t m_mask = 0;
+};
 
 // First position >= from where text holds `first` followed by `second`, or
 // kNotFound. With foldSecond, `second` is a lower-case letter and matches in
@@ -81,18 +184,20 @@ inline constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
 {
     const char* const p = text.data();
     const std::size_t n = text.size();
-    const std::uint64_t fold = foldSecond ? swar::kOnes * 0x20 : 0;
+    const auto a = static_cast<unsigned char>(first);
+    const auto b = static_cast<unsigned char>(second);
+    const unsigned char fold = foldSecond ? 0x20 : 0;
     std::size_t i = from;
-    for (; i + sizeof(std::uint64_t) < n; i += sizeof(std::uint64_t)) {
-        const std::uint64_t hits = swar::equalBytes(swar::load(p + i), first) &
-                                   swar::equalBytes(swar::load(p + i + 1) | fold, second);
-        if (hits != 0) {
-            return i + swar::firstFlagged(hits);
+    // Each step reads kStep + 1 bytes: this one and the next of each pair.
+    for (; i + scan::kStep < n; i += scan::kStep) {
+        const std::uint32_t mask = scan::pairMask(p + i, a, b, fold);
+        if (mask != 0) {
+            return i + static_cast<std::size_t>(std::countr_zero(mask));
         }
     }
-    const char foldByte = foldSecond ? 0x20 : 0;
     for (; i + 1 < n; ++i) {
-        if (p[i] == first && static_cast<char>(p[i + 1] | foldByte) == second) {
+        if (static_cast<unsigned char>(p[i]) == a &&
+            (static_cast<unsigned char>(p[i + 1]) | fold) == b) {
             return i;
         }
     }
