@@ -45,18 +45,11 @@ constexpr std::array<TagPair, kItemFieldCount> kItemTags = {{
 constexpr std::array<std::string_view, kImageFieldCount> kImageTags = {
     "<url>", "<title>", "<link>", "<width>", "<height>", "<description>"};
 
-// A piece of the text: the channel part or one item, without its "<item".
+// A piece of the text: the channel part or the image block.
 struct Piece {
     std::size_t begin = 0;
     std::size_t end = 0;
 };
-
-// Finds the next "<item" at or after from, or the text's end.
-std::size_t pieceEnd(std::string_view text, std::size_t from) noexcept
-{
-    const std::size_t hit = findNoCase(text, kItemSeparator, from);
-    return hit == kNotFound ? text.size() : hit;
-}
 
 // First occurrence of lowerNeedle inside the piece from `from`, or kNotFound.
 std::size_t findIn(std::string_view text, Piece piece, std::string_view needle,
@@ -71,10 +64,11 @@ struct Cut {
     std::size_t length = 0;
 };
 
-// The value between an opening tag at p (kNotFound when missing) and the
-// first closing text after it.
-Cut cutFieldAt(std::string_view text, Piece piece, TagPair tag, std::size_t p) noexcept
+// The value between the piece's first opening tag and the first closing text
+// after it.
+Cut cutField(std::string_view text, Piece piece, TagPair tag) noexcept
 {
+    const std::size_t p = findIn(text, piece, tag.open, piece.begin);
     if (p == kNotFound) {
         return {};
     }
@@ -83,11 +77,6 @@ Cut cutFieldAt(std::string_view text, Piece piece, TagPair tag, std::size_t p) n
         return {};
     }
     return {p + tag.open.size(), q - p - tag.open.size()};
-}
-
-Cut cutField(std::string_view text, Piece piece, TagPair tag) noexcept
-{
-    return cutFieldAt(text, piece, tag, findIn(text, piece, tag.open, piece.begin));
 }
 
 void extractChannel(std::string_view text, Piece channel, DocumentContent& content)
@@ -208,17 +197,6 @@ std::size_t extractItem(std::string_view text, std::size_t index, DocumentConten
     return text.size();
 }
 
-std::size_t countItems(std::string_view text, std::size_t maxItems) noexcept
-{
-    std::size_t count = 0;
-    std::size_t at = findNoCase(text, kItemSeparator, 0);
-    while (at != kNotFound && count < maxItems) {
-        ++count;
-        at = findNoCase(text, kItemSeparator, at + kItemSeparator.size());
-    }
-    return count;
-}
-
 }  // namespace
 
 std::unique_ptr<DocumentContent> extractFields(std::string text, std::int32_t maxItems)
@@ -230,21 +208,21 @@ std::unique_ptr<DocumentContent> extractFields(std::string text, std::int32_t ma
         content->itemCount = -1;
         return content;
     }
-    const std::size_t count = countItems(t, static_cast<std::size_t>(std::max(maxItems, 0)));
-    content->itemCount = static_cast<std::int32_t>(count);
-    if (count == 0) {
+    const auto limit = static_cast<std::size_t>(std::max(maxItems, 0));
+    const std::size_t first = findNoCase(t, kItemSeparator, 0);
+    if (first == kNotFound || limit == 0) {
         return content;
     }
-    const Piece channel{0, pieceEnd(t, 0)};
+    const Piece channel{0, first};
     extractChannel(t, channel, *content);
     extractImage(t, channel, *content);
-    // Sized once from the count: a feed of many tiny items never regrows it.
-    content->items.resize(count);
-    std::size_t begin = channel.end + kItemSeparator.size();
-    for (std::size_t index = 0; index < count; ++index) {
-        content->items[index].start = begin;
-        begin = extractItem(t, index, *content) + kItemSeparator.size();
-    }
+    // Items are recorded as the walk finds them: the text is read once.
+    std::size_t end = first;
+    do {
+        content->items.push_back({end + kItemSeparator.size(), {}});
+        end = extractItem(t, content->items.size() - 1, *content);
+    } while (end != t.size() && content->items.size() < limit);
+    content->itemCount = static_cast<std::int32_t>(content->items.size());
     return content;
 }
 

@@ -1,5 +1,6 @@
 #include "feedcomp/rss_parser.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -10,32 +11,28 @@ namespace pellix::detail {
 
 namespace {
 
-// A text replaced everywhere, found by the pair of characters at `anchor`.
+// A text replaced everywhere. A search looks for its key, a rare byte or pair
+// of bytes at `keyAt` in it.
 struct Replacement {
     std::string_view find;
     std::string_view with;
-    std::size_t anchor = 0;
+    std::size_t keyAt = 0;
 };
 
-struct Entity {
-    std::string_view find;
-    std::string_view with;
-};
-
-// Each entity holds one "&", at its start, and no replacement writes a "&" or
-// a ";", so no entity's replacement can make or break another entity: one
-// pass over the "&"s gives the text that one pass per entity in this order
-// would. ("&amp;lt;" becomes "andlt;", never "<".)
-constexpr std::array<Entity, 5> kEntities = {{
-    {"&gt;", ">"},
-    {"&lt;", "<"},
-    {"&apos;", "'"},
-    {"&amp;", "and"},
-    {"&quot;", "''"},
+// The fixed replacements, each a left-to-right pass over what the one before
+// left. "&lt;" runs before "&amp;", so "&amp;lt;" becomes "andlt;", never "<".
+constexpr std::array<Replacement, 7> kFixedReplacements = {{
+    {"<![CDATA[", "", 0},
+    {"]]>", "", 0},
+    {"&gt;", ">", 0},
+    {"&lt;", "<", 0},
+    {"&apos;", "'", 0},
+    {"&amp;", "and", 0},
+    {"&quot;", "''", 0},
 }};
+constexpr std::array<BytePair, 3> kFixedKeys = {{{'<', '!'}, {']', ']'}, {'&', kAnyByte, kAnyByte}}};
 
-// Removed only when the caller asks for tags to be stripped, one after the
-// other: a removal can join the texts around it into the next one's text.
+// Removed only when the caller asks for tags to be stripped, in this order.
 constexpr std::array<Replacement, 7> kStripRemovals = {{
     {"<br />", "", 0},
     {"(NFL)", "", 0},
@@ -45,82 +42,170 @@ constexpr std::array<Replacement, 7> kStripRemovals = {{
     {"<b>", "", 0},
     {"</b>", "", 1},  // "</" opens every closing tag; "/b" is rare
 }};
+constexpr std::array<BytePair, 3> kStripKeys = {{{'<', 'b'}, {'/', 'b'}, {'(', kAnyByte, kAnyByte}}};
 
-// Copies text[from, to) to out + w unless it is already there (an in-place
-// pass with nothing replaced yet), and returns the new write position.
-std::size_t carry(char* out, std::size_t w, const char* in, std::size_t from, std::size_t to)
-{
-    if (to > from && out + w != in + from) {
-        std::memmove(out + w, in + from, to - from);
+// Where a pass writes: onto the end of a new string, or back into the text
+// it reads, trailing the reading (no replacement is longer than its text).
+class AppendWriter {
+public:
+    explicit AppendWriter(std::string& out) noexcept : m_out(out) {}
+    void put(const char* p, std::size_t n)
+    {
+        if (n > 0) {
+            m_out.append(p, n);
+        }
     }
-    return w + to - from;
-}
 
-// One place to replace: text[at, at + length) becomes `with`.
-struct Match {
-    std::size_t at = kNotFound;
-    std::size_t length = 0;
-    std::string_view with;
+private:
+    std::string& m_out;
 };
 
-// Writes text with every match that next(from) finds replaced to out, which
-// may be text's own storage: no replacement is longer than what it replaces,
-// so writing trails reading. Returns the written length.
-template <typename NextMatch>
-std::size_t replaceEach(std::string_view text, char* out, NextMatch next)
-{
-    std::size_t w = 0;
-    std::size_t r = 0;
-    for (Match m = next(r); m.at != kNotFound; m = next(r)) {
-        w = carry(out, w, text.data(), r, m.at);
-        if (!m.with.empty()) {
-            std::memcpy(out + w, m.with.data(), m.with.size());
-            w += m.with.size();
+class InPlaceWriter {
+public:
+    explicit InPlaceWriter(std::string& text) noexcept : m_out(text.data()) {}
+    void put(const char* p, std::size_t n) noexcept
+    {
+        if (n > 0 && m_out + m_written != p) {
+            std::memmove(m_out + m_written, p, n);
         }
-        r = m.at + m.length;
+        m_written += n;
     }
-    return carry(out, w, text.data(), r, text.size());
-}
+    [[nodiscard]] std::size_t written() const noexcept { return m_written; }
 
-void replaceInPlace(std::string& text, const Replacement& rep)
+private:
+    char* m_out;
+    std::size_t m_written = 0;
+};
+
+void replaceStep(std::string& text, const Replacement& step)
 {
     const std::string_view t(text);
-    text.resize(replaceEach(t, text.data(), [&](std::size_t from) {
-        return Match{findExact(t, rep.find, from, rep.anchor), rep.find.size(), rep.with};
-    }));
+    InPlaceWriter out(text);
+    std::size_t r = 0;
+    for (std::size_t at = findExact(t, step.find, 0, step.keyAt); at != kNotFound;
+         at = findExact(t, step.find, r, step.keyAt)) {
+        out.put(t.data() + r, at - r);
+        out.put(step.with.data(), step.with.size());
+        r = at + step.find.size();
+    }
+    out.put(t.data() + r, t.size() - r);
+    text.resize(out.written());
 }
 
-// The first step works from the caller's text straight into the copy.
-std::string copyWithoutCdataOpen(std::string_view text)
+template <std::size_t N>
+void replaceStepByStep(std::string& text, const std::array<Replacement, N>& steps)
 {
-    constexpr std::string_view kCdataOpen = "<![CDATA[";
-    std::string out;
-    out.resize(text.size());
-    out.resize(replaceEach(text, out.data(), [&](std::size_t from) {
-        return Match{findExact(text, kCdataOpen, from), kCdataOpen.size(), {}};
-    }));
-    return out;
+    for (const Replacement& step : steps) {
+        replaceStep(text, step);
+    }
 }
 
-void replaceEntities(std::string& text)
-{
-    const std::string_view t(text);
-    text.resize(replaceEach(t, text.data(), [&](std::size_t from) {
-        while (from < t.size()) {
-            const void* hit = std::memchr(t.data() + from, '&', t.size() - from);
-            if (hit == nullptr) {
-                break;
+// Replacing a group of texts one pass per text is the same as one pass that
+// replaces whichever comes first, as long as no two of the texts can overlap
+// and none holds another (true of both groups here), and no replacement joins
+// what lies around it into a new match for a later step. Such a match would
+// have to begin in untouched text right before the replacement, with a start
+// of that later step's text running up to it; a pass that finds one there
+// gives up and the group runs step by step.
+template <std::size_t N, std::size_t K>
+class OnePassReplacer {
+public:
+    OnePassReplacer(const std::array<Replacement, N>& steps,
+                    const std::array<BytePair, K>& keys) noexcept
+        : m_steps(steps), m_keys(keys)
+    {
+        for (std::size_t s = 0; s < N; ++s) {
+            for (std::size_t later = s + 1; later < N; ++later) {
+                const std::string_view find = steps[later].find;
+                m_reach[s] = std::max(m_reach[s], find.size() - 1);
+                m_laterStarts[s][static_cast<unsigned char>(find[0])] = true;
             }
-            const auto amp = static_cast<std::size_t>(static_cast<const char*>(hit) - t.data());
-            for (const Entity& entity : kEntities) {
-                if (t.substr(amp, entity.find.size()) == entity.find) {
-                    return Match{amp, entity.find.size(), entity.with};
+        }
+    }
+
+    // Writes text with every replacement made; false when a replacement might
+    // join a new match (out then holds an unfinished text).
+    template <typename Writer>
+    [[nodiscard]] bool run(std::string_view text, Writer& out) const
+    {
+        std::size_t r = 0;
+        for (std::size_t key = m_keys.find(text, 0); key != kNotFound;) {
+            const Replacement* step = stepAt(text, key, r);
+            if (step == nullptr) {
+                key = m_keys.find(text, key + 1);
+                continue;
+            }
+            const std::size_t at = key - step->keyAt;
+            if (mayJoin(text, r, at, static_cast<std::size_t>(step - m_steps.data()))) {
+                return false;
+            }
+            out.put(text.data() + r, at - r);
+            out.put(step->with.data(), step->with.size());
+            r = at + step->find.size();
+            key = m_keys.find(text, r);
+        }
+        out.put(text.data() + r, text.size() - r);
+        return true;
+    }
+
+private:
+    // The step whose text has its key at `key` and starts at or after r; no
+    // two of the texts can start with their keys at one place.
+    const Replacement* stepAt(std::string_view text, std::size_t key, std::size_t r) const noexcept
+    {
+        for (const Replacement& step : m_steps) {
+            if (key < r + step.keyAt) {
+                continue;
+            }
+            const std::size_t at = key - step.keyAt;
+            // The two characters after the key settle most candidates cheaply.
+            const std::size_t check = step.keyAt + 2;
+            if (text.size() - at >= step.find.size() && text[at + check] == step.find[check] &&
+                text.substr(at, step.find.size()) == step.find) {
+                return &step;
+            }
+        }
+        return nullptr;
+    }
+
+    // True when text[x, at) is a proper start of the text of a step after
+    // step s, for some x in the untouched stretch [r, at).
+    bool mayJoin(std::string_view text, std::size_t r, std::size_t at, std::size_t s) const noexcept
+    {
+        const std::size_t from = at - r < m_reach[s] ? r : at - m_reach[s];
+        for (std::size_t x = from; x < at; ++x) {
+            if (!m_laterStarts[s][static_cast<unsigned char>(text[x])]) {
+                continue;
+            }
+            for (std::size_t later = s + 1; later < N; ++later) {
+                const std::string_view find = m_steps[later].find;
+                if (at - x < find.size() && find.starts_with(text.substr(x, at - x))) {
+                    return true;
                 }
             }
-            from = amp + 1;
         }
-        return Match{};
-    }));
+        return false;
+    }
+
+    const std::array<Replacement, N>& m_steps;
+    PairScanner<K> m_keys;
+    // Per step: how far back a later step's text could start, and which
+    // characters start one.
+    std::array<std::size_t, N> m_reach{};
+    std::array<std::array<bool, 256>, N> m_laterStarts{};
+};
+
+// The fixed replacements, written from the caller's text into a new string.
+std::string replaceFixed(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    AppendWriter writer(out);
+    if (!OnePassReplacer(kFixedReplacements, kFixedKeys).run(text, writer)) {
+        out.assign(text);
+        replaceStepByStep(out, kFixedReplacements);
+    }
+    return out;
 }
 
 // An RSS 1.0 channel lists its items in "<items>"; it must not start an item.
@@ -128,21 +213,30 @@ void removeItemsSequence(std::string& text)
 {
     constexpr std::string_view kItems = "<items>";
     const std::string_view t(text);
-    text.resize(replaceEach(t, text.data(), [&](std::size_t from) {
-        return Match{findNoCase(t, kItems, from), kItems.size(), {}};
-    }));
+    InPlaceWriter out(text);
+    std::size_t r = 0;
+    for (std::size_t at = findNoCase(t, kItems, 0); at != kNotFound;
+         at = findNoCase(t, kItems, r)) {
+        out.put(t.data() + r, at - r);
+        r = at + kItems.size();
+    }
+    out.put(t.data() + r, t.size() - r);
+    text.resize(out.written());
 }
 
 }  // namespace
 
 std::string prepareText(std::string_view text, bool stripTags)
 {
-    std::string out = copyWithoutCdataOpen(text);
-    replaceInPlace(out, {"]]>", "", 0});
-    replaceEntities(out);
+    std::string out = replaceFixed(text);
     if (stripTags) {
-        for (const Replacement& removal : kStripRemovals) {
-            replaceInPlace(out, removal);
+        InPlaceWriter writer(out);
+        if (OnePassReplacer(kStripRemovals, kStripKeys).run(out, writer)) {
+            out.resize(writer.written());
+        } else {
+            // The one pass wrote over its own input: start again from the caller's.
+            out = replaceFixed(text);
+            replaceStepByStep(out, kStripRemovals);
         }
     }
     removeItemsSequence(out);

@@ -6,6 +6,7 @@
 // Most needles begin with "<", which a feed holds every few bytes, so a search
 // that stops at each "<" spends its time starting and stopping. Searches here
 // look for a pair of adjacent bytes instead, many positions per step.
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -45,88 +46,175 @@ inline constexpr std::size_t kNotFound = std::string_view::npos;
     return true;
 }
 
+// Two adjacent bytes to look for. The second is compared after OR-ing
+// `setBits` into the text's byte: 0 compares exactly, kEitherCase matches
+// both cases of a lower-case letter (exactly those two bytes map onto it),
+// and with kAnyByte (and second == kAnyByte) any byte matches.
+struct BytePair {
+    char first = 0;
+    char second = 0;
+    char setBits = 0;
+};
+inline constexpr char kEitherCase = 0x20;
+inline constexpr char kAnyByte = static_cast<char>(0xFF);
+
 namespace scan {
 
 #if defined(__SSE2__)
 // Sixteen bytes per step on any x86-64 (SSE2 is part of its base set).
 inline constexpr std::size_t kStep = 16;
+using Block = __m128i;
 
-[[nodiscard]] inline __m128i load(const char* p) noexcept
+[[nodiscard]] inline Block load(const char* p) noexcept
 {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 
-// Bit k set where p[k] == c, for k < kStep.
-[[nodiscard]] inline std::uint32_t byteMask(const char* p, unsigned char c) noexcept
-{
-    const __m128i hits = _mm_cmpeq_epi8(load(p), _mm_set1_epi8(static_cast<char>(c)));
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(hits));
-}
+[[nodiscard]] inline Block splat(char c) noexcept { return _mm_set1_epi8(c); }
 
-// Bit k set where p[k] == first and p[k + 1] | fold == second (reads kStep + 1 bytes).
-[[nodiscard]] inline std::uint32_t pairMask(const char* p, unsigned char first,
-                                            unsigned char second, unsigned char fold) noexcept
+// Each byte all ones where a and b are equal, else zero.
+[[nodiscard]] inline Block equal(Block a, Block b) noexcept { return _mm_cmpeq_epi8(a, b); }
+[[nodiscard]] inline Block bitAnd(Block a, Block b) noexcept { return _mm_and_si128(a, b); }
+[[nodiscard]] inline Block bitOr(Block a, Block b) noexcept { return _mm_or_si128(a, b); }
+
+// Bit k set for each byte k that is all ones.
+[[nodiscard]] inline std::uint32_t bits(Block flags) noexcept
 {
-    const __m128i next = _mm_or_si128(load(p + 1), _mm_set1_epi8(static_cast<char>(fold)));
-    const __m128i hits =
-        _mm_and_si128(_mm_cmpeq_epi8(load(p), _mm_set1_epi8(static_cast<char>(first))),
-                      _mm_cmpeq_epi8(next, _mm_set1_epi8(static_cast<char>(second))));
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(hits));
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(flags));
 }
 #else
 // Elsewhere eight bytes per step in one 64-bit word.
 inline constexpr std::size_t kStep = 8;
+using Block = std::uint64_t;
 
-[[nodiscard]] inline std::uint64_t load64(const char* p) noexcept
+[[nodiscard]] inline Block load(const char* p) noexcept
 {
-    std::uint64_t word;
+    Block word;
     std::memcpy(&word, p, sizeof word);
     return word;
 }
 
-// Bit k set for each byte k (in memory order) of a word read by load64 that
-// is 1; every byte must be 0 or 1.
-[[nodiscard]] inline std::uint32_t byteBits(std::uint64_t word) noexcept
+[[nodiscard]] inline Block splat(char c) noexcept
 {
+    return 0x0101010101010101u * static_cast<unsigned char>(c);
+}
+
+// Each byte 0x80 where a and b are equal, else zero. Exact: the sum never
+// carries from one byte into the next.
+[[nodiscard]] inline Block equal(Block a, Block b) noexcept
+{
+    constexpr Block kLow7 = 0x7F7F7F7F7F7F7F7Fu;
+    const Block x = a ^ b;
+    return ~(((x & kLow7) + kLow7) | x | kLow7);
+}
+[[nodiscard]] inline Block bitAnd(Block a, Block b) noexcept { return a & b; }
+[[nodiscard]] inline Block bitOr(Block a, Block b) noexcept { return a | b; }
+
+// Bit k set for each byte k (in memory order) with its top bit set.
+[[nodiscard]] inline std::uint32_t bits(Block flags) noexcept
+{
+    Block word = (flags >> 7) & 0x0101010101010101u;
     if constexpr (std::endian::native == std::endian::big) {
-        word = (word >> 56) | ((word >> 40) & 0xFF00u) | ((word >> 24) & 0xFF0000u) |
-               ((word >> 8) & 0xFF000000u) | ((word << 8) & 0xFF00000000u) |
-               ((word << 24) & 0xFF0000000000u) | ((word << 40) & 0xFF000000000000u) |
-               (word << 56);
+        Block reversed = 0;
+        for (int k = 0; k < 8; ++k, word >>= 8) {
+            reversed = (reversed << 8) | (word & 0xFF);
+        }
+        word = reversed;
     }
     // Gathers byte k's bit at bit 56 + k; no two partial products collide.
     return static_cast<std::uint32_t>((word * 0x0102040810204080u) >> 56);
 }
-
-// 1 in each byte of word that equals c, 0 in every other byte. Exact: the sum
-// never carries from one byte into the next.
-[[nodiscard]] inline std::uint64_t equalBytes(std::uint64_t word, unsigned char c) noexcept
-{
-    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
-    const std::uint64_t x = word ^ (0x0101010101010101u * c);
-    return ~(((x & kLow7) + kLow7) | x | kLow7) >> 7;
-}
-
-[[nodiscard]] inline std::uint32_t byteMask(const char* p, unsigned char c) noexcept
-{
-    return byteBits(equalBytes(load64(p), c));
-}
-
-[[nodiscard]] inline std::uint32_t pairMask(const char* p, unsigned char first,
-                                            unsigned char second, unsigned char fold) noexcept
-{
-    return byteBits(equalBytes(load64(p), first) &
-                    equalBytes(load64(p + 1) | (0x0101010101010101u * fold), second));
-}
 #endif
 
+// mask(p) for the block at text[at], whose end may lie past the text's end:
+// such a block is read from a zero-padded copy and the bits past the end are
+// cleared. A mask may read one byte past its block.
+template <typename Mask>
+[[nodiscard]] inline std::uint32_t blockMask(std::string_view text, std::size_t at,
+                                             const Mask& mask) noexcept
+{
+    if (at >= text.size()) {
+        return 0;
+    }
+    const std::size_t left = text.size() - at;
+    if (left > kStep) {
+        return mask(text.data() + at);
+    }
+    char padded[kStep + 1] = {};
+    std::memcpy(padded, text.data() + at, left);
+    return mask(static_cast<const char*>(padded)) & ((std::uint32_t{1} << left) - 1);
+}
+
 }  // namespace scan
+
+// Finds where any of N byte pairs starts, testing all N on a block at once.
+template <std::size_t N>
+class PairScanner {
+public:
+    explicit PairScanner(const std::array<BytePair, N>& pairs) noexcept
+    {
+        for (std::size_t k = 0; k < N; ++k) {
+            m_first[k] = scan::splat(pairs[k].first);
+            m_second[k] = scan::splat(pairs[k].second);
+            m_setBits[k] = scan::splat(pairs[k].setBits);
+        }
+    }
+
+    // First position >= from where one of the pairs starts, or kNotFound.
+    [[nodiscard]] std::size_t find(std::string_view text, std::size_t from) const noexcept
+    {
+        std::size_t at = from;
+        // Two blocks per test while both lie wholly inside the text.
+        for (; at < text.size() && text.size() - at > 2 * scan::kStep; at += 2 * scan::kStep) {
+            const std::uint32_t found =
+                blockBits(text.data() + at) | (blockBits(text.data() + at + scan::kStep) << scan::kStep);
+            if (found != 0) {
+                return at + static_cast<std::size_t>(std::countr_zero(found));
+            }
+        }
+        const auto mask = [this](const char* p) { return blockBits(p); };
+        for (; at < text.size(); at += scan::kStep) {
+            const std::uint32_t found = scan::blockMask(text, at, mask);
+            if (found != 0) {
+                return at + static_cast<std::size_t>(std::countr_zero(found));
+            }
+        }
+        return kNotFound;
+    }
+
+private:
+    [[nodiscard]] std::uint32_t blockBits(const char* p) const noexcept
+    {
+        const scan::Block here = scan::load(p);
+        const scan::Block next = scan::load(p + 1);
+        scan::Block hits = match(here, next, 0);
+        for (std::size_t k = 1; k < N; ++k) {
+            hits = scan::bitOr(hits, match(here, next, k));
+        }
+        return scan::bits(hits);
+    }
+
+    [[nodiscard]] scan::Block match(scan::Block here, scan::Block next, std::size_t k) const noexcept
+    {
+        return scan::bitAnd(scan::equal(here, m_first[k]),
+                            scan::equal(scan::bitOr(next, m_setBits[k]), m_second[k]));
+    }
+
+    scan::Block m_first[N];
+    scan::Block m_second[N];
+    scan::Block m_setBits[N];
+};
+
+[[nodiscard]] inline std::size_t findPair(std::string_view text, BytePair pair,
+                                          std::size_t from) noexcept
+{
+    return PairScanner<1>({pair}).find(text, from);
+}
 
 // The positions of one byte in a text, in order, found a block at a time.
 class ByteCursor {
 public:
-    ByteCursor(std::string_view text, char c, std::size_t from) noexcept
-        : m_text(text), m_byte(static_cast<unsigned char>(c))
+    ByteCursor(std::string_view text, char c, std::size_t from) noexcept : m_text(text), m_byte(c)
     {
         seek(from);
     }
@@ -154,55 +242,19 @@ public:
     }
 
 private:
-    std::uint32_t blockMask() const noexcept
+    [[nodiscard]] std::uint32_t blockMask() const noexcept
     {
-        if (m_base >= m_text.size()) {
-            return 0;
-        }
-        if (m_text.size() - m_base >= scan::kStep) {
-            return scan::byteMask(m_text.data() + m_base, m_byte);
-        }
-        std::uint32_t mask = 0;
-        for (std::size_t k = 0; m_base + k < m_text.size(); ++k) {
-            mask |= static_cast<std::uint32_t>(static_cast<unsigned char>(m_text[m_base + k]) == m_byte)
-                    << k;
-        }
-        return mask;
+        const scan::Block byte = scan::splat(m_byte);
+        return scan::blockMask(m_text, m_base, [byte](const char* p) {
+            return scan::bits(scan::equal(scan::load(p), byte));
+        });
     }
 
     std::string_view m_text;
-    unsigned char m_byte;
+    char m_byte;
     std::size_t m_base = 0;
     std::uint32_t m_mask = 0;
 };
-
-// First position >= from where text holds `first` followed by `second`, or
-// kNotFound. With foldSecond, `second` is a lower-case letter and matches in
-// either case (setting bit 0x20 maps exactly the two cases of a letter onto it).
-[[nodiscard]] inline std::size_t findPair(std::string_view text, char first, char second,
-                                          bool foldSecond, std::size_t from) noexcept
-{
-    const char* const p = text.data();
-    const std::size_t n = text.size();
-    const auto a = static_cast<unsigned char>(first);
-    const auto b = static_cast<unsigned char>(second);
-    const unsigned char fold = foldSecond ? 0x20 : 0;
-    std::size_t i = from;
-    // Each step reads kStep + 1 bytes: this one and the next of each pair.
-    for (; i + scan::kStep < n; i += scan::kStep) {
-        const std::uint32_t mask = scan::pairMask(p + i, a, b, fold);
-        if (mask != 0) {
-            return i + static_cast<std::size_t>(std::countr_zero(mask));
-        }
-    }
-    for (; i + 1 < n; ++i) {
-        if (static_cast<unsigned char>(p[i]) == a &&
-            (static_cast<unsigned char>(p[i + 1]) | fold) == b) {
-            return i;
-        }
-    }
-    return kNotFound;
-}
 
 // First position >= from of lowerNeedle in text, ASCII case ignored, or
 // kNotFound. The needle must begin with a character that is not a letter.
@@ -212,9 +264,10 @@ private:
     if (lowerNeedle.size() == 1) {
         return text.find(lowerNeedle[0], from);
     }
-    const bool fold = isAsciiLetter(lowerNeedle[1]);
+    const BytePair pair{lowerNeedle[0], lowerNeedle[1],
+                        isAsciiLetter(lowerNeedle[1]) ? kEitherCase : char{0}};
     while (true) {
-        const std::size_t pos = findPair(text, lowerNeedle[0], lowerNeedle[1], fold, from);
+        const std::size_t pos = findPair(text, pair, from);
         if (pos == kNotFound || startsWithNoCase(text, pos, lowerNeedle)) {
             return pos;
         }
@@ -229,8 +282,7 @@ private:
                                            std::size_t from, std::size_t anchor = 0) noexcept
 {
     while (true) {
-        const std::size_t at =
-            findPair(text, needle[anchor], needle[anchor + 1], false, from + anchor);
+        const std::size_t at = findPair(text, {needle[anchor], needle[anchor + 1]}, from + anchor);
         if (at == kNotFound) {
             return kNotFound;
         }
