@@ -77,12 +77,10 @@ std::size_t skipChars(std::string_view t, std::size_t pos, std::size_t count) no
 // the "<" is to be copied, or j + 1 when only the "<" is dropped.
 std::size_t nextAfterMarkup(std::string_view t, std::size_t j, EndTextFinder& finder)
 {
-    // The last three characters are always copied, "<" included.
-    if (countChars(t, j + 1, t.size(), 3) < 3) {
-        return j;
-    }
+    // The last three characters are always copied, "<" included; the two
+    // bytes classify reads are there whenever three characters are.
     Removal removal{};
-    if (!classify(t, j, removal)) {
+    if (t.size() - j < 3 || !classify(t, j, removal) || countChars(t, j + 1, t.size(), 3) < 3) {
         return j;
     }
     const std::size_t k = finder.find(removal.end, j);
@@ -103,31 +101,30 @@ std::size_t nextAfterMarkup(std::string_view t, std::size_t j, EndTextFinder& fi
 void stripMarkup(std::string& text)
 {
     // Written in place: the write position never passes the read position,
-    // and every search looks only at the unread part.
+    // and every search looks only at the unread part. Text is moved only
+    // when an element is dropped, a whole stretch at a time.
     char* const data = text.data();
     const std::string_view t(text);
     EndTextFinder finder(t);
-    std::size_t j = 0;
-    std::size_t w = 0;
-    while (j < t.size()) {
-        const void* hit = std::memchr(data + j, '<', t.size() - j);
-        const std::size_t lt =
-            hit == nullptr ? t.size() : static_cast<std::size_t>(static_cast<const char*>(hit) - data);
-        std::memmove(data + w, data + j, lt - j);
-        w += lt - j;
-        j = lt;
-        if (j == t.size()) {
-            break;
+    std::size_t kept = 0;     // text before kept has been dealt with
+    std::size_t written = 0;  // and its remains lie before written
+    const auto keep = [&](std::size_t end) {
+        if (written != kept) {
+            std::memmove(data + written, data + kept, end - kept);
         }
-        const std::size_t next = nextAfterMarkup(t, j, finder);
-        if (next == j) {
-            data[w++] = '<';
-            ++j;
-        } else {
-            j = next;
+        written += end - kept;
+    };
+    ByteCursor lessThan(t, '<', 0);
+    for (std::size_t lt = lessThan.next(); lt != kNotFound; lt = lessThan.next()) {
+        const std::size_t next = nextAfterMarkup(t, lt, finder);
+        if (next != lt) {
+            keep(lt);
+            kept = next;
+            lessThan.seek(next);
         }
     }
-    text.resize(w);
+    keep(t.size());
+    text.resize(written);
 }
 
 }  // namespace pellix::detail
