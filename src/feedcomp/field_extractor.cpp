@@ -275,7 +275,8 @@ std::size_t extractItem(std::string_view text, std::size_t index, DocumentConten
 
 }  // namespace
 
-std::unique_ptr<DocumentContent> extractFields(std::string text, std::int32_t maxItems)
+std::unique_ptr<DocumentContent> extractFields(std::string text, std::int32_t maxItems,
+                                               std::size_t expectedItems)
 {
     auto content = std::make_unique<DocumentContent>();
     content->text = std::move(text);
@@ -293,6 +294,7 @@ std::unique_ptr<DocumentContent> extractFields(std::string text, std::int32_t ma
     extractChannel(t, channel, *content);
     extractImage(t, channel, *content);
     // Items are recorded as the walk finds them: the text is read once.
+    content->items.reserve(std::min(limit, expectedItems));
     std::size_t end = first;
     do {
         content->items.push_back({end + kItemSeparator.size(), {}});

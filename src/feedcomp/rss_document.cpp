@@ -1,6 +1,7 @@
 #include "feedcomp/rss_document.h"
 
 #include <new>
+#include <utility>
 
 #include "feedcomp/document_content.h"
 #include "feedcomp/field_extractor.h"
@@ -12,8 +13,9 @@ ParsedDocument parseDocument(std::string_view text, bool stripTags, const ParseL
 {
     try {
         // The caller's text stays untouched; every step works on a copy.
+        PreparedText prepared = prepareText(text, stripTags);
         std::unique_ptr<DocumentContent> content =
-            extractFields(prepareText(text, stripTags), limits.maxItems);
+            extractFields(std::move(prepared.text), limits.maxItems, prepared.itemTags);
         ParsedDocument parsed;
         parsed.itemCount = content->itemCount;
         parsed.document = DocumentFactory::make(std::move(content));

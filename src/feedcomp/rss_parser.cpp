@@ -209,26 +209,36 @@ std::string replaceFixed(std::string_view text)
 }
 
 // An RSS 1.0 channel lists its items in "<items>"; it must not start an item.
-void removeItemsSequence(std::string& text)
+// Returns how many "<item" the pass saw and kept: the item count, unless
+// StripMarkup later drops some or a removal joins a new one.
+std::size_t removeItemsSequence(std::string& text)
 {
     constexpr std::string_view kItems = "<items>";
     const std::string_view t(text);
     InPlaceWriter out(text);
+    std::size_t kept = 0;
     std::size_t r = 0;
-    for (std::size_t at = findNoCase(t, kItems, 0); at != kNotFound;
-         at = findNoCase(t, kItems, r)) {
+    // Every "<items>" begins with "<item", so one search finds both.
+    for (std::size_t at = findNoCase(t, kItems.substr(0, 5), 0); at != kNotFound;
+         at = findNoCase(t, kItems.substr(0, 5), at + 5)) {
+        if (!startsWithNoCase(t, at, kItems)) {
+            ++kept;
+            continue;
+        }
         out.put(t.data() + r, at - r);
         r = at + kItems.size();
     }
     out.put(t.data() + r, t.size() - r);
     text.resize(out.written());
+    return kept;
 }
 
 }  // namespace
 
-std::string prepareText(std::string_view text, bool stripTags)
+PreparedText prepareText(std::string_view text, bool stripTags)
 {
-    std::string out = replaceFixed(text);
+    PreparedText prepared{replaceFixed(text), 0};
+    std::string& out = prepared.text;
     if (stripTags) {
         InPlaceWriter writer(out);
         if (OnePassReplacer(kStripRemovals, kStripKeys).run(out, writer)) {
@@ -239,11 +249,11 @@ std::string prepareText(std::string_view text, bool stripTags)
             replaceStepByStep(out, kStripRemovals);
         }
     }
-    removeItemsSequence(out);
+    prepared.itemTags = removeItemsSequence(out);
     if (stripTags) {
         stripMarkup(out);
     }
-    return out;
+    return prepared;
 }
 
 }  // namespace pellix::detail
