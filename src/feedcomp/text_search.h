@@ -264,14 +264,19 @@ private:
     if (lowerNeedle.size() == 1) {
         return text.find(lowerNeedle[0], from);
     }
-    const BytePair pair{lowerNeedle[0], lowerNeedle[1],
-                        isAsciiLetter(lowerNeedle[1]) ? kEitherCase : char{0}};
+    // "</" opens every closing tag; the "/" and the letter after it are rarer.
+    const std::size_t anchor = lowerNeedle.size() > 2 && lowerNeedle.starts_with("</") ? 1 : 0;
+    const char second = lowerNeedle[anchor + 1];
+    const BytePair pair{lowerNeedle[anchor], second, isAsciiLetter(second) ? kEitherCase : char{0}};
     while (true) {
-        const std::size_t pos = findPair(text, pair, from);
-        if (pos == kNotFound || startsWithNoCase(text, pos, lowerNeedle)) {
-            return pos;
+        const std::size_t at = findPair(text, pair, from + anchor);
+        if (at == kNotFound) {
+            return kNotFound;
         }
-        from = pos + 1;
+        if (startsWithNoCase(text, at - anchor, lowerNeedle)) {
+            return at - anchor;
+        }
+        from = at - anchor + 1;
     }
 }
 
