@@ -22,7 +22,7 @@ struct Replacement {
 // The fixed replacements, each a left-to-right pass over what the one before
 // left. "&lt;" runs before "&amp;", so "&amp;lt;" becomes "andlt;", never "<".
 constexpr std::array<Replacement, 7> kFixedReplacements = {{
-    {"<![CDATA[", "", 0},
+    {"<![CDATA[", "", 2},  // "<" is everywhere; "[" is rare
     {"]]>", "", 0},
     {"&gt;", ">", 0},
     {"&lt;", "<", 0},
@@ -30,7 +30,8 @@ constexpr std::array<Replacement, 7> kFixedReplacements = {{
     {"&amp;", "and", 0},
     {"&quot;", "''", 0},
 }};
-constexpr std::array<BytePair, 3> kFixedKeys = {{{'<', '!'}, {']', ']'}, {'&', kAnyByte, kAnyByte}}};
+constexpr std::array<BytePair, 3> kFixedKeys = {
+    {{'[', kAnyByte, kAnyByte}, {']', kAnyByte, kAnyByte}, {'&', kAnyByte, kAnyByte}}};
 
 // Removed only when the caller asks for tags to be stripped, in this order.
 constexpr std::array<Replacement, 7> kStripRemovals = {{

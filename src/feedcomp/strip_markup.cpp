@@ -44,23 +44,39 @@ struct Removal {
     std::size_t dropAfter;  // characters dropped after the end text
 };
 
+// The element a "<" can open, by the character after it (either case), and
+// the character (either case) that must come next; second 0 for none.
+struct Opener {
+    char second = 0;
+    char orSecond = 0;
+    Removal removal{};
+};
+
+constexpr std::array<Opener, 256> makeOpeners()
+{
+    std::array<Opener, 256> openers{};
+    const auto set = [&openers](char lower, Opener opener) {
+        openers[static_cast<unsigned char>(lower)] = opener;
+        openers[static_cast<unsigned char>(lower - 'a' + 'A')] = opener;
+    };
+    set('a', {' ', '\r', {EndText::Anchor, 1}});
+    set('h', {'2', '2', {EndText::Heading, 0}});
+    set('p', {'>', '>', {EndText::Paragraph, 1}});
+    set('s', {'p', 'p', {EndText::Span, 1}});
+    set('i', {'m', 'm', {EndText::TagClose, 1}});
+    return openers;
+}
+
+constexpr std::array<Opener, 256> kOpeners = makeOpeners();
+
 bool classify(std::string_view t, std::size_t j, Removal& removal) noexcept
 {
-    const char c1 = asciiLower(t[j + 1]);
+    const Opener& opener = kOpeners[static_cast<unsigned char>(t[j + 1])];
     const char c2 = asciiLower(t[j + 2]);
-    if (c1 == 'a' && (c2 == ' ' || c2 == '\r')) {
-        removal = {EndText::Anchor, 1};
-    } else if (c1 == 'h' && c2 == '2') {
-        removal = {EndText::Heading, 0};
-    } else if (c1 == 'p' && c2 == '>') {
-        removal = {EndText::Paragraph, 1};
-    } else if (c1 == 's' && c2 == 'p') {
-        removal = {EndText::Span, 1};
-    } else if (c1 == 'i' && c2 == 'm') {
-        removal = {EndText::TagClose, 1};
-    } else {
+    if (opener.second == 0 || (c2 != opener.second && c2 != opener.orSecond)) {
         return false;
     }
+    removal = opener.removal;
     return true;
 }
 
