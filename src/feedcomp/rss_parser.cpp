@@ -103,11 +103,12 @@ void replaceStepByStep(std::string& text, const std::array<Replacement, N>& step
 
 // Replacing a group of texts one pass per text is the same as one pass that
 // replaces whichever comes first, as long as no two of the texts can overlap
-// and none holds another (true of both groups here), and no replacement joins
-// what lies around it into a new match for a later step. Such a match would
-// have to begin in untouched text right before the replacement, with a start
-// of that later step's text running up to it; a pass that finds one there
-// gives up and the group runs step by step.
+// and no replacement writes a character that can begin a later step's text
+// (both true of both groups here), and no replacement joins what lies around
+// it into a new match for a later step. Such a match would have to begin in
+// untouched text right before the replacement, with a start of that later
+// step's text running up to it; a pass that finds one there gives up and the
+// group runs step by step.
 template <std::size_t N, std::size_t K>
 class OnePassReplacer {
 public:

@@ -93,8 +93,8 @@ std::size_t skipChars(std::string_view t, std::size_t pos, std::size_t count) no
 // the "<" is to be copied, or j + 1 when only the "<" is dropped.
 std::size_t nextAfterMarkup(std::string_view t, std::size_t j, EndTextFinder& finder)
 {
-    // The last three characters are always copied, "<" included; the two
-    // bytes classify reads are there whenever three characters are.
+    // The last three characters are always copied, "<" included; classify
+    // reads the two bytes after the "<", so it waits for a length check.
     Removal removal{};
     if (t.size() - j < 3 || !classify(t, j, removal) || countChars(t, j + 1, t.size(), 3) < 3) {
         return j;
@@ -122,24 +122,24 @@ void stripMarkup(std::string& text)
     char* const data = text.data();
     const std::string_view t(text);
     EndTextFinder finder(t);
-    std::size_t kept = 0;     // text before kept has been dealt with
-    std::size_t written = 0;  // and its remains lie before written
-    const auto keep = [&](std::size_t end) {
-        if (written != kept) {
-            std::memmove(data + written, data + kept, end - kept);
+    std::size_t copyFrom = 0;  // the text from here on is still to be written
+    std::size_t written = 0;   // what is kept so far lies before this
+    const auto copyUpTo = [&](std::size_t end) {
+        if (written != copyFrom) {
+            std::memmove(data + written, data + copyFrom, end - copyFrom);
         }
-        written += end - kept;
+        written += end - copyFrom;
     };
     ByteCursor lessThan(t, '<', 0);
     for (std::size_t lt = lessThan.next(); lt != kNotFound; lt = lessThan.next()) {
         const std::size_t next = nextAfterMarkup(t, lt, finder);
         if (next != lt) {
-            keep(lt);
-            kept = next;
+            copyUpTo(lt);
+            copyFrom = next;
             lessThan.seek(next);
         }
     }
-    keep(t.size());
+    copyUpTo(t.size());
     text.resize(written);
 }
 
