@@ -1,6 +1,8 @@
 #include "feedcomp/feed_decoder.h"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <new>
 
 #include "feedcomp/rss_document.h"
@@ -52,6 +54,61 @@ std::string_view encodingValue(std::string_view decl) noexcept
     return {};
 }
 
+// Length of the well-formed UTF-8 sequence at bytes[i] (no overlong form,
+// surrogate or value past U+10FFFF), or 0.
+std::size_t wellFormedLength(std::string_view bytes, std::size_t i) noexcept
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[i + k]); };
+    const auto continues = [&](std::size_t k) { return (byte(k) & 0xC0) == 0x80; };
+    const unsigned char lead = byte(0);
+    const std::size_t left = bytes.size() - i;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        return left >= 2 && continues(1) ? 2 : 0;
+    }
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        // E0 needs A0-BF next (no overlong form), ED needs 80-9F (no surrogate).
+        const unsigned char low = lead == 0xE0 ? 0xA0 : 0x80;
+        const unsigned char high = lead == 0xED ? 0x9F : 0xBF;
+        return left >= 3 && byte(1) >= low && byte(1) <= high && continues(2) ? 3 : 0;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        // F0 needs 90-BF next (no overlong form), F4 needs 80-8F (not past U+10FFFF).
+        const unsigned char low = lead == 0xF0 ? 0x90 : 0x80;
+        const unsigned char high = lead == 0xF4 ? 0x8F : 0xBF;
+        return left >= 4 && byte(1) >= low && byte(1) <= high && continues(2) && continues(3)
+                   ? 4
+                   : 0;
+    }
+    return 0;
+}
+
+// True when the bytes are well-formed UTF-8 throughout: decoding them then
+// gives the same bytes, so a copy does. ASCII goes eight bytes at a time.
+bool isWellFormedUtf8(std::string_view bytes) noexcept
+{
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        std::uint64_t word = 0;
+        if (bytes.size() - i >= sizeof word) {
+            std::memcpy(&word, bytes.data() + i, sizeof word);
+            if ((word & 0x8080808080808080u) == 0) {
+                i += sizeof word;
+                continue;
+            }
+        }
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t length = wellFormedLength(bytes, i);
+        if (length == 0) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool declaresWindows1252(std::string_view bytes) noexcept
@@ -79,6 +136,9 @@ std::string decodeFeedBytes(std::string_view bytes)
     try {
         if (declaresWindows1252(bytes)) {
             return orlavo::platform::cp1252ToUtf8(bytes);
+        }
+        if (isWellFormedUtf8(bytes)) {
+            return std::string(bytes);
         }
         return orlavo::platform::decodeUtf8OrCp1252(bytes);
     } catch (const std::bad_alloc&) {

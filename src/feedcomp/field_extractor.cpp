@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <limits>
-#include <span>
 #include <string_view>
+#include <utility>
 
 #include "feedcomp/text_search.h"
 
@@ -46,18 +47,11 @@ constexpr std::array<TagPair, kItemFieldCount> kItemTags = {{
 constexpr std::array<std::string_view, kImageFieldCount> kImageTags = {
     "<url>", "<title>", "<link>", "<width>", "<height>", "<description>"};
 
-// A piece of the text: the channel part or one item, without its "<item".
+// A piece of the text: the channel part or the image block.
 struct Piece {
     std::size_t begin = 0;
     std::size_t end = 0;
 };
-
-// Finds the next "<item" at or after from, or the text's end.
-std::size_t pieceEnd(std::string_view text, std::size_t from) noexcept
-{
-    const std::size_t hit = findNoCase(text, kItemSeparator, from);
-    return hit == kNotFound ? text.size() : hit;
-}
 
 // First occurrence of lowerNeedle inside the piece from `from`, or kNotFound.
 std::size_t findIn(std::string_view text, Piece piece, std::string_view needle,
@@ -72,10 +66,11 @@ struct Cut {
     std::size_t length = 0;
 };
 
-// The value between an opening tag at p (kNotFound when missing) and the
-// first closing text after it.
-Cut cutFieldAt(std::string_view text, Piece piece, TagPair tag, std::size_t p) noexcept
+// The value between the piece's first opening tag and the first closing text
+// after it.
+Cut cutField(std::string_view text, Piece piece, TagPair tag) noexcept
 {
+    const std::size_t p = findIn(text, piece, tag.open, piece.begin);
     if (p == kNotFound) {
         return {};
     }
@@ -84,38 +79,6 @@ Cut cutFieldAt(std::string_view text, Piece piece, TagPair tag, std::size_t p) n
         return {};
     }
     return {p + tag.open.size(), q - p - tag.open.size()};
-}
-
-Cut cutField(std::string_view text, Piece piece, TagPair tag) noexcept
-{
-    return cutFieldAt(text, piece, tag, findIn(text, piece, tag.open, piece.begin));
-}
-
-// First occurrence of each item opening tag in the piece, found in one pass
-// over its "<" rather than one pass per tag.
-std::array<std::size_t, kItemFieldCount> firstItemTags(std::string_view text, Piece piece) noexcept
-{
-    std::array<std::size_t, kItemFieldCount> at;
-    at.fill(kNotFound);
-    const std::string_view inPiece = text.substr(0, piece.end);
-    std::size_t missing = at.size();
-    std::size_t pos = piece.begin;
-    while (missing > 0 && pos < piece.end) {
-        const void* hit = std::memchr(inPiece.data() + pos, '<', piece.end - pos);
-        if (hit == nullptr) {
-            break;
-        }
-        const auto lt = static_cast<std::size_t>(static_cast<const char*>(hit) - inPiece.data());
-        for (std::size_t j = 0; j < at.size(); ++j) {
-            if (at[j] == kNotFound && startsWithNoCase(inPiece, lt, kItemTags[j].open)) {
-                at[j] = lt;
-                --missing;
-                break;
-            }
-        }
-        pos = lt + 1;
-    }
-    return at;
 }
 
 void extractChannel(std::string_view text, Piece channel, DocumentContent& content)
@@ -172,20 +135,148 @@ void storeField(DocumentContent& content, std::size_t index, std::size_t field, 
     content.wideFields.push_back({index, static_cast<int>(field), cut.begin, cut.length});
 }
 
-std::size_t countItems(std::string_view text, std::size_t maxItems) noexcept
-{
-    std::size_t count = 0;
-    std::size_t at = findNoCase(text, kItemSeparator, 0);
-    while (at != kNotFound && count < maxItems) {
-        ++count;
-        at = findNoCase(text, kItemSeparator, at + kItemSeparator.size());
+// A tag text of up to 16 characters, compared ignoring ASCII case as two
+// 8-byte words: no loop and no branch per character. Letters compare after
+// setting bit 0x20, which maps exactly the two cases of a letter onto one.
+class TagText {
+public:
+    explicit constexpr TagText(std::string_view lower) : m_text(lower)
+    {
+        std::array<unsigned char, 16> want{};
+        std::array<unsigned char, 16> fold{};
+        std::array<unsigned char, 16> mask{};
+        for (std::size_t i = 0; i < lower.size(); ++i) {
+            want[i] = static_cast<unsigned char>(lower[i]);
+            fold[i] = isAsciiLetter(lower[i]) ? 0x20 : 0;
+            mask[i] = 0xFF;
+        }
+        m_want = halves(want);
+        m_fold = halves(fold);
+        m_mask = halves(mask);
     }
-    return count;
+
+    [[nodiscard]] std::size_t size() const noexcept { return m_text.size(); }
+
+    // True when text at pos starts with this tag text, ASCII case ignored.
+    [[nodiscard]] bool at(std::string_view text, std::size_t pos) const noexcept
+    {
+        if (text.size() - pos < 16) {
+            return startsWithNoCase(text, pos, m_text);
+        }
+        std::uint64_t low;
+        std::uint64_t high;
+        std::memcpy(&low, text.data() + pos, sizeof low);
+        std::memcpy(&high, text.data() + pos + 8, sizeof high);
+        return ((((low | m_fold[0]) ^ m_want[0]) & m_mask[0]) |
+                (((high | m_fold[1]) ^ m_want[1]) & m_mask[1])) == 0;
+    }
+
+private:
+    static constexpr std::array<std::uint64_t, 2> halves(const std::array<unsigned char, 16>& bytes)
+    {
+        std::array<unsigned char, 8> low{};
+        std::array<unsigned char, 8> high{};
+        for (std::size_t i = 0; i < 8; ++i) {
+            low[i] = bytes[i];
+            high[i] = bytes[i + 8];
+        }
+        return {std::bit_cast<std::uint64_t>(low), std::bit_cast<std::uint64_t>(high)};
+    }
+
+    std::string_view m_text;
+    std::array<std::uint64_t, 2> m_want{};
+    std::array<std::uint64_t, 2> m_fold{};
+    std::array<std::uint64_t, 2> m_mask{};
+};
+
+struct ItemTagTexts {
+    std::array<TagText, kItemFieldCount> open;
+    std::array<TagText, kItemFieldCount> close;
+};
+
+template <std::size_t... J>
+constexpr ItemTagTexts makeItemTagTexts(std::index_sequence<J...>)
+{
+    return {{TagText(kItemTags[J].open)...}, {TagText(kItemTags[J].close)...}};
+}
+
+constexpr ItemTagTexts kItemTagTexts = makeItemTagTexts(std::make_index_sequence<kItemFieldCount>());
+constexpr TagText kItemSeparatorText(kItemSeparator);
+
+// What the byte after a "<" (or after "</") can begin: the field whose tag
+// starts with it, in either case, or the item separator; the first letters
+// of the tags differ from each other and from the separator's.
+constexpr std::int8_t kNoTag = -1;
+constexpr std::int8_t kSeparatorTag = kItemFieldCount;
+
+constexpr std::array<std::int8_t, 256> tagsByByte(bool closing)
+{
+    std::array<std::int8_t, 256> byByte{};
+    byByte.fill(kNoTag);
+    const auto mark = [&byByte](char lower, int tag) {
+        byByte[static_cast<unsigned char>(lower)] = static_cast<std::int8_t>(tag);
+        byByte[static_cast<unsigned char>(lower - 'a' + 'A')] = static_cast<std::int8_t>(tag);
+    };
+    for (std::size_t j = 0; j < kItemTags.size(); ++j) {
+        mark(closing ? kItemTags[j].close[2] : kItemTags[j].open[1], static_cast<int>(j));
+    }
+    if (!closing) {
+        mark(kItemSeparator[1], kSeparatorTag);
+    }
+    return byByte;
+}
+
+constexpr std::array<std::int8_t, 256> kOpenByByte = tagsByByte(false);
+constexpr std::array<std::int8_t, 256> kCloseByByte = tagsByByte(true);
+
+std::int8_t tagAfter(const std::array<std::int8_t, 256>& byByte, std::string_view text,
+                     std::size_t pos) noexcept
+{
+    return pos < text.size() ? byByte[static_cast<unsigned char>(text[pos])] : kNoTag;
+}
+
+// Cuts the fields of item `index`, whose piece starts at its record's start,
+// in one walk over the piece's "<": each is an opening tag seen for the first
+// time, the first closing text after its opening tag, the next "<item", or
+// none of these. No tag text holds a "<" past its first character, so none
+// found before the next "<item" runs past it. Returns where the piece ends.
+std::size_t extractItem(std::string_view text, std::size_t index, DocumentContent& content)
+{
+    std::array<std::size_t, kItemFieldCount> open;
+    open.fill(kNotFound);
+    std::array<bool, kItemFieldCount> done{};
+    ByteCursor cursor(text, '<', content.items[index].start);
+    for (std::size_t lt = cursor.next(); lt != kNotFound; lt = cursor.next()) {
+        if (lt + 1 < text.size() && text[lt + 1] == '/') {
+            const std::int8_t tag = tagAfter(kCloseByByte, text, lt + 2);
+            const auto field = static_cast<std::size_t>(tag);
+            if (tag != kNoTag && open[field] != kNotFound && !done[field] &&
+                kItemTagTexts.close[field].at(text, lt)) {
+                const std::size_t value = open[field] + kItemTagTexts.open[field].size();
+                storeField(content, index, field, {value, lt - value});
+                done[field] = true;
+            }
+            continue;
+        }
+        const std::int8_t tag = tagAfter(kOpenByByte, text, lt + 1);
+        if (tag == kSeparatorTag) {
+            if (kItemSeparatorText.at(text, lt)) {
+                return lt;
+            }
+            continue;
+        }
+        const auto field = static_cast<std::size_t>(tag);
+        if (tag != kNoTag && open[field] == kNotFound && kItemTagTexts.open[field].at(text, lt)) {
+            open[field] = lt;
+        }
+    }
+    return text.size();
 }
 
 }  // namespace
 
-std::unique_ptr<DocumentContent> extractFields(std::string text, std::int32_t maxItems)
+std::unique_ptr<DocumentContent> extractFields(std::string text, std::int32_t maxItems,
+                                               std::size_t expectedItems)
 {
     auto content = std::make_unique<DocumentContent>();
     content->text = std::move(text);
@@ -194,26 +285,22 @@ std::unique_ptr<DocumentContent> extractFields(std::string text, std::int32_t ma
         content->itemCount = -1;
         return content;
     }
-    const std::size_t count = countItems(t, static_cast<std::size_t>(std::max(maxItems, 0)));
-    content->itemCount = static_cast<std::int32_t>(count);
-    if (count == 0) {
+    const auto limit = static_cast<std::size_t>(std::max(maxItems, 0));
+    const std::size_t first = findNoCase(t, kItemSeparator, 0);
+    if (first == kNotFound || limit == 0) {
         return content;
     }
-    const Piece channel{0, pieceEnd(t, 0)};
+    const Piece channel{0, first};
     extractChannel(t, channel, *content);
     extractImage(t, channel, *content);
-    // Sized once from the count: a feed of many tiny items never regrows it.
-    content->items.resize(count);
-    std::size_t begin = channel.end + kItemSeparator.size();
-    for (std::size_t index = 0; index < count; ++index) {
-        const Piece piece{begin, pieceEnd(t, begin)};
-        content->items[index].start = piece.begin;
-        const auto opens = firstItemTags(t, piece);
-        for (std::size_t field = 0; field < kItemTags.size(); ++field) {
-            storeField(*content, index, field, cutFieldAt(t, piece, kItemTags[field], opens[field]));
-        }
-        begin = piece.end + kItemSeparator.size();
-    }
+    // Items are recorded as the walk finds them: the text is read once.
+    content->items.reserve(std::min(limit, expectedItems));
+    std::size_t end = first;
+    do {
+        content->items.push_back({end + kItemSeparator.size(), {}});
+        end = extractItem(t, content->items.size() - 1, *content);
+    } while (end != t.size() && content->items.size() < limit);
+    content->itemCount = static_cast<std::int32_t>(content->items.size());
     return content;
 }
 

@@ -1,6 +1,7 @@
 #include "feedcomp/rss_document.h"
 
 #include <new>
+#include <utility>
 
 #include "feedcomp/document_content.h"
 #include "feedcomp/field_extractor.h"
@@ -11,10 +12,10 @@ namespace pellix::detail {
 ParsedDocument parseDocument(std::string_view text, bool stripTags, const ParseLimits& limits)
 {
     try {
-        // The caller's text stays untouched; every step works on this copy.
-        std::string processed(text);
-        prepareText(processed, stripTags);
-        std::unique_ptr<DocumentContent> content = extractFields(std::move(processed), limits.maxItems);
+        // The caller's text stays untouched; every step works on a copy.
+        PreparedText prepared = prepareText(text, stripTags);
+        std::unique_ptr<DocumentContent> content =
+            extractFields(std::move(prepared.text), limits.maxItems, prepared.itemTags);
         ParsedDocument parsed;
         parsed.itemCount = content->itemCount;
         parsed.document = DocumentFactory::make(std::move(content));

@@ -44,23 +44,39 @@ struct Removal {
     std::size_t dropAfter;  // characters dropped after the end text
 };
 
+// The element a "<" can open, by the character after it (either case), and
+// the character (either case) that must come next; second 0 for none.
+struct Opener {
+    char second = 0;
+    char orSecond = 0;
+    Removal removal{};
+};
+
+constexpr std::array<Opener, 256> makeOpeners()
+{
+    std::array<Opener, 256> openers{};
+    const auto set = [&openers](char lower, Opener opener) {
+        openers[static_cast<unsigned char>(lower)] = opener;
+        openers[static_cast<unsigned char>(lower - 'a' + 'A')] = opener;
+    };
+    set('a', {' ', '\r', {EndText::Anchor, 1}});
+    set('h', {'2', '2', {EndText::Heading, 0}});
+    set('p', {'>', '>', {EndText::Paragraph, 1}});
+    set('s', {'p', 'p', {EndText::Span, 1}});
+    set('i', {'m', 'm', {EndText::TagClose, 1}});
+    return openers;
+}
+
+constexpr std::array<Opener, 256> kOpeners = makeOpeners();
+
 bool classify(std::string_view t, std::size_t j, Removal& removal) noexcept
 {
-    const char c1 = asciiLower(t[j + 1]);
+    const Opener& opener = kOpeners[static_cast<unsigned char>(t[j + 1])];
     const char c2 = asciiLower(t[j + 2]);
-    if (c1 == 'a' && (c2 == ' ' || c2 == '\r')) {
-        removal = {EndText::Anchor, 1};
-    } else if (c1 == 'h' && c2 == '2') {
-        removal = {EndText::Heading, 0};
-    } else if (c1 == 'p' && c2 == '>') {
-        removal = {EndText::Paragraph, 1};
-    } else if (c1 == 's' && c2 == 'p') {
-        removal = {EndText::Span, 1};
-    } else if (c1 == 'i' && c2 == 'm') {
-        removal = {EndText::TagClose, 1};
-    } else {
+    if (opener.second == 0 || (c2 != opener.second && c2 != opener.orSecond)) {
         return false;
     }
+    removal = opener.removal;
     return true;
 }
 
@@ -77,12 +93,10 @@ std::size_t skipChars(std::string_view t, std::size_t pos, std::size_t count) no
 // the "<" is to be copied, or j + 1 when only the "<" is dropped.
 std::size_t nextAfterMarkup(std::string_view t, std::size_t j, EndTextFinder& finder)
 {
-    // The last three characters are always copied, "<" included.
-    if (countChars(t, j + 1, t.size(), 3) < 3) {
-        return j;
-    }
+    // The last three characters are always copied, "<" included; classify
+    // reads the two bytes after the "<", so it waits for a length check.
     Removal removal{};
-    if (!classify(t, j, removal)) {
+    if (t.size() - j < 3 || !classify(t, j, removal) || countChars(t, j + 1, t.size(), 3) < 3) {
         return j;
     }
     const std::size_t k = finder.find(removal.end, j);
@@ -103,31 +117,30 @@ std::size_t nextAfterMarkup(std::string_view t, std::size_t j, EndTextFinder& fi
 void stripMarkup(std::string& text)
 {
     // Written in place: the write position never passes the read position,
-    // and every search looks only at the unread part.
+    // and every search looks only at the unread part. Text is moved only
+    // when an element is dropped, a whole stretch at a time.
     char* const data = text.data();
     const std::string_view t(text);
     EndTextFinder finder(t);
-    std::size_t j = 0;
-    std::size_t w = 0;
-    while (j < t.size()) {
-        const void* hit = std::memchr(data + j, '<', t.size() - j);
-        const std::size_t lt =
-            hit == nullptr ? t.size() : static_cast<std::size_t>(static_cast<const char*>(hit) - data);
-        std::memmove(data + w, data + j, lt - j);
-        w += lt - j;
-        j = lt;
-        if (j == t.size()) {
-            break;
+    std::size_t copyFrom = 0;  // the text from here on is still to be written
+    std::size_t written = 0;   // what is kept so far lies before this
+    const auto copyUpTo = [&](std::size_t end) {
+        if (written != copyFrom) {
+            std::memmove(data + written, data + copyFrom, end - copyFrom);
         }
-        const std::size_t next = nextAfterMarkup(t, j, finder);
-        if (next == j) {
-            data[w++] = '<';
-            ++j;
-        } else {
-            j = next;
+        written += end - copyFrom;
+    };
+    ByteCursor lessThan(t, '<', 0);
+    for (std::size_t lt = lessThan.next(); lt != kNotFound; lt = lessThan.next()) {
+        const std::size_t next = nextAfterMarkup(t, lt, finder);
+        if (next != lt) {
+            copyUpTo(lt);
+            copyFrom = next;
+            lessThan.seek(next);
         }
     }
-    text.resize(w);
+    copyUpTo(t.size());
+    text.resize(written);
 }
 
 }  // namespace pellix::detail

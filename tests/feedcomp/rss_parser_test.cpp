@@ -58,6 +58,31 @@ TEST(RssParser, FixedReplacementsRunInOrder)
     }
 }
 
+TEST(RssParser, RemovalsJoiningTheirSurroundingsFeedOnlyLaterSteps)
+{
+    struct Row {
+        const char* label;
+        const char* title;
+        bool stripTags;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"character data opener joins a closer", "x]<![CDATA[]>y", false, "xy"},
+        {"character data closer joins a closer", "]]<![CDATA[>z", false, "z"},
+        {"a removal joins a later removal's text", "a(N(NFL)HL)b", true, "ab"},
+        {"a line break joins a bold tag", "<<br />b>B", true, "B"},
+        {"a step's own joins stay", "B<</b>/b>", true, "B</b>"},
+        {"an earlier step's text joined later stays", "&lt;b&gt;B (N<b>FL)", true, "B (NFL)"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        const auto parsed =
+            parse("<item><title>" + std::string(row.title) + "</title>", row.stripTags);
+        ASSERT_EQ(parsed.itemCount, 1);
+        EXPECT_EQ(parsed.document->ItemTitle(1), row.expected);
+    }
+}
+
 TEST(RssParser, EscapedItemTagStartsANewItem)
 {
     const auto parsed = parse(feedWithItems(
