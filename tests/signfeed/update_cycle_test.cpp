@@ -655,14 +655,21 @@ TEST(UpdateCycle, ClicksDuringThePauseRunOnceAfterTheCurrentUpdate)
     EXPECT_EQ(rig.trace, (Strings{"connect@1000", "udp@1000", "connect@3000", "udp@3000"}));
 }
 
-TEST(UpdateCycle, TickAndClickDuringTheDownloadWaitForIt)
+// Updates every minute, frames in clock packets, rotation over two slots: a
+// tick can fall into a download or into the packet waits.
+RigSetup everyMinuteInPacketsOverTwoSlots()
 {
     RigSetup s;
     s.period = "1";
     s.clockPackets = true;
     s.rotation = true;
     s.slots = {{0, "/zero"}, {3, "/three"}};
-    CycleRig rig(s);
+    return s;
+}
+
+TEST(UpdateCycle, TickAndClickDuringTheDownloadWaitForIt)
+{
+    CycleRig rig(everyMinuteInPacketsOverTwoSlots());
     rig.cycle.requestUpdate();
     rig.minutes(1);  // the download is still running
     rig.cycle.requestUpdate();
@@ -678,12 +685,7 @@ TEST(UpdateCycle, TickAndClickDuringTheDownloadWaitForIt)
 
 TEST(UpdateCycle, TickDuringTheFrameWaitsRunsAfterTheFrame)
 {
-    RigSetup s;
-    s.period = "1";
-    s.clockPackets = true;
-    s.rotation = true;
-    s.slots = {{0, "/zero"}, {3, "/three"}};
-    CycleRig rig(s);
+    CycleRig rig(everyMinuteInPacketsOverTwoSlots());
     rig.clock.advance(kMinute - 2500);
     rig.cycle.requestUpdate();
     // Packets at 58.5 s, 59.5 s and 60.5 s: the tick at 60 s runs in the wait before the last one.
