@@ -1,5 +1,7 @@
 #include "platform/atomic_file.h"
 
+#include "platform/descriptor.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -72,10 +74,7 @@ std::optional<SysError> AtomicFileWriter::open(const std::filesystem::path& targ
 std::optional<SysError> AtomicFileWriter::write(std::string_view bytes)
 {
     while (!bytes.empty()) {
-        ssize_t n = ::write(m_fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
+        ssize_t n = retryInterrupted([&] { return ::write(m_fd, bytes.data(), bytes.size()); });
         if (n < 0) {
             return sysErrorFromErrno(errno, "cannot write " + writingTo().string());
         }

@@ -196,12 +196,9 @@ std::optional<SysError> PosixSerialPort::write(std::string_view bytes)
         return SysError{EBADF, "The serial port is not open"};
     }
     while (!bytes.empty()) {
-        ssize_t written = ::write(m_fd, bytes.data(), bytes.size());
+        ssize_t written = retryInterrupted([&] { return ::write(m_fd, bytes.data(), bytes.size()); });
         if (written > 0) {
             bytes.remove_prefix(static_cast<std::size_t>(written));
-            continue;
-        }
-        if (written < 0 && errno == EINTR) {
             continue;
         }
         if (written == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {

@@ -1,5 +1,7 @@
 #include "platform/signal_watch.h"
 
+#include "platform/descriptor.h"
+
 #include <cerrno>
 #include <pthread.h>
 #include <sys/signalfd.h>
@@ -38,15 +40,9 @@ std::optional<SysError> SignalWatch::start(std::initializer_list<int> signals, H
 
 void SignalWatch::stop()
 {
-    if (m_fd < 0) {
+    if (!closeWatchedDescriptor(m_loop, m_watch, m_fd)) {
         return;
     }
-    if (m_watch) {
-        m_loop.unwatchFd(*m_watch);
-        m_watch.reset();
-    }
-    ::close(m_fd);
-    m_fd = -1;
     m_handler = nullptr;
     pthread_sigmask(SIG_SETMASK, &m_previousMask, nullptr);
 }

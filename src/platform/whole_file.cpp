@@ -1,6 +1,7 @@
 #include "platform/whole_file.h"
 
 #include "platform/atomic_file.h"
+#include "platform/descriptor.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -70,13 +71,11 @@ std::optional<std::string> readWholeFile(const fs::path& path, std::size_t maxBy
     std::string out;
     char buffer[65536];
     for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0 || out.size() + static_cast<std::size_t>(n) > maxBytes) {
-            ::close(fd);
-            if (n < 0 || out.size() + static_cast<std::size_t>(n > 0 ? n : 0) > maxBytes) {
+        ssize_t n = retryInterrupted([&] { return ::read(fd, buffer, sizeof buffer); });
+        const bool tooLarge = n > 0 && out.size() + static_cast<std::size_t>(n) > maxBytes;
+        if (n <= 0 || tooLarge) {
+            closeDescriptor(fd);
+            if (n < 0 || tooLarge) {
                 return std::nullopt;
             }
             return out;

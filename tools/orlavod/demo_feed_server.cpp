@@ -1,5 +1,7 @@
 #include "demo_feed_server.h"
 
+#include "platform/descriptor.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <netinet/in.h>
@@ -25,12 +27,7 @@ DemoFeedServer::~DemoFeedServer()
     while (!m_clients.empty()) {
         dropClient(m_clients.begin()->first);
     }
-    if (m_listenWatch) {
-        m_loop.unwatchFd(*m_listenWatch);
-    }
-    if (m_listenFd >= 0) {
-        ::close(m_listenFd);
-    }
+    platform::closeWatchedDescriptor(m_loop, m_listenWatch, m_listenFd);
 }
 
 std::optional<platform::SysError> DemoFeedServer::listen()
@@ -111,7 +108,7 @@ void DemoFeedServer::readRequest(Client& client)
     std::string body = isGet ? m_body : std::string();
     client.response = "HTTP/1.0 " + status + "\r\nContent-Type: application/rss+xml; charset=UTF-8\r\n" +
                       "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-    m_loop.setWatchEvents(client.watch, platform::EventLoop::kWritable);
+    m_loop.setWatchEvents(*client.watch, platform::EventLoop::kWritable);
     writeResponse(client);
 }
 
@@ -139,8 +136,7 @@ void DemoFeedServer::dropClient(int fd)
     if (it == m_clients.end()) {
         return;
     }
-    m_loop.unwatchFd(it->second->watch);
-    ::close(fd);
+    platform::closeWatchedDescriptor(m_loop, it->second->watch, it->second->fd);
     m_clients.erase(it);
 }
 

@@ -26,7 +26,7 @@ public:
 private:
     struct Client {
         int fd = -1;
-        platform::EventLoop::WatchId watch = 0;
+        std::optional<platform::EventLoop::WatchId> watch;
         std::string request;
         std::string response;
         std::size_t written = 0;
