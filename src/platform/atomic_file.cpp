@@ -2,12 +2,17 @@
 
 #include "platform/descriptor.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <ctime>
 #include <string>
+#include <string_view>
 
 namespace orlavo::platform {
 
@@ -21,7 +26,63 @@ mode_t defaultMode()
     return 0666 & ~mask;
 }
 
+constexpr std::string_view kTempMarker = ".tmp-";
+constexpr std::size_t kRandomChars = 6;  // mkostemp's XXXXXX
+// Temporary files of the earlier naming (no process id) are left for this long,
+// far more than any write takes, before they count as abandoned.
+constexpr std::time_t kUnownedTempAgeSeconds = 600;
+
+// The writer's process id in a temporary file's suffix "<pid>-XXXXXX", or 0
+// when the suffix is not of that form.
+pid_t ownerOf(std::string_view suffix)
+{
+    if (suffix.size() < kRandomChars + 2 || suffix.size() > kRandomChars + 11) {
+        return 0;
+    }
+    std::string_view digits = suffix.substr(0, suffix.size() - kRandomChars - 1);
+    if (suffix[digits.size()] != '-' || digits.find_first_not_of("0123456789") != std::string_view::npos) {
+        return 0;
+    }
+    long pid = std::stol(std::string(digits));  // at most 10 digits: fits
+    return pid > 0 && pid <= INT32_MAX ? static_cast<pid_t>(pid) : 0;
+}
+
+// Whether the temporary file dir/name with this suffix was left by a writer
+// that is gone: its process no longer runs, or (the earlier naming, without a
+// process id) it has not been touched for far longer than any write takes.
+bool isAbandoned(const std::string& path, std::string_view suffix, std::time_t now)
+{
+    if (suffix.size() == kRandomChars) {
+        struct stat st {};
+        return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime > kUnownedTempAgeSeconds;
+    }
+    const pid_t owner = ownerOf(suffix);
+    return owner > 0 && ::kill(owner, 0) != 0 && errno == ESRCH;
+}
+
 }  // namespace
+
+void AtomicFileWriter::removeAbandonedTemporaries(const std::filesystem::path& target)
+{
+    const std::string dir = target.has_parent_path() ? target.parent_path().string() : std::string(".");
+    const std::string prefix = target.filename().string() + std::string(kTempMarker);
+    DIR* stream = ::opendir(dir.c_str());
+    if (stream == nullptr) {
+        return;
+    }
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* entry = ::readdir(stream)) {
+        std::string_view name = entry->d_name;
+        if (name.substr(0, prefix.size()) != prefix) {
+            continue;
+        }
+        const std::string path = dir + "/" + std::string(name);
+        if (isAbandoned(path, name.substr(prefix.size()), now)) {
+            ::unlink(path.c_str());
+        }
+    }
+    ::closedir(stream);
+}
 
 AtomicFileWriter::~AtomicFileWriter()
 {
@@ -62,7 +123,10 @@ std::optional<SysError> AtomicFileWriter::open(const std::filesystem::path& targ
         m_inPlace = true;
         return std::nullopt;
     }
-    std::string pattern = m_target.string() + ".tmp-XXXXXX";
+    // A writer killed before its rename leaves its file behind; the next
+    // writer of the same target clears those, so they never pile up.
+    removeAbandonedTemporaries(m_target);
+    std::string pattern = m_target.string() + std::string(kTempMarker) + std::to_string(::getpid()) + "-XXXXXX";
     m_fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (m_fd < 0) {
         return sysErrorFromErrno(errno, "cannot create a temporary file next to " + m_target.string());

@@ -30,6 +30,11 @@ public:
     // fsync, give it the target's mode (or the umask default), rename.
     [[nodiscard]] std::optional<SysError> commit();
 
+    // Removes "<target>.tmp-<pid>-XXXXXX" files whose writer no longer runs
+    // (and older, process-less "<target>.tmp-XXXXXX" files untouched for ten
+    // minutes); open() calls it, so kills never leave more than one behind.
+    static void removeAbandonedTemporaries(const std::filesystem::path& target);
+
 private:
     void discard();
     [[nodiscard]] const std::filesystem::path& writingTo() const { return m_inPlace ? m_target : m_temp; }

@@ -64,21 +64,32 @@ sockaddr_in makeAddress(std::uint32_t address, int port)
     return sa;
 }
 
-std::optional<SysError> openSocket(int& fd)
+std::optional<SysError> setFlag(int fd, int option)
+{
+    const int on = 1;
+    if (::setsockopt(fd, SOL_SOCKET, option, &on, sizeof on) != 0) {
+        return sysErrorFromErrno(errno, "Cannot set the UDP socket options");
+    }
+    return std::nullopt;
+}
+
+// Broadcast always; SO_REUSEADDR before the bind only when the port is to be
+// shared with sockets already holding it.
+std::optional<SysError> openSocket(int& fd, bool reuseAddress)
 {
     fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         return sysErrorFromErrno(errno, "Cannot create a UDP socket");
     }
-    const int on = 1;
-    if (::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0 ||
-        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) {
-        int saved = errno;
+    std::optional<SysError> error = setFlag(fd, SO_BROADCAST);
+    if (!error && reuseAddress) {
+        error = setFlag(fd, SO_REUSEADDR);
+    }
+    if (error) {
         ::close(fd);
         fd = -1;
-        return sysErrorFromErrno(saved, "Cannot set the UDP socket options");
     }
-    return std::nullopt;
+    return error;
 }
 
 }  // namespace
@@ -92,6 +103,22 @@ PosixUdpEndpoint::~PosixUdpEndpoint()
 
 std::optional<SysError> PosixUdpEndpoint::bind(const std::string& localAddress, int localPort)
 {
+    return bindSocket(localAddress, localPort, Sharing::Shared);
+}
+
+std::optional<SysError> PosixUdpEndpoint::bindSendOnly(const std::string& localAddress, int localPort)
+{
+    std::optional<SysError> error = bindSocket(localAddress, localPort, Sharing::SendOnly);
+    if (error && error->number == EADDRINUSE && localPort != 0) {
+        // Another program listens on the port (a sign emulator, say): taking it
+        // too would make this socket the one its datagrams go to.
+        error = bindSocket(localAddress, 0, Sharing::SendOnly);
+    }
+    return error;
+}
+
+std::optional<SysError> PosixUdpEndpoint::bindSocket(const std::string& localAddress, int localPort, Sharing sharing)
+{
     if (auto error = checkPort(localPort, "Local port")) {
         return error;
     }
@@ -101,14 +128,21 @@ std::optional<SysError> PosixUdpEndpoint::bind(const std::string& localAddress, 
     }
     close();
     int fd = -1;
-    if (auto error = openSocket(fd)) {
+    if (auto error = openSocket(fd, sharing == Sharing::Shared)) {
         return error;
     }
     sockaddr_in sa = makeAddress(address, localPort);
+    std::optional<SysError> error;
     if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
-        int saved = errno;
+        error = sysErrorFromErrno(errno, "Cannot bind UDP port " + std::to_string(localPort));
+    } else if (sharing == Sharing::SendOnly) {
+        // Set after the bind, it only lets endpoints bound later share the
+        // port; being later, they are the ones that receive on it.
+        error = setFlag(fd, SO_REUSEADDR);
+    }
+    if (error) {
         ::close(fd);
-        return sysErrorFromErrno(saved, "Cannot bind UDP port " + std::to_string(localPort));
+        return error;
     }
     m_fd = fd;
     updateWatch();

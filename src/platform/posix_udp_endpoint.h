@@ -18,6 +18,7 @@ public:
     PosixUdpEndpoint& operator=(const PosixUdpEndpoint&) = delete;
 
     [[nodiscard]] std::optional<SysError> bind(const std::string& localAddress, int localPort) override;
+    [[nodiscard]] std::optional<SysError> bindSendOnly(const std::string& localAddress, int localPort) override;
     [[nodiscard]] std::optional<SysError> setRemote(const std::string& host, int port) override;
     [[nodiscard]] std::optional<SysError> send(std::string_view bytes) override;
     void setReceiveHandler(ReceiveHandler handler) override;
@@ -26,6 +27,8 @@ public:
     [[nodiscard]] int localPort() const override;
 
 private:
+    enum class Sharing { Shared, SendOnly };
+    [[nodiscard]] std::optional<SysError> bindSocket(const std::string& localAddress, int localPort, Sharing sharing);
     [[nodiscard]] std::optional<SysError> resolveRemote();
     [[nodiscard]] std::optional<SysError> waitWritable();
     void updateWatch();

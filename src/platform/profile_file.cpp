@@ -15,8 +15,6 @@ namespace orlavo::platform {
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-// A settings file is a few kilobytes; anything far larger is not ours.
-constexpr std::size_t kMaxProfileBytes = 4u << 20;
 
 bool hasBom(std::string_view bytes)
 {
@@ -113,19 +111,23 @@ std::optional<SysError> ProfileFile::write(std::string_view section, std::string
 
 std::optional<std::string> DiskProfileFile::load() const
 {
-    return readWholeFile(m_path, kMaxProfileBytes);
+    return readRegularFile(m_path, kMaxProfileBytes).bytes;
+}
+
+std::optional<SysError> DiskProfileFile::readFailure() const
+{
+    return readRegularFile(m_path, kMaxProfileBytes).error;
 }
 
 std::optional<SysError> DiskProfileFile::update(const Edit& edit)
 {
     LockFile lock(m_path);
-    std::optional<std::string> current = load();
-    std::error_code ec;
-    if (!current && std::filesystem::exists(m_path, ec)) {
+    RegularFileRead current = readRegularFile(m_path, kMaxProfileBytes);
+    if (current.error) {
         // Editing a file we cannot read would replace it with a single key.
-        return SysError{EACCES, "cannot read " + m_path.string()};
+        return current.error;
     }
-    std::optional<std::string> edited = edit(current.value_or(std::string()));
+    std::optional<std::string> edited = edit(current.bytes.value_or(std::string()));
     if (!edited) {
         return std::nullopt;
     }

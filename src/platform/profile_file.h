@@ -13,9 +13,18 @@
 
 namespace orlavo::platform {
 
+// A settings file is a few kilobytes; anything far larger is not ours.
+inline constexpr std::size_t kMaxProfileBytes = 4u << 20;
+
 class ProfileFile {
 public:
     virtual ~ProfileFile() = default;
+
+    // Why the file exists but cannot be read (not a regular file, over
+    // kMaxProfileBytes, an I/O error); nullopt when it reads or is missing.
+    // Reads of such a file give the defaults, so a program checks this first
+    // rather than run on settings it never saw.
+    [[nodiscard]] virtual std::optional<SysError> readFailure() const { return std::nullopt; }
 
     // The stored value, cut to bufferSize - 1 characters; the default (with
     // its trailing blanks removed, and cut the same way) when the file, the
@@ -44,6 +53,7 @@ public:
     [[nodiscard]] const std::filesystem::path& path() const { return m_path; }
     // Test seam forwarded to the atomic write (see AtomicWriteOptions).
     void setBeforeRenameHook(std::function<bool()> hook) { m_beforeRename = std::move(hook); }
+    [[nodiscard]] std::optional<SysError> readFailure() const override;
 
 protected:
     [[nodiscard]] std::optional<std::string> load() const override;

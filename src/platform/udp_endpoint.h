@@ -20,6 +20,15 @@ public:
     // Opens the socket (SO_BROADCAST, SO_REUSEADDR) on localAddress:localPort;
     // an empty address means any. Ports outside 0-65535 fail, never truncate.
     [[nodiscard]] virtual std::optional<SysError> bind(const std::string& localAddress, int localPort) = 0;
+    // For an endpoint that only sends (the sign link): it takes the port only
+    // when no other socket holds it, so it can never be the socket that
+    // unicast meant for another program on this machine is delivered to. When
+    // the port is taken it binds a free port instead (compare localPort() with
+    // the port asked for). Once bound it lets later endpoints share the port.
+    [[nodiscard]] virtual std::optional<SysError> bindSendOnly(const std::string& localAddress, int localPort)
+    {
+        return bind(localAddress, localPort);
+    }
     // Where send() goes: a dotted address or a host name, 255.255.255.255 allowed.
     // The name is resolved at send time.
     [[nodiscard]] virtual std::optional<SysError> setRemote(const std::string& host, int port) = 0;

@@ -24,6 +24,18 @@ struct AtomicWriteOptions {
 [[nodiscard]] std::optional<SysError> writeFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                                                           const AtomicWriteOptions& options = {});
 
+// What reading a file that must be a regular file found: its bytes, neither
+// bytes nor error (the file does not exist), or why it could not be read.
+struct RegularFileRead {
+    std::optional<std::string> bytes;
+    std::optional<SysError> error;
+};
+
+// Reads a regular file (a symlink to one is followed) without ever blocking on
+// a FIFO or a device: anything else, a file over maxBytes or an I/O error is
+// an error naming the path and the reason.
+[[nodiscard]] RegularFileRead readRegularFile(const std::filesystem::path& path, std::size_t maxBytes);
+
 // The whole file, or nullopt when it cannot be read. Files above maxBytes are
 // refused (nullopt) so a stray huge file cannot exhaust memory.
 [[nodiscard]] std::optional<std::string> readWholeFile(const std::filesystem::path& path,

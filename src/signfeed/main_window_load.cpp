@@ -202,7 +202,16 @@ void MainWindowModel::configureUdp()
     platform::UdpEndpoint& udp = m_deps.udp;
     std::optional<platform::SysError> error;
     if (!udp.isOpen()) {
-        error = udp.bind("", m_options.udpLocalPort);
+        error = udp.bindSendOnly("", m_options.udpLocalPort);
+        if (!error && m_options.udpLocalPort != 0 && udp.localPort() != m_options.udpLocalPort &&
+            !m_udpPortNoticeShown) {
+            m_udpPortNoticeShown = true;
+            m_deps.messages.showMessage(MessageIcon::Information, "UDP port in use",
+                                        "Another program on this computer holds UDP port " +
+                                            std::to_string(m_options.udpLocalPort) +
+                                            "; frames to the sign go out from port " +
+                                            std::to_string(udp.localPort()) + " instead.");
+        }
     }
     if (!error) {
         error = udp.setRemote(m_signAddress, m_remotePort);

@@ -145,6 +145,7 @@ private:
     std::vector<std::string> m_resetKeys;
     bool m_writeFailureReported = false;
     bool m_udpFailureReported = false;
+    bool m_udpPortNoticeShown = false;
     bool m_closed = false;
     bool m_closing = false;
     std::function<void(std::function<void()>)> m_defer;

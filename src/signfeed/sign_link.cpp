@@ -32,7 +32,7 @@ LinkSelection SignLink::links() const
 std::optional<SysError> SignLink::configureUdp(const UdpTarget& target)
 {
     auto apply = [this, target]() -> std::optional<SysError> {
-        if (auto error = m_udp.bind(target.localAddress, target.localPort)) {
+        if (auto error = m_udp.bindSendOnly(target.localAddress, target.localPort)) {
             return error;
         }
         return m_udp.setRemote(target.host, target.remotePort);

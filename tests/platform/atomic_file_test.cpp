@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -71,6 +75,64 @@ TEST(AtomicFileWriter, AnUncommittedWriteLeavesTheTargetAndNoTemporaryFile)
     }
     EXPECT_EQ(readFileBytes(dir.file("data.ini")), "kept");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+// Writers killed before their rename: each later writer clears what they left.
+TEST(AtomicFileWriter, TemporaryFilesOfKilledWritersNeverPileUp)
+{
+    TempDir dir;
+    const fs::path target = dir.file("data.ini");
+    auto temporaries = [&] {
+        int count = 0;
+        for (const auto& entry : fs::directory_iterator(dir.path())) {
+            count += entry.path().filename().string().rfind("data.ini.tmp-", 0) == 0 ? 1 : 0;
+        }
+        return count;
+    };
+    for (int kill = 0; kill < 20; ++kill) {
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            AtomicFileWriter writer;
+            (void)writer.open(target);
+            (void)writer.write("half");
+            ::raise(SIGKILL);  // no destructor, no clean-up: as a real kill
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        EXPECT_LE(temporaries(), 1);
+    }
+    ASSERT_FALSE(writeWhole(target, "whole"));
+    EXPECT_EQ(temporaries(), 0);
+    EXPECT_EQ(readFileBytes(target), "whole");
+}
+
+TEST(AtomicFileWriter, OnlyAbandonedTemporariesOfItsOwnNamingAreRemoved)
+{
+    TempDir dir;
+    const fs::path target = dir.file("data.ini");
+    const std::string live = "data.ini.tmp-" + std::to_string(::getpid()) + "-AbC123";
+    struct Case {
+        std::string name;
+        int ageSeconds;
+        bool kept;
+    } cases[] = {
+        {live, 0, true},                          // its writer still runs
+        {"data.ini.tmp-2147483647-ZZZZZZ", 0, false},  // no such process
+        {"data.ini.tmp-Qx81Lp", 3600, false},     // earlier naming, long abandoned
+        {"data.ini.tmp-Qx81Lq", 5, true},         // earlier naming, maybe being written
+        {"data.ini.tmp-notes.txt", 3600, true},   // not a name the writer makes
+        {"other.ini.tmp-2147483647-ZZZZZZ", 0, true},  // another file's
+    };
+    for (const Case& c : cases) {
+        writeFileBytes(dir.file(c.name), "x");
+        fs::last_write_time(dir.file(c.name), fs::file_time_type::clock::now() - std::chrono::seconds(c.ageSeconds));
+    }
+    AtomicFileWriter::removeAbandonedTemporaries(target);
+    for (const Case& c : cases) {
+        EXPECT_EQ(fs::exists(dir.file(c.name)), c.kept) << c.name;
+    }
 }
 
 }  // namespace

@@ -137,3 +137,38 @@ TEST(UdpEndpoint, TransientSendErrors)
         EXPECT_FALSE(isTransientSendError(number)) << number;
     }
 }
+
+// A send-only endpoint must never be the socket that unicast for another
+// program on its port is delivered to, whichever of the two bound first.
+TEST(UdpEndpoint, SendOnlyEndpointNeverTakesDatagramsMeantForAListenerOnItsPort)
+{
+    for (bool listenerFirst : {true, false}) {
+        SCOPED_TRACE(listenerFirst ? "listener bound first" : "sender bound first");
+        ManualClock clock;
+        PollEventLoop loop(clock);
+        PosixUdpEndpoint probe(loop);  // finds a free port for both
+        ASSERT_FALSE(probe.bind("", 0));
+        const int port = probe.localPort();
+        probe.close();
+        PosixUdpEndpoint listener(loop);
+        PosixUdpEndpoint sender(loop);
+        std::vector<std::string> received;
+        std::vector<std::string> stolen;
+        listener.setReceiveHandler([&](std::string datagram, std::string, int) { received.push_back(datagram); });
+        sender.setReceiveHandler([&](std::string datagram, std::string, int) { stolen.push_back(datagram); });
+        if (listenerFirst) {
+            ASSERT_FALSE(listener.bind("", port));
+            ASSERT_FALSE(sender.bindSendOnly("", port));
+            EXPECT_NE(sender.localPort(), port);  // the port was taken: a free one instead
+        } else {
+            ASSERT_FALSE(sender.bindSendOnly("", port));
+            EXPECT_EQ(sender.localPort(), port);
+            ASSERT_FALSE(listener.bind("", port));  // a later listener still shares it
+        }
+        ASSERT_FALSE(sender.setRemote("127.0.0.1", port));
+        ASSERT_FALSE(sender.send("frame"));
+        runUntil(loop, [&] { return !received.empty(); });
+        EXPECT_EQ(received, std::vector<std::string>{"frame"});
+        EXPECT_TRUE(stolen.empty());
+    }
+}

@@ -44,7 +44,7 @@ int runCompose(const std::filesystem::path& settingsPath, const std::filesystem:
         return 2;
     }
     // The start-up writes go to a copy in memory; the file on disk stays as it was.
-    platform::MemoryProfileFile settings(platform::readWholeFile(settingsPath));
+    platform::MemoryProfileFile settings(platform::readRegularFile(settingsPath, platform::kMaxProfileBytes).bytes);
     platform::ManualClock clock;
     platform::PollEventLoop loop(clock);
     Transmissions sent;

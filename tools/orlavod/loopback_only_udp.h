@@ -18,6 +18,11 @@ public:
         // Bound to loopback, the socket cannot send anywhere else either.
         return m_inner.bind(localAddress.empty() ? "127.0.0.1" : localAddress, localPort);
     }
+    [[nodiscard]] std::optional<platform::SysError> bindSendOnly(const std::string& localAddress,
+                                                                int localPort) override
+    {
+        return m_inner.bindSendOnly(localAddress.empty() ? "127.0.0.1" : localAddress, localPort);
+    }
     [[nodiscard]] std::optional<platform::SysError> setRemote(const std::string& host, int port) override
     {
         std::optional<platform::IpAddress> address = platform::parseIpLiteral(host);

@@ -7,6 +7,7 @@
 #include "service_command.h"
 #include "system_ports.h"
 
+#include "platform/profile_file.h"
 #include "signfeed/settings.h"
 
 #include <cstdio>
@@ -62,6 +63,13 @@ int runCommand(const CliOptions& options)
     }
     fs::path settingsPath = signfeed::resolveSettingsPath(
         options.settingsPath ? std::optional<fs::path>(*options.settingsPath) : std::nullopt, executableDir());
+    // Run on defaults, a file that exists but cannot be read would send to the
+    // default feeds and broadcast: stop before anything is sent or written.
+    if (std::optional<platform::SysError> failure = platform::DiskProfileFile(settingsPath).readFailure()) {
+        std::fprintf(stderr, "orlavod: settings file not read, nothing sent or written: %s\n",
+                     failure->description.c_str());
+        return 2;
+    }
     switch (options.command) {
     case Command::Init:
         return runInit(settingsPath);
