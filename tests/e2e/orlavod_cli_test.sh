@@ -29,6 +29,28 @@ printf '<rss><channel><item><title>Caf\xc3\xa9 a\\b</title></item></channel></rs
 got=$("$orlavod" compose --settings "$dir/w.ini" "$dir/u.xml")
 [ "$got" = '~00~00~00~00~00~01FF00~02A0C10ff00002359FFFF~FE3~FDCCaf\xe9 a\\b | ~03FFFF~04' ] || fail "whole: $got"
 
+# A settings file that exists but cannot be read stops every command before
+# anything is sent or written (never a run on defaults), and a FIFO never hangs.
+mkdir "$dir/bad"
+mkdir "$dir/bad/dir.ini"
+head -c 10000000 /dev/zero | tr '\0' 'x' > "$dir/bad/huge.ini"
+mkfifo "$dir/bad/fifo.ini"
+for case in "dir.ini:is a directory" "huge.ini:is larger than 4 MiB" "fifo.ini:is a FIFO"; do
+  file=${case%%:*} reason=${case#*:}
+  for cmd in "init" "compose" "--once"; do
+    args=("$cmd" --settings "$dir/bad/$file")
+    [ "$cmd" = compose ] && args+=("$dir/f.xml")
+    before=$(ls -la "$dir/bad" | md5sum)
+    set +e
+    err=$(timeout 10 "$orlavod" "${args[@]}" 2>&1 >/dev/null)
+    rc=$?
+    set -e
+    [ "$rc" = 2 ] || fail "$cmd on $file: exit $rc ($err)"
+    case "$err" in *"$dir/bad/$file $reason"*) ;; *) fail "$cmd on $file said: $err" ;; esac
+    [ "$(ls -la "$dir/bad" | md5sum)" = "$before" ] || fail "$cmd on $file wrote beside it"
+  done
+done
+
 # Bad arguments exit 2 with a message.
 if "$orlavod" compose --settings "$dir/c.ini" 2>/dev/null; then fail "missing FEEDFILE accepted"; fi
 if "$orlavod" --bogus 2>/dev/null; then fail "unknown option accepted"; fi

@@ -10,6 +10,7 @@
 #include "platform/manual_clock.h"
 #include "platform/poll_event_loop.h"
 #include "platform/posix_udp_endpoint.h"
+#include "signfeed/settings.h"
 #include "signfeed/sign_protocol.h"
 #include "support/python_http_server.h"
 #include "support/scripted_server.h"
@@ -63,6 +64,7 @@ constexpr std::string_view kEmptyFeed = "<rss version=\"2.0\"><channel><title>Qu
 
 struct SignSettings {
     std::string feedUrl;
+    std::string host = kSignHost;
     int udpPort = 0;
     bool ethernet = true;
     bool serial = false;
@@ -92,7 +94,7 @@ SignSettings serialSign(std::string feedUrl, int port, std::string device)
 std::string settingsText(const SignSettings& s)
 {
     auto flag = [](bool on) { return on ? "1\r\n" : "0\r\n"; };
-    std::string text = "[CommMethod]\r\nREMOTEIP=" + std::string(kSignHost) + "\r\nREMOTEPORT=" +
+    std::string text = "[CommMethod]\r\nREMOTEIP=" + s.host + "\r\nREMOTEPORT=" +
                        std::to_string(s.udpPort) + "\r\nETHERNET=" + flag(s.ethernet) + "SERIAL=" + flag(s.serial) +
                        "EMBEDDED=" + flag(s.embedded);
     if (!s.commDevice.empty()) {
@@ -241,6 +243,23 @@ std::string sentLine(std::size_t characters, int items)
 }
 
 }  // namespace
+
+// signsim as a user starts it beside the program (0.0.0.0:16000, the sign
+// link's own port) gets the frame: the link never takes datagrams meant for it.
+TEST_F(OrlavodOnce, ASignEmulatorOnTheSignPortOfThisMachineGetsTheFrame)
+{
+    ChildProcess signsim({SIGNSIM_PATH});
+    int port = waitUntilListening(signsim, false, kLineTimeoutMs).port;
+    if (port != signfeed::kSignPort) {
+        GTEST_SKIP() << "UDP port 16000 is held by another program on this machine";
+    }
+    SignSettings settings = udpSign(feedUrl("news.xml"), port);
+    settings.host = "127.0.0.1";
+    ToolRun run = runOnce(settings);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(signsim.readStdoutLine(kLineTimeoutMs), kNewsMessage);
+    EXPECT_NE(run.err.find("holds UDP port 16000"), std::string::npos) << run.err;
+}
 
 TEST_F(OrlavodOnce, SendsTheFeedAsOneFrameOverUdp)
 {

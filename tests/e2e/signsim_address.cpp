@@ -10,8 +10,9 @@ SignsimAddress waitUntilListening(ChildProcess& signsim, bool withPty, int timeo
         if (!line) {
             break;
         }
-        if (auto at = line->find("127.0.0.2:"); at != std::string::npos) {
-            address.port = std::stoi(line->substr(at + 10));
+        constexpr std::string_view kListening = "listening for frames on UDP ";
+        if (auto at = line->find(kListening); at != std::string::npos) {
+            address.port = std::stoi(line->substr(line->rfind(':') + 1));
         }
         if (auto at = line->find("/dev/pts/"); at != std::string::npos) {
             address.pty = line->substr(at);
