@@ -52,13 +52,21 @@ ComposeResult Composer::run(const DocumentSource& source, const DownloadOutcome&
     if (usable) {
         m_window.setVisible(Field::Label13, false);
         m_window.setVisible(Field::Label14, true);
-        long limit = budgetPass(*doc, itemLimitOf(m_window.control(Field::Text3).text));
+        const long asked = itemLimitOf(m_window.control(Field::Text3).text);
+        long limit = budgetPass(*doc, asked);
         result.itemsUsed = limit > 0 ? limit : 0;
         std::string messages = messagePass(*doc, limit, result.itemsShown);
         result.frame = buildFrame(messages);
         if (hasNonBlank(messages)) {
             m_link.sendFrame(result.frame, m_window.checked(Field::Check3), 1000);
             result.sent = true;
+        } else if (asked < 1) {
+            result.notSentReason = "the message limit is 0: nothing to send";
+        } else if (limit < 1) {
+            result.notSentReason = fmt::format(
+                "the first headline is longer than the {}-character budget: nothing to send", kMessageBudget);
+        } else {
+            result.notSentReason = "every headline is blank: nothing to send";
         }
     }
     doc.reset();

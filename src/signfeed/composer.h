@@ -35,6 +35,9 @@ struct ComposeResult {
     long itemsShown = 0;         // items whose text went into the frame
     std::string frame;           // empty when nothing was built
     bool sent = false;
+    // Why a document with items sent nothing ("the message limit is 0: nothing
+    // to send"); empty when it was sent or the download itself failed.
+    std::string notSentReason;
 };
 
 class Composer {

@@ -137,7 +137,9 @@ void MainWindowModel::close()
     }
     m_closing = true;
     runWhenIdle([this] {
+        const int failuresBefore = m_writeFailures;
         writeBack(true);
+        m_closeWriteFailed = m_writeFailures != failuresBefore;
         if (notUnchecked(Field::Check2) && m_deps.serial.isOpen()) {
             m_deps.serial.close();
         }

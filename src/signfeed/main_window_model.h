@@ -53,6 +53,9 @@ public:
     // The close sequence: writes every setting, closes the serial port.
     void close();
     [[nodiscard]] bool closed() const { return m_closed; }
+    // True when a write of the close sequence failed: the file does not hold
+    // the window's last state.
+    [[nodiscard]] bool closeWriteFailed() const { return m_closeWriteFailed; }
 
     [[nodiscard]] const Control& control(Field field) const { return m_controls[index(field)]; }
     [[nodiscard]] bool checked(Field box) const { return control(box).value == 1; }
@@ -144,6 +147,8 @@ private:
     int m_remotePort = kSignPort;
     std::vector<std::string> m_resetKeys;
     bool m_writeFailureReported = false;
+    int m_writeFailures = 0;
+    bool m_closeWriteFailed = false;
     bool m_udpFailureReported = false;
     bool m_udpPortNoticeShown = false;
     bool m_closed = false;

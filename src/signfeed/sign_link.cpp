@@ -106,6 +106,15 @@ void SignLink::resetSign()
     closeLink();
 }
 
+void SignLink::stopSending()
+{
+    if (!m_busy) {
+        return;
+    }
+    m_stopRequested = true;
+    std::erase_if(m_queue, [](const Outgoing& queued) { return !queued.action; });
+}
+
 void SignLink::whenIdle(std::function<void()> action)
 {
     Outgoing item;
@@ -130,9 +139,10 @@ void SignLink::runExclusive(Outgoing item)
 {
     struct BusyScope {
         bool& busy;
-        explicit BusyScope(bool& flag) : busy(flag) { busy = true; }
-        ~BusyScope() { busy = false; }
-    } scope(m_busy);
+        bool& stop;
+        BusyScope(bool& flag, bool& stopFlag) : busy(flag), stop(stopFlag) { busy = true; }
+        ~BusyScope() { busy = stop = false; }
+    } scope(m_busy, m_stopRequested);
 
     for (;;) {
         if (item.action) {
@@ -168,6 +178,8 @@ void SignLink::transmit(const Outgoing& frame)
 
 void SignLink::sendWhole(const Outgoing& frame, FrameReport& report)
 {
+    report.units = 1;
+    report.unitsSent = 1;
     progress(1, 1);
     if (links().udp) {
         if (auto error = m_udp.send(frame.wire)) {
@@ -176,6 +188,10 @@ void SignLink::sendWhole(const Outgoing& frame, FrameReport& report)
         if (frame.pauseMs != 0) {
             pause(frame.pauseMs);
         }
+    }
+    if (m_stopRequested) {
+        report.stopped = links().serial;  // the serial copy never went
+        return;
     }
     if (links().serial) {
         if (auto error = m_serial.write(frame.wire)) {
@@ -192,7 +208,13 @@ void SignLink::sendPackets(const Outgoing& frame, FrameReport& report)
     const std::vector<std::string> packets = clockPacketsOfWireFrame(frame.wire);
     const std::size_t fullPackets = frame.wire.size() / kClockPieceLength;
     const int units = static_cast<int>(packets.size());
+    report.units = units;
     for (std::size_t k = 0; k < packets.size(); ++k) {
+        if (m_stopRequested) {
+            report.stopped = true;
+            return;
+        }
+        report.unitsSent = static_cast<int>(k) + 1;
         progress(static_cast<int>(k) + 1, units);
         sendOnWire(packets[k], report);
         // The last, partial packet is followed by no wait.

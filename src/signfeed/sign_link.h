@@ -45,6 +45,9 @@ struct FrameReport {
     int failures = 0;
     int transientSkipped = 0;
     std::optional<platform::SysError> first;
+    int unitsSent = 0;  // packets (or the whole frame: 1) that went out
+    int units = 0;
+    bool stopped = false;  // stopSending() cut it short
 };
 
 class SignLinkObserver {
@@ -84,6 +87,10 @@ public:
     void sendOn(std::string_view textUtf8);
     // "Reset Sign": open, the reset frame whole without waits, close.
     void resetSign();
+    // Ends the frame going out before its next unit and drops the frames
+    // queued behind it (deferred link operations still run): for a program
+    // that must end now. The frame's report says how far it got.
+    void stopSending();
 
     // True while a frame is going out (its waits run other events).
     [[nodiscard]] bool busy() const { return m_busy; }
@@ -123,6 +130,7 @@ private:
     std::deque<Outgoing> m_queue;
     FrameReport m_lastReport;
     bool m_busy = false;
+    bool m_stopRequested = false;
     // A failed open was shown already; the writes it dooms are only counted.
     bool m_openFailureShown = false;
 };

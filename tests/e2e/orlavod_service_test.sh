@@ -100,4 +100,49 @@ stop_service TERM
 if grep -q ' update ' "$dir/quiet.log"; then fail "an update ran before the period"; fi
 passed=$((passed + 1))
 
+# A second signal while clock packets go out (a second each) ends at once:
+# the frame stays partly sent, the log says so, the settings are written.
+long=""
+for i in $(seq 12); do long="$long<item><title>Headline number $i of a long frame</title></item>"; done
+printf '<rss><channel>%s</channel></rss>' "$long" > "$dir/www/long.xml"
+settings "$dir/p.ini" long.xml
+sed -i 's/^EMBEDDED=0/EMBEDDED=1/' "$dir/p.ini"
+start_service "$dir/packets.log" --settings "$dir/p.ini" --update-now --verbose
+wait_for "grep -q 'Download complete' '$dir/packets.log'" || fail "the long feed was not downloaded"
+sleep 1.5
+kill -TERM "$svc"
+# Two pending SIGTERMs are one: the second goes once the first was taken.
+wait_for "grep -q 'SIGTERM received, closing' '$dir/packets.log'" || fail "first signal not logged"
+started=$(date +%s%N)
+kill -TERM "$svc"
+rc=0
+wait "$svc" || rc=$?
+elapsed_ms=$(( ($(date +%s%N) - started) / 1000000 ))
+[ "$rc" = 1 ] || fail "a forced stop exited $rc"
+[ "$elapsed_ms" -lt 2500 ] || fail "the second signal took $elapsed_ms ms to end the program"
+grep -q 'second SIGTERM, stopping the frame' "$dir/packets.log" || fail "second signal not logged"
+grep -Eq 'long.xml: [0-9]+ items, [0-9]+ bytes, stopped after [0-9]+ of [0-9]+ packets' "$dir/packets.log" \
+  || fail "the partly sent frame was not logged as such"
+if grep -q 'bytes sent' "$dir/packets.log"; then fail "a cut frame was logged as fully sent"; fi
+grep -q 'settings written, stopped' "$dir/packets.log" || fail "no stop logged after the forced end"
+grep -q $'^COLORSCHEMEINDEX=0\r$' "$dir/p.ini" || fail "the forced end did not write the settings"
+passed=$((passed + 1))
+
+# Settings that cannot be written (no file may grow here) are logged as not
+# written; a period that is not a number is logged as updates turned off.
+settings "$dir/r.ini" feed.xml
+printf '[Parameters]\r\nUPDATEPERIOD=zz\r\n' >> "$dir/r.ini"
+# The log goes through a pipe: the limit would stop a log file as well.
+(trap '' XFSZ; ulimit -f 0; exec "$orlavod" --settings "$dir/r.ini") 2> >(cat > "$dir/readonly.log") &
+svc=$!
+pids+=($svc)
+wait_for "grep -q 'started with' '$dir/readonly.log'" || fail "no start logged"
+stop_service TERM
+grep -q 'automatic updates are off: the update period "zz" is not a number' "$dir/readonly.log" \
+  || fail "the start line did not say that updates are off"
+grep -q 'Settings not saved' "$dir/readonly.log" || fail "the failed write was not reported"
+grep -q 'settings not written, stopped' "$dir/readonly.log" || fail "the stop claimed the settings were written"
+if grep -q 'settings written, stopped' "$dir/readonly.log"; then fail "logged as written"; fi
+passed=$((passed + 1))
+
 echo "orlavod service: $passed passed, 0 failed"

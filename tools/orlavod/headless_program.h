@@ -43,6 +43,9 @@ public:
     // True when a link failed to take the last frame (no such device, send
     // refused): that frame never reached the sign.
     [[nodiscard]] bool lastFrameFailed() const { return m_link.lastFrameReport().failures != 0; }
+    [[nodiscard]] const signfeed::FrameReport& lastFrameReport() const { return m_link.lastFrameReport(); }
+    // Cuts the frame going out short (see SignLink::stopSending).
+    void stopSending() { m_link.stopSending(); }
     [[nodiscard]] const std::string& lastUrl() const { return m_cycle.lastUrl(); }
 
     // The start-up sequence: reads the settings, configures the links.

@@ -16,12 +16,14 @@ namespace {
 class SentPrinter final : public signfeed::UpdateCycleObserver {
 public:
     explicit SentPrinter(const HeadlessProgram& program) : m_program(program) {}
-    void updateFinished(const signfeed::DownloadOutcome&, const signfeed::ComposeResult& result) override
+    void updateFinished(const signfeed::DownloadOutcome& outcome, const signfeed::ComposeResult& result) override
     {
         sent = result.sent && !m_program.lastFrameFailed();
         if (sent) {
             // One byte per character goes out on the wire.
             std::printf("sent %zu characters, %ld items\n", platform::utf8Length(result.frame), result.itemsShown);
+        } else if (!result.sent) {
+            std::fprintf(stderr, "orlavod: %s\n", notSentText(outcome, result).c_str());
         }
     }
     void updateAbandoned(const std::string&) override {}

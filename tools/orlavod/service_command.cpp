@@ -5,6 +5,7 @@
 #include "update_log.h"
 
 #include "platform/signal_watch.h"
+#include "signfeed/text_numbers.h"
 
 #include <csignal>
 #include <cstdio>
@@ -44,6 +45,15 @@ void logLine(const platform::Clock& clock, const std::string& text)
 
 }  // namespace
 
+std::string periodText(const std::string& period)
+{
+    std::optional<double> minutes = signfeed::decimalNumberOf(period);
+    if (!minutes) {
+        return "automatic updates are off: the update period \"" + period + "\" is not a number";
+    }
+    return *minutes == 1 ? std::string("updates every minute") : "updates every " + period + " minutes";
+}
+
 int runService(const std::filesystem::path& settingsPath, const ServiceOptions& options)
 {
     SystemPorts system(settingsPath);
@@ -53,12 +63,12 @@ int runService(const std::filesystem::path& settingsPath, const ServiceOptions& 
     bool forced = false;
     auto onSignal = [&](int signalNumber) {
         if (closing) {
-            // A frame is still going out; a second request ends at once. Every
-            // edit was stored when it was made, so nothing but the close's
-            // rewrite is skipped.
-            logLine(system.clock, std::string("second SIG") + sigabbrev_np(signalNumber) + ", ending now");
+            // The close waits for the frame going out; a second request cuts
+            // that frame short, so the close (and its writes) runs at once.
+            logLine(system.clock, std::string("second SIG") + sigabbrev_np(signalNumber) +
+                                      ", stopping the frame and ending now");
             forced = true;
-            system.loop.quit();
+            program.stopSending();
             return;
         }
         closing = true;
@@ -77,8 +87,8 @@ int runService(const std::filesystem::path& settingsPath, const ServiceOptions& 
     program.load();
     UpdateLog log(system.clock, program, stderr);
     program.cycle().setObserver(&log);
-    logLine(system.clock, "started with " + settingsPath.string() + ", updates every " +
-                              program.window().control(signfeed::Field::Text5).text + " minutes");
+    logLine(system.clock, "started with " + settingsPath.string() + ", " +
+                              periodText(program.window().control(signfeed::Field::Text5).text));
     program.cycle().start();
     if (options.updateNow) {
         system.loop.post([&program] { program.cycle().requestUpdate(); });
@@ -86,11 +96,9 @@ int runService(const std::filesystem::path& settingsPath, const ServiceOptions& 
     system.loop.run();
     program.cycle().setObserver(nullptr);
     program.window().setListener(nullptr);
-    if (forced) {
-        return 1;
-    }
-    logLine(system.clock, "settings written, stopped");
-    return 0;
+    logLine(system.clock, program.window().closeWriteFailed() ? "settings not written, stopped"
+                                                               : "settings written, stopped");
+    return forced ? 1 : 0;
 }
 
 }  // namespace orlavo::tools

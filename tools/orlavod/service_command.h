@@ -1,5 +1,6 @@
 #pragma once
 #include <filesystem>
+#include <string>
 
 namespace orlavo::tools {
 
@@ -7,6 +8,9 @@ struct ServiceOptions {
     bool verbose = false;    // also print the status texts as they change
     bool updateNow = false;  // one update at start, besides the timer's
 };
+
+// "updates every 15 minutes", "updates every minute", or that they are off.
+[[nodiscard]] std::string periodText(const std::string& period);
 
 // The update cycle on the real clock until SIGINT, SIGTERM or SIGHUP, then
 // the close sequence. Exit 0 after a clean close.

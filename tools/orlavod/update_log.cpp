@@ -12,18 +12,36 @@ std::string formatTimestamp(const platform::LocalTime& when)
                        when.minute, when.second);
 }
 
-std::string formatUpdateLine(const platform::LocalTime& when, const std::string& url,
-                             const signfeed::DownloadOutcome& outcome, const signfeed::ComposeResult& result,
-                             bool linkFailed)
+std::string notSentText(const signfeed::DownloadOutcome& outcome, const signfeed::ComposeResult& result)
 {
-    std::string head = formatTimestamp(when) + " update " + url + ": ";
     if (result.sent) {
-        // One byte per character goes out on the wire.
-        std::string what = fmt::format("{} items, {} bytes", result.itemsShown, platform::utf8Length(result.frame));
-        return head + what + (linkFailed ? ", not taken by the link" : " sent");
+        return {};
     }
     std::string reason = signfeed::failureReason(outcome, result.itemCount);
-    return head + "failed, " + (reason.empty() ? std::string("no frame built") : reason) + ", nothing sent";
+    if (reason.empty() && !result.notSentReason.empty()) {
+        return result.notSentReason;
+    }
+    return "failed, " + (reason.empty() ? std::string("no frame built") : reason) + ", nothing sent";
+}
+
+std::string formatUpdateLine(const platform::LocalTime& when, const std::string& url,
+                             const signfeed::DownloadOutcome& outcome, const signfeed::ComposeResult& result,
+                             const signfeed::FrameReport& frame)
+{
+    std::string head = formatTimestamp(when) + " update " + url + ": ";
+    if (!result.sent) {
+        return head + notSentText(outcome, result);
+    }
+    // One byte per character goes out on the wire.
+    std::string what = fmt::format("{} items, {} bytes", result.itemsShown, platform::utf8Length(result.frame));
+    if (frame.stopped) {
+        what += fmt::format(", stopped after {} of {} packets: the frame is only partly shown", frame.unitsSent,
+                            frame.units);
+    }
+    if (frame.failures != 0) {
+        return head + what + ", not taken by the link";
+    }
+    return head + what + (frame.stopped ? "" : " sent");
 }
 
 std::string formatAbandonedLine(const platform::LocalTime& when, const std::string& why)
@@ -33,7 +51,7 @@ std::string formatAbandonedLine(const platform::LocalTime& when, const std::stri
 
 void UpdateLog::updateFinished(const signfeed::DownloadOutcome& outcome, const signfeed::ComposeResult& result)
 {
-    write(formatUpdateLine(m_clock.localTime(), m_program.lastUrl(), outcome, result, m_program.lastFrameFailed()));
+    write(formatUpdateLine(m_clock.localTime(), m_program.lastUrl(), outcome, result, m_program.lastFrameReport()));
 }
 
 void UpdateLog::updateAbandoned(const std::string& why)

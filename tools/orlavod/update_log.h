@@ -12,11 +12,14 @@
 
 namespace orlavo::tools {
 
-// "2026-12-07 03:20:00 update URL: 5 items, 312 bytes sent", or the failure.
-// linkFailed: a link did not take the frame the composer sent.
+// "2026-12-07 03:20:00 update URL: 5 items, 312 bytes sent", or the failure,
+// or why nothing was sent; frame: how the link fared with the frame sent.
 [[nodiscard]] std::string formatUpdateLine(const platform::LocalTime& when, const std::string& url,
                                            const signfeed::DownloadOutcome& outcome,
-                                           const signfeed::ComposeResult& result, bool linkFailed);
+                                           const signfeed::ComposeResult& result, const signfeed::FrameReport& frame);
+// Why an update sent nothing: "failed, 404 Not Found, nothing sent", or "the
+// message limit is 0: nothing to send"; empty when it sent.
+[[nodiscard]] std::string notSentText(const signfeed::DownloadOutcome& outcome, const signfeed::ComposeResult& result);
 [[nodiscard]] std::string formatAbandonedLine(const platform::LocalTime& when, const std::string& why);
 [[nodiscard]] std::string formatTimestamp(const platform::LocalTime& when);
 
