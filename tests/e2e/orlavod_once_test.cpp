@@ -70,6 +70,7 @@ struct SignSettings {
     bool serial = false;
     bool embedded = false;
     std::string commDevice;  // written only when set
+    std::string messages;    // written only when set
 };
 
 // The sign on UDP only, as most tests have it.
@@ -99,6 +100,9 @@ std::string settingsText(const SignSettings& s)
                        "EMBEDDED=" + flag(s.embedded);
     if (!s.commDevice.empty()) {
         text += "[Communications]\r\nCOMMDEVICE=" + s.commDevice + "\r\n";
+    }
+    if (!s.messages.empty()) {
+        text += "[Parameters]\r\nMESSAGES=" + s.messages + "\r\n";
     }
     return text + "[AccessPoint]\r\nACCESSPOINTIP0=" + s.feedUrl + "\r\n";
 }
@@ -259,6 +263,19 @@ TEST_F(OrlavodOnce, ASignEmulatorOnTheSignPortOfThisMachineGetsTheFrame)
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(signsim.readStdoutLine(kLineTimeoutMs), kNewsMessage);
     EXPECT_NE(run.err.find("holds UDP port 16000"), std::string::npos) << run.err;
+}
+
+TEST_F(OrlavodOnce, AMessageLimitBelowOneSaysWhyNothingWasSent)
+{
+    for (const char* limit : {"abc", "0", "-5"}) {
+        SCOPED_TRACE(limit);
+        SignSettings settings = udpSign(feedUrl("news.xml"), 9);  // nothing may arrive anyway
+        settings.messages = limit;
+        ToolRun run = runOnce(settings);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.out.empty());
+        EXPECT_NE(run.err.find("orlavod: the message limit is 0: nothing to send"), std::string::npos) << run.err;
+    }
 }
 
 TEST_F(OrlavodOnce, SendsTheFeedAsOneFrameOverUdp)

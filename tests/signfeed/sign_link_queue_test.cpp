@@ -104,3 +104,30 @@ TEST(SignLinkQueue, UdpReconfigurationDuringAFrameWaits)
     EXPECT_EQ(rig.udp.sent()[2].host, "127.0.0.2");
     EXPECT_EQ(rig.udp.remoteHost(), "127.0.0.3");
 }
+
+// A program that must end now: the frame stops before its next packet, the
+// frames queued behind it are dropped, deferred link operations still run.
+TEST(SignLinkQueue, StopSendingCutsTheFrameShortAndKeepsDeferredOperations)
+{
+    SignLinkRig rig({true, false});
+    const std::string first = frameOfLength(150);  // five packets
+    bool deferredRan = false;
+    rig.loop.post([&] {
+        rig.link.sendFrame(frameOfLength(60), true, 1000);
+        rig.link.whenIdle([&] { deferredRan = true; });
+        rig.link.stopSending();
+    });
+    rig.link.sendFrame(first, true, 1000);
+    const Strings packets = packetsOf({first});
+    ASSERT_EQ(packets.size(), 5u);
+    EXPECT_EQ(rig.udp.sentBytes(), Strings{packets[0]});
+    EXPECT_TRUE(deferredRan);
+    const FrameReport& report = rig.link.lastFrameReport();
+    EXPECT_TRUE(report.stopped);
+    EXPECT_EQ(report.unitsSent, 1);
+    EXPECT_EQ(report.units, 5);
+
+    rig.link.sendFrame(first, true, 1000);  // the stop holds for that frame only
+    EXPECT_EQ(rig.udp.sentBytes().size(), 6u);
+    EXPECT_FALSE(rig.link.lastFrameReport().stopped);
+}
