@@ -4,6 +4,7 @@
 #include "signfeed/message_text.h"
 #include "signfeed/sign_protocol.h"
 
+#include "pellix/finish_text.h"
 #include "pellix/rss_file.h"
 
 #include <fmt/format.h>
@@ -19,11 +20,8 @@ std::string composedItemText(const pellix::RSSFile& doc, std::int32_t i)
 
 std::string failureReason(const DownloadOutcome& outcome, std::int32_t itemCount)
 {
-    if (!outcome.finished || outcome.status < 0) {
-        return outcome.statusText.empty() ? "download failed" : outcome.statusText;
-    }
-    if (outcome.status < 200 || outcome.status > 299) {
-        return fmt::format("{} {}", outcome.status, outcome.statusText);
+    if (!outcome.finished || outcome.status < 200 || outcome.status > 299) {
+        return pellix::DescribeFinish(outcome.status, outcome.statusText);
     }
     if (itemCount < 1) {
         return "no items";

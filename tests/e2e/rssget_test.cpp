@@ -235,7 +235,7 @@ TEST(Rssget, ExitStatusFollowsTheStatusTheBodyAndItsLimit)
         {"199 is not", "HTTP/1.0 199 Early\r\n\r\nabc", {}, "result=0 status=199 bytes=3", 1, "", "199 Early"},
         {"redirect is reported, not followed", "HTTP/1.0 302 Found\r\nLocation: http://127.0.0.1:1/new.xml\r\n\r\n",
          {}, "result=0 status=302 bytes=0", 1, "", "Location: http://127.0.0.1:1/new.xml"},
-        {"no status line", "<rss>plain</rss>", {}, "result=0 status=0 bytes=16", 1, "", "finished with 0"},
+        {"no status line", "<rss>plain</rss>", {}, "result=0 status=0 bytes=16", 1, "", "download failed: the server sent no HTTP response"},
         {"body cut short", "HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc", {}, "result=0 status=-1 bytes=3", 1,
          "", "3 of 10"},
         {"2xx without a body leaves nothing to write", "HTTP/1.0 204 No Content\r\n\r\n", {},

@@ -2,6 +2,8 @@
 #include "support/download_harness.h"
 #include "support/scripted_server.h"
 
+#include "pellix/finish_text.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -220,4 +222,25 @@ TEST(DownloadProtocol, TricklingServerTimesOutAfterTheTotalLimit)
     std::int32_t items = 0;
     EXPECT_EQ(h.comp->GetRSSFile(false, items), nullptr);
     EXPECT_EQ(items, -1);
+}
+
+TEST(DescribeFinish, SocketNumbersAndMissingResponsesReadAsWords)
+{
+    struct Row {
+        std::int32_t status;
+        const char* text;
+        const char* words;
+    } rows[] = {
+        {-1, "104", "connection reset by the server (104)"},
+        {-1, "111", "connection refused by the server (111)"},
+        {-1, "5", "input/output error (5)"},
+        {0, "", "the server sent no HTTP response"},
+        {-1, "Timed out: the server sent nothing for 30 s.", "Timed out: the server sent nothing for 30 s"},
+        {-1, "", "the download failed"},
+        {404, "Not Found", "404 Not Found"},
+        {302, "Location: http://127.0.0.1/x", "302 Location: http://127.0.0.1/x"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(pellix::DescribeFinish(row.status, row.text), row.words);
+    }
 }

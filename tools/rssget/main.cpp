@@ -1,6 +1,7 @@
 // rssget: one download with the feed library's control, for scripts and tests.
 #include "options.h"
 
+#include "pellix/finish_text.h"
 #include "pellix/rss_comp.h"
 #include "platform/clock.h"
 #include "platform/connectivity.h"
@@ -90,8 +91,9 @@ int download(const rssget::Options& options)
     }
     const bool success = waiter.status && *waiter.status >= 200 && *waiter.status <= 299;
     if (!success) {
-        std::fprintf(stderr, "rssget: download finished with %s %s%s\n", status.c_str(), waiter.text.c_str(),
-                     options.outputPath.empty() ? "" : "; the file was not written");
+        const std::string what = pellix::DescribeFinish(waiter.status.value_or(-1), waiter.text);
+        std::fprintf(stderr, "rssget: %s%s%s\n", *waiter.status > 0 ? "download finished with " : "download failed: ",
+                     what.c_str(), options.outputPath.empty() ? "" : "; the file was not written");
         return kExitFailed;
     }
     return options.outputPath.empty() ? kExitOk : writeBody(comp, options);
