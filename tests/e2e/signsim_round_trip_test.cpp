@@ -14,6 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -90,6 +95,19 @@ TEST(SignsimRoundTrip, FramesOverUdpAndPseudoTerminalPrintTheSameMessages)
 
 TEST(SignsimRoundTrip, CommandLineIsCheckedAndDescribed)
 {
+    // A port another program holds alone: signsim must say which and why.
+    const int holder = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(0x7F000002);  // 127.0.0.2
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string held = std::to_string(ntohs(address.sin_port));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{holder};
     struct Row {
         const char* label;
         std::vector<std::string> args;
@@ -106,6 +124,8 @@ TEST(SignsimRoundTrip, CommandLineIsCheckedAndDescribed)
         {"both serial kinds", {"--serial", "/dev/null", "--serial-pty"}, 2, "signsim: --serial and", false},
         {"missing serial device", {"--bind", "127.0.0.2", "--port", "0", "--serial", "/dev/orlavo-none"}, 1,
          "signsim: listening", false},
+        {"port held alone by another program", {"--bind", "127.0.0.2", "--port", held}, 1,
+         "signsim: cannot listen for frames on UDP 127.0.0.2:" + held + ": Address already in use", false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);

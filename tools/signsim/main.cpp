@@ -11,6 +11,7 @@
 #include "signfeed/sign_stream_decoder.h"
 
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -75,11 +76,12 @@ int listenUdp(const orlavo::signsim::Options& options, orlavo::platform::PosixUd
         }
         it->second->feed(datagram);
     });
+    std::string address = options.bindAddress.empty() ? "0.0.0.0" : options.bindAddress;
     if (auto error = udp.bind(options.bindAddress, options.port)) {
-        printStatus(error->description);
+        printStatus("cannot listen for frames on UDP " + address + ":" + std::to_string(options.port) + ": " +
+                    std::strerror(error->number));
         return 1;
     }
-    std::string address = options.bindAddress.empty() ? "0.0.0.0" : options.bindAddress;
     printStatus("listening for frames on UDP " + address + ":" + std::to_string(udp.localPort()));
     return 0;
 }
