@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Runs every ```sh block of the given docs as written, in one shell, in a
+# scratch copy of the source tree's data/, with the built tools first on PATH;
+# then checks that the sign emulators printed the feed's headlines.
+set -euo pipefail
+source_dir=$1 tools_path=$2
+shift 2
+dir=$(mktemp -d)
+cleanup() { rm -rf "$dir"; }
+trap cleanup EXIT
+cp -r "$source_dir/data" "$dir/data"
+script="$dir/recipes.sh"
+printf 'set -euo pipefail\ntrap '"'"'kill $(jobs -p) 2>/dev/null; wait'"'"' EXIT\n' > "$script"
+for doc in "$@"; do
+  awk '/^```sh$/ {on=1; next} /^```$/ {on=0} on' "$source_dir/$doc" >> "$script"
+done
+grep -q 'orlavod' "$script" || { echo "FAIL: no recipe found" >&2; exit 1; }
+cd "$dir"
+PATH="$tools_path:$PATH" timeout 60 bash "$script" > recipes.out 2> recipes.err \
+  || { echo "FAIL: a recipe failed" >&2; cat recipes.out recipes.err >&2; exit 1; }
+# One MESSAGE line per --once run, from the UDP and the serial emulator.
+count=$(grep -c '^MESSAGE green:Orlavo shows feed headlines' recipes.out || true)
+[ "$count" = 2 ] || { echo "FAIL: $count sign lines" >&2; cat recipes.out recipes.err >&2; exit 1; }
+echo "docs recipes: 1 passed, 0 failed"
