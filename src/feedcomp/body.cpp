@@ -6,25 +6,8 @@ namespace pellix::detail {
 
 void Body::clear()
 {
-    m_chunks.clear();
-    m_chunks.shrink_to_fit();
-    m_size = 0;
-}
-
-void Body::append(std::string chunk)
-{
-    m_size += static_cast<std::int64_t>(chunk.size());
-    m_chunks.push_back(std::move(chunk));
-}
-
-std::string Body::joined() const
-{
-    std::string out;
-    out.reserve(static_cast<std::size_t>(m_size));
-    for (const auto& chunk : m_chunks) {
-        out += chunk;
-    }
-    return out;
+    m_bytes.clear();
+    m_bytes.shrink_to_fit();  // a large body's memory goes back between downloads
 }
 
 std::string CrlfConverter::convert(std::string_view piece)

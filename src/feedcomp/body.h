@@ -1,7 +1,7 @@
 #pragma once
-// The body of one response, kept as the chunks it arrived in. Joining and
-// decoding happen once, when someone reads it, so a character split across
-// two reads is never broken.
+// The body of one response, its bytes kept in one buffer as they arrive: a
+// reader takes them as they are, with no join, and decoding happens over the
+// whole body, so a character split across two reads is never broken.
 #include "pellix/export.h"
 
 #include <cstdint>
@@ -14,15 +14,13 @@ namespace pellix::detail {
 class Body {
 public:
     void clear();
-    void append(std::string chunk);
-    [[nodiscard]] std::int64_t size() const { return m_size; }
-    [[nodiscard]] bool empty() const { return m_size == 0; }
-    [[nodiscard]] const std::vector<std::string>& chunks() const { return m_chunks; }
-    [[nodiscard]] std::string joined() const;
+    void append(std::string_view chunk) { m_bytes.append(chunk); }
+    [[nodiscard]] std::int64_t size() const { return static_cast<std::int64_t>(m_bytes.size()); }
+    [[nodiscard]] bool empty() const { return m_bytes.empty(); }
+    [[nodiscard]] const std::string& bytes() const { return m_bytes; }
 
 private:
-    std::vector<std::string> m_chunks;
-    std::int64_t m_size = 0;
+    std::string m_bytes;
 };
 
 // Turns each LF not preceded by CR into CR LF, piece by piece: whether the

@@ -50,7 +50,7 @@ private:
     [[nodiscard]] int sendSome();  // 0 or the errno of a failed send
     void receiveOnce();
     void takeHeaderBytes(std::string_view data);
-    void addBody(std::string chunk);
+    void addBody(std::string_view chunk);
     void endOfStream();
     void armIdleTimer(std::int64_t delayMs);
     void onIdleTimer();

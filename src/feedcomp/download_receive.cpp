@@ -60,7 +60,7 @@ void RSSComp::Engine::receiveOnce()
     if (m_awaitingHeader) {
         takeHeaderBytes(data);
     } else {
-        addBody(std::string(data));
+        addBody(data);
     }
 }
 
@@ -101,7 +101,7 @@ void RSSComp::Engine::takeHeaderBytes(std::string_view data)
     }
 }
 
-void RSSComp::Engine::addBody(std::string chunk)
+void RSSComp::Engine::addBody(std::string_view chunk)
 {
     if (m_body.size() + static_cast<std::int64_t>(chunk.size()) > m_limits.maxBodyBytes) {
         finish(toInt(ResultCode::BodyTooLarge),
@@ -109,7 +109,7 @@ void RSSComp::Engine::addBody(std::string chunk)
                false);
         return;
     }
-    m_body.append(std::move(chunk));
+    m_body.append(chunk);
 }
 
 void RSSComp::Engine::endOfStream()

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "feedcomp/body.h"
 #include "feedcomp/rss_document.h"
 #include "feedcomp/text_search.h"
 #include "platform/code_page.h"
@@ -143,6 +144,18 @@ std::string decodeFeedBytes(std::string_view bytes)
         return orlavo::platform::decodeUtf8OrCp1252(bytes);
     } catch (const std::bad_alloc&) {
         // No exception leaves the library; an empty text parses as no document.
+        return {};
+    }
+}
+
+std::string decodeFeedText(std::string_view bytes)
+{
+    try {
+        if (!declaresWindows1252(bytes) && isWellFormedUtf8(bytes)) {
+            return toCrlf(bytes);
+        }
+        return toCrlf(decodeFeedBytes(bytes));
+    } catch (const std::bad_alloc&) {
         return {};
     }
 }

@@ -41,8 +41,12 @@ WriteOutcome writeChunks(const std::string& path, const Body& body, BodyFormat f
         return failed(error->description);
     }
     CrlfConverter converter;
-    for (const auto& chunk : body.chunks()) {
-        auto error = format == BodyFormat::Text ? writer.write(converter.convert(chunk)) : writer.write(chunk);
+    // Converted a piece at a time, so a large text body is never copied whole.
+    constexpr std::size_t kPiece = 1u << 20;
+    const std::string_view bytes = body.bytes();
+    for (std::size_t at = 0; at < bytes.size(); at += kPiece) {
+        const std::string_view piece = bytes.substr(at, kPiece);
+        auto error = format == BodyFormat::Text ? writer.write(converter.convert(piece)) : writer.write(piece);
         if (error) {
             return failed(error->description);
         }

@@ -71,7 +71,7 @@ std::string RSSComp::CurFileString() const
     if (body.empty()) {
         return {};
     }
-    return detail::toCrlf(detail::decodeFeedBytes(body.joined()));
+    return detail::decodeFeedText(body.bytes());
 }
 
 std::int32_t RSSComp::CurSize() const
@@ -82,6 +82,12 @@ std::int32_t RSSComp::CurSize() const
 
 std::shared_ptr<RSSFile> RSSComp::GetRSSFile(bool StripTags, std::int32_t& LNumberItems) const
 {
+    return GetRSSFile(StripTags, LNumberItems, std::string_view());
+}
+
+std::shared_ptr<RSSFile> RSSComp::GetRSSFile(bool StripTags, std::int32_t& LNumberItems,
+                                             std::string_view curFileString) const
+{
     LNumberItems = 0;
     const Engine::State state = m_engine->state();
     if (state == Engine::State::Running || state == Engine::State::Failed) {
@@ -91,7 +97,9 @@ std::shared_ptr<RSSFile> RSSComp::GetRSSFile(bool StripTags, std::int32_t& LNumb
     if (m_engine->body().empty()) {
         return nullptr;
     }
-    auto parsed = detail::parseDocument(CurFileString(), StripTags);
+    // An empty view means "decode it here"; a body always decodes to some text.
+    auto parsed = curFileString.empty() ? detail::parseDocument(CurFileString(), StripTags)
+                                        : detail::parseDocument(curFileString, StripTags);
     if (parsed.itemCount <= 0 || !parsed.document) {
         return nullptr;
     }

@@ -22,6 +22,9 @@ struct ParseLimits {
 // Raw feed bytes to UTF-8: XML declaration naming windows-1252/iso-8859-1/latin1 -> windows-1252;
 // else UTF-8 with each byte that begins no valid sequence read as its windows-1252 character.
 [[nodiscard]] PELLIX_API std::string decodeFeedBytes(std::string_view bytes);
+// The text a finished download hands the parser: decodeFeedBytes with every
+// bare LF made CR LF, built with one copy of a UTF-8 body rather than two.
+[[nodiscard]] PELLIX_API std::string decodeFeedText(std::string_view bytes);
 
 struct ParsedDocument {
     std::shared_ptr<RSSFile> document;

@@ -147,7 +147,11 @@ void UpdateCycle::OnFinish(std::int32_t code, const std::string& text)
     m_window.setText(Field::Trss2, m_feed.CurFileString());
     DownloadOutcome outcome{code >= 0, code, text};
     ComposeResult result = m_composer.run(
-        [this](bool strip, std::int32_t& n) { return m_feed.GetRSSFile(strip, n); }, outcome);
+        // The text already shown in Trss2 is the one parsed: a large body is decoded once.
+        [this](bool strip, std::int32_t& n) {
+            return m_feed.GetRSSFile(strip, n, m_window.control(Field::Trss2).text);
+        },
+        outcome);
     if (m_observer != nullptr) {
         m_observer->updateFinished(outcome, result);
     }

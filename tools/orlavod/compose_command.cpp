@@ -56,7 +56,7 @@ int runCompose(const std::filesystem::path& settingsPath, const std::filesystem:
     HeadlessProgram program(ProgramPorts{clock, loop, settings, udp, serial, unused, sink}, 0);
     program.load();
     // The text a finished download hands the parser: decoded once, every bare LF made CR LF.
-    const std::string text = pellix::detail::toCrlf(pellix::detail::decodeFeedBytes(*feed));
+    const std::string text = pellix::detail::decodeFeedText(*feed);
     program.composer().run(
         [&text](bool strip, std::int32_t& n) {
             auto parsed = pellix::detail::parseDocument(text, strip);
