@@ -131,6 +131,7 @@ void DiscoveryWindowModel::walkStarted()
     mut(F::List1).selectedIndex = -1;
     notify(F::List1);
     setEnabled(F::Command5, false);
+    setText(F::Label13, "");
     setVisible(F::Label11, true);
     setVisible(F::Label13, true);
 }
