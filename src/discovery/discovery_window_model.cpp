@@ -117,12 +117,12 @@ RangeTexts DiscoveryWindowModel::rangeTexts() const
     return texts;
 }
 
-void DiscoveryWindowModel::locate()
+WalkOutcome DiscoveryWindowModel::locate()
 {
     if (m_closed || m_scanner.walking()) {
-        return;
+        return WalkOutcome::Refused;
     }
-    (void)m_scanner.locate(rangeTexts(), [this] { return m_deps.mainWindow.checked(signfeed::Field::Check1); });
+    return m_scanner.locate(rangeTexts(), [this] { return m_deps.mainWindow.checked(signfeed::Field::Check1); });
 }
 
 void DiscoveryWindowModel::walkStarted()

@@ -58,8 +58,9 @@ public:
 
     void load();
     // Locate: the walk over the octet fields' range. Refused with a message
-    // for a bad port or range; does nothing while a walk runs.
-    void locate();
+    // for a bad port or range or a port that cannot be bound; refused
+    // silently while a walk runs or after close.
+    WalkOutcome locate();
     // A click on list entry index (-1: nothing selected).
     void select(int index);
     void editAddress(std::string text);
