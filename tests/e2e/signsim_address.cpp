@@ -10,11 +10,13 @@ SignsimAddress waitUntilListening(ChildProcess& signsim, bool withPty, int timeo
         if (!line) {
             break;
         }
-        if (auto at = line->find("127.0.0.2:"); at != std::string::npos) {
+        // Only the frame port: the discovery port is reported on a line of its own.
+        auto at = line->find("127.0.0.2:");
+        if (at != std::string::npos && line->find("listening for frames") != std::string::npos) {
             address.port = std::stoi(line->substr(at + 10));
         }
-        if (auto at = line->find("/dev/pts/"); at != std::string::npos) {
-            address.pty = line->substr(at);
+        if (auto pts = line->find("/dev/pts/"); pts != std::string::npos) {
+            address.pty = line->substr(pts);
         }
     }
     return address;
