@@ -82,6 +82,10 @@ public:
     void editFeedText(std::string text);
     // Returns the key unchanged: the list handles only Enter (13) itself.
     int feedKeyPress(int keyAscii);
+    // A sign chosen in the discovery window: the address field takes it (and
+    // stores it), and the UDP link sends there from now on, not only after
+    // the next start-up; deferred while a frame is going out.
+    void useSignAddress(std::string address);
 
     // Program-side setters for the update cycle and the composer; they notify
     // the listener and write nothing.

@@ -14,8 +14,8 @@ SignsimAddress waitUntilListening(ChildProcess& signsim, bool withPty, int timeo
         if (auto at = line->find(kListening); at != std::string::npos) {
             address.port = std::stoi(line->substr(line->rfind(':') + 1));
         }
-        if (auto at = line->find("/dev/pts/"); at != std::string::npos) {
-            address.pty = line->substr(at);
+        if (auto pts = line->find("/dev/pts/"); pts != std::string::npos) {
+            address.pty = line->substr(pts);
         }
     }
     return address;

@@ -32,6 +32,7 @@ public:
         if (port < 0 || port > 65535) {
             return platform::SysError{22, "port out of range"};
         }
+        ++m_binds;
         m_boundAddress = address;
         m_boundPort = port;
         m_open = true;
@@ -64,6 +65,16 @@ public:
     [[nodiscard]] bool isOpen() const override { return m_open; }
     [[nodiscard]] int localPort() const override { return m_open ? m_boundPort : -1; }
 
+    // Hands a datagram to the receive handler, as the socket's readiness would.
+    void deliver(std::string datagram, std::string from = "127.0.0.1", int fromPort = 16001)
+    {
+        if (m_handler) {
+            auto handler = m_handler;
+            handler(std::move(datagram), std::move(from), fromPort);
+        }
+    }
+    [[nodiscard]] int binds() const { return m_binds; }
+
     // Every send fails with number (0: none) / the next sends fail in turn.
     void failAlways(int number) { m_failAlways = number; }
     void failNext(int number) { m_failNext.push_back(number); }
@@ -91,6 +102,7 @@ private:
     bool m_open = false;
     std::string m_boundAddress;
     int m_boundPort = -1;
+    int m_binds = 0;
     std::string m_host;
     int m_port = -1;
     ReceiveHandler m_handler;

@@ -39,6 +39,10 @@ TEST(CliOptions, CommandsAndTheirRequirements)
     ASSERT_TRUE(compose.options);
     EXPECT_EQ(compose.options->command, Command::Compose);
     EXPECT_EQ(compose.options->positional, std::vector<std::string>{"feed.xml"});
+
+    CliParse discover = parse({"discover", "--settings", "a.ini"});
+    ASSERT_TRUE(discover.options);
+    EXPECT_EQ(discover.options->command, Command::Discover);
 }
 
 TEST(CliOptions, RefusesCombinationsThatMeanNothing)
@@ -50,6 +54,9 @@ TEST(CliOptions, RefusesCombinationsThatMeanNothing)
              {"--demo", "--once"},
              {"init"},
              {"compose", "--settings", "a.ini"},
+             {"discover"},
+             {"discover", "--settings", "a.ini", "extra"},
+             {"discover", "--settings", "a.ini", "--once"},
              {"--settings"},
              {"--bogus"},
              {"stray"},

@@ -7,12 +7,14 @@ const char* usageText()
     return "usage: orlavod [--settings DATA_INI] [--once | --update-now] [--verbose]\n"
            "       orlavod init --settings DATA_INI\n"
            "       orlavod compose --settings DATA_INI FEEDFILE\n"
+           "       orlavod discover --settings DATA_INI\n"
            "       orlavod --demo\n"
            "       orlavod --help | --version\n"
            "\n"
            "Without a command orlavod runs the update cycle until SIGINT or SIGTERM.\n"
            "  init      run the start-up and close of the main window on DATA_INI\n"
            "  compose   print the bytes one update would send for FEEDFILE\n"
+           "  discover  walk the discovery range of DATA_INI and print the signs that answer\n"
            "  --once    run one update: download, compose, send, then exit\n"
            "  --update-now  in the update cycle, run one update at start as well\n"
            "  --verbose     in the update cycle, print the status texts as they change\n"
@@ -29,6 +31,8 @@ bool takeCommand(const std::string& word, CliOptions& options)
         options.command = Command::Init;
     } else if (word == "compose") {
         options.command = Command::Compose;
+    } else if (word == "discover") {
+        options.command = Command::Discover;
     } else {
         return false;
     }
@@ -46,7 +50,9 @@ std::optional<std::string> checkCombination(const CliOptions& o, bool once, bool
     if (once && o.command != Command::Service) {
         return "--once cannot be combined with a command";
     }
-    if ((o.command == Command::Init || o.command == Command::Compose) && !o.settingsPath) {
+    const bool needsSettings =
+        o.command == Command::Init || o.command == Command::Compose || o.command == Command::Discover;
+    if (needsSettings && !o.settingsPath) {
         return "this command needs --settings DATA_INI";
     }
     std::size_t wanted = o.command == Command::Compose ? 1 : 0;

@@ -6,7 +6,7 @@
 
 namespace orlavo::tools {
 
-enum class Command { Help, Version, Init, Compose, Once, Service, Demo };
+enum class Command { Help, Version, Init, Compose, Once, Service, Demo, Discover };
 
 struct CliOptions {
     Command command = Command::Service;

@@ -2,6 +2,7 @@
 
 #include "compose_command.h"
 #include "demo_command.h"
+#include "discover_command.h"
 #include "headless_program.h"
 #include "once_command.h"
 #include "service_command.h"
@@ -81,6 +82,8 @@ int runCommand(const CliOptions& options)
                    : 2;
     case Command::Compose:
         return runCompose(settingsPath, options.positional.at(0));
+    case Command::Discover:
+        return runDiscover(settingsPath);
     default:
         std::fprintf(stderr, "orlavod: unknown command\n");
         return 2;

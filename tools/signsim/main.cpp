@@ -2,6 +2,7 @@
 // packets over UDP and/or a serial line and prints what the sign would show.
 #include "signsim_options.h"
 
+#include "discovery/discovery_protocol.h"
 #include "platform/clock.h"
 #include "platform/poll_event_loop.h"
 #include "platform/posix_udp_endpoint.h"
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -62,10 +64,63 @@ private:
     bool m_verbose;
 };
 
-int listenUdp(const orlavo::signsim::Options& options, orlavo::platform::PosixUdpEndpoint& udp,
-              Display& display, std::map<std::string, std::unique_ptr<SignStreamDecoder>>& decoders)
+// The answer a sign gives to the discovery probe, from the options; nullopt
+// when the MAC or the address cannot be put in it.
+std::optional<std::string> probeAnswer(const orlavo::signsim::Options& options)
 {
-    udp.setReceiveHandler([&](std::string datagram, std::string from, int fromPort) {
+    std::string address = !options.replyAddress.empty() ? options.replyAddress
+                          : !options.bindAddress.empty() ? options.bindAddress
+                                                         : "127.0.0.1";
+    std::string mac = options.mac;
+    if (mac.empty()) {
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        if (std::sscanf(address.c_str(), "%u.%u.%u.%u", &a, &b, &c, &d) == 4) {
+            char text[13];
+            std::snprintf(text, sizeof text, "0050C2%02X%02X%02X", b & 0xFF, c & 0xFF, d & 0xFF);
+            mac = text;
+        }
+    }
+    return orlavo::discovery::buildReply(mac, address, options.name);
+}
+
+void answerProbe(orlavo::platform::PosixUdpEndpoint& udp, const std::string& answer, const std::string& from,
+                 int fromPort)
+{
+    auto error = udp.setRemote(from, fromPort);
+    if (!error) {
+        error = udp.send(answer);
+    }
+    printStatus(error ? "cannot answer the discovery probe from " + from + ": " + error->description
+                      : "answered a discovery probe from " + from + ":" + std::to_string(fromPort));
+}
+
+void listenForProbes(const orlavo::signsim::Options& options, orlavo::platform::PosixUdpEndpoint& udp,
+                     const std::string& answer)
+{
+    udp.setReceiveHandler([&udp, &answer](std::string datagram, std::string from, int fromPort) {
+        if (datagram == orlavo::discovery::kDiscoveryProbe) {
+            answerProbe(udp, answer, from, fromPort);
+        }
+    });
+    if (auto error = udp.bind(options.bindAddress, options.discoveryPort)) {
+        printStatus("discovery probes go unanswered: " + error->description);
+        return;
+    }
+    std::string address = options.bindAddress.empty() ? "0.0.0.0" : options.bindAddress;
+    printStatus("answering discovery probes on UDP " + address + ":" + std::to_string(udp.localPort()));
+}
+
+int listenUdp(const orlavo::signsim::Options& options, orlavo::platform::PosixUdpEndpoint& udp,
+              Display& display, std::map<std::string, std::unique_ptr<SignStreamDecoder>>& decoders,
+              const std::string& answer)
+{
+    const bool sharedPort = options.discoveryPort == options.port;
+    udp.setReceiveHandler([&, sharedPort](std::string datagram, std::string from, int fromPort) {
+        // Old firmware takes probes on its frame port: a probe is no frame.
+        if (sharedPort && datagram == orlavo::discovery::kDiscoveryProbe) {
+            answerProbe(udp, answer, from, fromPort);
+            return;
+        }
         std::string source = "udp " + from + ":" + std::to_string(fromPort);
         auto it = decoders.find(source);
         if (it == decoders.end()) {
@@ -83,6 +138,9 @@ int listenUdp(const orlavo::signsim::Options& options, orlavo::platform::PosixUd
         return 1;
     }
     printStatus("listening for frames on UDP " + address + ":" + std::to_string(udp.localPort()));
+    if (sharedPort) {
+        printStatus("answering discovery probes on UDP " + address + ":" + std::to_string(udp.localPort()));
+    }
     return 0;
 }
 
@@ -124,10 +182,19 @@ int main(int argc, char** argv)
     orlavo::platform::SystemClock clock;
     orlavo::platform::PollEventLoop loop(clock);
     Display display(orlavo::platform::stdoutIsTerminal(), options.verbose);
+    std::optional<std::string> answer = probeAnswer(options);
+    if (!answer) {
+        std::fprintf(stderr, "signsim: --mac needs 12 hex digits and the address a dotted IPv4 address\n");
+        return 2;
+    }
     orlavo::platform::PosixUdpEndpoint udp(loop);
     std::map<std::string, std::unique_ptr<SignStreamDecoder>> udpDecoders;
-    if (int rc = listenUdp(options, udp, display, udpDecoders); rc != 0) {
+    if (int rc = listenUdp(options, udp, display, udpDecoders, *answer); rc != 0) {
         return rc;
+    }
+    orlavo::platform::PosixUdpEndpoint discoveryUdp(loop);
+    if (options.discoveryPort != options.port) {
+        listenForProbes(options, discoveryUdp, *answer);
     }
     orlavo::platform::SerialListener serial(loop);
     std::unique_ptr<SignStreamDecoder> serialDecoder;

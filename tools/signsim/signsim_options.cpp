@@ -1,6 +1,8 @@
 #include "signsim_options.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 
 namespace orlavo::signsim {
 namespace {
@@ -36,6 +38,12 @@ std::string applyValue(Options& o, const std::string& name, const std::string& v
         if (!parsePort(value, target)) {
             return name + " needs a port number from 0 to 65535, not \"" + value + "\"";
         }
+    } else if (name == "--mac") {
+        o.mac = value;
+    } else if (name == "--reply-address") {
+        o.replyAddress = value;
+    } else if (name == "--name") {
+        o.name = value;
     } else {
         o.serialDevice = value;
     }
@@ -60,7 +68,9 @@ ParseResult parseOptions(const std::vector<std::string>& args)
             o.verbose |= arg == "--verbose";
             continue;
         }
-        if (arg != "--bind" && arg != "--port" && arg != "--discovery-port" && arg != "--serial") {
+        static const char* const kValued[] = {"--bind", "--port", "--discovery-port", "--serial",
+                                              "--mac", "--reply-address", "--name"};
+        if (std::find(std::begin(kValued), std::end(kValued), arg) == std::end(kValued)) {
             result.error = "unknown option \"" + args[i] + "\"";
             return result;
         }
@@ -84,17 +94,25 @@ ParseResult parseOptions(const std::vector<std::string>& args)
 const char* usageText()
 {
     return "Usage: signsim [--bind ADDR] [--port 16000] [--discovery-port 16001]\n"
+           "               [--mac HEX] [--reply-address ADDR] [--name TEXT]\n"
            "               [--serial DEVICE | --serial-pty] [--verbose]\n"
            "Listens like an LED message sign and prints each complete message set it\n"
            "receives as one line \"MESSAGE <colour>:<text> | <colour>:<text> ...\", or\n"
            "\"RESET\" for a reset command. Whole frames and clock packets are accepted on\n"
-           "UDP and on the serial line alike.\n"
+           "UDP and on the serial line alike. Discovery probes are answered with the\n"
+           "MAC address, address and name below.\n"
            "\n"
            "  --bind ADDR            local address for UDP (default: all); use a loopback\n"
            "                         address such as 127.0.0.2 to run beside the program\n"
            "  --port N               UDP port for frames (default 16000; 0 picks a free one)\n"
-           "  --discovery-port N     discovery port (default 16001); probes are not\n"
-           "                         answered yet\n"
+           "  --discovery-port N     port for discovery probes (default 16001; the same as\n"
+           "                         --port, for example 16000, shares one socket)\n"
+           "  --mac HEX              the MAC address the answer gives, 12 hex digits\n"
+           "                         (default 0050C2 and the last three octets of the address)\n"
+           "  --reply-address ADDR   the address the answer gives (default: the --bind\n"
+           "                         address, or 127.0.0.1)\n"
+           "  --name TEXT            the sign name the answer gives, up to 20 characters\n"
+           "                         (default signsim)\n"
            "  --serial DEVICE        read frames from this serial device (a real port or\n"
            "                         one end of a socat pseudo-terminal pair)\n"
            "  --serial-pty           create a pseudo-terminal and read frames written to it;\n"

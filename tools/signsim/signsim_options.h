@@ -9,6 +9,10 @@ struct Options {
     std::string bindAddress;  // empty: every local address
     int port = 16000;
     int discoveryPort = 16001;
+    // What the answer to a discovery probe says; empty: derived from the bind address.
+    std::string mac;           // 12 hex digits
+    std::string replyAddress;  // dotted IPv4
+    std::string name = "signsim";
     std::string serialDevice;  // an existing device to read
     bool serialPty = false;    // create a pseudo-terminal to read
     bool verbose = false;

@@ -1,0 +1,213 @@
+#include "discovery/discovery_window_model.h"
+
+#include "signfeed/text_numbers.h"
+
+namespace orlavo::discovery {
+
+using F = DiscoveryField;
+using signfeed::MessageIcon;
+
+namespace {
+
+constexpr std::array<F, 4> kStartFields{F::Text3, F::Text4, F::Text5, F::Text6};
+constexpr std::array<F, 4> kEndFields{F::Text7, F::Text8, F::Text9, F::Text10};
+
+}  // namespace
+
+DiscoveryWindowModel::DiscoveryWindowModel(DiscoveryWindowDeps deps)
+    : m_deps(deps),
+      m_scanner(deps.clock, deps.loop, deps.udp, deps.messages),
+      m_controls(designedControls())
+{
+    m_scanner.setListener(this);
+}
+
+DiscoveryWindowModel::~DiscoveryWindowModel()
+{
+    m_scanner.setListener(nullptr);
+}
+
+void DiscoveryWindowModel::notify(F field)
+{
+    if (m_listener != nullptr) {
+        m_listener->fieldChanged(field);
+    }
+}
+
+void DiscoveryWindowModel::setText(F field, std::string text)
+{
+    mut(field).text = std::move(text);
+    notify(field);
+}
+
+void DiscoveryWindowModel::setVisible(F field, bool visible)
+{
+    mut(field).visible = visible;
+    notify(field);
+}
+
+void DiscoveryWindowModel::setEnabled(F field, bool enabled)
+{
+    mut(field).enabled = enabled;
+    notify(field);
+}
+
+void DiscoveryWindowModel::setFieldText(F field, std::string text)
+{
+    if (control(field).text == text) {
+        return;
+    }
+    setText(field, std::move(text));
+    textChanged(field);
+}
+
+void DiscoveryWindowModel::textChanged(F field)
+{
+    if (field == F::Text1) {
+        store(key::kRemoteIp, control(F::Text1).text);
+    } else if (field == F::DiscoveryPort) {
+        m_scanner.changePort(control(F::DiscoveryPort).text);
+    }
+}
+
+void DiscoveryWindowModel::store(const signfeed::SettingKey& key, std::string_view value)
+{
+    auto error = signfeed::writeIni(m_deps.settings, key.section, key.key, value);
+    if (error && !m_writeFailureReported) {
+        m_writeFailureReported = true;
+        m_deps.messages.showMessage(MessageIcon::Critical, "Settings",
+                                    "Cannot write the settings file: " + error->description);
+    }
+}
+
+void DiscoveryWindowModel::editAddress(std::string text)
+{
+    setFieldText(F::Text1, std::move(text));
+}
+
+void DiscoveryWindowModel::editPort(std::string text)
+{
+    setFieldText(F::DiscoveryPort, std::move(text));
+}
+
+void DiscoveryWindowModel::editOctet(F field, std::string text)
+{
+    const bool isOctet = (field >= F::Text3 && field <= F::Text6) || (field >= F::Text7 && field <= F::Text10);
+    if (isOctet) {
+        setFieldText(field, std::move(text));
+    }
+}
+
+void DiscoveryWindowModel::setAllTo255()
+{
+    for (const auto& fields : {kStartFields, kEndFields}) {
+        for (F f : fields) {
+            setFieldText(f, "255");
+        }
+    }
+}
+
+RangeTexts DiscoveryWindowModel::rangeTexts() const
+{
+    RangeTexts texts;
+    for (std::size_t i = 0; i < 4; ++i) {
+        texts.start[i] = control(kStartFields[i]).text;
+        texts.end[i] = control(kEndFields[i]).text;
+    }
+    return texts;
+}
+
+WalkOutcome DiscoveryWindowModel::locate()
+{
+    if (m_closed || m_scanner.walking()) {
+        return WalkOutcome::Refused;
+    }
+    return m_scanner.locate(rangeTexts(), [this] { return m_deps.mainWindow.checked(signfeed::Field::Check1); });
+}
+
+void DiscoveryWindowModel::walkStarted()
+{
+    mut(F::List1).entries.clear();
+    mut(F::List1).selectedIndex = -1;
+    notify(F::List1);
+    setEnabled(F::Command5, false);
+    setText(F::Label13, "");
+    setVisible(F::Label11, true);
+    setVisible(F::Label13, true);
+}
+
+void DiscoveryWindowModel::walkProgress(const WalkProgress& progress)
+{
+    m_progress = progress;
+    setText(F::Label13, progress.address);
+    if (m_listener != nullptr) {
+        m_listener->walkProgress(progress);
+    }
+}
+
+void DiscoveryWindowModel::walkEnded(const WalkSummary&)
+{
+    m_progress.reset();
+    setVisible(F::Label11, false);
+    setVisible(F::Label13, false);
+    setEnabled(F::Command5, true);
+}
+
+void DiscoveryWindowModel::lineFound(const std::string& line)
+{
+    mut(F::List1).entries.push_back(line);
+    notify(F::List1);
+}
+
+void DiscoveryWindowModel::select(int index)
+{
+    const auto& entries = control(F::List1).entries;
+    if (index < 0 || static_cast<std::size_t>(index) >= entries.size()) {
+        return;
+    }
+    auto reading = m_scanner.readLine(entries[static_cast<std::size_t>(index)]);
+    if (!reading) {
+        return;
+    }
+    mut(F::List1).selectedIndex = index;
+    notify(F::List1);
+    setFieldText(F::Text1, reading->address);
+    // The main window's field and its sign link follow at once: the window
+    // exists to choose the target.
+    m_deps.mainWindow.useSignAddress(control(F::Text1).text);
+    store(key::kRemoteIp, control(F::Text1).text);
+    if (namedReplyMode(control(F::DiscoveryPort).text)) {
+        setText(F::Hostname, reading->name);
+    }
+}
+
+void DiscoveryWindowModel::browse()
+{
+    if (m_deps.browsers == nullptr) {
+        m_deps.messages.showMessage(MessageIcon::Exclamation, "Browse", "No browser window is available here.");
+        return;
+    }
+    std::unique_ptr<BrowserWindow> window = m_deps.browsers->createBrowserWindow();
+    if (window) {
+        window->setStartingAddress(control(F::Text1).text);
+        window->showModal();
+    }
+}
+
+void DiscoveryWindowModel::telnet()
+{
+    const std::string& address = control(F::Text1).text;
+    if (address.empty()) {
+        return;
+    }
+    if (m_deps.telnet == nullptr) {
+        m_deps.messages.showMessage(MessageIcon::Exclamation, "Telnet", "Telnet is not available here.");
+        return;
+    }
+    TelnetResult result = m_deps.telnet->open(address);
+    if (result.outcome == TelnetOutcome::Refused) {
+        m_deps.messages.showMessage(MessageIcon::Exclamation, "Telnet", result.message);
+    }
+}
+
+}  // namespace orlavo::discovery

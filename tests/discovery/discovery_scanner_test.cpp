@@ -1,0 +1,279 @@
+#include "discovery/discovery_scanner.h"
+#include "platform/manual_clock.h"
+#include "platform/poll_event_loop.h"
+#include "platform/posix_udp_endpoint.h"
+#include "support/fake_udp_endpoint.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace orlavo;
+using namespace orlavo::discovery;
+
+namespace {
+
+const std::string kReply = std::string("*$:0050C2A1B2C3:192.168.001.050:") + "Lobby clock 3       ";
+
+class RecordingSink final : public signfeed::MessageSink {
+public:
+    void showMessage(signfeed::MessageIcon, std::string_view title, std::string_view text) override
+    {
+        messages.push_back(std::string(title) + ": " + std::string(text));
+    }
+    std::vector<std::string> messages;
+};
+
+// Records what the scanner reports, in order, and runs an action on a chosen
+// progress step (a click that lands during a pause).
+class Recorder final : public DiscoveryScanner::Listener {
+public:
+    void walkStarted() override { events.push_back("started"); }
+    void walkProgress(const WalkProgress& p) override
+    {
+        progress.push_back(p);
+        if (onProgress) {
+            onProgress(p);
+        }
+    }
+    void walkEnded(const WalkSummary& s) override
+    {
+        events.push_back("ended");
+        summary = s;
+    }
+    void lineFound(const std::string& line) override { lines.push_back(line); }
+    std::vector<std::string> events;
+    std::vector<WalkProgress> progress;
+    std::vector<std::string> lines;
+    WalkSummary summary;
+    std::function<void(const WalkProgress&)> onProgress;
+};
+
+struct Rig {
+    platform::ManualClock clock;
+    platform::PollEventLoop loop{clock};
+    orlavo::testing::FakeUdpEndpoint udp{clock};
+    RecordingSink sink;
+    Recorder recorder;
+    DiscoveryScanner scanner{clock, loop, udp, sink};
+    Rig() { scanner.setListener(&recorder); }
+
+    std::vector<std::string> probedHosts() const
+    {
+        std::vector<std::string> hosts;
+        for (const auto& s : udp.sent()) {
+            hosts.push_back(s.host);
+        }
+        return hosts;
+    }
+};
+
+RangeTexts range(std::array<const char*, 4> start, std::array<const char*, 4> end)
+{
+    RangeTexts t;
+    for (std::size_t i = 0; i < 4; ++i) {
+        t.start[i] = start[i];
+        t.end[i] = end[i];
+    }
+    return t;
+}
+
+TEST(DiscoveryScanner, ProbesGoOnlyToQualifyingAddressesTenMillisecondsApart)
+{
+    struct Row {
+        const char* label;
+        RangeTexts texts;
+        bool ethernet;
+        std::uint64_t walked;
+        std::vector<std::string> firstHosts;
+        std::size_t probes;
+        std::string lastHost;
+    } rows[] = {
+        {"all 255", RangeTexts{}, true, 1, {"255.255.255.255"}, 1, "255.255.255.255"},
+        {"10.0.0.0-10.0.0.255", range({"10", "0", "0", "0"}, {"10", "0", "0", "255"}), true, 256,
+         {"10.0.0.0", "10.0.0.1"}, 255, "10.0.0.254"},
+        {"255.255.255.0-255", range({"255", "255", "255", "0"}, {"255", "255", "255", "255"}), true, 256,
+         {"255.255.255.255"}, 1, "255.255.255.255"},
+        {"start above end", range({"10", "0", "0", "9"}, {"10", "0", "0", "8"}), true, 0, {}, 0, ""},
+        {"Ethernet UDP off", range({"10", "0", "0", "0"}, {"10", "0", "0", "255"}), false, 256, {}, 0, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        Rig rig;
+        ASSERT_FALSE(rig.scanner.open("16001", "255.255.255.255"));
+        const bool ethernet = row.ethernet;
+        EXPECT_EQ(rig.scanner.locate(row.texts, [ethernet] { return ethernet; }), WalkOutcome::Finished);
+        EXPECT_EQ(rig.recorder.summary.walked, row.walked);
+        EXPECT_EQ(rig.recorder.progress.size(), row.walked);
+        EXPECT_EQ(rig.clock.sleeps(), std::vector<std::int64_t>(row.walked, kProbePauseMs));
+        auto hosts = rig.probedHosts();
+        ASSERT_EQ(hosts.size(), row.probes);
+        for (std::size_t i = 0; i < row.firstHosts.size(); ++i) {
+            EXPECT_EQ(hosts[i], row.firstHosts[i]);
+        }
+        if (!hosts.empty()) {
+            EXPECT_EQ(hosts.back(), row.lastHost);
+            EXPECT_EQ(rig.udp.sent().front().bytes, kDiscoveryProbe);
+            EXPECT_EQ(rig.udp.sent().front().port, 16001);
+        }
+        EXPECT_EQ(rig.udp.boundPort(), 16001);  // bound before the first probe
+        EXPECT_TRUE(rig.sink.messages.empty());
+        EXPECT_EQ(rig.recorder.events, (std::vector<std::string>{"started", "ended"}));
+    }
+}
+
+TEST(DiscoveryScanner, ProgressCountsDownTheRemainingPauses)
+{
+    Rig rig;
+    ASSERT_FALSE(rig.scanner.open("16001", ""));
+    (void)rig.scanner.locate(range({"10", "0", "0", "1"}, {"10", "0", "0", "3"}), [] { return true; });
+    ASSERT_EQ(rig.recorder.progress.size(), 3u);
+    EXPECT_EQ(rig.recorder.progress[0].address, "10.0.0.1");
+    EXPECT_EQ(rig.recorder.progress[0].msLeft, 30);
+    EXPECT_EQ(rig.recorder.progress[2].index, 3u);
+    EXPECT_EQ(rig.recorder.progress[2].total, 3u);
+    EXPECT_EQ(rig.recorder.progress[2].msLeft, 10);
+}
+
+TEST(DiscoveryScanner, RepliesDuringTheWalkAreListedInArrivalOrderBeforeItEnds)
+{
+    Rig rig;
+    ASSERT_FALSE(rig.scanner.open("16001", ""));
+    std::string second = kReply;
+    second.replace(16, 15, "010.001.002.003");
+    std::size_t linesAtLastStep = 0;
+    rig.recorder.onProgress = [&](const WalkProgress& p) {
+        if (p.index == 1) {
+            // Arrive during the first pause: handled when it ends.
+            rig.loop.post([&] { rig.udp.deliver(kReply); });
+            rig.loop.post([&] { rig.udp.deliver(second); });
+            rig.loop.post([&] { rig.udp.deliver(kReply); });  // a duplicate stays
+            rig.loop.post([&] { rig.udp.deliver("*$ nonsense"); });
+        }
+        if (p.index == 3) {
+            linesAtLastStep = rig.recorder.lines.size();
+        }
+    };
+    (void)rig.scanner.locate(range({"10", "0", "0", "1"}, {"10", "0", "0", "3"}), [] { return true; });
+    EXPECT_EQ(linesAtLastStep, 3u);
+    ASSERT_EQ(rig.recorder.lines.size(), 3u);
+    EXPECT_EQ(rig.recorder.lines[0], rig.recorder.lines[2]);
+    EXPECT_EQ(rig.recorder.lines[1].substr(0, 19), "IP: 010.001.002.003");
+    EXPECT_NE(rig.recorder.lines[0].find("NAME: Lobby clock 3"), std::string::npos);
+    // Named mode is judged when a reply arrives.
+    rig.scanner.changePort("16000");
+    rig.udp.deliver(kReply);
+    EXPECT_EQ(rig.recorder.lines.back(), "IP: 192.168.001.050\t   MAC: 00-50-C2-A1-B2-C3");
+    EXPECT_EQ(rig.scanner.readLine(rig.recorder.lines[0])->name, "");
+}
+
+TEST(DiscoveryScanner, BadPortOrRangeIsRefusedAtLocateWithNothingBound)
+{
+    struct Row {
+        const char* label;
+        const char* port;
+        RangeTexts texts;
+    } rows[] = {
+        {"port above 65535", "70000", RangeTexts{}},
+        {"port not a number", "abc", RangeTexts{}},
+        {"empty port", "", RangeTexts{}},
+        {"octet 256", "16001", range({"10", "0", "0", "0"}, {"10", "0", "0", "256"})},
+        {"negative octet", "16001", range({"-1", "0", "0", "0"}, {"10", "0", "0", "1"})},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        Rig rig;
+        (void)rig.scanner.open("16001", "");
+        rig.scanner.changePort(row.port);  // every keystroke: no message yet
+        EXPECT_TRUE(rig.sink.messages.empty());
+        EXPECT_EQ(rig.scanner.locate(row.texts, [] { return true; }), WalkOutcome::Refused);
+        ASSERT_EQ(rig.sink.messages.size(), 1u);
+        EXPECT_EQ(rig.udp.binds(), 0);
+        EXPECT_TRUE(rig.udp.sent().empty());
+        EXPECT_TRUE(rig.recorder.events.empty());
+    }
+    Rig rig;
+    EXPECT_TRUE(rig.scanner.open("99999", ""));
+}
+
+TEST(DiscoveryScanner, SendFailuresAreReportedOncePerWalk)
+{
+    Rig rig;
+    ASSERT_FALSE(rig.scanner.open("16001", ""));
+    rig.udp.failAlways(101);
+    auto texts = range({"10", "0", "0", "1"}, {"10", "0", "0", "5"});
+    EXPECT_EQ(rig.scanner.locate(texts, [] { return true; }), WalkOutcome::Finished);
+    EXPECT_EQ(rig.recorder.summary.sendFailures, 5u);
+    EXPECT_EQ(rig.recorder.summary.walked, 5u);
+    EXPECT_EQ(rig.sink.messages, (std::vector<std::string>{"101: fake send failure 101"}));
+    (void)rig.scanner.locate(texts, [] { return true; });
+    EXPECT_EQ(rig.sink.messages.size(), 2u);
+}
+
+TEST(DiscoveryScanner, SecondLocateDuringAWalkIsRefusedAndStopEndsItAtTheNextPause)
+{
+    Rig rig;
+    ASSERT_FALSE(rig.scanner.open("16001", ""));
+    auto texts = range({"10", "0", "0", "0"}, {"10", "0", "0", "254"});
+    WalkOutcome inner = WalkOutcome::Finished;
+    rig.recorder.onProgress = [&](const WalkProgress& p) {
+        if (p.index == 2) {
+            rig.loop.post([&] { inner = rig.scanner.locate(texts, [] { return true; }); });
+        }
+        if (p.index == 4) {
+            rig.loop.post([&] { rig.scanner.close(); });
+        }
+    };
+    EXPECT_EQ(rig.scanner.locate(texts, [] { return true; }), WalkOutcome::Stopped);
+    EXPECT_EQ(inner, WalkOutcome::Refused);
+    EXPECT_EQ(rig.recorder.summary.walked, 4u);
+    EXPECT_TRUE(rig.recorder.summary.stopped);
+    EXPECT_FALSE(rig.udp.isOpen());  // closed, not bound again by the walk
+    EXPECT_EQ(rig.udp.binds(), 1);
+}
+
+TEST(DiscoveryScanner, APortEditDuringTheWalkRebindsBeforeTheNextProbe)
+{
+    Rig rig;
+    ASSERT_FALSE(rig.scanner.open("16001", ""));
+    rig.recorder.onProgress = [&](const WalkProgress& p) {
+        if (p.index == 1) {
+            rig.loop.post([&] { rig.scanner.changePort("16000"); });
+        }
+    };
+    (void)rig.scanner.locate(range({"10", "0", "0", "1"}, {"10", "0", "0", "2"}), [] { return true; });
+    ASSERT_EQ(rig.udp.sent().size(), 2u);
+    EXPECT_EQ(rig.udp.sent()[0].port, 16001);
+    EXPECT_EQ(rig.udp.sent()[1].port, 16000);
+    EXPECT_EQ(rig.udp.boundPort(), 16000);
+    EXPECT_EQ(rig.udp.binds(), 2);
+}
+
+// Linux hands a unicast datagram to the socket bound to the port last, so
+// the discovery endpoint, bound after the sign link's, gets the replies.
+TEST(DiscoveryScanner, RepliesReachTheScannerWhenTheSignLinkHoldsTheSamePort)
+{
+    platform::ManualClock clock;
+    platform::PollEventLoop loop(clock);
+    platform::PosixUdpEndpoint link(loop);
+    ASSERT_FALSE(link.bind("", 0));
+    const int port = link.localPort();
+    link.setReceiveHandler([](std::string, std::string, int) {});
+    platform::PosixUdpEndpoint discoveryUdp(loop);
+    RecordingSink sink;
+    Recorder recorder;
+    DiscoveryScanner scanner(clock, loop, discoveryUdp, sink);
+    scanner.setListener(&recorder);
+    ASSERT_FALSE(discoveryUdp.bind("", port));
+    platform::PosixUdpEndpoint sign(loop);
+    ASSERT_FALSE(sign.setRemote("127.0.0.1", port));
+    ASSERT_FALSE(sign.send(kReply));
+    for (int i = 0; i < 200 && recorder.lines.empty(); ++i) {
+        loop.runOnce(10);
+    }
+    EXPECT_EQ(recorder.lines.size(), 1u);
+}
+
+}  // namespace

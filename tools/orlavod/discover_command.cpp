@@ -1,0 +1,123 @@
+// "orlavod discover": the discovery window's load and walk on a copy of the
+// settings, so the file on disk never changes, with the list on stdout and,
+// for a person at a terminal, the progress on stderr.
+#include "discover_command.h"
+
+#include "capture_links.h"
+#include "stderr_sink.h"
+
+#include "discovery/discovery_window_model.h"
+#include "platform/clock.h"
+#include "platform/poll_event_loop.h"
+#include "platform/posix_udp_endpoint.h"
+#include "platform/terminal.h"
+#include "platform/whole_file.h"
+
+#include <fmt/format.h>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace orlavo::tools {
+
+namespace {
+
+using discovery::DiscoveryField;
+
+// Replies still on their way after the last probe.
+constexpr std::int64_t kLateReplyWaitMs = 1000;
+
+// Prints list lines as they are added and, on a terminal, one progress line
+// on stderr, overwritten in place.
+class DiscoverPrinter final : public discovery::DiscoveryWindowModel::Listener {
+public:
+    DiscoverPrinter(const discovery::DiscoveryWindowModel& window, bool progress)
+        : m_window(window), m_progress(progress)
+    {
+    }
+    ~DiscoverPrinter() { clearProgress(); }
+
+    void fieldChanged(DiscoveryField field) override
+    {
+        if (field != DiscoveryField::List1) {
+            return;
+        }
+        const auto& entries = m_window.control(DiscoveryField::List1).entries;
+        if (entries.size() < m_printed) {
+            m_printed = 0;  // a new walk emptied the list
+        }
+        if (m_printed == entries.size()) {
+            return;
+        }
+        clearProgress();
+        for (; m_printed < entries.size(); ++m_printed) {
+            std::fprintf(stdout, "%s\n", entries[m_printed].c_str());
+        }
+        std::fflush(stdout);
+    }
+
+    void walkProgress(const discovery::WalkProgress& p) override
+    {
+        if (!m_progress) {
+            return;
+        }
+        const std::int64_t seconds = (p.msLeft + 999) / 1000;
+        std::string line = fmt::format("\rSearching: {}  {} of {}  about {}:{:02} left\x1b[K", p.address, p.index,
+                                       p.total, seconds / 60, seconds % 60);
+        std::fputs(line.c_str(), stderr);
+        std::fflush(stderr);
+        m_shown = true;
+    }
+
+    void clearProgress()
+    {
+        if (m_shown) {
+            std::fputs("\r\x1b[K", stderr);
+            std::fflush(stderr);
+            m_shown = false;
+        }
+    }
+
+private:
+    const discovery::DiscoveryWindowModel& m_window;
+    bool m_progress;
+    bool m_shown = false;
+    std::size_t m_printed = 0;
+};
+
+}  // namespace
+
+int runDiscover(const std::filesystem::path& settingsPath)
+{
+    // The loads write back what they read; those writes go to this copy.
+    platform::MemoryProfileFile settings(platform::readWholeFile(settingsPath));
+    platform::MemoryProfileFile noUserStore;  // no window, no position
+    platform::SystemClock clock;
+    platform::PollEventLoop loop(clock);
+    StderrSink sink;
+    // The main window only answers "Ethernet UDP"; it sends nothing and binds no port.
+    Transmissions unused;
+    CaptureUdp signUdp(unused);
+    CaptureSerial serial(unused);
+    signfeed::MainWindowModel mainWindow(signfeed::MainWindowDeps{clock, loop, settings, signUdp, serial, sink},
+                                         signfeed::MainWindowOptions{0, "discover"});
+    mainWindow.load();
+    platform::PosixUdpEndpoint udp(loop);
+    discovery::DiscoveryWindowModel window(
+        discovery::DiscoveryWindowDeps{clock, loop, settings, noUserStore, udp, sink, mainWindow});
+    DiscoverPrinter printer(window, platform::isTerminal(STDERR_FILENO));
+    window.setListener(&printer);
+    window.load();
+    if (window.locate() == discovery::WalkOutcome::Refused) {
+        return 2;
+    }
+    printer.clearProgress();
+    const std::int64_t deadline = clock.nowMs() + kLateReplyWaitMs;
+    for (std::int64_t now = clock.nowMs(); now < deadline; now = clock.nowMs()) {
+        loop.runOnce(deadline - now);
+    }
+    window.setListener(nullptr);
+    return 0;
+}
+
+}  // namespace orlavo::tools
