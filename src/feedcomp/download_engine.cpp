@@ -17,6 +17,7 @@ struct RSSComp::Engine::Target {
     std::string host;
     std::uint16_t port = 80;
     std::string path;
+    bool secure = false;
 };
 
 namespace {
@@ -65,7 +66,9 @@ void RSSComp::Engine::resetDownload()
     m_statusCode = 0;
     m_statusText.clear();
     m_contentLength.reset();
+    m_location.clear();
     m_unsent.clear();
+    m_handshaking = false;
 }
 
 std::int32_t RSSComp::Engine::requestFile(const std::string& url, std::string& retVal)
@@ -80,6 +83,7 @@ std::int32_t RSSComp::Engine::requestFile(const std::string& url, std::string& r
         return m_lastResult;  // a handler's newer request took over
     }
     resetDownload();
+    resetRedirects();
     const std::int32_t result = startRequest(url, retVal);
     if (!alive.expired() && generation == m_generation) {
         m_lastResult = result;
@@ -89,11 +93,13 @@ std::int32_t RSSComp::Engine::requestFile(const std::string& url, std::string& r
 
 std::int32_t RSSComp::Engine::startRequest(const std::string& url, std::string& retVal)
 {
+    m_url = url;
     UrlSplit split = detail::splitUrl(url);
     if (split.code != ResultCode::Ok) {
         return refuse(split.code, split.detail, retVal);
     }
-    Target target{split.parts.host, split.parts.port.value_or(80), split.parts.path};
+    const bool secure = split.parts.secure;
+    Target target{split.parts.host, split.parts.port.value_or(secure ? 443 : 80), split.parts.path, secure};
     if (m_port) {
         if (*m_port < 1 || *m_port > 65535) {
             return refuse(ResultCode::BadUrl, "the port " + std::to_string(*m_port) + " is not from 1 to 65535",
@@ -155,13 +161,27 @@ std::int32_t RSSComp::Engine::connectTo(const Target& target, std::string& retVa
         }
         return toInt(code);
     }
+    m_host = target.host;
+    if (target.secure) {
+        std::string error;
+        connected.connection = startTls(std::move(connected.connection), detail::lookupName(target.host), error);
+        if (!connected.connection) {
+            return refuse(ResultCode::TlsUnavailable, error, retVal);
+        }
+        m_handshaking = true;
+    }
     m_connection = std::move(connected.connection);
-    m_watch = m_services.loop.watchFd(m_connection->fd(), EventLoop::kReadable, [this](unsigned bits) {
-        onReady(bits);
-    });
+    // The handshake's first step waits for the loop: a socket that just
+    // connected is writable, and a failure then ends with events like any other.
+    const unsigned events = m_handshaking ? EventLoop::kWritable : EventLoop::kReadable;
+    m_watch = m_services.loop.watchFd(m_connection->fd(), events, [this](unsigned bits) { onReady(bits); });
     m_state = State::Running;
-    m_startMs = m_lastActivityMs = m_services.clock.nowMs();
-    armIdleTimer(std::min(m_limits.idleTimeoutMs, m_limits.totalTimeoutMs));
+    const std::int64_t now = m_services.clock.nowMs();
+    m_lastActivityMs = m_hopStartMs = now;
+    if (m_hops == 0) {
+        m_startMs = now;  // the total limit covers every hop of a redirect chain
+    }
+    armIdleTimer(std::min({m_limits.idleTimeoutMs, m_startMs + m_limits.totalTimeoutMs - now, handshakeLeftMs(now)}));
     return toInt(ResultCode::Ok);
 }
 
@@ -169,6 +189,9 @@ std::int32_t RSSComp::Engine::sendRequest(const Target& target, std::string& ret
 {
     m_unsent = "GET " + target.path + " HTTP/1.0\r\n" + "User-Agent: " + RSSComp::UserAgent() + "\r\n" +
                "Host: " + target.host + "\r\n" + "\r\n";
+    if (m_handshaking) {
+        return toInt(ResultCode::Ok);  // goes out once the handshake is done
+    }
     const int error = sendSome();
     if (error != 0) {
         // The connection stays open: its close still ends the download with events.
@@ -214,6 +237,7 @@ bool RSSComp::Engine::disconnect(bool raiseEvent)
     m_connection->close();
     m_connection.reset();
     m_unsent.clear();
+    m_handshaking = false;
     if (m_state == State::Running) {
         m_state = State::Failed;
     }

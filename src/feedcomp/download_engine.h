@@ -8,6 +8,7 @@
 #include "platform/event_loop.h"
 #include "platform/resolver.h"
 #include "platform/tcp_connection.h"
+#include "platform/tls_connection.h"
 
 #include <array>
 #include <memory>
@@ -32,6 +33,10 @@ public:
 
     void setListener(RSSCompListener* listener) { m_listener = listener; }
     void setPort(std::int32_t port) { m_port = port; }
+    void setFollowRedirects(bool on) { m_followRedirects = on; }
+    void setCaFile(std::string path);
+    [[nodiscard]] const std::string& finalUrl() const { return m_url; }
+    [[nodiscard]] const std::string& movedUrl() const { return m_movedUrl; }
     [[nodiscard]] std::int32_t requestFile(const std::string& url, std::string& retVal);
     void closeComm();
 
@@ -46,7 +51,18 @@ private:
     [[nodiscard]] std::int32_t connectTo(const Target& target, std::string& retVal);
     [[nodiscard]] std::int32_t sendRequest(const Target& target, std::string& retVal);
     void resetDownload();
+    void resetRedirects();
     void onReady(unsigned bits);
+    // https: the TCP connection becomes a TLS session whose handshake the
+    // loop then drives; null with error set when TLS cannot be set up.
+    [[nodiscard]] std::unique_ptr<orlavo::platform::TcpConnection>
+    startTls(std::unique_ptr<orlavo::platform::TcpConnection> tcp, const std::string& host, std::string& error);
+    void continueHandshake();
+    [[nodiscard]] std::int64_t handshakeLeftMs(std::int64_t now) const;
+    void receiveAll();
+    // True when the finished response was a redirect that was followed or
+    // that ended the download; false when it is the download's answer.
+    [[nodiscard]] bool followRedirect();
     [[nodiscard]] int sendSome();  // 0 or the errno of a failed send
     void receiveOnce();
     void takeHeaderBytes(std::string_view data);
@@ -67,6 +83,11 @@ private:
     std::optional<std::int32_t> m_port;
 
     std::unique_ptr<orlavo::platform::TcpConnection> m_connection;
+    std::unique_ptr<orlavo::platform::TlsClientContext> m_tls;  // made at the first https:// request
+    std::string m_caFile;
+    std::string m_host;       // of the current hop, for the texts
+    bool m_handshaking = false;
+    std::int64_t m_hopStartMs = 0;
     std::optional<orlavo::platform::EventLoop::WatchId> m_watch;
     std::optional<orlavo::platform::EventLoop::TimerId> m_idleTimer;
     std::int64_t m_lastActivityMs = 0;
@@ -80,6 +101,13 @@ private:
     std::int32_t m_statusCode = 0;
     std::string m_statusText;
     std::optional<std::int64_t> m_contentLength;
+    std::string m_location;
+
+    bool m_followRedirects = false;
+    int m_hops = 0;
+    std::string m_url;           // what the current hop requested
+    std::string m_movedUrl;      // set while every hop so far was permanent
+    std::string m_redirectTrail; // each hop's text and "; ", ahead of the final status text
 
     // Lets a method notice that a handler replaced the request or destroyed
     // the control while an event was being raised.

@@ -78,6 +78,23 @@ std::optional<std::int64_t> readContentLength(std::string_view header)
     return std::nullopt;
 }
 
+// The value of the first header line named Location (the status line never is).
+std::string readLocation(std::string_view header)
+{
+    constexpr std::string_view kName = "location:";
+    for (std::size_t pos = header.find('\n'); pos != std::string_view::npos; pos = header.find('\n', pos + 1)) {
+        std::string_view line = lineAt(header, pos + 1);
+        if (!equalsIgnoreCase(line.substr(0, kName.size()), kName)) {
+            continue;
+        }
+        std::string_view value = line.substr(kName.size());
+        const std::size_t first = value.find_first_not_of(" \t");
+        const std::size_t last = value.find_last_not_of(" \t");
+        return first == std::string_view::npos ? std::string() : std::string(value.substr(first, last - first + 1));
+    }
+    return {};
+}
+
 }  // namespace
 
 HeaderStart classifyResponseStart(std::string_view received)
@@ -113,6 +130,7 @@ ResponseHeader parseHeader(std::string_view header)
         }
     }
     result.contentLength = readContentLength(header);
+    result.location = readLocation(header);
     return result;
 }
 

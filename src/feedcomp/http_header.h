@@ -19,6 +19,7 @@ struct ResponseHeader {
     std::int32_t statusCode = 0;  // 0 when the status line has no 3-digit code
     std::string statusText;       // reason phrase; for 301-303 followed by the Location line
     std::optional<std::int64_t> contentLength;
+    std::string location;  // the Location value, blanks trimmed; empty when none
 };
 
 [[nodiscard]] HeaderStart classifyResponseStart(std::string_view received);

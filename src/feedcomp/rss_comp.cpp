@@ -139,4 +139,24 @@ void RSSComp::CloseComm()
     m_engine->closeComm();
 }
 
+void RSSComp::FollowRedirects(bool bFollow)
+{
+    m_engine->setFollowRedirects(bFollow);
+}
+
+const std::string& RSSComp::FinalURL() const
+{
+    return m_engine->finalUrl();
+}
+
+const std::string& RSSComp::MovedURL() const
+{
+    return m_engine->movedUrl();
+}
+
+void RSSComp::CAFile(const std::string& sPath)
+{
+    m_engine->setCaFile(sPath);
+}
+
 }  // namespace pellix

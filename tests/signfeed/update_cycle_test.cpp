@@ -390,7 +390,7 @@ TEST(UpdateCycle, RefusedRequestRestoresTheLabels)
         std::function<std::string(CycleRig&)> prepare;  // returns the URL to request
         std::int32_t code;
     } rows[] = {
-        {"unsupported scheme", [](CycleRig&) { return std::string("https://feeds.test/rss"); }, 116},
+        {"unsupported scheme", [](CycleRig&) { return std::string("ftp://feeds.test/rss"); }, 116},
         {"no path", [](CycleRig&) { return std::string("feeds.test"); }, 114},
         {"only blanks, requested as they are", [](CycleRig&) { return std::string("   "); }, 114},
         {"name not found",
