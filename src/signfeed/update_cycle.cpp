@@ -88,6 +88,8 @@ void UpdateCycle::runUpdate()
         return;
     }
     m_lastUrl = *url;
+    m_feed.FollowRedirects(readIni(m_window.settings(), key::kFollowRedirects.section, key::kFollowRedirects.key,
+                                   key::kFollowRedirects.fallback) != "0");
     std::string text;
     std::int32_t result = m_feed.RequestFile(*url, text);
     if (result == 0) {
@@ -142,7 +144,13 @@ void UpdateCycle::OnConnect(const std::string& host)
 
 void UpdateCycle::OnFinish(std::int32_t code, const std::string& text)
 {
-    m_window.setText(Field::TInfo, fmt::format("Download complete. Server response: {} - {}", code, text));
+    std::string info = fmt::format("Download complete. Server response: {} - {}", code, text);
+    if (!m_feed.MovedURL().empty()) {
+        info += " - the feed has moved to " + m_feed.MovedURL();
+    } else if (m_feed.FinalURL() != m_lastUrl) {
+        info += " - from " + m_feed.FinalURL();
+    }
+    m_window.setText(Field::TInfo, info);
     m_window.setText(Field::TSize, std::to_string(m_feed.CurSize()));
     m_window.setText(Field::Trss2, m_feed.CurFileString());
     DownloadOutcome outcome{code >= 0, code, text};

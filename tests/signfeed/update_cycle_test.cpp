@@ -734,3 +734,43 @@ TEST(UpdateCycle, APendingRequestEndsWithTheCycle)
     rig.loop.runPending();
     EXPECT_EQ(rig.clock.sleeps(), std::vector<std::int64_t>{1000}) << "no second update ran";
 }
+
+TEST(UpdateCycle, FollowsAMovedFeedUnlessTheSettingSaysNo)
+{
+    struct Row {
+        const char* label;
+        const char* follow;  // nullptr: the key is absent
+        std::string info;    // TInfo at the end; PORT stands for the server's port
+    } rows[] = {
+        {"absent key follows", nullptr,
+         "Download complete. Server response: 200 - Moved PermanentlyLocation: /new; OK - the feed has moved to "
+         "http://feeds.test:PORT/new"},
+        {"0 keeps the redirect", "0", "Download complete. Server response: 301 - Moved PermanentlyLocation: /new"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        RigSetup s;
+        s.slots = {{0, "/old"}};
+        CycleRig rig(s);
+        if (row.follow != nullptr) {
+            ASSERT_FALSE(writeIni(rig.settings, section::kParameters, "FollowRedirects", row.follow));
+        }
+        rig.cycle.requestUpdate();
+        const std::string moved = "HTTP/1.0 301 Moved Permanently\r\nLocation: /new\r\n\r\n";
+        if (row.follow == nullptr) {
+            ASSERT_TRUE(rig.server.accept());
+            (void)rig.server.readRequest();
+            rig.server.send(moved);
+            rig.server.close();
+            ASSERT_TRUE(rig.pumpUntil([&] { return rig.info.back() == "Connected to feeds.test"; }));
+            EXPECT_EQ(rig.serve(feedResponse({"moved"})), "/new");
+        } else {
+            EXPECT_EQ(rig.serve(moved), "/old");
+        }
+        std::string info = row.info;
+        if (auto at = info.find("PORT"); at != std::string::npos) {
+            info.replace(at, 4, std::to_string(rig.server.port()));
+        }
+        EXPECT_EQ(rig.text(Field::TInfo), info);
+    }
+}
