@@ -67,6 +67,7 @@ void RSSComp::Engine::resetDownload()
     m_statusText.clear();
     m_contentLength.reset();
     m_location.clear();
+    m_charset.clear();
     m_unsent.clear();
     m_handshaking = false;
 }

@@ -37,6 +37,7 @@ public:
     void setCaFile(std::string path);
     [[nodiscard]] const std::string& finalUrl() const { return m_url; }
     [[nodiscard]] const std::string& movedUrl() const { return m_movedUrl; }
+    [[nodiscard]] const std::string& charset() const { return m_charset; }
     [[nodiscard]] std::int32_t requestFile(const std::string& url, std::string& retVal);
     void closeComm();
 
@@ -102,6 +103,7 @@ private:
     std::string m_statusText;
     std::optional<std::int64_t> m_contentLength;
     std::string m_location;
+    std::string m_charset;  // from the response's Content-Type
 
     bool m_followRedirects = false;
     int m_hops = 0;

@@ -113,6 +113,7 @@ void RSSComp::Engine::takeHeaderBytes(std::string_view data)
     m_statusText = std::move(header.statusText);
     m_contentLength = header.contentLength;
     m_location = std::move(header.location);
+    m_charset = std::move(header.charset);
     m_awaitingHeader = false;
     std::string rest = m_headerBytes.substr(end);
     m_headerBytes.clear();

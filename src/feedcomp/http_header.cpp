@@ -95,6 +95,29 @@ std::string readLocation(std::string_view header)
     return {};
 }
 
+// The charset parameter of the first Content-Type line, quotes removed.
+std::string readCharset(std::string_view header)
+{
+    constexpr std::string_view kName = "content-type:";
+    for (std::size_t pos = header.find('\n'); pos != std::string_view::npos; pos = header.find('\n', pos + 1)) {
+        std::string_view line = lineAt(header, pos + 1);
+        if (!equalsIgnoreCase(line.substr(0, kName.size()), kName)) {
+            continue;
+        }
+        const std::size_t at = findIgnoringCase(line, "charset=");
+        if (at == std::string_view::npos) {
+            return {};
+        }
+        std::string_view value = line.substr(at + 8);
+        value = value.substr(0, value.find_first_of("; \t"));
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+            value = value.substr(1, value.size() - 2);
+        }
+        return std::string(value);
+    }
+    return {};
+}
+
 }  // namespace
 
 HeaderStart classifyResponseStart(std::string_view received)
@@ -131,6 +154,7 @@ ResponseHeader parseHeader(std::string_view header)
     }
     result.contentLength = readContentLength(header);
     result.location = readLocation(header);
+    result.charset = readCharset(header);
     return result;
 }
 

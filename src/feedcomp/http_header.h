@@ -20,6 +20,7 @@ struct ResponseHeader {
     std::string statusText;       // reason phrase; for 301-303 followed by the Location line
     std::optional<std::int64_t> contentLength;
     std::string location;  // the Location value, blanks trimmed; empty when none
+    std::string charset;   // the charset parameter of Content-Type; empty when none
 };
 
 [[nodiscard]] HeaderStart classifyResponseStart(std::string_view received);

@@ -1,6 +1,7 @@
 #include "pellix/rss_comp.h"
 
 #include "feedcomp/download_engine.h"
+#include "feedcomp/feed_decoder.h"
 #include "feedcomp/file_output.h"
 #include "feedcomp/rss_document.h"
 #include "platform/connectivity.h"
@@ -71,7 +72,7 @@ std::string RSSComp::CurFileString() const
     if (body.empty()) {
         return {};
     }
-    return detail::toCrlf(detail::decodeFeedBytes(body.joined()));
+    return detail::toCrlf(detail::decodeFeedBytes(body.joined(), m_engine->charset()));
 }
 
 std::int32_t RSSComp::CurSize() const
