@@ -129,6 +129,12 @@ public:
     // A CA file trusted for https:// next to the system's store; empty (the
     // default) uses the environment variable ORLAVO_CA_FILE when it is set.
     void CAFile(const std::string& sPath);
+    // Off by default: every request is the plain four lines. On: a 2xx body
+    // that came with Last-Modified or ETag is remembered for its URL (in
+    // memory, 16 MiB in all, oldest dropped first); the next request for that
+    // URL sends If-Modified-Since / If-None-Match, and a 304 ends with the
+    // remembered body in place (CurSize, GetRSSFile) and OnFinish 304.
+    void ConditionalGet(bool bConditional);
 
 private:
     class Engine;

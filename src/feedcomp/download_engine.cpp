@@ -68,6 +68,8 @@ void RSSComp::Engine::resetDownload()
     m_contentLength.reset();
     m_location.clear();
     m_charset.clear();
+    m_lastModified.clear();
+    m_etag.clear();
     m_unsent.clear();
     m_handshaking = false;
 }
@@ -83,6 +85,7 @@ std::int32_t RSSComp::Engine::requestFile(const std::string& url, std::string& r
     if (generation != m_generation) {
         return m_lastResult;  // a handler's newer request took over
     }
+    rememberBody();
     resetDownload();
     resetRedirects();
     const std::int32_t result = startRequest(url, retVal);
@@ -189,7 +192,7 @@ std::int32_t RSSComp::Engine::connectTo(const Target& target, std::string& retVa
 std::int32_t RSSComp::Engine::sendRequest(const Target& target, std::string& retVal)
 {
     m_unsent = "GET " + target.path + " HTTP/1.0\r\n" + "User-Agent: " + RSSComp::UserAgent() + "\r\n" +
-               "Host: " + target.host + "\r\n" + "\r\n";
+               "Host: " + target.host + "\r\n" + conditionalHeaders() + "\r\n";
     if (m_handshaking) {
         return toInt(ResultCode::Ok);  // goes out once the handshake is done
     }

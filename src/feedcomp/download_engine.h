@@ -11,6 +11,7 @@
 #include "platform/tls_connection.h"
 
 #include <array>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,6 +35,7 @@ public:
     void setListener(RSSCompListener* listener) { m_listener = listener; }
     void setPort(std::int32_t port) { m_port = port; }
     void setFollowRedirects(bool on) { m_followRedirects = on; }
+    void setConditional(bool on);
     void setCaFile(std::string path);
     [[nodiscard]] const std::string& finalUrl() const { return m_url; }
     [[nodiscard]] const std::string& movedUrl() const { return m_movedUrl; }
@@ -64,6 +66,12 @@ private:
     // True when the finished response was a redirect that was followed or
     // that ended the download; false when it is the download's answer.
     [[nodiscard]] bool followRedirect();
+    // Conditional GET: the finished body is kept for its URL when the next
+    // request starts, offered back through the request's validators, and
+    // handed back on a 304.
+    void rememberBody();
+    [[nodiscard]] std::string conditionalHeaders() const;
+    void restoreRememberedBody();
     [[nodiscard]] int sendSome();  // 0 or the errno of a failed send
     void receiveOnce();
     void takeHeaderBytes(std::string_view data);
@@ -104,6 +112,20 @@ private:
     std::optional<std::int64_t> m_contentLength;
     std::string m_location;
     std::string m_charset;  // from the response's Content-Type
+    std::string m_lastModified;
+    std::string m_etag;
+
+    struct Remembered {
+        std::string lastModified;
+        std::string etag;
+        std::string charset;
+        detail::Body body;
+        std::uint64_t age = 0;  // order of remembering, for dropping the oldest
+    };
+    bool m_conditional = false;
+    std::map<std::string, Remembered> m_remembered;  // by the URL that was requested
+    std::int64_t m_rememberedBytes = 0;
+    std::uint64_t m_rememberCount = 0;
 
     bool m_followRedirects = false;
     int m_hops = 0;

@@ -114,6 +114,8 @@ void RSSComp::Engine::takeHeaderBytes(std::string_view data)
     m_contentLength = header.contentLength;
     m_location = std::move(header.location);
     m_charset = std::move(header.charset);
+    m_lastModified = std::move(header.lastModified);
+    m_etag = std::move(header.etag);
     m_awaitingHeader = false;
     std::string rest = m_headerBytes.substr(end);
     m_headerBytes.clear();
@@ -153,6 +155,9 @@ void RSSComp::Engine::endOfStream()
     }
     if (followRedirect()) {
         return;
+    }
+    if (m_statusCode == 304) {
+        restoreRememberedBody();
     }
     finish(m_statusCode, m_redirectTrail + m_statusText, true);
 }

@@ -78,10 +78,10 @@ std::optional<std::int64_t> readContentLength(std::string_view header)
     return std::nullopt;
 }
 
-// The value of the first header line named Location (the status line never is).
-std::string readLocation(std::string_view header)
+// The value of the first header line called name (with its colon, lower
+// case); the status line never counts.
+std::string headerValue(std::string_view header, std::string_view kName)
 {
-    constexpr std::string_view kName = "location:";
     for (std::size_t pos = header.find('\n'); pos != std::string_view::npos; pos = header.find('\n', pos + 1)) {
         std::string_view line = lineAt(header, pos + 1);
         if (!equalsIgnoreCase(line.substr(0, kName.size()), kName)) {
@@ -153,7 +153,9 @@ ResponseHeader parseHeader(std::string_view header)
         }
     }
     result.contentLength = readContentLength(header);
-    result.location = readLocation(header);
+    result.location = headerValue(header, "location:");
+    result.lastModified = headerValue(header, "last-modified:");
+    result.etag = headerValue(header, "etag:");
     result.charset = readCharset(header);
     return result;
 }

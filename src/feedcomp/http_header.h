@@ -21,6 +21,8 @@ struct ResponseHeader {
     std::optional<std::int64_t> contentLength;
     std::string location;  // the Location value, blanks trimmed; empty when none
     std::string charset;   // the charset parameter of Content-Type; empty when none
+    std::string lastModified;  // Last-Modified and ETag values, for a later conditional GET
+    std::string etag;
 };
 
 [[nodiscard]] HeaderStart classifyResponseStart(std::string_view received);

@@ -155,6 +155,11 @@ const std::string& RSSComp::MovedURL() const
     return m_engine->movedUrl();
 }
 
+void RSSComp::ConditionalGet(bool bConditional)
+{
+    m_engine->setConditional(bConditional);
+}
+
 void RSSComp::CAFile(const std::string& sPath)
 {
     m_engine->setCaFile(sPath);

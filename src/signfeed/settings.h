@@ -74,6 +74,8 @@ inline constexpr SettingKey kRemotePort{section::kCommMethod, "RemotePort", "160
 // Extension, read at each update and never written back: "0" leaves a feed's
 // redirect as the download's answer instead of following it to the feed.
 inline constexpr SettingKey kFollowRedirects{section::kParameters, "FollowRedirects", "1"};
+// Likewise: "0" downloads every feed whole instead of asking whether it changed.
+inline constexpr SettingKey kConditionalGet{section::kParameters, "ConditionalGet", "1"};
 }  // namespace key
 
 // "AccessPointIP" and the slot number; slots 0 and 1 default to the two feeds.

@@ -88,8 +88,11 @@ void UpdateCycle::runUpdate()
         return;
     }
     m_lastUrl = *url;
-    m_feed.FollowRedirects(readIni(m_window.settings(), key::kFollowRedirects.section, key::kFollowRedirects.key,
-                                   key::kFollowRedirects.fallback) != "0");
+    const auto isOn = [this](const SettingKey& k) {
+        return readIni(m_window.settings(), k.section, k.key, k.fallback) != "0";
+    };
+    m_feed.FollowRedirects(isOn(key::kFollowRedirects));
+    m_feed.ConditionalGet(isOn(key::kConditionalGet));
     std::string text;
     std::int32_t result = m_feed.RequestFile(*url, text);
     if (result == 0) {
@@ -153,7 +156,9 @@ void UpdateCycle::OnFinish(std::int32_t code, const std::string& text)
     m_window.setText(Field::TInfo, info);
     m_window.setText(Field::TSize, std::to_string(m_feed.CurSize()));
     m_window.setText(Field::Trss2, m_feed.CurFileString());
-    DownloadOutcome outcome{code >= 0, code, text};
+    // A feed that did not change comes back as its remembered body: compose it as fresh.
+    const bool unchanged = code == 304 && m_feed.CurSize() > 0;
+    DownloadOutcome outcome{code >= 0, unchanged ? 200 : code, text};
     ComposeResult result = m_composer.run(
         [this](bool strip, std::int32_t& n) { return m_feed.GetRSSFile(strip, n); }, outcome);
     if (m_observer != nullptr) {

@@ -118,3 +118,26 @@ TEST_F(RedirectDownload, EndsWithItsOwnCodeWhenARedirectMayNotBeFollowed)
                           m_plain.url("/feed.xml") + "; "}));
     EXPECT_EQ(m_plain.requests().size(), 6u);  // no request went out over plain http
 }
+
+TEST_F(RedirectDownload, ConditionalGetHandsBackTheRememberedBodyOnNotModified)
+{
+    const std::string fresh = "HTTP/1.0 200 OK\r\nLast-Modified: Mon, 07 Dec 2026 10:00:00 GMT\r\nETag: \"v1\"\r\n\r\n<rss/>";
+    m_plainRoutes->responses = {{"/feed.xml", fresh}};
+    m_h.comp->ConditionalGet(true);
+    (void)download(m_plain.url("/feed.xml"), false);
+    m_plainRoutes->responses = {{"/feed.xml", "HTTP/1.0 304 Not Modified\r\n\r\n"}};
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        m_h.events.events.clear();
+        EXPECT_EQ(download(m_plain.url("/feed.xml"), false).back(), "finish 304 Not Modified");
+        EXPECT_EQ(m_h.comp->CurFileString(), "<rss/>");
+    }
+    const auto requests = m_plain.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0].find("If-"), std::string::npos);
+    for (std::size_t i = 1; i < 3; ++i) {
+        EXPECT_NE(requests[i].find("\r\nIf-Modified-Since: Mon, 07 Dec 2026 10:00:00 GMT\r\nIf-None-Match: \"v1\"\r\n\r\n"),
+                  std::string::npos)
+            << requests[i];
+    }
+}

@@ -774,3 +774,18 @@ TEST(UpdateCycle, FollowsAMovedFeedUnlessTheSettingSaysNo)
         EXPECT_EQ(rig.text(Field::TInfo), info);
     }
 }
+
+TEST(UpdateCycle, UnchangedFeedShowsItsRememberedHeadlinesAgain)
+{
+    RigSetup s;
+    s.slots = {{0, "/news"}};
+    CycleRig rig(s);
+    std::string fresh = feedResponse({"Same"});
+    fresh.insert(fresh.find("\r\n") + 2, "ETag: \"v1\"\r\n");
+    rig.cycle.requestUpdate();
+    EXPECT_EQ(rig.serve(fresh), "/news");
+    rig.cycle.requestUpdate();
+    EXPECT_EQ(rig.serve("HTTP/1.0 304 Not Modified\r\n\r\n"), "/news");
+    EXPECT_EQ(rig.endings, (Strings{"sent", "sent"}));
+    EXPECT_EQ(rig.text(Field::TInfo), "Download complete. Server response: 304 - Not Modified");
+}
