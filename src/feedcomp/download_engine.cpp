@@ -18,6 +18,10 @@ struct RSSComp::Engine::Target {
     std::uint16_t port = 80;
     std::string path;
     bool secure = false;
+    // Through an HTTP proxy: where to connect, and the whole URL as the
+    // request line's target instead of the path.
+    std::optional<detail::UrlParts> proxy;
+    std::string absoluteUrl;
 };
 
 namespace {
@@ -29,6 +33,31 @@ std::int32_t refuse(ResultCode code, const std::string& detail, std::string& ret
         retVal += " (" + detail + ")";
     }
     return toInt(code);
+}
+
+// The configured proxy when this download can use it: an http:// proxy (or
+// one without scheme) for an http:// feed. https:// would need a CONNECT
+// tunnel, which is not built; the feed is then refused as before.
+std::optional<detail::UrlParts> usableProxy(const std::string& configured, bool secureFeed, std::string& why)
+{
+    if (configured.empty()) {
+        why = "no proxy is named for this host";
+        return std::nullopt;
+    }
+    if (secureFeed) {
+        why = "https:// feeds cannot go through the proxy " + configured;
+        return std::nullopt;
+    }
+    std::string url = configured;
+    while (!url.empty() && url.back() == '/') {
+        url.pop_back();
+    }
+    UrlSplit split = detail::splitUrl(url + "/p");
+    if (split.code != ResultCode::Ok || split.parts.secure || split.parts.host.empty()) {
+        why = "the proxy " + configured + " is not an http:// proxy";
+        return std::nullopt;
+    }
+    return split.parts;
 }
 
 std::string seconds(std::int64_t ms)
@@ -117,7 +146,13 @@ std::int32_t RSSComp::Engine::startRequest(const std::string& url, std::string& 
             return refuse(ResultCode::NotOnline, {}, retVal);
         }
         if (m_services.connectivity.isConnectionProxy(target.host)) {
-            return refuse(ResultCode::ProxyInUse, {}, retVal);
+            std::string why;
+            target.proxy = usableProxy(m_services.connectivity.proxyFor(target.host), secure, why);
+            if (!target.proxy) {
+                return refuse(ResultCode::ProxyInUse, why, retVal);
+            }
+            const std::string port = target.port == 80 ? "" : ":" + std::to_string(target.port);
+            target.absoluteUrl = "http://" + target.host + port + target.path;
         }
     }
     if (target.host.empty()) {
@@ -148,14 +183,16 @@ std::int32_t RSSComp::Engine::startRequest(const std::string& url, std::string& 
 std::int32_t RSSComp::Engine::connectTo(const Target& target, std::string& retVal)
 {
     const std::int64_t timeoutMs = m_limits.connectTimeoutMs;
-    auto lookup = m_services.resolver->lookup(detail::lookupName(target.host), timeoutMs);
+    const std::string& connectHost = target.proxy ? target.proxy->host : target.host;
+    const std::uint16_t connectPort = target.proxy ? target.proxy->port.value_or(1080) : target.port;
+    auto lookup = m_services.resolver->lookup(detail::lookupName(connectHost), timeoutMs);
     if (lookup.status == LookupStatus::TimedOut) {
         return refuse(ResultCode::LookupFailed, "lookup timed out after " + seconds(timeoutMs), retVal);
     }
     if (lookup.status != LookupStatus::Found) {
         return refuse(ResultCode::LookupFailed, lookup.error, retVal);
     }
-    auto connected = m_services.connector->connect(lookup.addresses, target.port, timeoutMs);
+    auto connected = m_services.connector->connect(lookup.addresses, connectPort, timeoutMs);
     if (connected.status != ConnectStatus::Connected) {
         const ResultCode code =
             connected.status == ConnectStatus::SocketFailed ? ResultCode::SocketFailed : ResultCode::ConnectFailed;
@@ -191,7 +228,7 @@ std::int32_t RSSComp::Engine::connectTo(const Target& target, std::string& retVa
 
 std::int32_t RSSComp::Engine::sendRequest(const Target& target, std::string& retVal)
 {
-    m_unsent = "GET " + target.path + " HTTP/1.0\r\n" + "User-Agent: " + RSSComp::UserAgent() + "\r\n" +
+    m_unsent = "GET " + (target.proxy ? target.absoluteUrl : target.path) + " HTTP/1.0\r\n" + "User-Agent: " + RSSComp::UserAgent() + "\r\n" +
                "Host: " + target.host + "\r\n" + conditionalHeaders() + "\r\n";
     if (m_handshaking) {
         return toInt(ResultCode::Ok);  // goes out once the handshake is done

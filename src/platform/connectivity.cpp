@@ -109,4 +109,13 @@ bool SystemConnectivity::isConnectionProxy(std::string_view host) const
     return proxyApplies(readProxyEnvironment(), host);
 }
 
+std::string SystemConnectivity::proxyFor(std::string_view host) const
+{
+    ProxyEnvironment env = readProxyEnvironment();
+    if (!proxyApplies(env, host)) {
+        return {};
+    }
+    return !env.httpProxy.empty() ? env.httpProxy : env.allProxy;
+}
+
 }  // namespace orlavo::platform

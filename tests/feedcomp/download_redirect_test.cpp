@@ -1,4 +1,5 @@
 // FollowRedirects against servers on 127.0.0.1, plain and TLS.
+#include "platform/ip_address.h"
 #include "support/download_harness.h"
 #include "support/temp_dir.h"
 #include "support/test_tls.h"
@@ -140,4 +141,48 @@ TEST_F(RedirectDownload, ConditionalGetHandsBackTheRememberedBodyOnNotModified)
                   std::string::npos)
             << requests[i];
     }
+}
+
+TEST(ProxyDownload, HttpFeedsGoThroughTheNamedHttpProxyOthersAreRefused)
+{
+    TestHttpServer proxy([](const std::string&) { return std::string("HTTP/1.0 200 OK\r\n\r\nvia proxy"); });
+    struct Row {
+        const char* label;
+        std::string proxyUrl;
+        std::string url;
+        std::int32_t result;
+        std::string requestLine;  // what the proxy saw first; empty: nothing
+    };
+    const std::string at = "127.0.0.1:" + std::to_string(proxy.port());
+    const Row rows[] = {
+        {"http:// proxy", "http://" + at + "/", "http://feeds.example/rss", 0, "GET http://feeds.example/rss HTTP/1.0"},
+        {"proxy without scheme, feed port kept", at, "http://feeds.example:8080/rss", 0,
+         "GET http://feeds.example:8080/rss HTTP/1.0"},
+        {"https:// feed", at, "https://feeds.example/rss", 107, ""},
+        {"socks proxy", "socks5://" + at, "http://feeds.example/rss", 107, ""},
+        {"none named", "", "http://feeds.example/rss", 107, ""},
+    };
+    std::size_t seen = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        orlavo::testing::FakeResolver resolver;
+        resolver.answer = {orlavo::platform::LookupStatus::Found, {*orlavo::platform::parseIpLiteral("127.0.0.1")}, {}};
+        DownloadHarness h({}, &resolver);
+        h.connectivity.proxy = true;
+        h.connectivity.proxyUrl = row.proxyUrl;
+        std::string retVal;
+        ASSERT_EQ(h.comp->RequestFile(row.url, retVal), row.result) << retVal;
+        if (row.result != 0) {
+            EXPECT_TRUE(resolver.names.empty());
+            continue;
+        }
+        ASSERT_TRUE(h.pumpUntilFinished());
+        EXPECT_EQ(h.events.events, (Events{"connect feeds.example", "disconnect", "finish 200 OK"}));
+        EXPECT_EQ(resolver.names, std::vector<std::string>{"127.0.0.1"});
+        ASSERT_EQ(proxy.requests().size(), ++seen);
+        const std::string request = proxy.requests().back();
+        EXPECT_EQ(request.substr(0, request.find("\r\n")), row.requestLine);
+        EXPECT_NE(request.find("\r\nHost: feeds.example\r\n"), std::string::npos) << request;
+    }
+    EXPECT_EQ(proxy.requests().size(), 2u);
 }
