@@ -132,7 +132,7 @@ std::int32_t RSSComp::Engine::startRequest(const std::string& url, std::string& 
         return refuse(split.code, split.detail, retVal);
     }
     const bool secure = split.parts.secure;
-    Target target{split.parts.host, split.parts.port.value_or(secure ? 443 : 80), split.parts.path, secure};
+    Target target{split.parts.host, split.parts.port.value_or(secure ? 443 : 80), split.parts.path, secure, {}, {}};
     if (m_port) {
         if (*m_port < 1 || *m_port > 65535) {
             return refuse(ResultCode::BadUrl, "the port " + std::to_string(*m_port) + " is not from 1 to 65535",
