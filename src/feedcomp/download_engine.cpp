@@ -35,17 +35,12 @@ std::int32_t refuse(ResultCode code, const std::string& detail, std::string& ret
     return toInt(code);
 }
 
-// The configured proxy when this download can use it: an http:// proxy (or
-// one without scheme) for an http:// feed. https:// would need a CONNECT
-// tunnel, which is not built; the feed is then refused as before.
-std::optional<detail::UrlParts> usableProxy(const std::string& configured, bool secureFeed, std::string& why)
+// The configured proxy when this download can use it: an http:// proxy, or
+// one written without scheme.
+std::optional<detail::UrlParts> usableProxy(const std::string& configured, std::string& why)
 {
     if (configured.empty()) {
         why = "no proxy is named for this host";
-        return std::nullopt;
-    }
-    if (secureFeed) {
-        why = "https:// feeds cannot go through the proxy " + configured;
         return std::nullopt;
     }
     std::string url = configured;
@@ -101,6 +96,8 @@ void RSSComp::Engine::resetDownload()
     m_etag.clear();
     m_unsent.clear();
     m_handshaking = false;
+    m_tunnelling = false;
+    m_afterTunnel.clear();
 }
 
 std::int32_t RSSComp::Engine::requestFile(const std::string& url, std::string& retVal)
@@ -145,9 +142,10 @@ std::int32_t RSSComp::Engine::startRequest(const std::string& url, std::string& 
         if (!m_services.connectivity.isOnline()) {
             return refuse(ResultCode::NotOnline, {}, retVal);
         }
-        if (m_services.connectivity.isConnectionProxy(target.host)) {
+        const std::string configured = m_services.connectivity.proxyFor(target.host, secure);
+        if (m_services.connectivity.isConnectionProxy(target.host) || !configured.empty()) {
             std::string why;
-            target.proxy = usableProxy(m_services.connectivity.proxyFor(target.host), secure, why);
+            target.proxy = usableProxy(configured, why);
             if (!target.proxy) {
                 return refuse(ResultCode::ProxyInUse, why, retVal);
             }
@@ -203,7 +201,16 @@ std::int32_t RSSComp::Engine::connectTo(const Target& target, std::string& retVa
         return toInt(code);
     }
     m_host = target.host;
-    if (target.secure) {
+    if (target.secure && target.proxy) {
+        // The proxy first opens a tunnel; TLS starts inside it (download_tls.cpp).
+        if (std::string error; !haveTlsContext(error)) {
+            return refuse(ResultCode::TlsUnavailable, error, retVal);
+        }
+        m_tunnelling = true;
+        m_tlsName = detail::lookupName(target.host);
+        m_unsent = "CONNECT " + target.host + ":" + std::to_string(target.port) + " HTTP/1.0\r\nHost: " + target.host +
+                   ":" + std::to_string(target.port) + "\r\n\r\n";
+    } else if (target.secure) {
         std::string error;
         connected.connection = startTls(std::move(connected.connection), detail::lookupName(target.host), error);
         if (!connected.connection) {
@@ -214,7 +221,7 @@ std::int32_t RSSComp::Engine::connectTo(const Target& target, std::string& retVa
     m_connection = std::move(connected.connection);
     // The handshake's first step waits for the loop: a socket that just
     // connected is writable, and a failure then ends with events like any other.
-    const unsigned events = m_handshaking ? EventLoop::kWritable : EventLoop::kReadable;
+    const unsigned events = m_handshaking || m_tunnelling ? EventLoop::kWritable : EventLoop::kReadable;
     m_watch = m_services.loop.watchFd(m_connection->fd(), events, [this](unsigned bits) { onReady(bits); });
     m_state = State::Running;
     const std::int64_t now = m_services.clock.nowMs();
@@ -228,8 +235,16 @@ std::int32_t RSSComp::Engine::connectTo(const Target& target, std::string& retVa
 
 std::int32_t RSSComp::Engine::sendRequest(const Target& target, std::string& retVal)
 {
-    m_unsent = "GET " + (target.proxy ? target.absoluteUrl : target.path) + " HTTP/1.0\r\n" + "User-Agent: " + RSSComp::UserAgent() + "\r\n" +
-               "Host: " + target.host + "\r\n" + conditionalHeaders() + "\r\n";
+    // Through a tunnel the request is the one to the feed's server, so it names the path.
+    const bool absolute = target.proxy && !target.secure;
+    std::string request = "GET " + (absolute ? target.absoluteUrl : target.path) + " HTTP/1.0\r\n" +
+                          "User-Agent: " + RSSComp::UserAgent() + "\r\n" + "Host: " + target.host + "\r\n" +
+                          conditionalHeaders() + "\r\n";
+    if (m_tunnelling) {
+        m_afterTunnel = std::move(request);
+        return toInt(ResultCode::Ok);
+    }
+    m_unsent = std::move(request);
     if (m_handshaking) {
         return toInt(ResultCode::Ok);  // goes out once the handshake is done
     }
@@ -279,6 +294,7 @@ bool RSSComp::Engine::disconnect(bool raiseEvent)
     m_connection.reset();
     m_unsent.clear();
     m_handshaking = false;
+    m_tunnelling = false;
     if (m_state == State::Running) {
         m_state = State::Failed;
     }

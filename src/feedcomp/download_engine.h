@@ -60,7 +60,10 @@ private:
     // loop then drives; null with error set when TLS cannot be set up.
     [[nodiscard]] std::unique_ptr<orlavo::platform::TcpConnection>
     startTls(std::unique_ptr<orlavo::platform::TcpConnection> tcp, const std::string& host, std::string& error);
+    [[nodiscard]] bool haveTlsContext(std::string& error);
     void continueHandshake();
+    void continueTunnel(unsigned bits);
+    void enterTunnel(std::string_view answer);
     [[nodiscard]] std::int64_t handshakeLeftMs(std::int64_t now) const;
     void receiveAll();
     // True when the finished response was a redirect that was followed or
@@ -96,6 +99,9 @@ private:
     std::string m_caFile;
     std::string m_host;       // of the current hop, for the texts
     bool m_handshaking = false;
+    bool m_tunnelling = false;  // https:// through a proxy: CONNECT sent, its answer awaited
+    std::string m_tlsName;      // the host the certificate must name
+    std::string m_afterTunnel;  // the request, sent once TLS stands in the tunnel
     std::int64_t m_hopStartMs = 0;
     std::optional<orlavo::platform::EventLoop::WatchId> m_watch;
     std::optional<orlavo::platform::EventLoop::TimerId> m_idleTimer;

@@ -23,6 +23,10 @@ using orlavo::platform::EventLoop;
 
 void RSSComp::Engine::onReady(unsigned bits)
 {
+    if (m_tunnelling) {
+        continueTunnel(bits);
+        return;
+    }
     if (m_handshaking) {
         continueHandshake();
         return;

@@ -1,5 +1,6 @@
 // https:// downloads against TLS servers on 127.0.0.1 whose certificates the
 // test makes: the body only when the chain is trusted and names the host.
+#include "platform/ip_address.h"
 #include "support/download_harness.h"
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"
@@ -13,6 +14,7 @@ using orlavo::testing::DownloadHarness;
 using orlavo::testing::IssueOptions;
 using orlavo::testing::ScriptedServer;
 using orlavo::testing::TestCa;
+using orlavo::testing::TestConnectProxy;
 using orlavo::testing::TestHttpServer;
 using orlavo::testing::TestIdentity;
 using Events = std::vector<std::string>;
@@ -151,4 +153,38 @@ TEST_F(SecureDownload, StalledHandshakeTimesOutAfterItsLimit)
     h.loop.runPending();
     EXPECT_EQ(h.events.last(), "finish -4 The secure connection to 127.0.0.1 failed: no TLS handshake within 10 s.");
     EXPECT_TRUE(server.clientClosed());
+}
+
+TEST_F(SecureDownload, GoesThroughTheProxysTunnelWithTheFeedHostsCertificate)
+{
+    TestHttpServer server(answerFeed, m_ca.issue({.subjectAltNames = "DNS:feeds.example"}));
+    const std::string hostPort = "feeds.example:" + std::to_string(server.port());
+    struct Row {
+        const char* label;
+        std::string refusal;
+        std::string finish;
+    };
+    const Row rows[] = {
+        {"tunnel opened", "", "finish 200 OK"},
+        {"tunnel refused", "HTTP/1.0 407 Proxy Authentication Required\r\n\r\n",
+         "finish -4 The proxy refused the tunnel to feeds.example: 407 Proxy Authentication Required."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        TestConnectProxy proxy(row.refusal);
+        orlavo::testing::FakeResolver resolver;
+        resolver.answer = {orlavo::platform::LookupStatus::Found, {*orlavo::platform::parseIpLiteral("127.0.0.1")}, {}};
+        DownloadHarness h({}, &resolver);
+        h.connectivity.proxy = true;
+        h.connectivity.proxyUrl = "http://127.0.0.1:" + std::to_string(proxy.port());
+        h.comp->CAFile(caFile());
+        std::string retVal;
+        ASSERT_EQ(h.comp->RequestFile("https://" + hostPort + "/feed.xml", retVal), 0) << retVal;
+        ASSERT_TRUE(h.pumpUntilFinished());
+        EXPECT_EQ(h.events.events, (Events{"connect feeds.example", "disconnect", row.finish}));
+        EXPECT_EQ(proxy.requests(), std::vector<std::string>{"CONNECT " + hostPort + " HTTP/1.0\r\nHost: " + hostPort +
+                                                             "\r\n\r\n"});
+    }
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_TRUE(server.requests()[0].starts_with("GET /feed.xml HTTP/1.0\r\n")) << server.requests()[0];
 }

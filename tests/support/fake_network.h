@@ -24,7 +24,7 @@ public:
         proxyQueries.emplace_back(host);
         return proxy;
     }
-    [[nodiscard]] std::string proxyFor(std::string_view) const override { return proxy ? proxyUrl : std::string(); }
+    [[nodiscard]] std::string proxyFor(std::string_view, bool) const override { return proxy ? proxyUrl : std::string(); }
 };
 
 // A resolver that answers every name with one fixed result, without the network.

@@ -88,6 +88,30 @@ bool waitReadable(int fd, int timeoutMs)
     return ::poll(&pfd, 1, timeoutMs) > 0;
 }
 
+// A listening socket on 127.0.0.1 and an ephemeral port.
+int listenLoopback(std::uint16_t& port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 8) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        throw std::runtime_error("cannot listen on 127.0.0.1");
+    }
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
+// Copies what one side sent to the other; false once it closed or failed.
+bool relay(int from, int to)
+{
+    char buffer[16384];
+    const ssize_t n = ::recv(from, buffer, sizeof buffer, 0);
+    return n > 0 && ::send(to, buffer, static_cast<std::size_t>(n), MSG_NOSIGNAL) == n;
+}
+
 }  // namespace
 
 TestCa::TestCa(std::string commonName)
@@ -118,16 +142,7 @@ TestHttpServer::TestHttpServer(Responder respond, const TestIdentity& identity)
         }
         m_ctx = ctx;
     }
-    m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (m_listenFd < 0 || ::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(m_listenFd, 8) != 0 || ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        throw std::runtime_error("cannot listen on 127.0.0.1");
-    }
-    m_port = ntohs(address.sin_port);
+    m_listenFd = listenLoopback(m_port);
     m_thread = std::thread([this] { serve(); });
 }
 
@@ -204,6 +219,77 @@ void TestHttpServer::answer(int fd)
     } else {
         (void)::send(fd, response.data(), response.size(), MSG_NOSIGNAL);
     }
+}
+
+TestConnectProxy::TestConnectProxy(std::string refusal) : m_refusal(std::move(refusal))
+{
+    m_listenFd = listenLoopback(m_port);
+    m_thread = std::thread([this] { serve(); });
+}
+
+TestConnectProxy::~TestConnectProxy()
+{
+    m_stop = true;
+    m_thread.join();
+    ::close(m_listenFd);
+}
+
+std::vector<std::string> TestConnectProxy::requests() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+}
+
+void TestConnectProxy::serve()
+{
+    while (!m_stop) {
+        if (!waitReadable(m_listenFd, 50)) {
+            continue;
+        }
+        const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd >= 0) {
+            tunnel(fd);
+            ::close(fd);
+        }
+    }
+}
+
+void TestConnectProxy::tunnel(int client)
+{
+    std::string request;
+    char byte = 0;
+    while (request.find("\r\n\r\n") == std::string::npos && request.size() < 4096 && waitReadable(client, 5000) &&
+           ::recv(client, &byte, 1, 0) == 1) {
+        request += byte;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_requests.push_back(request);
+    }
+    const std::size_t colon = request.find(':');
+    const std::size_t blank = colon == std::string::npos ? colon : request.find(' ', colon);
+    if (!m_refusal.empty() || !request.starts_with("CONNECT ") || blank == std::string::npos) {
+        const std::string answer = m_refusal.empty() ? "HTTP/1.0 400 Bad Request\r\n\r\n" : m_refusal;
+        (void)::send(client, answer.data(), answer.size(), MSG_NOSIGNAL);
+        return;
+    }
+    const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(std::stoi(request.substr(colon + 1, blank - colon - 1))));
+    if (::connect(server, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        const std::string_view ok = "HTTP/1.0 200 Connection established\r\n\r\n";
+        (void)::send(client, ok.data(), ok.size(), MSG_NOSIGNAL);
+        for (bool open = true; open && !m_stop;) {
+            pollfd fds[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
+            if (::poll(fds, 2, 5000) <= 0) {
+                break;
+            }
+            open = (!fds[0].revents || relay(client, server)) && (!fds[1].revents || relay(server, client));
+        }
+    }
+    ::close(server);
 }
 
 std::string requestPath(const std::string& request)

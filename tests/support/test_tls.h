@@ -69,6 +69,32 @@ private:
     std::thread m_thread;
 };
 
+// An HTTP proxy on 127.0.0.1 for CONNECT: it opens the tunnel to the named
+// port of 127.0.0.1 (never elsewhere) and relays both ways until one side
+// closes; with refusal set it answers that instead.
+class TestConnectProxy {
+public:
+    explicit TestConnectProxy(std::string refusal = {});
+    ~TestConnectProxy();
+    TestConnectProxy(const TestConnectProxy&) = delete;
+    TestConnectProxy& operator=(const TestConnectProxy&) = delete;
+
+    [[nodiscard]] std::uint16_t port() const { return m_port; }
+    [[nodiscard]] std::vector<std::string> requests() const;
+
+private:
+    void serve();
+    void tunnel(int client);
+
+    std::string m_refusal;
+    int m_listenFd = -1;
+    std::uint16_t m_port = 0;
+    std::atomic<bool> m_stop{false};
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_requests;
+    std::thread m_thread;
+};
+
 // The path of a request's first line ("GET /a HTTP/1.0" gives "/a").
 [[nodiscard]] std::string requestPath(const std::string& request);
 
