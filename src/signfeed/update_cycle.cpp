@@ -88,11 +88,8 @@ void UpdateCycle::runUpdate()
         return;
     }
     m_lastUrl = *url;
-    const auto isOn = [this](const SettingKey& k) {
-        return readIni(m_window.settings(), k.section, k.key, k.fallback) != "0";
-    };
-    m_feed.FollowRedirects(isOn(key::kFollowRedirects));
-    m_feed.ConditionalGet(isOn(key::kConditionalGet));
+    m_feed.FollowRedirects(settingOn(key::kFollowRedirects));
+    m_feed.ConditionalGet(settingOn(key::kConditionalGet));
     std::string text;
     std::int32_t result = m_feed.RequestFile(*url, text);
     if (result == 0) {
@@ -150,6 +147,10 @@ void UpdateCycle::OnFinish(std::int32_t code, const std::string& text)
     std::string info = fmt::format("Download complete. Server response: {} - {}", code, text);
     if (!m_feed.MovedURL().empty()) {
         info += " - the feed has moved to " + m_feed.MovedURL();
+        if (readIni(m_window.settings(), key::kRewriteMovedFeeds.section, key::kRewriteMovedFeeds.key,
+                    key::kRewriteMovedFeeds.fallback) == "1") {
+            rewriteMovedFeed(m_feed.MovedURL());
+        }
     } else if (m_feed.FinalURL() != m_lastUrl) {
         info += " - from " + m_feed.FinalURL();
     }
@@ -165,6 +166,22 @@ void UpdateCycle::OnFinish(std::int32_t code, const std::string& text)
         m_observer->updateFinished(outcome, result);
     }
     endUpdate();
+}
+
+bool UpdateCycle::settingOn(const SettingKey& setting) const
+{
+    return readIni(m_window.settings(), setting.section, setting.key, setting.fallback) != "0";
+}
+
+// The stored slots change; the list shows them from the next start on.
+void UpdateCycle::rewriteMovedFeed(const std::string& movedTo)
+{
+    for (int slot = 0; slot < kFeedSlots; ++slot) {
+        const std::string name = feedSlotKeyName(slot);
+        if (readIni(m_window.settings(), section::kAccessPoint, name, "") == m_lastUrl) {
+            (void)writeIni(m_window.settings(), section::kAccessPoint, name, movedTo);
+        }
+    }
 }
 
 void UpdateCycle::abandon(const std::string& why)

@@ -740,12 +740,17 @@ TEST(UpdateCycle, FollowsAMovedFeedUnlessTheSettingSaysNo)
     struct Row {
         const char* label;
         const char* follow;  // nullptr: the key is absent
+        bool rewrite;        // RewriteMovedFeeds=1
         std::string info;    // TInfo at the end; PORT stands for the server's port
     } rows[] = {
-        {"absent key follows", nullptr,
+        {"absent key follows", nullptr, false,
          "Download complete. Server response: 200 - Moved PermanentlyLocation: /new; OK - the feed has moved to "
          "http://feeds.test:PORT/new"},
-        {"0 keeps the redirect", "0", "Download complete. Server response: 301 - Moved PermanentlyLocation: /new"},
+        {"and may rewrite the slot", nullptr, true,
+         "Download complete. Server response: 200 - Moved PermanentlyLocation: /new; OK - the feed has moved to "
+         "http://feeds.test:PORT/new"},
+        {"0 keeps the redirect", "0", false,
+         "Download complete. Server response: 301 - Moved PermanentlyLocation: /new"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
@@ -754,6 +759,9 @@ TEST(UpdateCycle, FollowsAMovedFeedUnlessTheSettingSaysNo)
         CycleRig rig(s);
         if (row.follow != nullptr) {
             ASSERT_FALSE(writeIni(rig.settings, section::kParameters, "FollowRedirects", row.follow));
+        }
+        if (row.rewrite) {
+            ASSERT_FALSE(writeIni(rig.settings, section::kParameters, "RewriteMovedFeeds", "1"));
         }
         rig.cycle.requestUpdate();
         const std::string moved = "HTTP/1.0 301 Moved Permanently\r\nLocation: /new\r\n\r\n";
@@ -772,6 +780,8 @@ TEST(UpdateCycle, FollowsAMovedFeedUnlessTheSettingSaysNo)
             info.replace(at, 4, std::to_string(rig.server.port()));
         }
         EXPECT_EQ(rig.text(Field::TInfo), info);
+        EXPECT_EQ(readIni(rig.settings, section::kAccessPoint, "AccessPointIP0", ""),
+                  rig.url(row.rewrite ? "/new" : "/old"));
     }
 }
 
