@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libfmt-dev libssl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libfmt-dev libssl-dev ca-certificates
   libc-ares-dev libxml2-dev libpugixml-dev
   socat curl iproute2 python3 time
 )

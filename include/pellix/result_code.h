@@ -18,6 +18,8 @@ enum class ResultCode : std::int32_t {
     ReceiveFailed = -1,   // socket error, timeout or a body cut short
     BodyTooLarge = -2,
     HeaderTooLarge = -3,
+    TlsFailed = -4,       // https: handshake, certificate or host check failed, or timed out
+    RedirectFailed = -5,  // a redirect that may not or cannot be followed
     // RequestFile and OpenComm.
     SendFailed = 99,
     NetworkNotReady = 101,
@@ -35,6 +37,7 @@ enum class ResultCode : std::int32_t {
     BadUrl = 114,
     StartupFailed = 115,
     UnsupportedScheme = 116,
+    TlsUnavailable = 117,  // https: TLS could not be set up (e.g. an unreadable CA file)
 };
 
 static_assert(static_cast<int>(ResultCode::Ok) == 0);
@@ -44,6 +47,8 @@ static_assert(static_cast<int>(ResultCode::WriteFailed) == 3);
 static_assert(static_cast<int>(ResultCode::ReceiveFailed) == -1);
 static_assert(static_cast<int>(ResultCode::BodyTooLarge) == -2);
 static_assert(static_cast<int>(ResultCode::HeaderTooLarge) == -3);
+static_assert(static_cast<int>(ResultCode::TlsFailed) == -4);
+static_assert(static_cast<int>(ResultCode::RedirectFailed) == -5);
 static_assert(static_cast<int>(ResultCode::SendFailed) == 99);
 static_assert(static_cast<int>(ResultCode::NetworkNotReady) == 101);
 static_assert(static_cast<int>(ResultCode::VersionNotSupported) == 102);
@@ -60,6 +65,7 @@ static_assert(static_cast<int>(ResultCode::EmptyHost) == 113);
 static_assert(static_cast<int>(ResultCode::BadUrl) == 114);
 static_assert(static_cast<int>(ResultCode::StartupFailed) == 115);
 static_assert(static_cast<int>(ResultCode::UnsupportedScheme) == 116);
+static_assert(static_cast<int>(ResultCode::TlsUnavailable) == 117);
 
 [[nodiscard]] constexpr std::int32_t toInt(ResultCode code)
 {

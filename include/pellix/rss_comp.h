@@ -8,6 +8,8 @@
 // OnDisconnect and then OnFinish (unless a newer RequestFile or CloseComm
 // ended it first). Name lookup, connect and silence from the server are all
 // bounded by RSSCompLimits, so the host's thread never waits unbounded.
+// An https:// URL connects the same way; its TLS handshake then runs from the
+// loop, and the request goes out once the server's certificate checked out.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -35,7 +37,8 @@ public:
     virtual void OnConnect(const std::string& sURL) = 0;
     // The download ended: the HTTP status (200 on success) and its text, or
     // a negative ResultCode: -1 with the socket error number in decimal or a
-    // sentence naming the timeout or the early close; -2 and -3 for limits.
+    // sentence naming the timeout or the early close; -2 and -3 for limits;
+    // -4 for a failed TLS handshake; -5 for a redirect not followed.
     virtual void OnFinish(std::int32_t LErrCode, const std::string& sErrStr) = 0;
     // The control closed the connection.
     virtual void OnDisconnect() = 0;
@@ -51,6 +54,7 @@ struct RSSCompLimits {
     std::int64_t totalTimeoutMs = 300'000;   // whole download, so a trickle cannot hold it open
     std::int64_t maxBodyBytes = 64LL * 1024 * 1024;
     std::int64_t maxHeaderBytes = 64LL * 1024;
+    std::int64_t handshakeTimeoutMs = 10'000;  // https: from the connect to a finished TLS handshake
 };
 
 // What the control runs on. The loop, clock and connectivity are required;
@@ -114,6 +118,28 @@ public:
     [[nodiscard]] const std::string& LastWriteError() const;
     // Closes a running download (OnDisconnect, no OnFinish).
     void CloseComm();
+
+    // Off by default: a 3xx ends the download as it always did. On: 301, 302,
+    // 303, 307 and 308 are followed up to 5 hops (http to https allowed, https
+    // to http refused); each hop raises OnConnect and OnDisconnect, and the
+    // final OnFinish text starts with every hop's reason and Location line,
+    // each followed by "; ". A hop that cannot be followed ends with
+    // RedirectFailed (-5).
+    void FollowRedirects(bool bFollow);
+    // The URL the current download last requested (the redirect target).
+    [[nodiscard]] const std::string& FinalURL() const;
+    // The new address when every hop of the download was permanent (301,
+    // 308), else empty.
+    [[nodiscard]] const std::string& MovedURL() const;
+    // A CA file trusted for https:// next to the system's store; empty (the
+    // default) uses the environment variable ORLAVO_CA_FILE when it is set.
+    void CAFile(const std::string& sPath);
+    // Off by default: every request is the plain four lines. On: a 2xx body
+    // that came with Last-Modified or ETag is remembered for its URL (in
+    // memory, 16 MiB in all, oldest dropped first); the next request for that
+    // URL sends If-Modified-Since / If-None-Match, and a 304 ends with the
+    // remembered body in place (CurSize, GetRSSFile) and OnFinish 304.
+    void ConditionalGet(bool bConditional);
 
 private:
     class Engine;

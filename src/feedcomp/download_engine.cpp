@@ -17,6 +17,11 @@ struct RSSComp::Engine::Target {
     std::string host;
     std::uint16_t port = 80;
     std::string path;
+    bool secure = false;
+    // Through an HTTP proxy: where to connect, and the whole URL as the
+    // request line's target instead of the path.
+    std::optional<detail::UrlParts> proxy;
+    std::string absoluteUrl;
 };
 
 namespace {
@@ -28,6 +33,26 @@ std::int32_t refuse(ResultCode code, const std::string& detail, std::string& ret
         retVal += " (" + detail + ")";
     }
     return toInt(code);
+}
+
+// The configured proxy when this download can use it: an http:// proxy, or
+// one written without scheme.
+std::optional<detail::UrlParts> usableProxy(const std::string& configured, std::string& why)
+{
+    if (configured.empty()) {
+        why = "no proxy is named for this host";
+        return std::nullopt;
+    }
+    std::string url = configured;
+    while (!url.empty() && url.back() == '/') {
+        url.pop_back();
+    }
+    UrlSplit split = detail::splitUrl(url + "/p");
+    if (split.code != ResultCode::Ok || split.parts.secure || split.parts.host.empty()) {
+        why = "the proxy " + configured + " is not an http:// proxy";
+        return std::nullopt;
+    }
+    return split.parts;
 }
 
 std::string seconds(std::int64_t ms)
@@ -65,7 +90,14 @@ void RSSComp::Engine::resetDownload()
     m_statusCode = 0;
     m_statusText.clear();
     m_contentLength.reset();
+    m_location.clear();
+    m_charset.clear();
+    m_lastModified.clear();
+    m_etag.clear();
     m_unsent.clear();
+    m_handshaking = false;
+    m_tunnelling = false;
+    m_afterTunnel.clear();
 }
 
 std::int32_t RSSComp::Engine::requestFile(const std::string& url, std::string& retVal)
@@ -79,7 +111,9 @@ std::int32_t RSSComp::Engine::requestFile(const std::string& url, std::string& r
     if (generation != m_generation) {
         return m_lastResult;  // a handler's newer request took over
     }
+    rememberBody();
     resetDownload();
+    resetRedirects();
     const std::int32_t result = startRequest(url, retVal);
     if (!alive.expired() && generation == m_generation) {
         m_lastResult = result;
@@ -89,11 +123,13 @@ std::int32_t RSSComp::Engine::requestFile(const std::string& url, std::string& r
 
 std::int32_t RSSComp::Engine::startRequest(const std::string& url, std::string& retVal)
 {
+    m_url = url;
     UrlSplit split = detail::splitUrl(url);
     if (split.code != ResultCode::Ok) {
         return refuse(split.code, split.detail, retVal);
     }
-    Target target{split.parts.host, split.parts.port.value_or(80), split.parts.path};
+    const bool secure = split.parts.secure;
+    Target target{split.parts.host, split.parts.port.value_or(secure ? 443 : 80), split.parts.path, secure, {}, {}};
     if (m_port) {
         if (*m_port < 1 || *m_port > 65535) {
             return refuse(ResultCode::BadUrl, "the port " + std::to_string(*m_port) + " is not from 1 to 65535",
@@ -106,8 +142,15 @@ std::int32_t RSSComp::Engine::startRequest(const std::string& url, std::string& 
         if (!m_services.connectivity.isOnline()) {
             return refuse(ResultCode::NotOnline, {}, retVal);
         }
-        if (m_services.connectivity.isConnectionProxy(target.host)) {
-            return refuse(ResultCode::ProxyInUse, {}, retVal);
+        const std::string configured = m_services.connectivity.proxyFor(target.host, secure);
+        if (m_services.connectivity.isConnectionProxy(target.host) || !configured.empty()) {
+            std::string why;
+            target.proxy = usableProxy(configured, why);
+            if (!target.proxy) {
+                return refuse(ResultCode::ProxyInUse, why, retVal);
+            }
+            const std::string port = target.port == 80 ? "" : ":" + std::to_string(target.port);
+            target.absoluteUrl = "http://" + target.host + port + target.path;
         }
     }
     if (target.host.empty()) {
@@ -138,14 +181,16 @@ std::int32_t RSSComp::Engine::startRequest(const std::string& url, std::string& 
 std::int32_t RSSComp::Engine::connectTo(const Target& target, std::string& retVal)
 {
     const std::int64_t timeoutMs = m_limits.connectTimeoutMs;
-    auto lookup = m_services.resolver->lookup(detail::lookupName(target.host), timeoutMs);
+    const std::string& connectHost = target.proxy ? target.proxy->host : target.host;
+    const std::uint16_t connectPort = target.proxy ? target.proxy->port.value_or(1080) : target.port;
+    auto lookup = m_services.resolver->lookup(detail::lookupName(connectHost), timeoutMs);
     if (lookup.status == LookupStatus::TimedOut) {
         return refuse(ResultCode::LookupFailed, "lookup timed out after " + seconds(timeoutMs), retVal);
     }
     if (lookup.status != LookupStatus::Found) {
         return refuse(ResultCode::LookupFailed, lookup.error, retVal);
     }
-    auto connected = m_services.connector->connect(lookup.addresses, target.port, timeoutMs);
+    auto connected = m_services.connector->connect(lookup.addresses, connectPort, timeoutMs);
     if (connected.status != ConnectStatus::Connected) {
         const ResultCode code =
             connected.status == ConnectStatus::SocketFailed ? ResultCode::SocketFailed : ResultCode::ConnectFailed;
@@ -155,20 +200,54 @@ std::int32_t RSSComp::Engine::connectTo(const Target& target, std::string& retVa
         }
         return toInt(code);
     }
+    m_host = target.host;
+    if (target.secure && target.proxy) {
+        // The proxy first opens a tunnel; TLS starts inside it (download_tls.cpp).
+        if (std::string error; !haveTlsContext(error)) {
+            return refuse(ResultCode::TlsUnavailable, error, retVal);
+        }
+        m_tunnelling = true;
+        m_tlsName = detail::lookupName(target.host);
+        m_unsent = "CONNECT " + target.host + ":" + std::to_string(target.port) + " HTTP/1.0\r\nHost: " + target.host +
+                   ":" + std::to_string(target.port) + "\r\n\r\n";
+    } else if (target.secure) {
+        std::string error;
+        connected.connection = startTls(std::move(connected.connection), detail::lookupName(target.host), error);
+        if (!connected.connection) {
+            return refuse(ResultCode::TlsUnavailable, error, retVal);
+        }
+        m_handshaking = true;
+    }
     m_connection = std::move(connected.connection);
-    m_watch = m_services.loop.watchFd(m_connection->fd(), EventLoop::kReadable, [this](unsigned bits) {
-        onReady(bits);
-    });
+    // The handshake's first step waits for the loop: a socket that just
+    // connected is writable, and a failure then ends with events like any other.
+    const unsigned events = m_handshaking || m_tunnelling ? EventLoop::kWritable : EventLoop::kReadable;
+    m_watch = m_services.loop.watchFd(m_connection->fd(), events, [this](unsigned bits) { onReady(bits); });
     m_state = State::Running;
-    m_startMs = m_lastActivityMs = m_services.clock.nowMs();
-    armIdleTimer(std::min(m_limits.idleTimeoutMs, m_limits.totalTimeoutMs));
+    const std::int64_t now = m_services.clock.nowMs();
+    m_lastActivityMs = m_hopStartMs = now;
+    if (m_hops == 0) {
+        m_startMs = now;  // the total limit covers every hop of a redirect chain
+    }
+    armIdleTimer(std::min({m_limits.idleTimeoutMs, m_startMs + m_limits.totalTimeoutMs - now, handshakeLeftMs(now)}));
     return toInt(ResultCode::Ok);
 }
 
 std::int32_t RSSComp::Engine::sendRequest(const Target& target, std::string& retVal)
 {
-    m_unsent = "GET " + target.path + " HTTP/1.0\r\n" + "User-Agent: " + RSSComp::UserAgent() + "\r\n" +
-               "Host: " + target.host + "\r\n" + "\r\n";
+    // Through a tunnel the request is the one to the feed's server, so it names the path.
+    const bool absolute = target.proxy && !target.secure;
+    std::string request = "GET " + (absolute ? target.absoluteUrl : target.path) + " HTTP/1.0\r\n" +
+                          "User-Agent: " + RSSComp::UserAgent() + "\r\n" + "Host: " + target.host + "\r\n" +
+                          conditionalHeaders() + "\r\n";
+    if (m_tunnelling) {
+        m_afterTunnel = std::move(request);
+        return toInt(ResultCode::Ok);
+    }
+    m_unsent = std::move(request);
+    if (m_handshaking) {
+        return toInt(ResultCode::Ok);  // goes out once the handshake is done
+    }
     const int error = sendSome();
     if (error != 0) {
         // The connection stays open: its close still ends the download with events.
@@ -214,6 +293,8 @@ bool RSSComp::Engine::disconnect(bool raiseEvent)
     m_connection->close();
     m_connection.reset();
     m_unsent.clear();
+    m_handshaking = false;
+    m_tunnelling = false;
     if (m_state == State::Running) {
         m_state = State::Failed;
     }

@@ -8,8 +8,10 @@
 #include "platform/event_loop.h"
 #include "platform/resolver.h"
 #include "platform/tcp_connection.h"
+#include "platform/tls_connection.h"
 
 #include <array>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,6 +34,12 @@ public:
 
     void setListener(RSSCompListener* listener) { m_listener = listener; }
     void setPort(std::int32_t port) { m_port = port; }
+    void setFollowRedirects(bool on) { m_followRedirects = on; }
+    void setConditional(bool on);
+    void setCaFile(std::string path);
+    [[nodiscard]] const std::string& finalUrl() const { return m_url; }
+    [[nodiscard]] const std::string& movedUrl() const { return m_movedUrl; }
+    [[nodiscard]] const std::string& charset() const { return m_charset; }
     [[nodiscard]] std::int32_t requestFile(const std::string& url, std::string& retVal);
     void closeComm();
 
@@ -46,7 +54,27 @@ private:
     [[nodiscard]] std::int32_t connectTo(const Target& target, std::string& retVal);
     [[nodiscard]] std::int32_t sendRequest(const Target& target, std::string& retVal);
     void resetDownload();
+    void resetRedirects();
     void onReady(unsigned bits);
+    // https: the TCP connection becomes a TLS session whose handshake the
+    // loop then drives; null with error set when TLS cannot be set up.
+    [[nodiscard]] std::unique_ptr<orlavo::platform::TcpConnection>
+    startTls(std::unique_ptr<orlavo::platform::TcpConnection> tcp, const std::string& host, std::string& error);
+    [[nodiscard]] bool haveTlsContext(std::string& error);
+    void continueHandshake();
+    void continueTunnel(unsigned bits);
+    void enterTunnel(std::string_view answer);
+    [[nodiscard]] std::int64_t handshakeLeftMs(std::int64_t now) const;
+    void receiveAll();
+    // True when the finished response was a redirect that was followed or
+    // that ended the download; false when it is the download's answer.
+    [[nodiscard]] bool followRedirect();
+    // Conditional GET: the finished body is kept for its URL when the next
+    // request starts, offered back through the request's validators, and
+    // handed back on a 304.
+    void rememberBody();
+    [[nodiscard]] std::string conditionalHeaders() const;
+    void restoreRememberedBody();
     [[nodiscard]] int sendSome();  // 0 or the errno of a failed send
     void receiveOnce();
     void takeHeaderBytes(std::string_view data);
@@ -67,6 +95,14 @@ private:
     std::optional<std::int32_t> m_port;
 
     std::unique_ptr<orlavo::platform::TcpConnection> m_connection;
+    std::unique_ptr<orlavo::platform::TlsClientContext> m_tls;  // made at the first https:// request
+    std::string m_caFile;
+    std::string m_host;       // of the current hop, for the texts
+    bool m_handshaking = false;
+    bool m_tunnelling = false;  // https:// through a proxy: CONNECT sent, its answer awaited
+    std::string m_tlsName;      // the host the certificate must name
+    std::string m_afterTunnel;  // the request, sent once TLS stands in the tunnel
+    std::int64_t m_hopStartMs = 0;
     std::optional<orlavo::platform::EventLoop::WatchId> m_watch;
     std::optional<orlavo::platform::EventLoop::TimerId> m_idleTimer;
     std::int64_t m_lastActivityMs = 0;
@@ -80,6 +116,28 @@ private:
     std::int32_t m_statusCode = 0;
     std::string m_statusText;
     std::optional<std::int64_t> m_contentLength;
+    std::string m_location;
+    std::string m_charset;  // from the response's Content-Type
+    std::string m_lastModified;
+    std::string m_etag;
+
+    struct Remembered {
+        std::string lastModified;
+        std::string etag;
+        std::string charset;
+        detail::Body body;
+        std::uint64_t age = 0;  // order of remembering, for dropping the oldest
+    };
+    bool m_conditional = false;
+    std::map<std::string, Remembered> m_remembered;  // by the URL that was requested
+    std::int64_t m_rememberedBytes = 0;
+    std::uint64_t m_rememberCount = 0;
+
+    bool m_followRedirects = false;
+    int m_hops = 0;
+    std::string m_url;           // what the current hop requested
+    std::string m_movedUrl;      // set while every hop so far was permanent
+    std::string m_redirectTrail; // each hop's text and "; ", ahead of the final status text
 
     // Lets a method notice that a handler replaced the request or destroyed
     // the control while an event was being raised.

@@ -23,6 +23,14 @@ using orlavo::platform::EventLoop;
 
 void RSSComp::Engine::onReady(unsigned bits)
 {
+    if (m_tunnelling) {
+        continueTunnel(bits);
+        return;
+    }
+    if (m_handshaking) {
+        continueHandshake();
+        return;
+    }
     if ((bits & EventLoop::kWritable) && !m_unsent.empty()) {
         if (const int error = sendSome(); error != 0) {
             finish(toInt(ResultCode::ReceiveFailed), std::to_string(error), false);
@@ -34,6 +42,22 @@ void RSSComp::Engine::onReady(unsigned bits)
         }
     }
     if (bits & (EventLoop::kReadable | EventLoop::kHangup)) {
+        receiveAll();
+    }
+}
+
+// A TLS session may hold decrypted bytes that no readiness will announce, so
+// it is drained before the loop waits again.
+void RSSComp::Engine::receiveAll()
+{
+    std::weak_ptr<int> alive = m_lifeToken;
+    const std::uint64_t generation = m_generation;
+    receiveOnce();
+    while (!alive.expired() && generation == m_generation && m_connection) {
+        auto* session = dynamic_cast<orlavo::platform::TlsSession*>(m_connection.get());
+        if (session == nullptr || !session->hasBufferedData()) {
+            return;
+        }
         receiveOnce();
     }
 }
@@ -92,6 +116,10 @@ void RSSComp::Engine::takeHeaderBytes(std::string_view data)
     m_statusCode = header.statusCode;
     m_statusText = std::move(header.statusText);
     m_contentLength = header.contentLength;
+    m_location = std::move(header.location);
+    m_charset = std::move(header.charset);
+    m_lastModified = std::move(header.lastModified);
+    m_etag = std::move(header.etag);
     m_awaitingHeader = false;
     std::string rest = m_headerBytes.substr(end);
     m_headerBytes.clear();
@@ -129,7 +157,13 @@ void RSSComp::Engine::endOfStream()
                false);
         return;
     }
-    finish(m_statusCode, m_statusText, true);
+    if (followRedirect()) {
+        return;
+    }
+    if (m_statusCode == 304) {
+        restoreRememberedBody();
+    }
+    finish(m_statusCode, m_redirectTrail + m_statusText, true);
 }
 
 void RSSComp::Engine::armIdleTimer(std::int64_t delayMs)
@@ -145,14 +179,19 @@ void RSSComp::Engine::onIdleTimer()
     const std::int64_t now = m_services.clock.nowMs();
     const std::int64_t idleLeft = m_lastActivityMs + m_limits.idleTimeoutMs - now;
     const std::int64_t totalLeft = m_startMs + m_limits.totalTimeoutMs - now;
-    if (totalLeft <= 0) {
+    const std::int64_t handshakeLeft = handshakeLeftMs(now);
+    if (handshakeLeft <= 0) {
+        finish(toInt(ResultCode::TlsFailed), "The secure connection to " + m_host + " failed: no TLS handshake within " +
+                                                 durationText(m_limits.handshakeTimeoutMs) + ".",
+               false);
+    } else if (totalLeft <= 0) {
         finish(toInt(ResultCode::ReceiveFailed),
                "Timed out: the download took longer than " + durationText(m_limits.totalTimeoutMs) + ".", false);
     } else if (idleLeft <= 0) {
         finish(toInt(ResultCode::ReceiveFailed),
                "Timed out: the server sent nothing for " + durationText(m_limits.idleTimeoutMs) + ".", false);
     } else {
-        armIdleTimer(std::min(idleLeft, totalLeft));
+        armIdleTimer(std::min({idleLeft, totalLeft, handshakeLeft}));
     }
 }
 

@@ -8,6 +8,7 @@
 #include "feedcomp/body.h"
 #include "feedcomp/rss_document.h"
 #include "feedcomp/text_search.h"
+#include "platform/charset.h"
 #include "platform/code_page.h"
 
 namespace pellix::detail {
@@ -110,33 +111,85 @@ bool isWellFormedUtf8(std::string_view bytes) noexcept
     return true;
 }
 
-}  // namespace
-
-bool declaresWindows1252(std::string_view bytes) noexcept
+bool isNamed(std::string_view value, std::string_view name) noexcept
 {
-    const std::size_t start = skipSpace(bytes, 0);
-    if (!startsWithNoCase(bytes, start, "<?xml")) {
-        return false;
-    }
-    const std::string_view window = bytes.substr(start, kDeclarationWindow);
-    const std::size_t end = window.find("?>");
-    if (end == std::string_view::npos) {
-        return false;
-    }
-    const std::string_view value = encodingValue(window.substr(0, end));
+    return value.size() == name.size() && startsWithNoCase(value, 0, name);
+}
+
+bool isSingleByteName(std::string_view value) noexcept
+{
     for (std::string_view name : kSingleByteNames) {
-        if (value.size() == name.size() && startsWithNoCase(value, 0, name)) {
+        if (isNamed(value, name)) {
             return true;
         }
     }
     return false;
 }
 
+// A name worth handing to iconv: not UTF-8 (read as today), not a wide form
+// (a declaration readable as ASCII cannot be UTF-16 or UTF-32), and only the
+// letters a character set's name uses, so no option suffix slips through.
+bool needsConversion(std::string_view name) noexcept
+{
+    if (name.empty() || name.size() > 40 || isNamed(name, "utf-8") || isNamed(name, "utf8") ||
+        startsWithNoCase(name, 0, "utf-16") || startsWithNoCase(name, 0, "utf-32") || startsWithNoCase(name, 0, "ucs")) {
+        return false;
+    }
+    for (char c : name) {
+        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                             c == '_' || c == '.' || c == ':';
+        if (!allowed) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string_view declaredEncoding(std::string_view bytes) noexcept
+{
+    const std::size_t start = skipSpace(bytes, 0);
+    if (!startsWithNoCase(bytes, start, "<?xml")) {
+        return {};
+    }
+    const std::string_view window = bytes.substr(start, kDeclarationWindow);
+    const std::size_t end = window.find("?>");
+    if (end == std::string_view::npos) {
+        return {};
+    }
+    return encodingValue(window.substr(0, end));
+}
+
+bool declaresWindows1252(std::string_view bytes) noexcept
+{
+    return isSingleByteName(declaredEncoding(bytes));
+}
+
 std::string decodeFeedBytes(std::string_view bytes)
 {
+    return decodeFeedBytes(bytes, {});
+}
+
+std::string decodeFeedBytes(std::string_view bytes, std::string_view transportCharset)
+{
     try {
-        if (declaresWindows1252(bytes)) {
+        if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+            if (auto text = orlavo::platform::convertToUtf8(bytes, "UTF-16")) {
+                return *text;
+            }
+        }
+        std::string_view name = declaredEncoding(bytes);
+        if (name.empty()) {
+            name = transportCharset;
+        }
+        if (isSingleByteName(name)) {
             return orlavo::platform::cp1252ToUtf8(bytes);
+        }
+        if (needsConversion(name)) {
+            if (auto text = orlavo::platform::convertToUtf8(bytes, std::string(name))) {
+                return *text;
+            }
         }
         if (isWellFormedUtf8(bytes)) {
             return std::string(bytes);
@@ -150,11 +203,23 @@ std::string decodeFeedBytes(std::string_view bytes)
 
 std::string decodeFeedText(std::string_view bytes)
 {
+    return decodeFeedText(bytes, {});
+}
+
+std::string decodeFeedText(std::string_view bytes, std::string_view transportCharset)
+{
     try {
-        if (!declaresWindows1252(bytes) && isWellFormedUtf8(bytes)) {
+        std::string_view name = declaredEncoding(bytes);
+        if (name.empty()) {
+            name = transportCharset;
+        }
+        // The common case, UTF-8 as it came: one copy, made while converting line ends.
+        const bool asIs = !bytes.starts_with("\xFF\xFE") && !bytes.starts_with("\xFE\xFF") &&
+                          !isSingleByteName(name) && !needsConversion(name);
+        if (asIs && isWellFormedUtf8(bytes)) {
             return toCrlf(bytes);
         }
-        return toCrlf(decodeFeedBytes(bytes));
+        return toCrlf(decodeFeedBytes(bytes, transportCharset));
     } catch (const std::bad_alloc&) {
         return {};
     }

@@ -9,4 +9,15 @@ namespace pellix::detail {
 // windows-1252, iso-8859-1 or latin1 (any case).
 [[nodiscard]] bool declaresWindows1252(std::string_view bytes) noexcept;
 
+// The encoding named by an XML declaration at the start, or empty.
+[[nodiscard]] std::string_view declaredEncoding(std::string_view bytes) noexcept;
+
+// decodeFeedBytes, extended: a UTF-16 byte order mark, or any other character
+// set the declaration names (else transportCharset, the Content-Type charset),
+// is converted with the C library's converter; a name it does not know falls
+// back to the UTF-8 rule.
+[[nodiscard]] std::string decodeFeedBytes(std::string_view bytes, std::string_view transportCharset);
+// decodeFeedText with the Content-Type charset as decodeFeedBytes takes it.
+[[nodiscard]] std::string decodeFeedText(std::string_view bytes, std::string_view transportCharset);
+
 }  // namespace pellix::detail

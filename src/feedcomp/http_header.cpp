@@ -78,6 +78,46 @@ std::optional<std::int64_t> readContentLength(std::string_view header)
     return std::nullopt;
 }
 
+// The value of the first header line called name (with its colon, lower
+// case); the status line never counts.
+std::string headerValue(std::string_view header, std::string_view kName)
+{
+    for (std::size_t pos = header.find('\n'); pos != std::string_view::npos; pos = header.find('\n', pos + 1)) {
+        std::string_view line = lineAt(header, pos + 1);
+        if (!equalsIgnoreCase(line.substr(0, kName.size()), kName)) {
+            continue;
+        }
+        std::string_view value = line.substr(kName.size());
+        const std::size_t first = value.find_first_not_of(" \t");
+        const std::size_t last = value.find_last_not_of(" \t");
+        return first == std::string_view::npos ? std::string() : std::string(value.substr(first, last - first + 1));
+    }
+    return {};
+}
+
+// The charset parameter of the first Content-Type line, quotes removed.
+std::string readCharset(std::string_view header)
+{
+    constexpr std::string_view kName = "content-type:";
+    for (std::size_t pos = header.find('\n'); pos != std::string_view::npos; pos = header.find('\n', pos + 1)) {
+        std::string_view line = lineAt(header, pos + 1);
+        if (!equalsIgnoreCase(line.substr(0, kName.size()), kName)) {
+            continue;
+        }
+        const std::size_t at = findIgnoringCase(line, "charset=");
+        if (at == std::string_view::npos) {
+            return {};
+        }
+        std::string_view value = line.substr(at + 8);
+        value = value.substr(0, value.find_first_of("; \t"));
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+            value = value.substr(1, value.size() - 2);
+        }
+        return std::string(value);
+    }
+    return {};
+}
+
 }  // namespace
 
 HeaderStart classifyResponseStart(std::string_view received)
@@ -113,6 +153,10 @@ ResponseHeader parseHeader(std::string_view header)
         }
     }
     result.contentLength = readContentLength(header);
+    result.location = headerValue(header, "location:");
+    result.lastModified = headerValue(header, "last-modified:");
+    result.etag = headerValue(header, "etag:");
+    result.charset = readCharset(header);
     return result;
 }
 

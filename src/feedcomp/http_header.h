@@ -19,6 +19,10 @@ struct ResponseHeader {
     std::int32_t statusCode = 0;  // 0 when the status line has no 3-digit code
     std::string statusText;       // reason phrase; for 301-303 followed by the Location line
     std::optional<std::int64_t> contentLength;
+    std::string location;  // the Location value, blanks trimmed; empty when none
+    std::string charset;   // the charset parameter of Content-Type; empty when none
+    std::string lastModified;  // Last-Modified and ETag values, for a later conditional GET
+    std::string etag;
 };
 
 [[nodiscard]] HeaderStart classifyResponseStart(std::string_view received);

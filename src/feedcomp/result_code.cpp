@@ -12,6 +12,9 @@ std::string resultText(ResultCode code)
     case ResultCode::ReceiveFailed: return "The download failed while receiving.";
     case ResultCode::BodyTooLarge: return "The response body exceeded the size limit.";
     case ResultCode::HeaderTooLarge: return "The response header exceeded the size limit.";
+    case ResultCode::TlsFailed: return "The secure connection failed.";
+    case ResultCode::RedirectFailed: return "The redirect was not followed.";
+    case ResultCode::TlsUnavailable: return "Secure connections could not be set up.";
     case ResultCode::SendFailed: return "The request could not be sent.";
     case ResultCode::NetworkNotReady: return "The network subsystem is not ready.";
     case ResultCode::VersionNotSupported: return "The requested socket version is not supported.";
@@ -27,7 +30,7 @@ std::string resultText(ResultCode code)
     case ResultCode::EmptyHost: return "The URL names no host.";
     case ResultCode::BadUrl: return "The URL is not valid: it needs a host, a \"/\" and a path.";
     case ResultCode::StartupFailed: return "The socket library could not be started.";
-    case ResultCode::UnsupportedScheme: return "Only http:// URLs can be downloaded.";
+    case ResultCode::UnsupportedScheme: return "Only http:// and https:// URLs can be downloaded.";
     }
     return "Unknown result code " + std::to_string(static_cast<int>(code)) + ".";
 }

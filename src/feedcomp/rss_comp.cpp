@@ -1,6 +1,7 @@
 #include "pellix/rss_comp.h"
 
 #include "feedcomp/download_engine.h"
+#include "feedcomp/feed_decoder.h"
 #include "feedcomp/file_output.h"
 #include "feedcomp/rss_document.h"
 #include "platform/connectivity.h"
@@ -71,7 +72,7 @@ std::string RSSComp::CurFileString() const
     if (body.empty()) {
         return {};
     }
-    return detail::decodeFeedText(body.bytes());
+    return detail::decodeFeedText(body.bytes(), m_engine->charset());
 }
 
 std::int32_t RSSComp::CurSize() const
@@ -145,6 +146,31 @@ const std::string& RSSComp::LastWriteError() const
 void RSSComp::CloseComm()
 {
     m_engine->closeComm();
+}
+
+void RSSComp::FollowRedirects(bool bFollow)
+{
+    m_engine->setFollowRedirects(bFollow);
+}
+
+const std::string& RSSComp::FinalURL() const
+{
+    return m_engine->finalUrl();
+}
+
+const std::string& RSSComp::MovedURL() const
+{
+    return m_engine->movedUrl();
+}
+
+void RSSComp::ConditionalGet(bool bConditional)
+{
+    m_engine->setConditional(bConditional);
+}
+
+void RSSComp::CAFile(const std::string& sPath)
+{
+    m_engine->setCaFile(sPath);
 }
 
 }  // namespace pellix

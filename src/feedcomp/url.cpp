@@ -116,8 +116,10 @@ UrlSplit splitUrl(std::string_view url)
     if (std::any_of(url.begin(), url.end(), [](char c) { return isControl(static_cast<unsigned char>(c)); })) {
         return refuse(ResultCode::BadUrl, "the URL holds a control character");
     }
+    bool secure = false;
     if (auto scheme = schemeOf(url)) {
-        if (!orlavo::platform::equalsIgnoreCase(*scheme, "http")) {
+        secure = orlavo::platform::equalsIgnoreCase(*scheme, "https");
+        if (!secure && !orlavo::platform::equalsIgnoreCase(*scheme, "http")) {
             return refuse(ResultCode::UnsupportedScheme, "\"" + std::string(*scheme) + "://\" is not supported");
         }
         url.remove_prefix(scheme->size() + 3);
@@ -132,7 +134,39 @@ UrlSplit splitUrl(std::string_view url)
         return refuse(ResultCode::BadUrl, detail);
     }
     split.parts.path = percentEncodePath(url.substr(slash));
+    split.parts.secure = secure;
     return split;
+}
+
+std::optional<std::string> resolveLocation(std::string_view base, std::string_view location)
+{
+    while (!location.empty() && (location.front() == ' ' || location.front() == '\t')) {
+        location.remove_prefix(1);
+    }
+    while (!location.empty() && (location.back() == ' ' || location.back() == '\t')) {
+        location.remove_suffix(1);
+    }
+    location = location.substr(0, location.find('#'));
+    if (location.empty()) {
+        return std::nullopt;
+    }
+    if (schemeOf(location)) {
+        return std::string(location);
+    }
+    const auto scheme = schemeOf(base);
+    const std::size_t authorityAt = scheme ? scheme->size() + 3 : 0;
+    if (location.starts_with("//")) {
+        return std::string(scheme ? base.substr(0, authorityAt - 2) : "http:") + std::string(location);
+    }
+    const std::size_t pathAt = std::min(base.find('/', authorityAt), base.size());
+    if (location.front() == '/') {
+        return std::string(base.substr(0, pathAt)) + std::string(location);
+    }
+    std::string_view path = base.substr(pathAt);
+    path = path.substr(0, path.find_first_of("?#"));
+    const std::size_t lastSlash = path.rfind('/');
+    std::string directory = lastSlash == std::string_view::npos ? "/" : std::string(path.substr(0, lastSlash + 1));
+    return std::string(base.substr(0, pathAt)) + directory + std::string(location);
 }
 
 std::string lookupName(std::string_view host)

@@ -19,6 +19,7 @@ struct UrlParts {
     std::string host;                 // as written (IPv6 keeps its brackets); no port
     std::optional<std::uint16_t> port;  // when the URL names one
     std::string path;                 // starts with "/", percent-encoded
+    bool secure = false;              // https://: TLS, port 443 unless named
 };
 
 struct UrlSplit {
@@ -27,12 +28,18 @@ struct UrlSplit {
     UrlParts parts;
 };
 
-// Accepts "http://" in any case or no scheme. The path must follow a "/"
+// Accepts "http://" or "https://" in any case, or no scheme (plain HTTP). The path must follow a "/"
 // that is not the last character; "host:port" is read off the host.
 [[nodiscard]] UrlSplit splitUrl(std::string_view url);
 
 // Blanks and bytes outside ASCII become %XX; everything else is kept.
 [[nodiscard]] std::string percentEncodePath(std::string_view path);
+
+// The absolute URL a Location value names, read against the URL it came
+// from: absolute, scheme-relative ("//host/p"), host-relative ("/p") or
+// relative to the base's directory; the fragment is dropped. nullopt for an
+// empty value.
+[[nodiscard]] std::optional<std::string> resolveLocation(std::string_view base, std::string_view location);
 
 // "1".."65535" only.
 [[nodiscard]] std::optional<std::uint16_t> parsePort(std::string_view text);

@@ -109,4 +109,15 @@ bool SystemConnectivity::isConnectionProxy(std::string_view host) const
     return proxyApplies(readProxyEnvironment(), host);
 }
 
+std::string SystemConnectivity::proxyFor(std::string_view host, bool secure) const
+{
+    ProxyEnvironment env = readProxyEnvironment();
+    // https:// URLs take https_proxy (else HTTPS_PROXY) before all_proxy, as curl does.
+    const std::string first = secure ? firstSet("https_proxy", "HTTPS_PROXY") : env.httpProxy;
+    const std::string chosen = !first.empty() ? first : env.allProxy;
+    // no_proxy is checked as for http_proxy, whichever variable named the proxy.
+    env.httpProxy = chosen;
+    return !chosen.empty() && proxyApplies(env, host) ? chosen : std::string();
+}
+
 }  // namespace orlavo::platform

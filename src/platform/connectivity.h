@@ -15,6 +15,9 @@ public:
     [[nodiscard]] virtual bool isConnectionProxy() const = 0;
     // A request to host would go through the proxy: no_proxy is honoured.
     [[nodiscard]] virtual bool isConnectionProxy(std::string_view host) const = 0;
+    // The proxy a request to host goes through, as configured ("host:port" or
+    // "http://host:port/"); empty when none is named. secure: for https://.
+    [[nodiscard]] virtual std::string proxyFor(std::string_view, bool) const { return {}; }
 };
 
 // The proxy variables in the order curl consults them for http:// URLs.
@@ -36,6 +39,7 @@ public:
     [[nodiscard]] bool isOnline() const override;
     [[nodiscard]] bool isConnectionProxy() const override;
     [[nodiscard]] bool isConnectionProxy(std::string_view host) const override;
+    [[nodiscard]] std::string proxyFor(std::string_view host, bool secure) const override;
 };
 
 }  // namespace orlavo::platform

@@ -1,6 +1,7 @@
 #include "signfeed/composer.h"
 
 #include "platform/code_page.h"
+#include "signfeed/readable_text.h"
 #include "signfeed/message_text.h"
 #include "signfeed/sign_protocol.h"
 
@@ -15,7 +16,7 @@ std::string composedItemText(const pellix::RSSFile& doc, std::int32_t i)
 {
     std::string title = doc.ItemTitle(i).value_or("");
     std::string description = doc.ItemDescription(i).value_or("");
-    return neutraliseForSign(itemText(title, description));
+    return neutraliseForSign(transliterateForSign(decodeCharacterReferences(itemText(title, description))));
 }
 
 std::string failureReason(const DownloadOutcome& outcome, std::int32_t itemCount)

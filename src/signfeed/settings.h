@@ -71,6 +71,14 @@ inline constexpr SettingKey kTUrl{section::kParameters, "TUrl", ""};
 // port (absent: 16000), for USB adapters and for a sign emulator.
 inline constexpr SettingKey kCommDevice{section::kCommunications, "CommDevice", ""};
 inline constexpr SettingKey kRemotePort{section::kCommMethod, "RemotePort", "16000"};
+// Extension, read at each update and never written back: "0" leaves a feed's
+// redirect as the download's answer instead of following it to the feed.
+inline constexpr SettingKey kFollowRedirects{section::kParameters, "FollowRedirects", "1"};
+// Likewise: "0" downloads every feed whole instead of asking whether it changed.
+inline constexpr SettingKey kConditionalGet{section::kParameters, "ConditionalGet", "1"};
+// Likewise, off unless "1": a feed that moved for good (301, 308 all the way)
+// has every stored slot holding its old address rewritten to the new one.
+inline constexpr SettingKey kRewriteMovedFeeds{section::kParameters, "RewriteMovedFeeds", "0"};
 }  // namespace key
 
 // "AccessPointIP" and the slot number; slots 0 and 1 default to the two feeds.

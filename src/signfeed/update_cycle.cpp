@@ -88,6 +88,8 @@ void UpdateCycle::runUpdate()
         return;
     }
     m_lastUrl = *url;
+    m_feed.FollowRedirects(settingOn(key::kFollowRedirects));
+    m_feed.ConditionalGet(settingOn(key::kConditionalGet));
     std::string text;
     std::int32_t result = m_feed.RequestFile(*url, text);
     if (result == 0) {
@@ -142,10 +144,22 @@ void UpdateCycle::OnConnect(const std::string& host)
 
 void UpdateCycle::OnFinish(std::int32_t code, const std::string& text)
 {
-    m_window.setText(Field::TInfo, fmt::format("Download complete. Server response: {} - {}", code, text));
+    std::string info = fmt::format("Download complete. Server response: {} - {}", code, text);
+    if (!m_feed.MovedURL().empty()) {
+        info += " - the feed has moved to " + m_feed.MovedURL();
+        if (readIni(m_window.settings(), key::kRewriteMovedFeeds.section, key::kRewriteMovedFeeds.key,
+                    key::kRewriteMovedFeeds.fallback) == "1") {
+            rewriteMovedFeed(m_feed.MovedURL());
+        }
+    } else if (m_feed.FinalURL() != m_lastUrl) {
+        info += " - from " + m_feed.FinalURL();
+    }
+    m_window.setText(Field::TInfo, info);
     m_window.setText(Field::TSize, std::to_string(m_feed.CurSize()));
     m_window.setText(Field::Trss2, m_feed.CurFileString());
-    DownloadOutcome outcome{code >= 0, code, text};
+    // A feed that did not change comes back as its remembered body: compose it as fresh.
+    const bool unchanged = code == 304 && m_feed.CurSize() > 0;
+    DownloadOutcome outcome{code >= 0, unchanged ? 200 : code, text};
     ComposeResult result = m_composer.run(
         // The text already shown in Trss2 is the one parsed: a large body is decoded once.
         [this](bool strip, std::int32_t& n) {
@@ -156,6 +170,22 @@ void UpdateCycle::OnFinish(std::int32_t code, const std::string& text)
         m_observer->updateFinished(outcome, result);
     }
     endUpdate();
+}
+
+bool UpdateCycle::settingOn(const SettingKey& setting) const
+{
+    return readIni(m_window.settings(), setting.section, setting.key, setting.fallback) != "0";
+}
+
+// The stored slots change; the list shows them from the next start on.
+void UpdateCycle::rewriteMovedFeed(const std::string& movedTo)
+{
+    for (int slot = 0; slot < kFeedSlots; ++slot) {
+        const std::string name = feedSlotKeyName(slot);
+        if (readIni(m_window.settings(), section::kAccessPoint, name, "") == m_lastUrl) {
+            (void)writeIni(m_window.settings(), section::kAccessPoint, name, movedTo);
+        }
+    }
 }
 
 void UpdateCycle::abandon(const std::string& why)

@@ -8,6 +8,7 @@
 #include "platform/event_loop.h"
 #include "signfeed/composer.h"
 #include "signfeed/main_window_model.h"
+#include "signfeed/settings.h"
 
 #include "pellix/rss_comp.h"
 
@@ -59,6 +60,8 @@ private:
     [[nodiscard]] std::optional<std::string> chooseUrl();
     void testSerialPort();
     void abandon(const std::string& why);
+    [[nodiscard]] bool settingOn(const SettingKey& setting) const;
+    void rewriteMovedFeed(const std::string& movedTo);
     void endUpdate();
 
     MainWindowModel& m_window;

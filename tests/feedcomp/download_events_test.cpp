@@ -58,7 +58,7 @@ TEST(DownloadEvents, RefusesBeforeConnectingWithTheCodeAndItsText)
         {"empty URL", "", true, false, ResultCode::BadUrl},
         {"no slash", "feeds.example", true, false, ResultCode::BadUrl},
         {"trailing slash only", "http://feeds.example/", true, false, ResultCode::BadUrl},
-        {"https", "https://feeds.example/rss", true, false, ResultCode::UnsupportedScheme},
+        {"unsupported scheme", "ftp://feeds.example/rss", true, false, ResultCode::UnsupportedScheme},
         {"header injection", "http://feeds.example/x\r\nHost: evil", true, false, ResultCode::BadUrl},
         {"bad port in URL", "http://feeds.example:99999/rss", true, false, ResultCode::BadUrl},
         {"offline", "http://feeds.example/rss", false, false, ResultCode::NotOnline},

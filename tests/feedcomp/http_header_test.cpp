@@ -89,3 +89,28 @@ TEST(HttpHeader, ReadsContentLengthWhenPresent)
     EXPECT_EQ(parseHeader("HTTP/1.0 200 OK\r\n\r\n").contentLength, std::nullopt);
     EXPECT_EQ(parseHeader("HTTP/1.0 200 OK\r\nContent-Length: x\r\n\r\n").contentLength, std::nullopt);
 }
+
+TEST(HttpHeader, ReadsTheLocationValueAndTheCharsetOfAnyResponse)
+{
+    struct Row {
+        const char* label;
+        std::string header;
+        std::string location;
+        std::string charset;
+    };
+    const Row rows[] = {
+        {"307 Location trimmed", "HTTP/1.0 307 T\r\nLocation:  /next \r\n\r\n", "/next", ""},
+        {"status line is no header line", "HTTP/1.0 200 Location: /x\r\n\r\n", "", ""},
+        {"charset among parameters", "HTTP/1.0 200 OK\r\nContent-Type: text/xml; charset=KOI8-R; q=1\r\n\r\n", "",
+         "KOI8-R"},
+        {"quoted charset, any case", "HTTP/1.0 200 OK\nCONTENT-TYPE: text/xml;CHARSET=\"Shift_JIS\"\n\n", "",
+         "Shift_JIS"},
+        {"no charset", "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n\r\n", "", ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        const auto header = pellix::detail::parseHeader(row.header);
+        EXPECT_EQ(header.location, row.location);
+        EXPECT_EQ(header.charset, row.charset);
+    }
+}

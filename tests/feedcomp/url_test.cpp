@@ -32,7 +32,8 @@ TEST(Url, SplitsHostPortAndPathOrRefusesWithItsCode)
         {"empty", "", ResultCode::BadUrl, "", std::nullopt, ""},
         {"no slash", "http://feeds.example", ResultCode::BadUrl, "", std::nullopt, ""},
         {"trailing slash only", "http://feeds.example/", ResultCode::BadUrl, "", std::nullopt, ""},
-        {"https refused", "https://feeds.example/x", ResultCode::UnsupportedScheme, "", std::nullopt, ""},
+        {"https", "https://feeds.example/x", ResultCode::Ok, "feeds.example", std::nullopt, "/x"},
+        {"https in upper case with port", "HTTPS://h:8443/x", ResultCode::Ok, "h", 8443, "/x"},
         {"ftp refused", "ftp://feeds.example/x", ResultCode::UnsupportedScheme, "", std::nullopt, ""},
         {"port zero", "http://h:0/x", ResultCode::BadUrl, "", std::nullopt, ""},
         {"port too large", "http://h:65536/x", ResultCode::BadUrl, "", std::nullopt, ""},
@@ -53,6 +54,7 @@ TEST(Url, SplitsHostPortAndPathOrRefusesWithItsCode)
             EXPECT_EQ(split.parts.host, row.host);
             EXPECT_EQ(split.parts.port, row.port);
             EXPECT_EQ(split.parts.path, row.path);
+            EXPECT_EQ(split.parts.secure, std::string_view(row.label).starts_with("https"));
         } else {
             EXPECT_FALSE(split.detail.empty());
         }
@@ -86,4 +88,27 @@ TEST(Url, ParsesPortsFromOneTo65535)
     EXPECT_EQ(parsePort("-1"), std::nullopt);
     EXPECT_EQ(parsePort("000080"), std::nullopt);
     EXPECT_EQ(parsePort(""), std::nullopt);
+}
+
+TEST(Url, ResolvesALocationAgainstTheUrlItCameFrom)
+{
+    struct Row {
+        const char* label;
+        const char* base;
+        const char* location;
+        std::optional<std::string> resolved;
+    };
+    const Row rows[] = {
+        {"absolute", "http://a/x/f.xml", "https://b:8443/g", "https://b:8443/g"},
+        {"scheme-relative keeps the scheme", "https://a/x/f.xml", "//b/g", "https://b/g"},
+        {"host-relative", "http://a:81/x/f.xml?q=1", "/g.xml", "http://a:81/g.xml"},
+        {"directory-relative", "http://a/x/f.xml?q=/1", "g.xml", "http://a/x/g.xml"},
+        {"relative without scheme in base", "a/x/f.xml", "g", "a/x/g"},
+        {"blanks trimmed, fragment dropped", "http://a/f", "  /g#top ", "http://a/g"},
+        {"empty", "http://a/f", " ", std::nullopt},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        EXPECT_EQ(resolveLocation(row.base, row.location), row.resolved);
+    }
 }

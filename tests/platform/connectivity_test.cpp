@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 using orlavo::platform::ProxyEnvironment;
 using orlavo::platform::proxyApplies;
 
@@ -31,4 +33,25 @@ TEST(Connectivity, ProxyAppliesUnlessNoProxyCoversTheHost)
         SCOPED_TRACE(row.label);
         EXPECT_EQ(proxyApplies(row.env, row.host), row.applies);
     }
+}
+
+TEST(Connectivity, NamesTheProxyForEachSchemeUnlessNoProxyCoversTheHost)
+{
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY",
+                             "no_proxy", "NO_PROXY"}) {
+        ::unsetenv(name);
+    }
+    ::setenv("http_proxy", "http://plain.proxy:3128", 1);
+    ::setenv("all_proxy", "all.proxy:1080", 1);
+    ::setenv("no_proxy", "intranet.example", 1);
+    orlavo::platform::SystemConnectivity connectivity;
+    EXPECT_EQ(connectivity.proxyFor("news.example", false), "http://plain.proxy:3128");
+    EXPECT_EQ(connectivity.proxyFor("news.example", true), "all.proxy:1080");
+    ::setenv("https_proxy", "secure.proxy:8443", 1);
+    EXPECT_EQ(connectivity.proxyFor("news.example", true), "secure.proxy:8443");
+    EXPECT_EQ(connectivity.proxyFor("feeds.intranet.example", true), "");
+    for (const char* name : {"http_proxy", "https_proxy", "all_proxy", "no_proxy"}) {
+        ::unsetenv(name);
+    }
+    EXPECT_EQ(connectivity.proxyFor("news.example", false), "");
 }

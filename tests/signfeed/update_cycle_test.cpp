@@ -390,7 +390,7 @@ TEST(UpdateCycle, RefusedRequestRestoresTheLabels)
         std::function<std::string(CycleRig&)> prepare;  // returns the URL to request
         std::int32_t code;
     } rows[] = {
-        {"unsupported scheme", [](CycleRig&) { return std::string("https://feeds.test/rss"); }, 116},
+        {"unsupported scheme", [](CycleRig&) { return std::string("ftp://feeds.test/rss"); }, 116},
         {"no path", [](CycleRig&) { return std::string("feeds.test"); }, 114},
         {"only blanks, requested as they are", [](CycleRig&) { return std::string("   "); }, 114},
         {"name not found",
@@ -736,4 +736,69 @@ TEST(UpdateCycle, APendingRequestEndsWithTheCycle)
     cycle.reset();
     rig.loop.runPending();
     EXPECT_EQ(rig.clock.sleeps(), std::vector<std::int64_t>{1000}) << "no second update ran";
+}
+
+TEST(UpdateCycle, FollowsAMovedFeedUnlessTheSettingSaysNo)
+{
+    struct Row {
+        const char* label;
+        const char* follow;  // nullptr: the key is absent
+        bool rewrite;        // RewriteMovedFeeds=1
+        std::string info;    // TInfo at the end; PORT stands for the server's port
+    } rows[] = {
+        {"absent key follows", nullptr, false,
+         "Download complete. Server response: 200 - Moved PermanentlyLocation: /new; OK - the feed has moved to "
+         "http://feeds.test:PORT/new"},
+        {"and may rewrite the slot", nullptr, true,
+         "Download complete. Server response: 200 - Moved PermanentlyLocation: /new; OK - the feed has moved to "
+         "http://feeds.test:PORT/new"},
+        {"0 keeps the redirect", "0", false,
+         "Download complete. Server response: 301 - Moved PermanentlyLocation: /new"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        RigSetup s;
+        s.slots = {{0, "/old"}};
+        CycleRig rig(s);
+        if (row.follow != nullptr) {
+            ASSERT_FALSE(writeIni(rig.settings, section::kParameters, "FollowRedirects", row.follow));
+        }
+        if (row.rewrite) {
+            ASSERT_FALSE(writeIni(rig.settings, section::kParameters, "RewriteMovedFeeds", "1"));
+        }
+        rig.cycle.requestUpdate();
+        const std::string moved = "HTTP/1.0 301 Moved Permanently\r\nLocation: /new\r\n\r\n";
+        if (row.follow == nullptr) {
+            ASSERT_TRUE(rig.server.accept());
+            (void)rig.server.readRequest();
+            rig.server.send(moved);
+            rig.server.close();
+            ASSERT_TRUE(rig.pumpUntil([&] { return rig.info.back() == "Connected to feeds.test"; }));
+            EXPECT_EQ(rig.serve(feedResponse({"moved"})), "/new");
+        } else {
+            EXPECT_EQ(rig.serve(moved), "/old");
+        }
+        std::string info = row.info;
+        if (auto at = info.find("PORT"); at != std::string::npos) {
+            info.replace(at, 4, std::to_string(rig.server.port()));
+        }
+        EXPECT_EQ(rig.text(Field::TInfo), info);
+        EXPECT_EQ(readIni(rig.settings, section::kAccessPoint, "AccessPointIP0", ""),
+                  rig.url(row.rewrite ? "/new" : "/old"));
+    }
+}
+
+TEST(UpdateCycle, UnchangedFeedShowsItsRememberedHeadlinesAgain)
+{
+    RigSetup s;
+    s.slots = {{0, "/news"}};
+    CycleRig rig(s);
+    std::string fresh = feedResponse({"Same"});
+    fresh.insert(fresh.find("\r\n") + 2, "ETag: \"v1\"\r\n");
+    rig.cycle.requestUpdate();
+    EXPECT_EQ(rig.serve(fresh), "/news");
+    rig.cycle.requestUpdate();
+    EXPECT_EQ(rig.serve("HTTP/1.0 304 Not Modified\r\n\r\n"), "/news");
+    EXPECT_EQ(rig.endings, (Strings{"sent", "sent"}));
+    EXPECT_EQ(rig.text(Field::TInfo), "Download complete. Server response: 304 - Not Modified");
 }

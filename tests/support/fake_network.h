@@ -14,6 +14,7 @@ class FakeConnectivity final : public platform::Connectivity {
 public:
     bool online = true;
     bool proxy = false;
+    std::string proxyUrl;  // what proxyFor names while proxy is set
     mutable std::vector<std::string> proxyQueries;
 
     [[nodiscard]] bool isOnline() const override { return online; }
@@ -23,6 +24,7 @@ public:
         proxyQueries.emplace_back(host);
         return proxy;
     }
+    [[nodiscard]] std::string proxyFor(std::string_view, bool) const override { return proxy ? proxyUrl : std::string(); }
 };
 
 // A resolver that answers every name with one fixed result, without the network.

@@ -68,6 +68,10 @@ int download(const rssget::Options& options)
     pellix::RSSComp comp(loop, clock, connectivity, options.limits);
     FinishWaiter waiter;
     comp.setListener(&waiter);
+    comp.FollowRedirects(options.followRedirects);
+    if (!options.caFile.empty()) {
+        comp.CAFile(options.caFile);
+    }
 
     std::string retVal;
     const std::int32_t result = comp.RequestFile(options.url, retVal);
@@ -81,6 +85,10 @@ int download(const rssget::Options& options)
     }
     if (progressDrawn) {
         std::fputc('\n', stderr);
+    }
+    if (comp.FinalURL() != options.url && !comp.FinalURL().empty()) {
+        std::fprintf(stderr, "rssget: redirected to %s%s\n", comp.FinalURL().c_str(),
+                     comp.MovedURL().empty() ? "" : " (moved permanently)");
     }
     const std::string status = waiter.status ? std::to_string(*waiter.status) : "none";
     std::printf("result=%d status=%s bytes=%d\n", result, status.c_str(), comp.CurSize());

@@ -51,6 +51,14 @@ bool applyValueOption(const std::string& name, const std::string& value, Options
         options.outputPath = value;
         return true;
     }
+    if (name == "--cafile") {
+        if (value.empty()) {
+            error = "--cafile needs a file name";
+            return false;
+        }
+        options.caFile = value;
+        return true;
+    }
     if (name == "--max-body") {
         parsed = parseBytes(value);
         options.limits.maxBodyBytes = parsed.value_or(0);
@@ -85,7 +93,9 @@ ParsedOptions parseOptions(const std::vector<std::string>& args)
             options.version = true;
         } else if (arg == "--binary") {
             options.binary = true;
-        } else if (arg == "-o" || arg == "--max-body" || arg == "--connect-timeout" || arg == "--idle-timeout" ||
+        } else if (arg == "--follow-redirects" || arg == "-L") {
+            options.followRedirects = true;
+        } else if (arg == "-o" || arg == "--cafile" || arg == "--max-body" || arg == "--connect-timeout" || arg == "--idle-timeout" ||
                    arg == "--max-time") {
             std::string error;
             if (!takeValue(args, i, value)) {
@@ -111,10 +121,14 @@ ParsedOptions parseOptions(const std::vector<std::string>& args)
 const char* usageText()
 {
     return "usage: rssget URL [-o FILE] [--binary] [options]\n"
-           "Downloads URL over HTTP/1.0 and prints \"result=<code> status=<status> bytes=<n>\".\n"
+           "Downloads an http:// or https:// URL with an HTTP/1.0 request and prints\n"
+           "\"result=<code> status=<status> bytes=<n>\".\n"
            "  -o FILE                write the body (header stripped) to FILE when the status is 2xx;\n"
            "                         bare LF becomes CR LF unless --binary is given\n"
            "  --binary               write the body exactly as received\n"
+           "  -L, --follow-redirects follow 301/302/303/307/308 up to 5 hops (never https to http)\n"
+           "  --cafile FILE          trust the CA certificates in FILE (PEM) for https:// as well\n"
+           "                         as the system's; default: $ORLAVO_CA_FILE when set\n"
            "  --max-body BYTES       largest body accepted (default 67108864)\n"
            "  --connect-timeout S    limit for the name lookup and for the connect (default 10)\n"
            "  --idle-timeout S       longest silence from the server (default 30)\n"

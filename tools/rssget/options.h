@@ -12,6 +12,8 @@ struct Options {
     std::string url;
     std::string outputPath;  // empty: no file
     bool binary = false;
+    bool followRedirects = false;
+    std::string caFile;  // trusted for https:// besides the system's CAs
     bool help = false;
     bool version = false;
     pellix::RSSCompLimits limits;

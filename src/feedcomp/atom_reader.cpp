@@ -1,0 +1,212 @@
+#include "feedcomp/atom_reader.h"
+
+#include "platform/ascii.h"
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pellix::detail {
+
+namespace {
+
+// Channel indices the feed's elements fill.
+constexpr int kTitle = 0;
+constexpr int kLink = 1;
+constexpr int kDescription = 2;
+constexpr int kCopyright = 4;
+constexpr int kLastBuildDate = 8;
+
+// Positions inside one region of the text; lower is the same region in lower
+// case, so searches ignore case and values keep theirs.
+struct Region {
+    std::string_view lower;
+    std::string_view text;
+    [[nodiscard]] Region sub(std::size_t from, std::size_t to) const
+    {
+        return {lower.substr(from, to - from), text.substr(from, to - from)};
+    }
+};
+
+struct Element {
+    std::size_t tagStart = 0;    // at "<"
+    std::size_t contentStart = 0;  // after the start tag's ">"
+    std::size_t contentEnd = 0;    // at the end tag's "<", or contentStart when there is none
+};
+
+bool endsName(char c)
+{
+    return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// The first element called name at or after from; "<names" does not count.
+// Without wantContent only the start tag is read, so walking many elements
+// never searches for end tags (linear even when every one lacks its end).
+std::optional<Element> findElement(std::string_view lower, std::string_view name, std::size_t from = 0,
+                                   bool wantContent = true)
+{
+    const std::string open = "<" + std::string(name);
+    for (std::size_t at = lower.find(open, from); at != std::string_view::npos; at = lower.find(open, at + 1)) {
+        const std::size_t after = at + open.size();
+        if (after >= lower.size() || !endsName(lower[after])) {
+            continue;
+        }
+        const std::size_t gt = lower.find('>', after);
+        if (gt == std::string_view::npos) {
+            return std::nullopt;
+        }
+        Element element{at, gt + 1, gt + 1};
+        if (wantContent && lower[gt - 1] != '/') {
+            const std::size_t close = lower.find("</" + std::string(name), gt + 1);
+            element.contentEnd = close == std::string_view::npos ? gt + 1 : close;
+        }
+        return element;
+    }
+    return std::nullopt;
+}
+
+std::string_view content(const Region& r, const Element& e)
+{
+    return r.text.substr(e.contentStart, e.contentEnd - e.contentStart);
+}
+
+std::string_view elementText(const Region& r, std::string_view name)
+{
+    auto element = findElement(r.lower, name);
+    return element ? content(r, *element) : std::string_view();
+}
+
+// An attribute of the start tag at e, quoted either way; empty when absent.
+std::string_view attribute(const Region& r, const Element& e, std::string_view name)
+{
+    const std::string_view tag = r.lower.substr(e.tagStart, e.contentStart - e.tagStart);
+    const std::string key = std::string(name) + "=";
+    for (std::size_t at = tag.find(key); at != std::string_view::npos; at = tag.find(key, at + 1)) {
+        const std::size_t quoteAt = at + key.size();
+        if (at == 0 || !endsName(tag[at - 1]) || quoteAt >= tag.size() || (tag[quoteAt] != '"' && tag[quoteAt] != '\'')) {
+            continue;
+        }
+        const std::size_t end = tag.find(tag[quoteAt], quoteAt + 1);
+        if (end == std::string_view::npos) {
+            return {};
+        }
+        return r.text.substr(e.tagStart + quoteAt + 1, end - quoteAt - 1);
+    }
+    return {};
+}
+
+// The href of the first link meant for readers: no rel, or rel="alternate".
+std::string_view readerLink(const Region& r)
+{
+    std::string_view fallback;
+    for (auto link = findElement(r.lower, "link", 0, false); link;
+         link = findElement(r.lower, "link", link->contentStart, false)) {
+        const std::string_view rel = attribute(r, *link, "rel");
+        const std::string_view href = attribute(r, *link, "href");
+        if (rel.empty() || orlavo::platform::equalsIgnoreCase(rel, "alternate")) {
+            return href;
+        }
+        if (fallback.empty() && !orlavo::platform::equalsIgnoreCase(rel, "self")) {
+            fallback = href;
+        }
+    }
+    return fallback;
+}
+
+std::string_view authorName(const Region& r)
+{
+    auto author = findElement(r.lower, "author");
+    return author ? elementText(r.sub(author->contentStart, author->contentEnd), "name") : std::string_view();
+}
+
+std::string_view categoryTerm(const Region& r)
+{
+    auto category = findElement(r.lower, "category", 0, false);
+    return category ? attribute(r, *category, "term") : std::string_view();
+}
+
+std::string_view firstNonEmpty(std::string_view a, std::string_view b)
+{
+    return a.empty() ? b : a;
+}
+
+// Where each entry starts ("<entry" followed by the end of the name).
+std::vector<std::size_t> entryStarts(std::string_view lower, std::int32_t maxItems)
+{
+    std::vector<std::size_t> starts;
+    const auto cap = static_cast<std::size_t>(std::max(maxItems, 0));
+    for (auto entry = findElement(lower, "entry", 0, false); entry && starts.size() < cap;
+         entry = findElement(lower, "entry", entry->contentStart, false)) {
+        starts.push_back(entry->tagStart);
+    }
+    return starts;
+}
+
+void readFeedFields(const Region& feed, DocumentContent& out)
+{
+    out.channel[kTitle] = elementText(feed, "title");
+    out.channel[kLink] = readerLink(feed);
+    out.channel[kDescription] = elementText(feed, "subtitle");
+    out.channel[kCopyright] = elementText(feed, "rights");
+    out.channel[kLastBuildDate] = elementText(feed, "updated");
+    const std::string_view logo = elementText(feed, "logo");
+    if (!logo.empty()) {
+        out.channel[kImageMarker] = "yes";
+        out.channel[kImageFirstField] = logo;
+        out.channel[kImageFirstField + 1] = out.channel[kTitle];
+        out.channel[kImageFirstField + 2] = out.channel[kLink];
+    }
+}
+
+// Appends the entry's seven values to the text and records where they lie.
+void readEntry(const Region& entry, DocumentContent& out)
+{
+    const std::string_view values[kItemFieldCount] = {
+        elementText(entry, "title"),
+        readerLink(entry),
+        firstNonEmpty(elementText(entry, "summary"), elementText(entry, "content")),
+        authorName(entry),
+        categoryTerm(entry),
+        elementText(entry, "id"),
+        firstNonEmpty(elementText(entry, "published"), elementText(entry, "updated")),
+    };
+    ItemRecord record;
+    record.start = out.text.size();
+    for (int field = 0; field < kItemFieldCount; ++field) {
+        const std::string_view value = values[field];
+        // An entry is at most the whole text, which the offsets cover only below 4 GiB.
+        if (out.text.size() - record.start + value.size() >= std::numeric_limits<std::uint32_t>::max()) {
+            break;
+        }
+        record.fields[static_cast<std::size_t>(field)] = {static_cast<std::uint32_t>(out.text.size() - record.start),
+                                                          static_cast<std::uint32_t>(value.size())};
+        out.text.append(value);
+    }
+    out.items.push_back(record);
+}
+
+}  // namespace
+
+std::unique_ptr<DocumentContent> readAtom(std::string_view text, std::int32_t maxItems)
+{
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return orlavo::platform::asciiLower(c); });
+    const std::vector<std::size_t> starts = entryStarts(lower, maxItems);
+    if (starts.empty()) {
+        return nullptr;
+    }
+    const Region all{lower, text};
+    auto out = std::make_unique<DocumentContent>();
+    readFeedFields(all.sub(0, starts.front()), *out);
+    out->items.reserve(starts.size());
+    for (std::size_t k = 0; k < starts.size(); ++k) {
+        const std::size_t end = k + 1 < starts.size() ? starts[k + 1] : text.size();
+        readEntry(all.sub(starts[k], end), *out);
+    }
+    out->itemCount = static_cast<std::int32_t>(starts.size());
+    return out;
+}
+
+}  // namespace pellix::detail

@@ -1,0 +1,69 @@
+#include "platform/charset.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+
+namespace orlavo::platform {
+
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+constexpr std::size_t kChunk = 16 * 1024;
+
+class Converter {
+public:
+    explicit Converter(const std::string& charset) : m_cd(::iconv_open("UTF-8", charset.c_str())) {}
+    ~Converter()
+    {
+        if (valid()) {
+            ::iconv_close(m_cd);
+        }
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    [[nodiscard]] bool valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+
+    std::string run(std::string_view bytes)
+    {
+        std::string out;
+        out.reserve(bytes.size() + bytes.size() / 2);
+        // iconv takes a non-const input pointer but never writes through it.
+        char* in = const_cast<char*>(bytes.data());
+        std::size_t inLeft = bytes.size();
+        char buffer[kChunk];
+        while (inLeft > 0) {
+            char* outPtr = buffer;
+            std::size_t outLeft = sizeof buffer;
+            const std::size_t result = ::iconv(m_cd, &in, &inLeft, &outPtr, &outLeft);
+            out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+            if (result != static_cast<std::size_t>(-1) || errno == E2BIG) {
+                continue;
+            }
+            if (errno != EILSEQ) {
+                break;  // EINVAL: a sequence cut off by the end of the input
+            }
+            out.append(kReplacement);
+            ++in;
+            --inLeft;
+        }
+        return out;
+    }
+
+private:
+    iconv_t m_cd;
+};
+
+}  // namespace
+
+std::optional<std::string> convertToUtf8(std::string_view bytes, const std::string& charset)
+{
+    Converter converter(charset);
+    if (!converter.valid()) {
+        return std::nullopt;
+    }
+    return converter.run(bytes);
+}
+
+}  // namespace orlavo::platform

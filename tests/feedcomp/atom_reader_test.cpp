@@ -1,0 +1,91 @@
+// Atom feeds read into channel fields and items; RSS stays as it was.
+#include "parse_helpers.h"
+
+#include <gtest/gtest.h>
+
+using pellix::testing::parse;
+
+namespace {
+
+using Fields = std::array<std::string, 7>;
+
+Fields itemFields(const pellix::RSSFile& doc, std::int32_t n)
+{
+    return {doc.ItemTitle(n).value_or("?"),  doc.ItemLink(n).value_or("?"),     doc.ItemDescription(n).value_or("?"),
+            doc.ItemAuthor(n).value_or("?"), doc.ItemCategory(n).value_or("?"), doc.ItemGuid(n).value_or("?"),
+            doc.ItemPubDate(n).value_or("?")};
+}
+
+}  // namespace
+
+TEST(AtomReader, ReadsTheFeedAndItsEntries)
+{
+    const std::string feed =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<feed xmlns=\"http://www.w3.org/2005/Atom\" xml:lang=\"en\">"
+        "<title type=\"text\">Atom News</title><subtitle>All of it</subtitle>"
+        "<link rel=\"self\" href=\"https://n.example/atom.xml\"/><link href='https://n.example/'/>"
+        "<updated>2026-12-07T10:00:00Z</updated><rights>(c) N</rights><logo>https://n.example/l.png</logo>"
+        "<entry><title>First</title><link rel=\"alternate\" href=\"https://n.example/1\"/>"
+        "<id>urn:1</id><published>2026-12-07T09:00:00Z</published><updated>2026-12-07T09:30:00Z</updated>"
+        "<author><name>Ann</name><email>a@n.example</email></author><category term=\"world\" label=\"World\"/>"
+        "<summary>Short</summary><content type=\"html\">&lt;p&gt;Long&lt;/p&gt;</content></entry>"
+        "<ENTRY><Link rel=\"enclosure\" href=\"https://n.example/2.mp3\"/><updated>2026-12-06</updated>"
+        "<content type=\"xhtml\"><div xmlns=\"http://www.w3.org/1999/xhtml\"><b>Bold</b> text</div></content>"
+        "</ENTRY></feed>";
+    auto parsed = parse(feed);
+    ASSERT_EQ(parsed.itemCount, 2);
+    const pellix::RSSFile& doc = *parsed.document;
+    EXPECT_EQ(doc.Title(), "Atom News");
+    EXPECT_EQ(doc.Link(), "https://n.example/");
+    EXPECT_EQ(doc.Description(), "All of it");
+    EXPECT_EQ(doc.Copyright(), "(c) N");
+    EXPECT_EQ(doc.LastBuildDate(), "2026-12-07T10:00:00Z");
+    EXPECT_EQ(doc.ImageData(), (std::array<std::string, 7>{"yes", "https://n.example/l.png", "Atom News",
+                                                            "https://n.example/", "", "", ""}));
+    EXPECT_EQ(itemFields(doc, 1), (Fields{"First", "https://n.example/1", "Short", "Ann", "world", "urn:1",
+                                          "2026-12-07T09:00:00Z"}));
+    // No title, no summary: the content (markup kept, as RSS keeps it) and the updated date.
+    EXPECT_EQ(itemFields(doc, 2), (Fields{"", "https://n.example/2.mp3",
+                                          "<div xmlns=\"http://www.w3.org/1999/xhtml\"><b>Bold</b> text</div>", "", "",
+                                          "", "2026-12-06"}));
+    EXPECT_EQ(doc.ItemTitle(3), std::nullopt);
+}
+
+TEST(AtomReader, TakesEntriesOnlyWhenTheDocumentHasNoItem)
+{
+    struct Row {
+        const char* label;
+        std::string text;
+        std::int32_t items;
+        std::string firstTitle;
+    };
+    const Row rows[] = {
+        {"RSS with an entry element inside an item", "<rss><item><title>R</title><entry><title>A</title></entry></item>",
+         1, "R"},
+        {"no item, no entry", "<feed><title>T</title></feed>", 0, ""},
+        {"entries escaped as html become real, as RSS items do",
+         "<feed>&lt;entry&gt;&lt;title&gt;E&lt;/title&gt;&lt;/entry&gt;</feed>", 1, "E"},
+        {"longer tag names are not entries", "<feed><entryx><title>X</title></entryx></feed>", 0, ""},
+        {"unclosed title leaves it empty", "<feed><entry><title>never closed", 1, ""},
+        {"StripTags applies too", "<feed><entry><title><b>Bold</b></title></entry></feed>", 1, "Bold"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        auto parsed = parse(row.text, std::string_view(row.label).starts_with("StripTags"));
+        EXPECT_EQ(parsed.itemCount, row.items);
+        if (row.items > 0) {
+            EXPECT_EQ(parsed.document->ItemTitle(1), row.firstTitle);
+        }
+    }
+}
+
+TEST(AtomReader, KeepsAtMostTheItemLimit)
+{
+    std::string feed = "<feed>";
+    for (int i = 0; i < 5; ++i) {
+        feed += "<entry><title>" + std::to_string(i) + "</title></entry>";
+    }
+    auto parsed = pellix::detail::parseDocument(feed, false, pellix::detail::ParseLimits{3});
+    ASSERT_EQ(parsed.itemCount, 3);
+    EXPECT_EQ(parsed.document->ItemTitle(3), "2");
+}

@@ -1,0 +1,187 @@
+// FollowRedirects against servers on 127.0.0.1, plain and TLS.
+#include "platform/ip_address.h"
+#include "support/download_harness.h"
+#include "support/temp_dir.h"
+#include "support/test_tls.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using orlavo::testing::DownloadHarness;
+using orlavo::testing::requestPath;
+using orlavo::testing::TestCa;
+using orlavo::testing::TestHttpServer;
+using Events = std::vector<std::string>;
+
+namespace {
+
+// Answers each path from a table; unknown paths get 404.
+struct Routes {
+    std::map<std::string, std::string> responses;
+    std::string operator()(const std::string& request) const
+    {
+        auto it = responses.find(requestPath(request));
+        return it != responses.end() ? it->second : "HTTP/1.0 404 Not Found\r\n\r\n";
+    }
+};
+
+std::string redirect(int status, const std::string& reason, const std::string& location)
+{
+    return "HTTP/1.0 " + std::to_string(status) + " " + reason + "\r\nLocation: " + location + "\r\n\r\nmoved";
+}
+
+// A plain and a TLS server whose routes the test fills before the download.
+class RedirectDownload : public ::testing::Test {
+protected:
+    void SetUp() override { orlavo::testing::writeFileBytes(m_dir.file("ca.pem"), m_ca.certificatePem()); }
+
+    Events download(const std::string& url, bool follow = true)
+    {
+        m_h.comp->FollowRedirects(follow);
+        m_h.comp->CAFile(m_dir.file("ca.pem").string());
+        std::string retVal;
+        EXPECT_EQ(m_h.comp->RequestFile(url, retVal), 0) << retVal;
+        EXPECT_TRUE(m_h.pumpUntilFinished());
+        return m_h.events.events;
+    }
+
+    TestCa m_ca;
+    orlavo::testing::TempDir m_dir;
+    std::shared_ptr<Routes> m_plainRoutes = std::make_shared<Routes>();
+    std::shared_ptr<Routes> m_tlsRoutes = std::make_shared<Routes>();
+    TestHttpServer m_plain{[r = m_plainRoutes](const std::string& q) { return (*r)(q); }};
+    TestHttpServer m_tls{[r = m_tlsRoutes](const std::string& q) { return (*r)(q); }, m_ca.issue()};
+    DownloadHarness m_h;
+};
+
+const Events kThreeHops = {"connect 127.0.0.1", "disconnect", "connect 127.0.0.1", "disconnect",
+                           "connect 127.0.0.1", "disconnect"};
+
+Events withFinish(Events events, const std::string& finish)
+{
+    events.push_back(finish);
+    return events;
+}
+
+}  // namespace
+
+TEST_F(RedirectDownload, FollowsAChainFromHttpToHttpsReportingEveryHop)
+{
+    const std::string target = m_tls.url("/feed.xml");
+    m_plainRoutes->responses = {{"/a", redirect(301, "Moved Permanently", "/b")},
+                                {"/b", redirect(307, "Temporary Redirect", target)}};
+    m_tlsRoutes->responses = {{"/feed.xml", "HTTP/1.0 200 OK\r\n\r\n<rss/>"}};
+    EXPECT_EQ(download(m_plain.url("/a")),
+              withFinish(kThreeHops, "finish 200 Moved PermanentlyLocation: /b; Temporary RedirectLocation: " + target +
+                                         "; OK"));
+    EXPECT_EQ(m_h.comp->CurFileString(), "<rss/>");
+    EXPECT_EQ(m_h.comp->FinalURL(), target);
+    EXPECT_EQ(m_h.comp->MovedURL(), "");  // one hop was temporary
+}
+
+TEST_F(RedirectDownload, OffByDefaultTheFirstRedirectIsTheAnswer)
+{
+    m_plainRoutes->responses = {{"/a", redirect(301, "Moved Permanently", "/b")}};
+    EXPECT_EQ(download(m_plain.url("/a"), false),
+              (Events{"connect 127.0.0.1", "disconnect", "finish 301 Moved PermanentlyLocation: /b"}));
+    EXPECT_EQ(m_h.comp->CurFileString(), "moved");
+}
+
+TEST_F(RedirectDownload, RemembersWhereAFeedMovedForGoodAndResolvesRelativeLocations)
+{
+    m_plainRoutes->responses = {{"/old/feed.xml", redirect(308, "Permanent Redirect", "new.xml")},
+                                {"/old/new.xml", redirect(301, "Moved Permanently", "//127.0.0.1:" +
+                                                                                       std::to_string(m_plain.port()) +
+                                                                                       "/feed.xml")},
+                                {"/feed.xml", "HTTP/1.0 200 OK\r\n\r\nfeed"}};
+    EXPECT_EQ(download(m_plain.url("/old/feed.xml")).back().rfind("finish 200 ", 0), 0u);
+    EXPECT_EQ(m_h.comp->MovedURL(), m_plain.url("/feed.xml"));
+    EXPECT_EQ(m_plain.requests().size(), 3u);
+}
+
+TEST_F(RedirectDownload, EndsWithItsOwnCodeWhenARedirectMayNotBeFollowed)
+{
+    m_plainRoutes->responses = {{"/loop", redirect(302, "Found", "/loop")}};
+    m_tlsRoutes->responses = {{"/down", redirect(301, "Moved Permanently", m_plain.url("/feed.xml"))}};
+    const Events loop = download(m_plain.url("/loop"));
+    EXPECT_EQ(loop.size(), 13u);  // six connections, then the finish
+    EXPECT_EQ(loop.back().rfind("finish -5 The redirect was not followed: more than 5 redirects. FoundLocation: /loop; ", 0),
+              0u)
+        << loop.back();
+    EXPECT_EQ(m_plain.requests().size(), 6u);
+
+    m_h.events.events.clear();
+    EXPECT_EQ(download(m_tls.url("/down")),
+              (Events{"connect 127.0.0.1", "disconnect",
+                      "finish -5 The redirect was not followed: an https:// feed may not move to plain http://. "
+                      "Moved PermanentlyLocation: " +
+                          m_plain.url("/feed.xml") + "; "}));
+    EXPECT_EQ(m_plain.requests().size(), 6u);  // no request went out over plain http
+}
+
+TEST_F(RedirectDownload, ConditionalGetHandsBackTheRememberedBodyOnNotModified)
+{
+    const std::string fresh = "HTTP/1.0 200 OK\r\nLast-Modified: Mon, 07 Dec 2026 10:00:00 GMT\r\nETag: \"v1\"\r\n\r\n<rss/>";
+    m_plainRoutes->responses = {{"/feed.xml", fresh}};
+    m_h.comp->ConditionalGet(true);
+    (void)download(m_plain.url("/feed.xml"), false);
+    m_plainRoutes->responses = {{"/feed.xml", "HTTP/1.0 304 Not Modified\r\n\r\n"}};
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        m_h.events.events.clear();
+        EXPECT_EQ(download(m_plain.url("/feed.xml"), false).back(), "finish 304 Not Modified");
+        EXPECT_EQ(m_h.comp->CurFileString(), "<rss/>");
+    }
+    const auto requests = m_plain.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0].find("If-"), std::string::npos);
+    for (std::size_t i = 1; i < 3; ++i) {
+        EXPECT_NE(requests[i].find("\r\nIf-Modified-Since: Mon, 07 Dec 2026 10:00:00 GMT\r\nIf-None-Match: \"v1\"\r\n\r\n"),
+                  std::string::npos)
+            << requests[i];
+    }
+}
+
+TEST(ProxyDownload, HttpFeedsGoThroughTheNamedHttpProxyAndNoOther)
+{
+    TestHttpServer proxy([](const std::string&) { return std::string("HTTP/1.0 200 OK\r\n\r\nvia proxy"); });
+    struct Row {
+        const char* label;
+        std::string proxyUrl;
+        std::string url;
+        std::int32_t result;
+        std::string requestLine;  // what the proxy saw first; empty: nothing
+    };
+    const std::string at = "127.0.0.1:" + std::to_string(proxy.port());
+    const Row rows[] = {
+        {"http:// proxy", "http://" + at + "/", "http://feeds.example/rss", 0, "GET http://feeds.example/rss HTTP/1.0"},
+        {"proxy without scheme, feed port kept", at, "http://feeds.example:8080/rss", 0,
+         "GET http://feeds.example:8080/rss HTTP/1.0"},
+        {"socks proxy", "socks5://" + at, "http://feeds.example/rss", 107, ""},
+        {"none named", "", "http://feeds.example/rss", 107, ""},
+    };
+    std::size_t seen = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        orlavo::testing::FakeResolver resolver;
+        resolver.answer = {orlavo::platform::LookupStatus::Found, {*orlavo::platform::parseIpLiteral("127.0.0.1")}, {}};
+        DownloadHarness h({}, &resolver);
+        h.connectivity.proxy = true;
+        h.connectivity.proxyUrl = row.proxyUrl;
+        std::string retVal;
+        ASSERT_EQ(h.comp->RequestFile(row.url, retVal), row.result) << retVal;
+        if (row.result != 0) {
+            EXPECT_TRUE(resolver.names.empty());
+            continue;
+        }
+        ASSERT_TRUE(h.pumpUntilFinished());
+        EXPECT_EQ(h.events.events, (Events{"connect feeds.example", "disconnect", "finish 200 OK"}));
+        EXPECT_EQ(resolver.names, std::vector<std::string>{"127.0.0.1"});
+        ASSERT_EQ(proxy.requests().size(), ++seen);
+        const std::string request = proxy.requests().back();
+        EXPECT_EQ(request.substr(0, request.find("\r\n")), row.requestLine);
+        EXPECT_NE(request.find("\r\nHost: feeds.example\r\n"), std::string::npos) << request;
+    }
+    EXPECT_EQ(proxy.requests().size(), 2u);
+}
