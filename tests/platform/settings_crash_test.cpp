@@ -84,7 +84,8 @@ TEST(SettingsCrash, KilledWriterLeavesTheOldOrTheNewValueNeverATornFile)
     std::mt19937 random(14);
     long done = 0;  // writes known to be finished: the file holds value(done) or value(done + 1)
     int kills = 0;
-    while (done < 1000) {
+    // At least 1000 writes, cut by at least 25 kills whatever the machine's load.
+    while (done < 1000 || kills < 25) {
         int pipeFds[2];
         ASSERT_EQ(::pipe(pipeFds), 0);
         const pid_t child = ::fork();
@@ -117,7 +118,6 @@ TEST(SettingsCrash, KilledWriterLeavesTheOldOrTheNewValueNeverATornFile)
             ++done;  // the write in progress was renamed into place before the kill
         }
     }
-    EXPECT_GE(kills, 20);
 }
 
 TEST(SettingsCrash, FullDiskKeepsTheOldFileAndSaysWhy)
