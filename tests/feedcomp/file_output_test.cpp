@@ -146,7 +146,7 @@ TEST(FileOutput, LocalDocumentIsARegularFileOfBoundedSize)
     }
     EXPECT_EQ(readLocalFile(dir.file(std::to_string(kMaxLocalDocumentBytes)).string()).size(), kMaxLocalDocumentBytes);
     // Each would otherwise read without end, block for ever, or fill memory.
-    for (const std::string path : {std::string("/dev/zero"), dir.file("pipe").string(),
+    for (const std::string& path : {std::string("/dev/zero"), dir.file("pipe").string(),
                                    dir.file(std::to_string(kMaxLocalDocumentBytes + 1)).string()}) {
         SCOPED_TRACE(path);
         EXPECT_EQ(readLocalFile(path), "");
