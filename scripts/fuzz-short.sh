@@ -1,24 +1,22 @@
 #!/bin/sh
 # Builds the libFuzzer targets with clang in build-fuzz/ and runs them for
-# about a minute in all (FUZZ_SECONDS to change): half for the feed parser,
-# whose input space is by far the largest, a third for the sign stream decoder
-# (each input is decoded four ways, so it runs slowest) and the rest for the
-# HTTP header functions, which reach all their branches within seconds.
+# about two minutes in all (FUZZ_SECONDS to change), shared by how large each
+# input space is: most for the feed parser, then the download state machine
+# (every input is downloaded twice, split and whole), the sign stream decoder
+# (decoded four ways) and the settings file; the HTTP header functions, the
+# byte decoder and the URL splitter reach all their branches within seconds.
 # Exits non-zero on any crash, failed check or sanitizer report.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-fuzz"
-seconds=${FUZZ_SECONDS:-60}
+seconds=${FUZZ_SECONDS:-120}
 
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORLAVO_BUILD_FUZZ=ON -DORLAVO_BUILD_TESTS=OFF \
-    -DORLAVO_BUILD_GUI=OFF
-cmake --build "$build" -j2 --target rss_parse_fuzz http_header_fuzz sign_stream_fuzz
+"$root/fuzz/build.sh" "$build"
 
-# fuzz <name> <seconds> <max_len>
+# fuzz <name> <shares of 24> <max_len>
 fuzz() {
     # libFuzzer reads -max_total_time=0 as "no limit".
-    time=$2
+    time=$((seconds * $2 / 24))
     [ "$time" -ge 1 ] || time=1
     # Work on a copy so the checked-in seeds stay small and reviewed.
     work="$build/corpus/$1"
@@ -29,7 +27,12 @@ fuzz() {
         -rss_limit_mb=2048 -print_final_stats=1 "$work"
 }
 
-fuzz rss_parse $((seconds / 2)) 65536
+fuzz rss_parse 5 65536
+fuzz download 5 8192
 # Past the decoder's 16 KiB frame cap, so inputs can reach the overlong path.
-fuzz sign_stream $((seconds / 3)) 20000
-fuzz http_header $((seconds - seconds / 2 - seconds / 3)) 8192
+fuzz sign_stream 4 20000
+fuzz profile 3 8192
+fuzz http_header 2 8192
+fuzz feed_decoder 2 8192
+fuzz url 2 9000
+fuzz discovery_reply 1 4096

@@ -1,6 +1,7 @@
 #include "feedcomp/file_output.h"
 
 #include "platform/atomic_file.h"
+#include "platform/whole_file.h"
 
 #include <filesystem>
 #include <fstream>
@@ -78,16 +79,15 @@ WriteOutcome writeBodyFile(const std::string& path, bool ifDelete, const Body& b
     return writeChunks(path, body, format);
 }
 
+// Only a regular file is a document: a device such as /dev/zero never ends and
+// a pipe without a writer never opens. Its size is bounded like a download's body.
 std::string readLocalFile(const std::string& path)
 {
-    if (!isExistingFile(path)) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) {
         return {};
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return {};
-    }
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return orlavo::platform::readWholeFile(path, kMaxLocalDocumentBytes).value_or(std::string());
 }
 
 }  // namespace pellix::detail

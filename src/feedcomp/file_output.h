@@ -5,6 +5,7 @@
 #include "feedcomp/body.h"
 #include "pellix/result_code.h"
 
+#include <cstddef>
 #include <string>
 
 namespace pellix::detail {
@@ -25,8 +26,13 @@ struct WriteOutcome {
 [[nodiscard]] WriteOutcome writeBodyFile(const std::string& path, bool ifDelete, const Body& body,
                                          BodyFormat format);
 
-// The file's bytes, unconverted; empty when it cannot be read. Read-only
-// files are read without changing their permissions.
+// A local feed is held whole in memory, as a downloaded body is; the bound is
+// the download's default body limit.
+inline constexpr std::size_t kMaxLocalDocumentBytes = 64u << 20;
+
+// The file's bytes, unconverted; empty when it cannot be read, is not a
+// regular file or is larger than kMaxLocalDocumentBytes. Read-only files are
+// read without changing their permissions.
 [[nodiscard]] std::string readLocalFile(const std::string& path);
 
 }  // namespace pellix::detail

@@ -1,6 +1,7 @@
 #include "feedcomp/url.h"
 
 #include "platform/ascii.h"
+#include "platform/ip_address.h"
 
 #include <algorithm>
 #include <cctype>
@@ -179,30 +180,17 @@ std::string lookupName(std::string_view host)
 
 bool isLoopbackHost(std::string_view host)
 {
-    std::string name = lookupName(host);
-    if (!name.empty() && name.back() == '.') {
-        name.pop_back();
+    const std::string name = lookupName(host);
+    // Only an address the resolver takes literally counts: a near miss such as
+    // "127.08.0.1" or "127.0.0.1." goes to DNS, which may answer anything.
+    if (auto address = orlavo::platform::parseIpLiteral(name)) {
+        return address->isLoopback();
     }
-    if (orlavo::platform::equalsIgnoreCase(name, "localhost") || name == "::1" || name == "0:0:0:0:0:0:0:1") {
-        return true;
+    std::string_view label = name;
+    if (label.ends_with('.')) {
+        label.remove_suffix(1);
     }
-    // Dotted quad 127.a.b.c with every part a number up to 255.
-    if (!name.starts_with("127.")) {
-        return false;
-    }
-    int parts = 0;
-    std::size_t start = 0;
-    while (start <= name.size()) {
-        std::size_t dot = std::min(name.find('.', start), name.size());
-        std::string_view part = std::string_view(name).substr(start, dot - start);
-        if (part.empty() || part.size() > 3 || !std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
-            std::stoi(std::string(part)) > 255) {
-            return false;
-        }
-        ++parts;
-        start = dot + 1;
-    }
-    return parts == 4;
+    return orlavo::platform::equalsIgnoreCase(label, "localhost");
 }
 
 }  // namespace pellix::detail

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <iterator>
 
 using orlavo::testing::DownloadHarness;
 using orlavo::testing::ScriptedServer;
@@ -243,4 +245,40 @@ TEST(DescribeFinish, SocketNumbersAndMissingResponsesReadAsWords)
     for (const Row& row : rows) {
         EXPECT_EQ(pellix::DescribeFinish(row.status, row.text), row.words);
     }
+}
+
+TEST(DownloadProtocol, ThousandDownloadsEndingEveryWayLeaveNoDescriptorOpen)
+{
+    auto openDescriptors = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator{});
+    };
+    pellix::RSSCompLimits limits;
+    limits.maxHeaderBytes = 64;
+    DownloadHarness h(limits);
+    ScriptedServer server;
+    const auto before = openDescriptors();
+    for (int i = 0; i < 1000; ++i) {
+        h.events.events.clear();
+        begin(h, server, server.url("/feed.xml"));
+        switch (i % 4) {
+        case 0:
+            server.send("HTTP/1.0 200 OK\r\n\r\n<rss/>");
+            server.close();
+            break;
+        case 1:
+            server.send("HTTP/1.0 200 OK\r\n\r\n<rss>");
+            server.reset();
+            break;
+        case 2:
+            server.send("HTTP/1.0 200 OK\r\nX-Filler: " + std::string(100, 'x'));
+            break;
+        case 3:
+            h.comp->CloseComm();
+            continue;
+        }
+        ASSERT_TRUE(h.pumpUntilFinished()) << "download " << i;
+    }
+    server.close();
+    EXPECT_EQ(openDescriptors(), before);
 }

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <fstream>
 
 using namespace pellix::detail;
 using orlavo::testing::readFileBytes;
@@ -129,4 +132,26 @@ TEST(FileOutput, LocalDocumentFromMissingAndReadOnlyFiles)
     // The file's windows-1252 byte arrives as UTF-8 text.
     EXPECT_EQ(document->ItemTitle(1), "Caf\xC3\xA9");
     EXPECT_EQ(fs::status(feed).permissions() & fs::perms::owner_write, fs::perms::none);
+}
+
+TEST(FileOutput, LocalDocumentIsARegularFileOfBoundedSize)
+{
+    orlavo::testing::DownloadHarness h;
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
+    // Sparse files: the size costs no disk.
+    for (std::uintmax_t size : {kMaxLocalDocumentBytes, kMaxLocalDocumentBytes + 1}) {
+        std::ofstream(dir.file(std::to_string(size))).close();
+        fs::resize_file(dir.file(std::to_string(size)), size);
+    }
+    EXPECT_EQ(readLocalFile(dir.file(std::to_string(kMaxLocalDocumentBytes)).string()).size(), kMaxLocalDocumentBytes);
+    // Each would otherwise read without end, block for ever, or fill memory.
+    for (const std::string& path : {std::string("/dev/zero"), dir.file("pipe").string(),
+                                   dir.file(std::to_string(kMaxLocalDocumentBytes + 1)).string()}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(readLocalFile(path), "");
+        std::int32_t items = 5;
+        EXPECT_EQ(h.comp->GetLocalRSSFile(path, false, items), nullptr);
+        EXPECT_EQ(items, 0);
+    }
 }

@@ -72,6 +72,8 @@ TEST(Url, RecognisesLoopbackHostsOnly)
         {"::1", true},         {"[::1]", true},        {"128.0.0.1", false}, {"127.0.0.256", false},
         {"127.0.0", false},    {"127.0.0.1.2", false}, {"127.x.0.1", false}, {"localhost.example", false},
         {"example.com", false}, {"", false},
+        // Forms the resolver does not read as addresses and sends to DNS.
+        {"127.08.0.1", false}, {"127.000.0.1", false}, {"127.0.0.1.", false}, {"0:0:0:0:0:0:0:1", true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.host);

@@ -104,15 +104,21 @@ std::string ScriptedServer::readAvailable()
     return bytes;
 }
 
-void ScriptedServer::send(std::string_view bytes)
+bool ScriptedServer::send(std::string_view bytes)
 {
     while (!bytes.empty()) {
         ssize_t n = ::send(m_clientFd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
         if (n <= 0) {
-            return;
+            return false;
         }
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
+    return true;
+}
+
+void ScriptedServer::shutdownWrite()
+{
+    ::shutdown(m_clientFd, SHUT_WR);
 }
 
 void ScriptedServer::close()
@@ -132,10 +138,10 @@ void ScriptedServer::reset()
     }
 }
 
-bool ScriptedServer::clientClosed()
+bool ScriptedServer::clientClosed(int timeoutMs)
 {
     char buffer[4096];
-    while (waitReadable(m_clientFd, kGuardMs)) {
+    while (waitReadable(m_clientFd, timeoutMs)) {
         ssize_t n = ::recv(m_clientFd, buffer, sizeof buffer, 0);
         if (n <= 0) {
             return true;

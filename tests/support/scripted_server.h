@@ -25,13 +25,17 @@ public:
     [[nodiscard]] std::string readRequest();
     // Whatever the client has sent by now, without waiting.
     [[nodiscard]] std::string readAvailable();
-    void send(std::string_view bytes);
+    // False once the client has gone (reset or closed), so a sender can stop.
+    bool send(std::string_view bytes);
     // Orderly close (FIN) of the accepted connection.
     void close();
     // Abortive close: SO_LINGER 0, so the client sees a reset.
     void reset();
-    // True once the client has closed its end (recv gives 0 or an error).
-    [[nodiscard]] bool clientClosed();
+    // Half close: the client sees the end of the response, the server still reads.
+    void shutdownWrite();
+    // True once the client has closed its end (recv gives 0 or an error)
+    // within timeoutMs.
+    [[nodiscard]] bool clientClosed(int timeoutMs = 5000);
 
 private:
     int m_listenFd = -1;

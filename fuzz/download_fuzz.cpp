@@ -1,0 +1,432 @@
+// Drives the whole download state machine with a scripted server: arbitrary
+// bytes split at arbitrary points, would-block reads, resets, early closes,
+// silences, slow request sends and the host closing the control. No socket is
+// opened; the loop and the connection are stand-ins that do what the script
+// says. Checks what must hold for any server:
+// - events come in order: OnConnect, then OnDisconnect, then OnFinish, once;
+// - the body never exceeds its limit and the timeouts always end a download;
+// - only the request is sent;
+// - a download that ran without errors or waits ends exactly as the same
+//   bytes delivered in one piece do: same status, text and body.
+//
+// Input: one byte of limits and send behaviour, then steps (see readScript).
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pellix/rss_comp.h"
+#include "platform/connectivity.h"
+#include "platform/event_loop.h"
+#include "platform/manual_clock.h"
+#include "platform/resolver.h"
+#include "platform/tcp_connection.h"
+
+namespace {
+
+using namespace orlavo::platform;
+
+void check(bool holds, const char* what)
+{
+    if (!holds) {
+        std::fprintf(stderr, "download_fuzz: %s\n", what);
+        std::abort();
+    }
+}
+
+enum class StepKind { Data, WouldBlock, Writable, Wait, Reset, Close, HostClose };
+
+struct Step {
+    StepKind kind;
+    std::string bytes;     // Data
+    std::int64_t ms = 0;   // Wait
+};
+
+enum class SendMode { Whole, SevenBytes, EveryOtherBlocks, Fails };
+
+struct Config {
+    pellix::RSSCompLimits limits;
+    SendMode sendMode = SendMode::Whole;
+};
+
+Config readConfig(std::uint8_t byte)
+{
+    static constexpr std::int64_t kHeaderLimits[] = {16, 64, 300, 64 * 1024};
+    static constexpr std::int64_t kBodyLimits[] = {0, 10, 1000, 64LL * 1024 * 1024};
+    Config config;
+    config.limits.maxHeaderBytes = kHeaderLimits[byte & 3];
+    config.limits.maxBodyBytes = kBodyLimits[(byte >> 2) & 3];
+    config.sendMode = static_cast<SendMode>((byte >> 4) & 3);
+    if (byte & 0x40) {
+        config.limits.idleTimeoutMs = 1000;
+        config.limits.totalTimeoutMs = 3000;
+    }
+    return config;
+}
+
+// Step bytes: op % 8 with 0-2 data (a length byte and that many bytes), 3 a
+// read that would block, 4 the socket turning writable, 5 a wait of 100 ms
+// times the next byte, 6 a reset, 7 a close by the server (next byte even) or
+// by the host (odd).
+std::vector<Step> readScript(std::string_view in)
+{
+    std::vector<Step> steps;
+    auto next = [&in]() -> std::uint8_t {
+        if (in.empty()) {
+            return 0;
+        }
+        const auto byte = static_cast<std::uint8_t>(in.front());
+        in.remove_prefix(1);
+        return byte;
+    };
+    while (!in.empty()) {
+        const std::uint8_t op = next() % 8;
+        if (op <= 2) {
+            const std::size_t length = std::min<std::size_t>(next() + 1u, in.size());
+            steps.push_back({StepKind::Data, std::string(in.substr(0, length))});
+            in.remove_prefix(length);
+        } else if (op == 5) {
+            steps.push_back({StepKind::Wait, {}, 100 * static_cast<std::int64_t>(next())});
+        } else if (op == 7) {
+            steps.push_back({next() % 2 == 0 ? StepKind::Close : StepKind::HostClose, {}});
+        } else {
+            static constexpr StepKind kOthers[] = {StepKind::WouldBlock, StepKind::Writable, StepKind::Wait,
+                                                   StepKind::Reset};
+            steps.push_back({kOthers[op - 3], {}});
+        }
+    }
+    return steps;
+}
+
+// Timers on the manual clock and one watched connection; the driver plays
+// the part of poll().
+class ScriptLoop final : public EventLoop {
+public:
+    explicit ScriptLoop(const ManualClock& clock) : m_clock(clock) {}
+
+    void post(Task task) override { m_tasks.push_back(std::move(task)); }
+    TimerId startTimer(std::int64_t delayMs, Task task) override
+    {
+        m_timers[++m_nextId] = {m_clock.nowMs() + delayMs, 0, std::move(task)};
+        return m_nextId;
+    }
+    TimerId startRepeatingTimer(std::int64_t intervalMs, Task task) override
+    {
+        m_timers[++m_nextId] = {m_clock.nowMs() + intervalMs, intervalMs, std::move(task)};
+        return m_nextId;
+    }
+    void cancelTimer(TimerId id) override { m_timers.erase(id); }
+    WatchId watchFd(int, unsigned events, std::function<void(unsigned)> handler) override
+    {
+        check(!m_watch, "a second descriptor watched while one is");
+        m_watch = Watch{++m_nextId, events, std::move(handler)};
+        return m_nextId;
+    }
+    void setWatchEvents(WatchId id, unsigned events) override
+    {
+        check(m_watch && m_watch->id == id, "events set on a watch that is gone");
+        m_watch->events = events;
+    }
+    void unwatchFd(WatchId id) override
+    {
+        check(m_watch && m_watch->id == id, "a watch ended twice");
+        m_watch.reset();
+    }
+    void runPending() override
+    {
+        for (int round = 0; round < 1000; ++round) {
+            auto due = m_timers.end();
+            for (auto it = m_timers.begin(); it != m_timers.end(); ++it) {
+                if (it->second.dueMs <= m_clock.nowMs() && (due == m_timers.end() || it->second.dueMs < due->second.dueMs)) {
+                    due = it;
+                }
+            }
+            if (due == m_timers.end()) {
+                break;
+            }
+            Timer timer = std::move(due->second);
+            m_timers.erase(due);
+            if (timer.intervalMs > 0) {
+                m_timers[++m_nextId] = {timer.dueMs + timer.intervalMs, timer.intervalMs, timer.task};
+            }
+            timer.task();
+        }
+        std::vector<Task> tasks;
+        tasks.swap(m_tasks);
+        for (Task& task : tasks) {
+            task();
+        }
+    }
+    void runOnce(std::int64_t) override { runPending(); }
+    void run() override { runPending(); }
+    void quit() override {}
+
+    // Hands readiness to the watcher when it asked for any of bits.
+    bool signal(unsigned bits)
+    {
+        if (!m_watch || (m_watch->events & bits) == 0) {
+            return false;
+        }
+        const auto handler = m_watch->handler;  // the handler may end the watch
+        handler(bits & (m_watch->events | EventLoop::kHangup));
+        return true;
+    }
+    [[nodiscard]] bool watching() const { return m_watch.has_value(); }
+
+private:
+    struct Timer {
+        std::int64_t dueMs;
+        std::int64_t intervalMs;
+        Task task;
+    };
+    struct Watch {
+        WatchId id;
+        unsigned events;
+        std::function<void(unsigned)> handler;
+    };
+    const ManualClock& m_clock;
+    std::map<TimerId, Timer> m_timers;
+    std::optional<Watch> m_watch;
+    std::vector<Task> m_tasks;
+    std::uint64_t m_nextId = 0;
+};
+
+// The server's side of one connection, as the script sets it up.
+struct Wire {
+    std::deque<Step> incoming;  // Data, Reset or Close
+    std::string sent;
+    SendMode sendMode = SendMode::Whole;
+    int sendCalls = 0;
+    bool closedByClient = false;
+};
+
+class ScriptConnection final : public TcpConnection {
+public:
+    explicit ScriptConnection(std::shared_ptr<Wire> wire) : m_wire(std::move(wire)) {}
+    [[nodiscard]] int fd() const override { return 1000; }
+    [[nodiscard]] IoResult send(std::string_view bytes) override
+    {
+        check(!m_wire->closedByClient, "send after close");
+        ++m_wire->sendCalls;
+        std::size_t taken = bytes.size();
+        switch (m_wire->sendMode) {
+        case SendMode::Whole:
+            break;
+        case SendMode::SevenBytes:
+            taken = std::min<std::size_t>(taken, 7);
+            break;
+        case SendMode::EveryOtherBlocks:
+            if (m_wire->sendCalls % 2 == 1) {
+                return {-1, EAGAIN};
+            }
+            break;
+        case SendMode::Fails:
+            return {-1, EPIPE};
+        }
+        m_wire->sent.append(bytes.substr(0, taken));
+        return {static_cast<std::int64_t>(taken), 0};
+    }
+    [[nodiscard]] IoResult receive(char* buffer, std::size_t capacity) override
+    {
+        check(!m_wire->closedByClient, "receive after close");
+        if (m_wire->incoming.empty()) {
+            return {-1, EAGAIN};
+        }
+        Step& step = m_wire->incoming.front();
+        if (step.kind == StepKind::Close) {
+            return {0, 0};  // stays closed for every later read
+        }
+        if (step.kind == StepKind::Reset) {
+            m_wire->incoming.pop_front();
+            return {-1, ECONNRESET};
+        }
+        const std::size_t n = std::min(capacity, step.bytes.size());
+        step.bytes.copy(buffer, n);
+        step.bytes.erase(0, n);
+        if (step.bytes.empty()) {
+            m_wire->incoming.pop_front();
+        }
+        return {static_cast<std::int64_t>(n), 0};
+    }
+    void close() override
+    {
+        check(!m_wire->closedByClient, "closed twice");
+        m_wire->closedByClient = true;
+    }
+
+private:
+    std::shared_ptr<Wire> m_wire;
+};
+
+class ScriptNetwork final : public Connectivity, public Resolver, public TcpConnector {
+public:
+    explicit ScriptNetwork(SendMode mode) : m_mode(mode) {}
+    [[nodiscard]] bool isOnline() const override { return true; }
+    [[nodiscard]] bool isConnectionProxy() const override { return false; }
+    [[nodiscard]] bool isConnectionProxy(std::string_view) const override { return false; }
+    [[nodiscard]] LookupResult lookup(const std::string& host, std::int64_t) override
+    {
+        return {LookupStatus::Found, {*parseIpLiteral(host)}, {}};
+    }
+    [[nodiscard]] ConnectResult connect(const std::vector<IpAddress>&, std::uint16_t, std::int64_t) override
+    {
+        check(!wire, "a second connection");
+        wire = std::make_shared<Wire>();
+        wire->sendMode = m_mode;
+        return {ConnectStatus::Connected, 0, std::make_unique<ScriptConnection>(wire)};
+    }
+
+    std::shared_ptr<Wire> wire;
+
+private:
+    SendMode m_mode;
+};
+
+struct Outcome {
+    std::vector<std::string> events;  // "connect", "disconnect", "finish"
+    std::int32_t code = 0;
+    std::string text;
+    std::string body;
+    bool plain = true;  // no reset, no host close, no wait that a timeout could see
+};
+
+class Recorder final : public pellix::RSSCompListener {
+public:
+    explicit Recorder(Outcome& outcome) : m_outcome(outcome) {}
+    void OnConnect(const std::string& host) override
+    {
+        check(host == "127.0.0.1", "OnConnect names another host");
+        m_outcome.events.push_back("connect");
+    }
+    void OnDisconnect() override { m_outcome.events.push_back("disconnect"); }
+    void OnFinish(std::int32_t code, const std::string& text) override
+    {
+        m_outcome.events.push_back("finish");
+        m_outcome.code = code;
+        m_outcome.text = text;
+    }
+
+private:
+    Outcome& m_outcome;
+};
+
+struct Run {
+    explicit Run(const Config& config) : network(config.sendMode), outcome(), recorder(outcome)
+    {
+        comp = std::make_unique<pellix::RSSComp>(
+            pellix::RSSCompServices{loop, clock, network, &network, &network}, config.limits);
+        comp->setListener(&recorder);
+    }
+    [[nodiscard]] bool finished() const { return !outcome.events.empty() && outcome.events.back() == "finish"; }
+
+    ManualClock clock;
+    ScriptLoop loop{clock};
+    ScriptNetwork network;
+    Outcome outcome;
+    Recorder recorder;
+    std::unique_ptr<pellix::RSSComp> comp;
+};
+
+void play(Run& run, const Step& step, const Config& config, std::int64_t& lastActivityMs)
+{
+    Wire& wire = *run.network.wire;
+    switch (step.kind) {
+    case StepKind::Data:
+    case StepKind::Reset:
+    case StepKind::Close:
+        wire.incoming.push_back(step);
+        run.loop.signal(EventLoop::kReadable);
+        lastActivityMs = run.clock.nowMs();
+        break;
+    case StepKind::WouldBlock:
+        run.loop.signal(EventLoop::kReadable);
+        break;
+    case StepKind::Writable:
+        if (run.loop.signal(EventLoop::kWritable)) {
+            lastActivityMs = run.clock.nowMs();
+        }
+        break;
+    case StepKind::Wait:
+        run.clock.advance(step.ms);
+        run.loop.runPending();
+        break;
+    case StepKind::HostClose:
+        run.comp->CloseComm();
+        break;
+    }
+    const std::int64_t now = run.clock.nowMs();
+    if (now >= config.limits.totalTimeoutMs || now - lastActivityMs >= config.limits.idleTimeoutMs) {
+        check(!run.loop.watching(), "a download outlived its timeout");
+    }
+}
+
+Outcome download(const Config& config, const std::vector<Step>& steps)
+{
+    Run run(config);
+    std::string retVal;
+    const std::int32_t result = run.comp->RequestFile("http://127.0.0.1/feed.xml", retVal);
+    check(result == (config.sendMode == SendMode::Fails ? 99 : 0), "the request did not go out");
+    check(run.outcome.events == std::vector<std::string>{"connect"}, "OnConnect missing before the download");
+    std::int64_t lastActivityMs = 0;
+    for (const Step& step : steps) {
+        run.outcome.plain = run.outcome.plain && step.kind != StepKind::Reset && step.kind != StepKind::HostClose;
+        if (step.kind == StepKind::Wait && run.loop.watching()) {
+            run.outcome.plain = false;
+        }
+        play(run, step, config, lastActivityMs);
+        check(run.comp->CurSize() <= config.limits.maxBodyBytes, "the body grew past its limit");
+    }
+    // The server closes at the end of every script.
+    play(run, {StepKind::Close, {}}, config, lastActivityMs);
+    check(!run.loop.watching(), "a download outlived the server's close");
+    const std::vector<std::string>& events = run.outcome.events;
+    const bool hostClosed = events.size() == 2 && events[1] == "disconnect";
+    check(hostClosed || (events.size() == 3 && events[1] == "disconnect" && events[2] == "finish"),
+          "events out of order, missing or repeated");
+    const std::string request = "GET /feed.xml HTTP/1.0\r\nUser-Agent: " + pellix::RSSComp::UserAgent() +
+                                "\r\nHost: 127.0.0.1\r\n\r\n";
+    check(request.starts_with(run.network.wire->sent), "sent something other than the request");
+    const std::string text = run.comp->CurFileString();
+    check(text.size() >= static_cast<std::size_t>(run.comp->CurSize()), "the body text lost bytes");
+    std::int32_t items = 0;
+    (void)run.comp->GetRSSFile(false, items);
+    run.outcome.body = std::to_string(run.comp->CurSize()) + ":" + text;
+    return run.outcome;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size == 0 || size > 8192) {
+        return 0;
+    }
+    const Config config = readConfig(data[0]);
+    const std::vector<Step> steps = readScript(std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
+    const Outcome split = download(config, steps);
+    if (!split.plain) {
+        return 0;
+    }
+    // The same bytes in one piece, up to the first close.
+    Step whole{StepKind::Data, {}};
+    for (const Step& step : steps) {
+        if (step.kind == StepKind::Close) {
+            break;
+        }
+        whole.bytes += step.bytes;
+    }
+    const Outcome reference = download(config, whole.bytes.empty() ? std::vector<Step>{} : std::vector<Step>{whole});
+    check(split.code == reference.code && split.text == reference.text, "the outcome depends on how the bytes were split");
+    if (split.code != pellix::toInt(pellix::ResultCode::BodyTooLarge)) {
+        check(split.body == reference.body, "the body depends on how the bytes were split");
+    }
+    return 0;
+}
