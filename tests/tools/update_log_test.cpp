@@ -18,9 +18,15 @@ TEST(UpdateLog, SuccessCountsWireBytesNotUtf8Bytes)
     sent.sent = true;
     EXPECT_EQ(formatUpdateLine(kWhen, "http://127.0.0.1/f.xml", {}, sent, {}),
               "2026-03-04 05:06:07 update http://127.0.0.1/f.xml: 3 items, 4 bytes sent");
-    EXPECT_EQ(formatUpdateLine(kWhen, "u", {}, sent, {.failures = 1}),
+    signfeed::FrameReport refused;
+    refused.failures = 1;
+    signfeed::FrameReport stopped;
+    stopped.unitsSent = 2;
+    stopped.units = 5;
+    stopped.stopped = true;
+    EXPECT_EQ(formatUpdateLine(kWhen, "u", {}, sent, refused),
               "2026-03-04 05:06:07 update u: 3 items, 4 bytes, not taken by the link");
-    EXPECT_EQ(formatUpdateLine(kWhen, "u", {}, sent, {.unitsSent = 2, .units = 5, .stopped = true}),
+    EXPECT_EQ(formatUpdateLine(kWhen, "u", {}, sent, stopped),
               "2026-03-04 05:06:07 update u: 3 items, 4 bytes, stopped after 2 of 5 packets: the frame is only "
               "partly shown");
 }
