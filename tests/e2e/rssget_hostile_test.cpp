@@ -148,12 +148,12 @@ std::vector<Row> rows()
          "result=0 status=-3 bytes=0", "65536 bytes"},
         {"3000 header lines", respond("HTTP/1.0 200 OK\r\n" + lines + "\r\nbody"), "result=0 status=200 bytes=4", ""},
         {"status line garbage", respond("HTTP/1.0 abc garbage\r\n\r\nbody"), "result=0 status=0 bytes=4",
-         "finished with 0"},
-        {"status line cut to the prefix", respond("HTTP/\r\n\r\nbody"), "result=0 status=0 bytes=4", "finished with 0"},
+         "the server sent no HTTP response"},
+        {"status line cut to the prefix", respond("HTTP/\r\n\r\nbody"), "result=0 status=0 bytes=4", "the server sent no HTTP response"},
         {"interim 100 before the answer", respond("HTTP/1.0 100 Continue\r\n\r\n" + kOk + "body"),
          "result=0 status=100 bytes=23", "finished with 100"},
         {"CR-only line ends", respond("HTTP/1.0 200 OK\rContent-Length: 3\r\rabc"), "result=0 status=0 bytes=38",
-         "finished with 0"},
+         "the server sent no HTTP response"},
         {"NUL bytes in the header", respond("HTTP/1.0 200 O\0K\r\nX-\0: \0\0\r\n\r\nbody"s),
          "result=0 status=200 bytes=4", ""},
         {"redirect with an enormous Location", respond("HTTP/1.0 301 Moved\r\n" + location + "\r\n\r\n"),
@@ -162,7 +162,7 @@ std::vector<Row> rows()
          respond("HTTP/1.0 301 Moved\r\n" + location + std::string(40'000, 'a') + "\r\n\r\n"),
          "result=0 status=-3 bytes=0", "65536 bytes"},
         {"binary noise instead of a response", respond(noise(100'000)), "result=0 status=0 bytes=100000",
-         "finished with 0"},
+         "the server sent no HTTP response"},
         {"Content-Length past any number", respond("HTTP/1.0 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\nbody"),
          "result=0 status=-1 bytes=4", "4 of 999999999999999999"},
         {"negative Content-Length", respond("HTTP/1.0 200 OK\r\nContent-Length: -5\r\n\r\nbody"),
@@ -177,7 +177,7 @@ std::vector<Row> rows()
              s.shutdownWrite();
              (void)s.clientClosed();
          }),
-         "result=0 status=0 bytes=0", "finished with 0"},
+         "result=0 status=0 bytes=0", "the server sent no HTTP response"},
         {"half-closed after the answer, still reading",
          answering([](ScriptedServer& s) {
              s.send(kOk + "body");
