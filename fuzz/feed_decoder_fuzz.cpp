@@ -62,13 +62,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const std::string text = decodeFeedBytes(bytes);
     check(isValidUtf8(text), "decoded text is not valid UTF-8");
-    // Each byte becomes one character of at most three bytes (the euro sign).
-    check(orlavo::platform::utf8Length(text) <= size && text.size() <= 3 * size, "text larger than the bytes allow");
     if (declaresWindows1252(bytes)) {
         check(text == orlavo::platform::cp1252ToUtf8(bytes), "declared windows-1252 not decoded byte by byte");
         check(orlavo::platform::utf8Length(text) == size, "a windows-1252 byte lost or split");
         return 0;
     }
+    // Other declared character sets (and UTF-16 by its byte order mark) go
+    // through the converter: only the checks above hold for them.
+    const std::string_view declared = pellix::detail::declaredEncoding(bytes);
+    const bool utf8 = declared.empty() || (declared.size() == 5 && (declared[0] | 0x20) == 'u' &&
+                                           (declared[1] | 0x20) == 't' && (declared[2] | 0x20) == 'f' &&
+                                           declared[3] == '-' && declared[4] == '8');
+    if (!utf8 || bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+        return 0;
+    }
+    // Each byte becomes one character of at most three bytes (the euro sign).
+    check(orlavo::platform::utf8Length(text) <= size && text.size() <= 3 * size, "text larger than the bytes allow");
     check(text == orlavo::platform::decodeUtf8OrCp1252(bytes), "fast path disagrees with the byte-wise decoder");
     if (isValidUtf8(bytes)) {
         check(text == bytes, "valid UTF-8 changed");
