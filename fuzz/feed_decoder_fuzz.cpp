@@ -11,6 +11,7 @@
 
 #include "feedcomp/feed_decoder.h"
 #include "feedcomp/rss_document.h"
+#include "platform/ascii.h"
 #include "platform/code_page.h"
 
 namespace {
@@ -70,10 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Other declared character sets (and UTF-16 by its byte order mark) go
     // through the converter: only the checks above hold for them.
     const std::string_view declared = pellix::detail::declaredEncoding(bytes);
-    const bool utf8 = declared.empty() || (declared.size() == 5 && (declared[0] | 0x20) == 'u' &&
-                                           (declared[1] | 0x20) == 't' && (declared[2] | 0x20) == 'f' &&
-                                           declared[3] == '-' && declared[4] == '8');
-    if (!utf8 || bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+    const bool utf8 = declared.empty() || orlavo::platform::equalsIgnoreCase(declared, "utf-8");
+    if (!utf8 || pellix::detail::hasUtf16Bom(bytes)) {
         return 0;
     }
     // Each byte becomes one character of at most three bytes (the euro sign).

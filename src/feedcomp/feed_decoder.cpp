@@ -171,18 +171,31 @@ std::string decodeFeedBytes(std::string_view bytes)
     return decodeFeedBytes(bytes, {});
 }
 
+bool hasUtf16Bom(std::string_view bytes) noexcept
+{
+    return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+}
+
+namespace {
+
+// The character set that decides the decoding: the declaration's, else the transport's.
+std::string_view charsetOf(std::string_view bytes, std::string_view transportCharset) noexcept
+{
+    std::string_view declared = declaredEncoding(bytes);
+    return declared.empty() ? transportCharset : declared;
+}
+
+}  // namespace
+
 std::string decodeFeedBytes(std::string_view bytes, std::string_view transportCharset)
 {
     try {
-        if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+        if (hasUtf16Bom(bytes)) {
             if (auto text = orlavo::platform::convertToUtf8(bytes, "UTF-16")) {
                 return *text;
             }
         }
-        std::string_view name = declaredEncoding(bytes);
-        if (name.empty()) {
-            name = transportCharset;
-        }
+        const std::string_view name = charsetOf(bytes, transportCharset);
         if (isSingleByteName(name)) {
             return orlavo::platform::cp1252ToUtf8(bytes);
         }
@@ -209,13 +222,9 @@ std::string decodeFeedText(std::string_view bytes)
 std::string decodeFeedText(std::string_view bytes, std::string_view transportCharset)
 {
     try {
-        std::string_view name = declaredEncoding(bytes);
-        if (name.empty()) {
-            name = transportCharset;
-        }
+        const std::string_view name = charsetOf(bytes, transportCharset);
         // The common case, UTF-8 as it came: one copy, made while converting line ends.
-        const bool asIs = !bytes.starts_with("\xFF\xFE") && !bytes.starts_with("\xFE\xFF") &&
-                          !isSingleByteName(name) && !needsConversion(name);
+        const bool asIs = !hasUtf16Bom(bytes) && !isSingleByteName(name) && !needsConversion(name);
         if (asIs && isWellFormedUtf8(bytes)) {
             return toCrlf(bytes);
         }

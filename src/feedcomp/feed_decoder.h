@@ -9,6 +9,9 @@ namespace pellix::detail {
 // windows-1252, iso-8859-1 or latin1 (any case).
 [[nodiscard]] bool declaresWindows1252(std::string_view bytes) noexcept;
 
+// True when the bytes open with a UTF-16 byte order mark (either order).
+[[nodiscard]] bool hasUtf16Bom(std::string_view bytes) noexcept;
+
 // The encoding named by an XML declaration at the start, or empty.
 [[nodiscard]] std::string_view declaredEncoding(std::string_view bytes) noexcept;
 
