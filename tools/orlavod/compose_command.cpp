@@ -53,7 +53,7 @@ int runCompose(const std::filesystem::path& settingsPath, const std::filesystem:
     StderrSink sink;
     platform::SystemConnectivity unused;  // nothing is downloaded
     // Port 0: composing must not take the sign port from a running program.
-    HeadlessProgram program(ProgramPorts{clock, loop, settings, udp, serial, unused, sink}, 0);
+    FeedProgram program(ProgramPorts{clock, loop, settings, udp, serial, unused, sink}, 0);
     program.load();
     // The text a finished download hands the parser: decoded once, every bare LF made CR LF.
     const std::string text = pellix::detail::decodeFeedText(*feed);

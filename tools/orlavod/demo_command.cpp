@@ -108,7 +108,7 @@ int runDemo()
                  sign.address().c_str(), sign.port());
 
     LoopbackOnlyUdp guardedUdp(system.udp);
-    HeadlessProgram program(ProgramPorts{system.clock, system.loop, system.settings, guardedUdp, system.serial,
+    FeedProgram program(ProgramPorts{system.clock, system.loop, system.settings, guardedUdp, system.serial,
                                          system.connectivity, system.sink});
     StatusPrinter printer(program.window());
     program.window().setListener(&printer);

@@ -15,7 +15,7 @@ namespace {
 // Prints what went out on stdout; the status texts went to stderr already.
 class SentPrinter final : public signfeed::UpdateCycleObserver {
 public:
-    explicit SentPrinter(const HeadlessProgram& program) : m_program(program) {}
+    explicit SentPrinter(const FeedProgram& program) : m_program(program) {}
     void updateFinished(const signfeed::DownloadOutcome& outcome, const signfeed::ComposeResult& result) override
     {
         sent = result.sent && !m_program.lastFrameFailed();
@@ -31,7 +31,7 @@ public:
     bool sent = false;
 
 private:
-    const HeadlessProgram& m_program;
+    const FeedProgram& m_program;
 };
 
 }  // namespace
@@ -39,7 +39,7 @@ private:
 int runOnce(const std::filesystem::path& settingsPath)
 {
     SystemPorts system(settingsPath);
-    HeadlessProgram program(system.ports());
+    FeedProgram program(system.ports());
     StatusPrinter printer(program.window());
     program.window().setListener(&printer);
     program.load();

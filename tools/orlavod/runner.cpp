@@ -49,7 +49,7 @@ int runInit(const fs::path& settingsPath)
         return 2;
     }
     SystemPorts system(settingsPath);
-    HeadlessProgram program(system.ports());
+    FeedProgram program(system.ports());
     program.load();
     program.close();
     return 0;

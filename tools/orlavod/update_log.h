@@ -25,7 +25,7 @@ namespace orlavo::tools {
 
 class UpdateLog final : public signfeed::UpdateCycleObserver {
 public:
-    UpdateLog(const platform::Clock& clock, const HeadlessProgram& program, std::FILE* out)
+    UpdateLog(const platform::Clock& clock, const FeedProgram& program, std::FILE* out)
         : m_clock(clock), m_program(program), m_out(out)
     {
     }
@@ -36,7 +36,7 @@ private:
     void write(const std::string& line);
 
     const platform::Clock& m_clock;
-    const HeadlessProgram& m_program;
+    const FeedProgram& m_program;
     std::FILE* m_out;
 };
 

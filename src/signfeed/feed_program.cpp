@@ -1,0 +1,48 @@
+#include "signfeed/feed_program.h"
+
+#include "orlavo_version.h"
+
+
+namespace orlavo::signfeed {
+
+FeedProgram::FeedProgram(const ProgramPorts& ports, int signPort)
+    : m_loop(ports.loop),
+      m_window(MainWindowDeps{ports.clock, ports.loop, ports.settings, ports.udp, ports.serial, ports.sink},
+               MainWindowOptions{signPort, ORLAVO_VERSION}),
+      m_link(ports.clock, ports.loop, ports.udp, ports.serial, ports.sink),
+      m_feed(ports.loop, ports.clock, ports.connectivity),
+      m_composer(m_window, m_link, ports.clock),
+      m_cycle(m_window, m_feed, m_composer, ports.clock, ports.loop)
+{
+    m_link.setLinkSelectionSource([this] {
+        return LinkSelection{m_window.checked(Field::Check1),
+                                       m_window.checked(Field::Check2)};
+    });
+    // Close and port changes wait until the frame going out is gone.
+    m_window.setDeferral([this](std::function<void()> action) { m_link.whenIdle(std::move(action)); });
+}
+
+void FeedProgram::load()
+{
+    m_window.load();
+}
+
+void FeedProgram::runOneUpdate()
+{
+    m_cycle.requestUpdate();
+    // The feed control bounds every download and the link every frame, so this ends.
+    while (m_cycle.busy()) {
+        m_loop.runOnce(1000);
+    }
+}
+
+void FeedProgram::close()
+{
+    m_cycle.stop();
+    m_window.close();
+    while (!m_window.closed()) {
+        m_loop.runOnce(1000);
+    }
+}
+
+}  // namespace orlavo::signfeed

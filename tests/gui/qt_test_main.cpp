@@ -1,0 +1,11 @@
+// GoogleTest inside a QApplication, so widgets and Qt's event loop exist.
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
