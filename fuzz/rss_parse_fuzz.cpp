@@ -39,5 +39,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         readEverything(pellix::detail::parseDocument(input, false));
         readEverything(pellix::detail::parseDocument(input, true, {3}));
     }
+    // The download parses in place of its text: it must find the same items.
+    for (bool strip : {false, true}) {
+        const auto copied = pellix::detail::parseDocument(text, strip);
+        const auto inPlace = pellix::detail::parseOwnedDocument(text, strip, [&text] { return text; });
+        if (copied.itemCount != inPlace.itemCount ||
+            (copied.itemCount > 0 && copied.document->ItemTitle(1) != inPlace.document->ItemTitle(1))) {
+            __builtin_trap();
+        }
+    }
     return 0;
 }

@@ -103,11 +103,6 @@ public:
     // -1 when the download is still running or did not finish cleanly (a
     // half-received feed never yields a document).
     [[nodiscard]] std::shared_ptr<RSSFile> GetRSSFile(bool StripTags, std::int32_t& LNumberItems) const;
-    // The same, parsed from curFileString, the text CurFileString() returned
-    // for this body: a host that keeps that text spares a second decoded copy
-    // of a large body.
-    [[nodiscard]] std::shared_ptr<RSSFile> GetRSSFile(bool StripTags, std::int32_t& LNumberItems,
-                                                      std::string_view curFileString) const;
     [[nodiscard]] std::shared_ptr<RSSFile> GetLocalRSSFile(const std::string& sFilePath, bool StripTags,
                                                            std::int32_t& LNumberItems) const;
     // 0 written, 1 exists and IfDelete false, 2 nothing to write (an existing

@@ -4,6 +4,7 @@
 // whole body, so a character split across two reads is never broken.
 #include "pellix/export.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -15,6 +16,7 @@ class Body {
 public:
     void clear();
     void append(std::string_view chunk) { m_bytes.append(chunk); }
+    void reserve(std::int64_t bytes) { m_bytes.reserve(static_cast<std::size_t>(std::max<std::int64_t>(bytes, 0))); }
     [[nodiscard]] std::int64_t size() const { return static_cast<std::int64_t>(m_bytes.size()); }
     [[nodiscard]] bool empty() const { return m_bytes.empty(); }
     [[nodiscard]] const std::string& bytes() const { return m_bytes; }

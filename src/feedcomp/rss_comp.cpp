@@ -83,12 +83,6 @@ std::int32_t RSSComp::CurSize() const
 
 std::shared_ptr<RSSFile> RSSComp::GetRSSFile(bool StripTags, std::int32_t& LNumberItems) const
 {
-    return GetRSSFile(StripTags, LNumberItems, std::string_view());
-}
-
-std::shared_ptr<RSSFile> RSSComp::GetRSSFile(bool StripTags, std::int32_t& LNumberItems,
-                                             std::string_view curFileString) const
-{
     LNumberItems = 0;
     const Engine::State state = m_engine->state();
     if (state == Engine::State::Running || state == Engine::State::Failed) {
@@ -98,9 +92,9 @@ std::shared_ptr<RSSFile> RSSComp::GetRSSFile(bool StripTags, std::int32_t& LNumb
     if (m_engine->body().empty()) {
         return nullptr;
     }
-    // An empty view means "decode it here"; a body always decodes to some text.
-    auto parsed = curFileString.empty() ? detail::parseDocument(CurFileString(), StripTags)
-                                        : detail::parseDocument(curFileString, StripTags);
+    // The decoded text becomes the document in place: a large body exists
+    // twice at most (its bytes and its parse), never three times.
+    auto parsed = detail::parseOwnedDocument(CurFileString(), StripTags, [this] { return CurFileString(); });
     if (parsed.itemCount <= 0 || !parsed.document) {
         return nullptr;
     }

@@ -10,23 +10,41 @@
 
 namespace pellix::detail {
 
+namespace {
+
+ParsedDocument parsePrepared(PreparedText prepared, const ParseLimits& limits)
+{
+    std::unique_ptr<DocumentContent> content =
+        extractFields(std::move(prepared.text), limits.maxItems, prepared.itemTags);
+    // No RSS item: an Atom feed's entries stand in for them.
+    if (content->itemCount == 0) {
+        if (auto atom = readAtom(content->text, limits.maxItems)) {
+            content = std::move(atom);
+        }
+    }
+    ParsedDocument parsed;
+    parsed.itemCount = content->itemCount;
+    parsed.document = DocumentFactory::make(std::move(content));
+    return parsed;
+}
+
+}  // namespace
+
 ParsedDocument parseDocument(std::string_view text, bool stripTags, const ParseLimits& limits)
 {
     try {
         // The caller's text stays untouched; every step works on a copy.
-        PreparedText prepared = prepareText(text, stripTags);
-        std::unique_ptr<DocumentContent> content =
-            extractFields(std::move(prepared.text), limits.maxItems, prepared.itemTags);
-        // No RSS item: an Atom feed's entries stand in for them.
-        if (content->itemCount == 0) {
-            if (auto atom = readAtom(content->text, limits.maxItems)) {
-                content = std::move(atom);
-            }
-        }
-        ParsedDocument parsed;
-        parsed.itemCount = content->itemCount;
-        parsed.document = DocumentFactory::make(std::move(content));
-        return parsed;
+        return parsePrepared(prepareText(text, stripTags), limits);
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
+
+ParsedDocument parseOwnedDocument(std::string text, bool stripTags, const std::function<std::string()>& original,
+                                  const ParseLimits& limits)
+{
+    try {
+        return parsePrepared(prepareOwnedText(std::move(text), stripTags, original), limits);
     } catch (const std::bad_alloc&) {
         return {};
     }

@@ -2,6 +2,7 @@
 // The library's own way to make an RSSFile: decode feed bytes once, then parse
 // the whole text. The download control and the tools build documents here.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -37,5 +38,10 @@ struct ParsedDocument {
 // memory ran out.
 [[nodiscard]] PELLIX_API ParsedDocument parseDocument(std::string_view text, bool stripTags,
                                                       const ParseLimits& limits = {});
+// The same over a text the parse may take apart: the document is made in
+// place of it. original() gives the text again (see prepareOwnedText).
+[[nodiscard]] PELLIX_API ParsedDocument parseOwnedDocument(std::string text, bool stripTags,
+                                                           const std::function<std::string()>& original,
+                                                           const ParseLimits& limits = {});
 
 }  // namespace pellix::detail

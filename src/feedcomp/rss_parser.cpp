@@ -265,7 +265,44 @@ std::size_t removeItemsSequence(std::string& text)
     return kept;
 }
 
+// One pass of steps over text, written back into it; false (text then
+// unfinished) when a replacement might join a new match.
+template <std::size_t N, std::size_t K>
+bool replaceInPlace(std::string& text, const std::array<Replacement, N>& steps, const std::array<BytePair, K>& keys)
+{
+    InPlaceWriter writer(text);
+    if (!OnePassReplacer(steps, keys).run(text, writer)) {
+        return false;
+    }
+    text.resize(writer.written());
+    return true;
+}
+
+void finishPreparing(PreparedText& prepared, bool stripTags)
+{
+    prepared.itemTags = removeItemsSequence(prepared.text);
+    if (stripTags) {
+        stripMarkup(prepared.text);
+    }
+}
+
 }  // namespace
+
+PreparedText prepareOwnedText(std::string text, bool stripTags, const std::function<std::string()>& original)
+{
+    PreparedText prepared{std::move(text), 0};
+    std::string& out = prepared.text;
+    if (!replaceInPlace(out, kFixedReplacements, kFixedKeys) ||
+        (stripTags && !replaceInPlace(out, kStripRemovals, kStripKeys))) {
+        out = original();
+        replaceStepByStep(out, kFixedReplacements);
+        if (stripTags) {
+            replaceStepByStep(out, kStripRemovals);
+        }
+    }
+    finishPreparing(prepared, stripTags);
+    return prepared;
+}
 
 PreparedText prepareText(std::string_view text, bool stripTags)
 {
@@ -281,10 +318,7 @@ PreparedText prepareText(std::string_view text, bool stripTags)
             replaceStepByStep(out, kStripRemovals);
         }
     }
-    prepared.itemTags = removeItemsSequence(out);
-    if (stripTags) {
-        stripMarkup(out);
-    }
+    finishPreparing(prepared, stripTags);
     return prepared;
 }
 

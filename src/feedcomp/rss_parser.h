@@ -2,6 +2,7 @@
 // The text steps of a parse, before the document is cut into items: the fixed
 // entity replacements, the StripTags removals and the "<items>" removal.
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -15,5 +16,10 @@ struct PreparedText {
 // The feed text after every replacement and removal that comes before the
 // split at "<item", in order; with stripTags also the markup stripping.
 [[nodiscard]] PreparedText prepareText(std::string_view text, bool stripTags);
+// The same steps done inside text itself, so a large document is never held
+// twice. original() gives the text again for the rare input where one pass
+// cannot make the replacements and each must run over the whole text.
+[[nodiscard]] PreparedText prepareOwnedText(std::string text, bool stripTags,
+                                            const std::function<std::string()>& original);
 
 }  // namespace pellix::detail

@@ -156,16 +156,14 @@ void UpdateCycle::OnFinish(std::int32_t code, const std::string& text)
     }
     m_window.setText(Field::TInfo, info);
     m_window.setText(Field::TSize, std::to_string(m_feed.CurSize()));
-    m_window.setText(Field::Trss2, m_feed.CurFileString());
     // A feed that did not change comes back as its remembered body: compose it as fresh.
     const bool unchanged = code == 304 && m_feed.CurSize() > 0;
     DownloadOutcome outcome{code >= 0, unchanged ? 200 : code, text};
     ComposeResult result = m_composer.run(
-        // The text already shown in Trss2 is the one parsed: a large body is decoded once.
-        [this](bool strip, std::int32_t& n) {
-            return m_feed.GetRSSFile(strip, n, m_window.control(Field::Trss2).text);
-        },
-        outcome);
+        [this](bool strip, std::int32_t& n) { return m_feed.GetRSSFile(strip, n); }, outcome);
+    // Filled once the document is gone, so a large body, its parse and this
+    // text are never all in memory at once.
+    m_window.setText(Field::Trss2, m_feed.CurFileString());
     if (m_observer != nullptr) {
         m_observer->updateFinished(outcome, result);
     }

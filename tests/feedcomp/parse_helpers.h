@@ -5,6 +5,8 @@
 
 #include "feedcomp/rss_document.h"
 
+#include <gtest/gtest.h>
+
 namespace pellix::testing {
 
 // A channel titled "Chan" holding the given item elements (each wrapped in
@@ -21,9 +23,34 @@ inline std::string feedWithItems(std::initializer_list<std::string_view> items)
     return feed;
 }
 
+// Everything a document answers, in one string, to compare two parses.
+inline std::string documentDump(const detail::ParsedDocument& parsed)
+{
+    std::string dump = std::to_string(parsed.itemCount);
+    if (parsed.document == nullptr) {
+        return dump;
+    }
+    const RSSFile& doc = *parsed.document;
+    dump += "|" + doc.Title() + "|" + doc.Category();
+    for (std::int32_t i = 0; i <= parsed.itemCount; ++i) {
+        for (const auto& field : {doc.ItemTitle(i), doc.ItemLink(i), doc.ItemDescription(i), doc.ItemAuthor(i),
+                                  doc.ItemCategory(i), doc.ItemGuid(i), doc.ItemPubDate(i)}) {
+            dump += "|" + field.value_or("-");
+        }
+    }
+    return dump;
+}
+
+// Every parse test also checks that the parse made in place of its text
+// (the download's way) gives the document the copying parse gives.
 inline detail::ParsedDocument parse(std::string_view text, bool stripTags = false)
 {
-    return detail::parseDocument(text, stripTags);
+    detail::ParsedDocument copied = detail::parseDocument(text, stripTags);
+    EXPECT_EQ(documentDump(detail::parseOwnedDocument(std::string(text), stripTags,
+                                                      [text] { return std::string(text); })),
+              documentDump(copied))
+        << "in-place parse differs for: " << text;
+    return copied;
 }
 
 }  // namespace pellix::testing
