@@ -181,9 +181,13 @@ void SignLink::sendWhole(const Outgoing& frame, FrameReport& report)
     report.units = 1;
     report.unitsSent = 1;
     progress(1, 1);
+    bool delivered = false;
     if (links().udp) {
         if (auto error = m_udp.send(frame.wire)) {
             noteFailure(*error, report, false);
+        } else {
+            delivered = true;
+            unitDelivered(frame.wire);
         }
         if (frame.pauseMs != 0) {
             pause(frame.pauseMs);
@@ -196,6 +200,8 @@ void SignLink::sendWhole(const Outgoing& frame, FrameReport& report)
     if (links().serial) {
         if (auto error = m_serial.write(frame.wire)) {
             noteFailure(*error, report, m_openFailureShown);
+        } else if (!delivered) {
+            unitDelivered(frame.wire);
         }
         if (frame.pauseMs != 0) {
             pause(frame.pauseMs);
@@ -226,15 +232,30 @@ void SignLink::sendPackets(const Outgoing& frame, FrameReport& report)
 
 void SignLink::sendOnWire(std::string_view bytes, FrameReport& report)
 {
+    bool delivered = false;
     if (links().udp) {
         if (auto error = m_udp.send(bytes)) {
             noteFailure(*error, report, false);
+        } else {
+            delivered = true;
         }
     }
     if (links().serial) {
         if (auto error = m_serial.write(bytes)) {
             noteFailure(*error, report, m_openFailureShown);
+        } else {
+            delivered = true;
         }
+    }
+    if (delivered) {
+        unitDelivered(bytes);
+    }
+}
+
+void SignLink::unitDelivered(std::string_view bytes)
+{
+    if (m_observer) {
+        m_observer->unitSent(bytes);
     }
 }
 

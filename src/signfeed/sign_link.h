@@ -55,6 +55,9 @@ public:
     // Before each unit goes out: packet `unit` of `units` (1 of 1 for a whole frame).
     virtual void frameProgress(int unit, int units) = 0;
     virtual void frameFinished(const FrameReport& report) = 0;
+    // The bytes of one unit that at least one link took, once per unit:
+    // what the sign actually got, for a preview of it.
+    virtual void unitSent(std::string_view /*bytes*/) {}
 
 protected:
     ~SignLinkObserver() = default;
@@ -118,6 +121,7 @@ private:
     void noteFailure(const platform::SysError& error, FrameReport& report, bool alreadyShown);
     void showFailure(const platform::SysError& error);
     void progress(int unit, int units);
+    void unitDelivered(std::string_view bytes);
     void pause(int ms);
 
     platform::Clock& m_clock;
