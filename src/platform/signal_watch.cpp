@@ -16,12 +16,12 @@ SignalWatch::~SignalWatch()
     stop();
 }
 
-std::optional<SysError> SignalWatch::start(std::initializer_list<int> signals, Handler handler)
+std::optional<SysError> SignalWatch::start(std::initializer_list<int> signalNumbers, Handler handler)
 {
     stop();
     sigset_t mask;
     sigemptyset(&mask);
-    for (int s : signals) {
+    for (int s : signalNumbers) {
         sigaddset(&mask, s);
     }
     if (int rc = pthread_sigmask(SIG_BLOCK, &mask, &m_previousMask); rc != 0) {

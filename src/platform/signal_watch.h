@@ -25,7 +25,7 @@ public:
     // Blocks the signals for the calling thread and routes them to handler.
     // Call it before starting other threads: threads inherit the mask, so no
     // thread receives the signals the asynchronous way.
-    [[nodiscard]] std::optional<SysError> start(std::initializer_list<int> signals, Handler handler);
+    [[nodiscard]] std::optional<SysError> start(std::initializer_list<int> signalNumbers, Handler handler);
     // Stops watching and restores the signal mask that start() changed.
     void stop();
 

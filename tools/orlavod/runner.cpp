@@ -8,12 +8,12 @@
 #include "service_command.h"
 #include "system_ports.h"
 
+#include "platform/app_paths.h"
 #include "platform/profile_file.h"
 #include "signfeed/settings.h"
 
 #include <cstdio>
 #include <filesystem>
-#include <system_error>
 
 namespace orlavo::tools {
 
@@ -21,24 +21,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path executableDir()
-{
-    std::error_code ec;
-    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::current_path(ec) : exe.parent_path();
-}
-
 // A missing settings directory is created so a first start can write its file.
 bool prepareSettingsDir(const fs::path& path)
 {
-    std::error_code ec;
-    fs::path dir = path.parent_path();
-    if (!dir.empty() && !fs::exists(dir, ec)) {
-        fs::create_directories(dir, ec);
-        if (ec) {
-            std::fprintf(stderr, "orlavod: cannot create %s: %s\n", dir.c_str(), ec.message().c_str());
-            return false;
-        }
+    if (std::optional<std::string> failure = platform::createParentDir(path)) {
+        std::fprintf(stderr, "orlavod: %s\n", failure->c_str());
+        return false;
     }
     return true;
 }
@@ -63,7 +51,8 @@ int runCommand(const CliOptions& options)
         return runDemo();
     }
     fs::path settingsPath = signfeed::resolveSettingsPath(
-        options.settingsPath ? std::optional<fs::path>(*options.settingsPath) : std::nullopt, executableDir());
+        options.settingsPath ? std::optional<fs::path>(*options.settingsPath) : std::nullopt,
+        platform::executableDir());
     // Run on defaults, a file that exists but cannot be read would send to the
     // default feeds and broadcast: stop before anything is sent or written.
     if (std::optional<platform::SysError> failure = platform::DiskProfileFile(settingsPath).readFailure()) {

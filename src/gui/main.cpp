@@ -1,0 +1,56 @@
+// orlavo: the desktop program that puts feed headlines on LED signs.
+#include "gui/desktop_program.h"
+#include "platform/app_paths.h"
+#include "signfeed/settings.h"
+
+#include "orlavo_version.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QMessageBox>
+
+#include <optional>
+
+int main(int argc, char** argv)
+{
+    using namespace orlavo;
+    gui::blockTerminationSignals();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("orlavo"));
+    QApplication::setApplicationVersion(QStringLiteral(ORLAVO_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("orlavo"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Puts the headlines of news feeds on LED message signs."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption settingsOption(QStringLiteral("settings"),
+                                            QStringLiteral("The settings file (default: data.ini beside the "
+                                                           "program when writable, else ~/.config/orlavo/data.ini)."),
+                                            QStringLiteral("path"));
+    parser.addOption(settingsOption);
+    parser.process(app);
+
+    std::optional<std::filesystem::path> explicitPath;
+    if (parser.isSet(settingsOption)) {
+        explicitPath = parser.value(settingsOption).toStdString();
+    }
+    const std::filesystem::path settingsPath =
+        signfeed::resolveSettingsPath(explicitPath, platform::executableDir());
+    // Running on defaults would send to the default feeds and broadcast.
+    std::optional<std::string> failure;
+    if (auto unreadable = platform::DiskProfileFile(settingsPath).readFailure()) {
+        failure = "The settings file was not read, so nothing was sent or written:\n" + unreadable->description;
+    } else if (auto noDir = platform::createParentDir(settingsPath)) {
+        failure = *noDir;
+    }
+    if (failure) {
+        QMessageBox::critical(nullptr, QStringLiteral("Velmor RSS Feed Display"), QString::fromStdString(*failure));
+        return 2;
+    }
+
+    gui::DesktopProgram program(settingsPath, nullptr);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&program] { program.finish(); });
+    program.start();
+    return QApplication::exec();
+}

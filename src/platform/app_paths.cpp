@@ -1,0 +1,30 @@
+#include "platform/app_paths.h"
+
+#include <system_error>
+
+namespace orlavo::platform {
+
+namespace fs = std::filesystem;
+
+fs::path executableDir()
+{
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::current_path(ec) : exe.parent_path();
+}
+
+std::optional<std::string> createParentDir(const fs::path& file)
+{
+    std::error_code ec;
+    const fs::path dir = file.parent_path();
+    if (dir.empty() || fs::exists(dir, ec)) {
+        return std::nullopt;
+    }
+    fs::create_directories(dir, ec);
+    if (ec) {
+        return "cannot create " + dir.string() + ": " + ec.message();
+    }
+    return std::nullopt;
+}
+
+}  // namespace orlavo::platform

@@ -1,0 +1,17 @@
+#pragma once
+// Where the running program lives and making room for its settings file.
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace orlavo::platform {
+
+// The directory of the running executable (the working directory when the
+// system does not say).
+[[nodiscard]] std::filesystem::path executableDir();
+
+// Creates the directory that will hold file, when it is missing, so a first
+// start can write its settings. Returns the reason when that fails.
+[[nodiscard]] std::optional<std::string> createParentDir(const std::filesystem::path& file);
+
+}  // namespace orlavo::platform

@@ -1,0 +1,210 @@
+// The main window's widgets drive the model and show its fields: clicks,
+// edits, Enter in the feed list and list choices change the model, what the
+// window shows and data.ini as the window's rules say.
+#include "gui/main_window.h"
+#include "platform/manual_clock.h"
+#include "platform/poll_event_loop.h"
+#include "signfeed/settings.h"
+#include "support/fake_message_sink.h"
+#include "support/fake_network.h"
+#include "support/fake_serial_port.h"
+#include "support/fake_udp_endpoint.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace orlavo::gui {
+namespace {
+
+using signfeed::Field;
+
+struct WindowRig {
+    explicit WindowRig(std::optional<std::string> ini = std::nullopt) : settings(std::move(ini))
+    {
+        program.load();
+        window.refreshAll();
+        window.show();
+    }
+
+    template <typename W>
+    W& widget(Field field)
+    {
+        auto* w = qobject_cast<W*>(window.widgetFor(field));
+        EXPECT_NE(w, nullptr);
+        return *w;
+    }
+    std::string ini(std::string_view section, std::string_view key)
+    {
+        return signfeed::readIni(settings, section, key, "(missing)");
+    }
+    void choose(Field field, int row)
+    {
+        auto& box = widget<QComboBox>(field);
+        box.setCurrentIndex(row);
+        emit box.activated(row);
+    }
+    void type(Field field, const QString& text)
+    {
+        auto& edit = widget<QLineEdit>(field);
+        edit.clear();
+        QTest::keyClicks(&edit, text);
+    }
+
+    platform::ManualClock clock;
+    platform::PollEventLoop loop{clock};
+    platform::MemoryProfileFile settings;
+    testing::FakeUdpEndpoint udp{clock};
+    testing::FakeSerialPort serial{clock};
+    testing::FakeConnectivity connectivity;
+    testing::FakeMessageSink sink;
+    signfeed::FeedProgram program{signfeed::ProgramPorts{clock, loop, settings, udp, serial, connectivity, sink}, 0};
+    signfeed::SignPreview preview;
+    MainWindow window{program, preview, nullptr};
+};
+
+TEST(MainWindow, FirstStartShowsTheDefaults)
+{
+    WindowRig rig;
+    EXPECT_EQ(rig.window.windowTitle(), "Velmor RSS Feed Display");
+    EXPECT_TRUE(rig.widget<QCheckBox>(Field::Check1).isChecked());
+    EXPECT_FALSE(rig.widget<QCheckBox>(Field::Check2).isChecked());
+    EXPECT_FALSE(rig.widget<QComboBox>(Field::Combo1).isEnabled());
+    EXPECT_FALSE(rig.widget<QComboBox>(Field::Combo2).isEnabled());
+    EXPECT_TRUE(rig.widget<QCheckBox>(Field::Check3).isChecked());
+    EXPECT_FALSE(rig.widget<QPushButton>(Field::Command2).isVisible());
+    EXPECT_FALSE(rig.widget<QComboBox>(Field::TypeFont).isVisible());
+    EXPECT_FALSE(rig.widget<QLabel>(Field::Label19).isVisible());
+    EXPECT_EQ(rig.widget<QComboBox>(Field::TypeFont).currentText(), "5");
+    EXPECT_EQ(rig.widget<QComboBox>(Field::ColorScheme).currentText(), "Multicolor");
+    EXPECT_EQ(rig.widget<QComboBox>(Field::ColorScheme).count(), 4);
+    EXPECT_EQ(rig.widget<QComboBox>(Field::Combo1).currentText(), "Com1");
+    EXPECT_EQ(rig.widget<QComboBox>(Field::Combo1).count(), 255);
+    EXPECT_EQ(rig.widget<QComboBox>(Field::Combo2).currentText(), "9600");
+    EXPECT_EQ(rig.widget<QLineEdit>(Field::Text3).text(), "10");
+    EXPECT_EQ(rig.widget<QLineEdit>(Field::Text5).text(), "60");
+    EXPECT_EQ(rig.widget<QLineEdit>(Field::Text4).text(), "1");
+    EXPECT_EQ(rig.widget<QLineEdit>(Field::Text1).text(), "255.255.255.255");
+    EXPECT_TRUE(rig.widget<QRadioButton>(Field::Option0).isChecked());
+    EXPECT_FALSE(rig.widget<QRadioButton>(Field::Option1).isChecked());
+    EXPECT_EQ(rig.widget<QComboBox>(Field::AccessPointIP).count(), 26);
+    EXPECT_EQ(rig.widget<QComboBox>(Field::AccessPointIP).currentIndex(), 0);
+    for (Field status : {Field::Label13, Field::Label14, Field::Label15, Field::Status}) {
+        EXPECT_FALSE(rig.window.widgetFor(status)->isVisible());
+    }
+    EXPECT_TRUE(rig.widget<QLabel>(Field::LblVersion).text().startsWith("Version "));
+    EXPECT_EQ(rig.ini("CommMethod", "Ethernet"), "1");
+}
+
+TEST(MainWindow, CheckBoxClicksFollowTheWindowRules)
+{
+    struct Row {
+        Field box;
+        Field dependent;
+        bool dependentShownAfter;  // visible or enabled, as the row's widget uses
+        const char* key;
+        const char* storedAfter;
+    };
+    const Row rows[] = {
+        {Field::Check1, Field::Command3, false, "Ethernet", "0"},
+        {Field::Check2, Field::Combo1, true, "Serial", "1"},
+        {Field::Check3, Field::Command2, true, "Embedded", "0"},
+        {Field::Check4, Field::TypeFont, true, "RGBdisplay", "1"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.key);
+        WindowRig rig;
+        QTest::mouseClick(&rig.widget<QCheckBox>(row.box), Qt::LeftButton);
+        QWidget* dependent = rig.window.widgetFor(row.dependent);
+        const bool shown = row.dependent == Field::Combo1 ? dependent->isEnabled() : dependent->isVisible();
+        EXPECT_EQ(shown, row.dependentShownAfter);
+        EXPECT_EQ(rig.ini("CommMethod", row.key), row.storedAfter);
+    }
+    WindowRig rig;
+    QTest::mouseClick(&rig.widget<QCheckBox>(Field::Check4), Qt::LeftButton);
+    EXPECT_EQ(rig.widget<QComboBox>(Field::ColorScheme).count(), 8);
+    QTest::mouseClick(&rig.widget<QCheckBox>(Field::Check1), Qt::LeftButton);
+    EXPECT_FALSE(rig.widget<QLineEdit>(Field::Text1).isEnabled());
+}
+
+TEST(MainWindow, ClampedFieldsShowTheirLimitAsTyped)
+{
+    struct Row {
+        Field field;
+        const char* typed;
+        const char* shown;
+    };
+    const Row rows[] = {
+        {Field::Text3, "40", "25"}, {Field::Text3, "abc", "abc"}, {Field::Text3, "30x", "25x"},
+        {Field::Text4, "9", "5"},   {Field::Text4, "3", "3"},     {Field::Text5, "999", "999"},
+    };
+    WindowRig rig;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.typed);
+        rig.type(row.field, row.typed);
+        EXPECT_EQ(rig.widget<QLineEdit>(row.field).text(), row.shown);
+        EXPECT_EQ(rig.program.window().control(row.field).text, row.shown);
+    }
+}
+
+TEST(MainWindow, EnterInTheFeedListStoresTheSlotAndMovesOn)
+{
+    WindowRig rig;
+    rig.choose(Field::AccessPointIP, 3);
+    auto& feeds = rig.widget<QComboBox>(Field::AccessPointIP);
+    feeds.lineEdit()->selectAll();
+    QTest::keyClicks(feeds.lineEdit(), "http://127.0.0.1:8080/three.xml");
+    QTest::keyClick(feeds.lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(rig.ini("AccessPoint", "AccessPointIP3"), "http://127.0.0.1:8080/three.xml");
+    EXPECT_EQ(feeds.currentIndex(), 4);
+    EXPECT_EQ(feeds.itemText(3), "http://127.0.0.1:8080/three.xml");
+    EXPECT_EQ(feeds.count(), 26);
+    rig.choose(Field::AccessPointIP, 25);
+    QTest::keyClick(feeds.lineEdit(), Qt::Key_Enter);
+    EXPECT_EQ(feeds.currentIndex(), -1);
+    EXPECT_EQ(feeds.currentText(), "");
+}
+
+TEST(MainWindow, ChoosingAPortAndASpeedStoresThemAndTestsThePort)
+{
+    WindowRig rig;
+    QTest::mouseClick(&rig.widget<QCheckBox>(Field::Check2), Qt::LeftButton);
+    rig.choose(Field::Combo1, 2);
+    EXPECT_EQ(rig.ini("Communications", "CommPort"), "3");
+    EXPECT_EQ(rig.widget<QComboBox>(Field::Combo1).currentText(), "Com3");
+    EXPECT_EQ(rig.widget<QComboBox>(Field::Combo1).count(), 255);
+    EXPECT_EQ(rig.serial.opens(), 1);
+    EXPECT_FALSE(rig.serial.isOpen());
+    rig.choose(Field::Combo2, 2);
+    EXPECT_EQ(rig.ini("Communications", "Baud"), "19200");
+    EXPECT_EQ(rig.serial.opens(), 2);
+    rig.serial.failOpen(2);
+    rig.choose(Field::Combo2, 3);
+    ASSERT_EQ(rig.sink.messages().size(), 1U);
+    EXPECT_EQ(rig.sink.messages()[0].text, "Please check your comm settings");
+    EXPECT_EQ(rig.sink.messages()[0].title, "ERROR");
+}
+
+TEST(MainWindow, OptionsAndExitReachTheModelAndTheFile)
+{
+    WindowRig rig;
+    QTest::mouseClick(&rig.widget<QRadioButton>(Field::Option1), Qt::LeftButton);
+    EXPECT_FALSE(rig.widget<QRadioButton>(Field::Option0).isChecked());
+    EXPECT_TRUE(rig.widget<QRadioButton>(Field::Option1).isChecked());
+    rig.type(Field::Text5, "15");
+    QTest::mouseClick(&rig.widget<QPushButton>(Field::Command1), Qt::LeftButton);
+    EXPECT_TRUE(rig.program.window().closed());
+    EXPECT_EQ(rig.ini("CommMethod", "RSSListOp1"), "True");
+    EXPECT_EQ(rig.ini("Parameters", "UpdatePeriod"), "15");
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(rig.window.isVisible());
+}
+
+}  // namespace
+}  // namespace orlavo::gui
