@@ -10,7 +10,7 @@ packages=(
   socat curl iproute2 python3 time
   # The desktop program, its tests (offscreen and under a virtual X server)
   # and its screenshots.
-  qt6-base-dev qt6-webengine-dev qt6-qpa-plugins libgl-dev xvfb xauth fonts-dejavu-core
+  qt6-base-dev qt6-webengine-dev qt6-qpa-plugins libqt6svg6 libgl-dev xvfb xauth fonts-dejavu-core
 )
 
 missing=()

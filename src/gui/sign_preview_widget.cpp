@@ -3,6 +3,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include <cmath>
+
 namespace orlavo::gui {
 
 namespace {
@@ -37,7 +39,8 @@ QFont ledFont()
     return font;
 }
 
-constexpr int kGap = 48;  // pixels between two messages on the strip
+constexpr int kGap = 48;     // pixels between two messages on the strip
+constexpr int kMargin = 12;  // where the first message starts
 
 }  // namespace
 
@@ -100,19 +103,24 @@ void SignPreviewWidget::paintEvent(QPaintEvent*)
         p.drawText(rect().adjusted(12, 0, -12, 0), Qt::AlignVCenter | Qt::AlignLeft,
                    tr("Nothing sent to the sign yet"));
     } else {
-        // The messages run from right to left and come round again.
+        // The messages start at the left edge, run out to the left and come
+        // round again from the right.
         int total = 0;
         for (const auto& message : shown->messages) {
             total += metrics.horizontalAdvance(QString::fromStdString(message.text)) + kGap;
         }
-        total = std::max(total, 1);
-        const int start = width() - static_cast<int>(m_offset) % (total + width());
-        for (int round = 0, x = start; round < 2 && x < width(); ++round) {
+        const double cycle = total + width();
+        double x0 = kMargin - std::fmod(m_offset, cycle);
+        if (x0 + total < 0) {
+            x0 += cycle;
+        }
+        for (double x = x0; x < width(); x += cycle) {
+            double at = x;
             for (const auto& message : shown->messages) {
                 const QString text = QString::fromStdString(message.text);
                 p.setPen(ledColour(message.colour));
-                p.drawText(x, baseline, text);
-                x += metrics.horizontalAdvance(text) + kGap;
+                p.drawText(QPointF(at, baseline), text);
+                at += metrics.horizontalAdvance(text) + kGap;
             }
         }
     }

@@ -1,14 +1,7 @@
 // The main window's widgets drive the model and show its fields: clicks,
 // edits, Enter in the feed list and list choices change the model, what the
 // window shows and data.ini as the window's rules say.
-#include "gui/main_window.h"
-#include "platform/manual_clock.h"
-#include "platform/poll_event_loop.h"
-#include "signfeed/settings.h"
-#include "support/fake_message_sink.h"
-#include "support/fake_network.h"
-#include "support/fake_serial_port.h"
-#include "support/fake_udp_endpoint.h"
+#include "main_window_rig.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,7 +9,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -24,50 +16,7 @@ namespace orlavo::gui {
 namespace {
 
 using signfeed::Field;
-
-struct WindowRig {
-    explicit WindowRig(std::optional<std::string> ini = std::nullopt) : settings(std::move(ini))
-    {
-        program.load();
-        window.refreshAll();
-        window.show();
-    }
-
-    template <typename W>
-    W& widget(Field field)
-    {
-        auto* w = qobject_cast<W*>(window.widgetFor(field));
-        EXPECT_NE(w, nullptr);
-        return *w;
-    }
-    std::string ini(std::string_view section, std::string_view key)
-    {
-        return signfeed::readIni(settings, section, key, "(missing)");
-    }
-    void choose(Field field, int row)
-    {
-        auto& box = widget<QComboBox>(field);
-        box.setCurrentIndex(row);
-        emit box.activated(row);
-    }
-    void type(Field field, const QString& text)
-    {
-        auto& edit = widget<QLineEdit>(field);
-        edit.clear();
-        QTest::keyClicks(&edit, text);
-    }
-
-    platform::ManualClock clock;
-    platform::PollEventLoop loop{clock};
-    platform::MemoryProfileFile settings;
-    testing::FakeUdpEndpoint udp{clock};
-    testing::FakeSerialPort serial{clock};
-    testing::FakeConnectivity connectivity;
-    testing::FakeMessageSink sink;
-    signfeed::FeedProgram program{signfeed::ProgramPorts{clock, loop, settings, udp, serial, connectivity, sink}, 0};
-    signfeed::SignPreview preview;
-    MainWindow window{program, preview, nullptr};
-};
+using testing::WindowRig;
 
 TEST(MainWindow, FirstStartShowsTheDefaults)
 {

@@ -1,0 +1,74 @@
+#pragma once
+// The main window over the real models, with fake links and settings in
+// memory, on a manual clock: what the widget tests and screenshots start from.
+#include "gui/main_window.h"
+#include "platform/manual_clock.h"
+#include "platform/poll_event_loop.h"
+#include "signfeed/settings.h"
+#include "support/fake_message_sink.h"
+#include "support/fake_network.h"
+#include "support/fake_serial_port.h"
+#include "support/fake_udp_endpoint.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+namespace orlavo::testing {
+
+using gui::MainWindow;
+using signfeed::Field;
+
+struct WindowRig {
+    explicit WindowRig(std::optional<std::string> ini = std::nullopt) : settings(std::move(ini))
+    {
+        program.link().setObserver(&preview);
+        program.load();
+        window.refreshAll();
+        window.show();
+    }
+
+    template <typename W>
+    W& widget(Field field)
+    {
+        auto* w = qobject_cast<W*>(window.widgetFor(field));
+        EXPECT_NE(w, nullptr);
+        return *w;
+    }
+    std::string ini(std::string_view section, std::string_view key)
+    {
+        return signfeed::readIni(settings, section, key, "(missing)");
+    }
+    void choose(Field field, int row)
+    {
+        auto& box = widget<QComboBox>(field);
+        box.setCurrentIndex(row);
+        emit box.activated(row);
+    }
+    void type(Field field, const QString& text)
+    {
+        auto& edit = widget<QLineEdit>(field);
+        edit.clear();
+        QTest::keyClicks(&edit, text);
+    }
+
+    platform::ManualClock clock;
+    platform::PollEventLoop loop{clock};
+    platform::MemoryProfileFile settings;
+    FakeUdpEndpoint udp{clock};
+    FakeSerialPort serial{clock};
+    FakeConnectivity connectivity;
+    FakeMessageSink sink;
+    signfeed::FeedProgram program{signfeed::ProgramPorts{clock, loop, settings, udp, serial, connectivity, sink}, 0};
+    signfeed::SignPreview preview;
+    MainWindow window{program, preview, nullptr};
+};
+
+}  // namespace orlavo::testing
+
+
