@@ -66,6 +66,11 @@ std::string ScriptedServer::url(std::string_view path) const
     return "http://127.0.0.1:" + std::to_string(m_port) + std::string(path);
 }
 
+std::string ScriptedServer::secureUrl(std::string_view path) const
+{
+    return "https://127.0.0.1:" + std::to_string(m_port) + std::string(path);
+}
+
 bool ScriptedServer::accept()
 {
     close();
@@ -88,6 +93,11 @@ std::string ScriptedServer::readRequest()
         request.append(buffer, static_cast<std::size_t>(n));
     }
     return request;
+}
+
+std::string ScriptedServer::readSome()
+{
+    return waitReadable(m_clientFd, kGuardMs) ? readAvailable() : std::string();
 }
 
 std::string ScriptedServer::readAvailable()

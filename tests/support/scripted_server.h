@@ -18,11 +18,16 @@ public:
 
     [[nodiscard]] std::uint16_t port() const { return m_port; }
     [[nodiscard]] std::string url(std::string_view path) const;
+    // The same with https://, for a client that starts a TLS handshake here.
+    [[nodiscard]] std::string secureUrl(std::string_view path) const;
 
     // Takes the next pending connection; false when none came in time.
     bool accept();
     // Reads until the blank line that ends a request; what arrived so far on failure.
     [[nodiscard]] std::string readRequest();
+    // Waits for the client's first bytes (a TLS client's hello, say) and
+    // returns what has arrived; empty when nothing came in time.
+    [[nodiscard]] std::string readSome();
     // Whatever the client has sent by now, without waiting.
     [[nodiscard]] std::string readAvailable();
     // False once the client has gone (reset or closed), so a sender can stop.
