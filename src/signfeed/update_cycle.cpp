@@ -4,6 +4,8 @@
 #include "signfeed/settings.h"
 #include "signfeed/text_numbers.h"
 
+#include "pellix/finish_text.h"
+
 #include <fmt/format.h>
 
 namespace orlavo::signfeed {
@@ -100,7 +102,7 @@ void UpdateCycle::runUpdate()
     // A request whose send failed keeps its connection; its end must not run
     // the composer in the middle of a later update.
     m_feed.CloseComm();
-    abandon(fmt::format("{} ({})", text, result));
+    abandon(fmt::format("{} ({})", text, result), true);
 }
 
 std::optional<std::string> UpdateCycle::chooseUrl()
@@ -154,6 +156,9 @@ void UpdateCycle::OnFinish(std::int32_t code, const std::string& text)
     } else if (m_feed.FinalURL() != m_lastUrl) {
         info += " - from " + m_feed.FinalURL();
     }
+    if (const std::string charset = m_feed.CharsetFallback(); !charset.empty()) {
+        info += " - " + pellix::DescribeCharsetFallback(charset);
+    }
     m_window.setText(Field::TInfo, info);
     m_window.setText(Field::TSize, std::to_string(m_feed.CurSize()));
     m_window.setText(Field::Trss2, m_feed.CurFileString());
@@ -166,6 +171,7 @@ void UpdateCycle::OnFinish(std::int32_t code, const std::string& text)
             return m_feed.GetRSSFile(strip, n, m_window.control(Field::Trss2).text);
         },
         outcome);
+    noteOutcome(failureReason(outcome, result.itemCount).empty());
     if (m_observer != nullptr) {
         m_observer->updateFinished(outcome, result);
     }
@@ -177,24 +183,60 @@ bool UpdateCycle::settingOn(const SettingKey& setting) const
     return readIni(m_window.settings(), setting.section, setting.key, setting.fallback) != "0";
 }
 
-// The stored slots change; the list shows them from the next start on.
+// The stored slots change, and the window's list shows them at once.
 void UpdateCycle::rewriteMovedFeed(const std::string& movedTo)
 {
     for (int slot = 0; slot < kFeedSlots; ++slot) {
         const std::string name = feedSlotKeyName(slot);
-        if (readIni(m_window.settings(), section::kAccessPoint, name, "") == m_lastUrl) {
-            (void)writeIni(m_window.settings(), section::kAccessPoint, name, movedTo);
+        if (readIni(m_window.settings(), section::kAccessPoint, name, "") == m_lastUrl &&
+            !writeIni(m_window.settings(), section::kAccessPoint, name, movedTo)) {
+            m_window.showStoredFeedSlot(slot, m_lastUrl);
         }
     }
 }
 
-void UpdateCycle::abandon(const std::string& why)
+std::string UpdateCycle::staleHeadlines() const
+{
+    if (!m_failingSince) {
+        return {};
+    }
+    const platform::LocalTime now = m_clock.localTime();
+    const auto when = [&now](const platform::LocalTime& t) {
+        const std::string hhmm = fmt::format("{:02}:{:02}", t.hour, t.minute);
+        const bool today = t.year == now.year && t.month == now.month && t.day == now.day;
+        return today ? hhmm : fmt::format("{:04}-{:02}-{:02} {}", t.year, t.month, t.day, hhmm);
+    };
+    const std::string shown =
+        m_headlinesFrom ? "showing headlines from " + when(*m_headlinesFrom) : std::string("no headlines shown yet");
+    return shown + ", the feed has failed since " + when(*m_failingSince);
+}
+
+void UpdateCycle::noteOutcome(bool succeeded)
+{
+    if (succeeded) {
+        m_headlinesFrom = m_clock.localTime();
+        m_failingSince.reset();
+        return;
+    }
+    if (!m_failingSince) {
+        m_failingSince = m_clock.localTime();
+    }
+    std::string stale = staleHeadlines();
+    stale[0] = static_cast<char>(stale[0] - 'a' + 'A');
+    const std::string& status = m_window.control(Field::Status).text;
+    m_window.setText(Field::Status, status + (status.empty() ? "" : " ") + stale + ".");
+}
+
+void UpdateCycle::abandon(const std::string& why, bool feedFailed)
 {
     m_window.setVisible(Field::Label15, false);
     m_window.setVisible(Field::Label17, true);
     m_window.setVisible(Field::Label18, true);
     if (why != "no feed URL") {
         m_window.setText(Field::Status, "The update did not start: " + why + ".");
+    }
+    if (feedFailed) {
+        noteOutcome(false);
     }
     if (m_observer != nullptr) {
         m_observer->updateAbandoned(why);

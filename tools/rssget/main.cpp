@@ -90,6 +90,9 @@ int download(const rssget::Options& options)
         std::fprintf(stderr, "rssget: redirected to %s%s\n", comp.FinalURL().c_str(),
                      comp.MovedURL().empty() ? "" : " (moved permanently)");
     }
+    if (const std::string charset = comp.CharsetFallback(); !charset.empty()) {
+        std::fprintf(stderr, "rssget: %s\n", pellix::DescribeCharsetFallback(charset).c_str());
+    }
     const std::string status = waiter.status ? std::to_string(*waiter.status) : "none";
     std::printf("result=%d status=%s bytes=%d\n", result, status.c_str(), comp.CurSize());
     std::fflush(stdout);
