@@ -48,6 +48,12 @@ private:
     std::uint16_t m_port = 0;
 };
 
+// A listening TCP socket on 127.0.0.1 and an ephemeral port; throws when
+// none can be had. Shared by the test servers.
+[[nodiscard]] int listenOnLoopback(std::uint16_t& port);
+// True when fd turns readable within timeoutMs.
+[[nodiscard]] bool waitReadable(int fd, int timeoutMs);
+
 // A port on 127.0.0.1 where nothing listens (bound, then released).
 [[nodiscard]] std::uint16_t unusedLoopbackPort();
 
