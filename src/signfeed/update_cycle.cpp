@@ -22,12 +22,14 @@ UpdateCycle::UpdateCycle(MainWindowModel& window, pellix::RSSComp& feed, Compose
     : m_window(window), m_feed(feed), m_composer(composer), m_clock(clock), m_loop(loop)
 {
     m_feed.setListener(this);
+    m_composer.setFailureNote([this] { return failureSentence(); });
 }
 
 UpdateCycle::~UpdateCycle()
 {
     stop();
     m_feed.setListener(nullptr);
+    m_composer.setFailureNote(nullptr);
 }
 
 void UpdateCycle::start()
@@ -197,9 +199,11 @@ void UpdateCycle::rewriteMovedFeed(const std::string& movedTo)
 
 std::string UpdateCycle::staleHeadlines() const
 {
-    if (!m_failingSince) {
-        return {};
-    }
+    return m_failingSince ? describeStale(*m_failingSince) : std::string();
+}
+
+std::string UpdateCycle::describeStale(const platform::LocalTime& failingSince) const
+{
     const platform::LocalTime now = m_clock.localTime();
     const auto when = [&now](const platform::LocalTime& t) {
         const std::string hhmm = fmt::format("{:02}:{:02}", t.hour, t.minute);
@@ -208,7 +212,14 @@ std::string UpdateCycle::staleHeadlines() const
     };
     const std::string shown =
         m_headlinesFrom ? "showing headlines from " + when(*m_headlinesFrom) : std::string("no headlines shown yet");
-    return shown + ", the feed has failed since " + when(*m_failingSince);
+    return shown + ", the feed has failed since " + when(failingSince);
+}
+
+std::string UpdateCycle::failureSentence() const
+{
+    std::string stale = describeStale(m_failingSince.value_or(m_clock.localTime()));
+    stale[0] = static_cast<char>(stale[0] - 'a' + 'A');
+    return stale + ".";
 }
 
 void UpdateCycle::noteOutcome(bool succeeded)
@@ -221,10 +232,6 @@ void UpdateCycle::noteOutcome(bool succeeded)
     if (!m_failingSince) {
         m_failingSince = m_clock.localTime();
     }
-    std::string stale = staleHeadlines();
-    stale[0] = static_cast<char>(stale[0] - 'a' + 'A');
-    const std::string& status = m_window.control(Field::Status).text;
-    m_window.setText(Field::Status, status + (status.empty() ? "" : " ") + stale + ".");
 }
 
 void UpdateCycle::abandon(const std::string& why, bool feedFailed)
@@ -232,11 +239,12 @@ void UpdateCycle::abandon(const std::string& why, bool feedFailed)
     m_window.setVisible(Field::Label15, false);
     m_window.setVisible(Field::Label17, true);
     m_window.setVisible(Field::Label18, true);
-    if (why != "no feed URL") {
-        m_window.setText(Field::Status, "The update did not start: " + why + ".");
-    }
     if (feedFailed) {
         noteOutcome(false);
+    }
+    if (why != "no feed URL") {
+        m_window.setText(Field::Status,
+                         "The update did not start: " + why + "." + (feedFailed ? " " + failureSentence() : ""));
     }
     if (m_observer != nullptr) {
         m_observer->updateAbandoned(why);

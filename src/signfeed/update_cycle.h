@@ -64,9 +64,11 @@ private:
     [[nodiscard]] std::optional<std::string> chooseUrl();
     void testSerialPort();
     void abandon(const std::string& why, bool feedFailed = false);
-    // Keeps since when the headlines on the sign are not current; a failure
-    // adds that to the window's status.
+    // Keeps since when the headlines on the sign are not current.
     void noteOutcome(bool succeeded);
+    [[nodiscard]] std::string describeStale(const platform::LocalTime& failingSince) const;
+    // What a failure ending now adds to the window's status, as a sentence.
+    [[nodiscard]] std::string failureSentence() const;
     [[nodiscard]] bool settingOn(const SettingKey& setting) const;
     void rewriteMovedFeed(const std::string& movedTo);
     void endUpdate();
