@@ -379,6 +379,7 @@ TEST(Rssget, BadArgumentsExitTwoBeforeAnyDownload)
         {{url, "-o", file, "--idle-timeout", "0"}, "--idle-timeout"},
         {{url, "-o", file, "--max-time", "soon"}, "--max-time"},
         {{url, "-o", file, "--connect-timeout", "inf"}, "--connect-timeout"},
+        {{url, "--handshake-timeout", "-1"}, "--handshake-timeout"},
         {{url, "-o", file, "--connect-timeout"}, "--connect-timeout needs a value"},
     };
     for (const Row& row : rows) {
