@@ -136,7 +136,8 @@ TEST(AtomReader, PrefixedElementsReadLikeUnprefixedOnesWhenThePrefixNamesAtom)
     }
     // An RSS feed that declares the prefix for its atom:link keeps its own items.
     auto rss = parse("<rss xmlns:atom=\"http://www.w3.org/2005/Atom\"><channel><atom:link href=\"x\"/>"
-                     "<item><title>R</title></item><atom:entry><atom:title>A</atom:title></atom:entry></channel></rss>");
+                     "<item><title>R</title></item><atom:entry><atom:title>A</atom:title></atom:entry>"
+                     "</channel></rss>");
     ASSERT_EQ(rss.itemCount, 1);
     EXPECT_EQ(rss.document->ItemTitle(1), "R");
 }

@@ -828,7 +828,8 @@ TEST(UpdateCycle, FailingFeedSaysSinceWhenTheHeadlinesAreOldUntilAnUpdateSucceed
         std::string stale;  // staleHeadlines(); the status ends with it as a sentence
     };
     const Step steps[] = {
-        {"failure before any success", [&] { fetch(notFound); }, "no headlines shown yet, the feed has failed since 12:00"},
+        {"failure before any success", [&] { fetch(notFound); },
+         "no headlines shown yet, the feed has failed since 12:00"},
         {"success clears it", [&] { fetch(feedResponse({"Fresh"})); }, ""},
         {"failure", [&] { fetch(notFound); }, "showing headlines from 12:05, the feed has failed since 12:10"},
         {"a refused request is a failure too, since stays",
