@@ -14,4 +14,8 @@ namespace pellix {
 // full stop, so it can be embedded in a sentence).
 [[nodiscard]] PELLIX_API std::string DescribeFinish(std::int32_t status, const std::string& text);
 
+// "unknown character set "x-foo": read as UTF-8 with windows-1252 fallback",
+// for the name RSSComp::CharsetFallback gave.
+[[nodiscard]] PELLIX_API std::string DescribeCharsetFallback(const std::string& charset);
+
 }  // namespace pellix

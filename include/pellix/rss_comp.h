@@ -96,6 +96,11 @@ public:
     [[nodiscard]] std::int32_t RequestFile(const std::string& sURLPath, std::string& sRetVal);
     // The body decoded to UTF-8 with every bare LF turned into CR LF.
     [[nodiscard]] std::string CurFileString() const;
+    // The character set that the body's XML declaration or Content-Type named
+    // but the converter does not know, so the body reads as UTF-8 with each
+    // invalid byte taken as windows-1252; empty when the name was known or
+    // none was given. Shortened and made printable, for a log line.
+    [[nodiscard]] std::string CharsetFallback() const;
     // Body bytes received so far for the current request, header excluded.
     [[nodiscard]] std::int32_t CurSize() const;
     // A new document parsed from the body, or null. LNumberItems: the item

@@ -19,14 +19,19 @@ constexpr int kDescription = 2;
 constexpr int kCopyright = 4;
 constexpr int kLastBuildDate = 8;
 
+constexpr std::string_view kAtomNamespace = "http://www.w3.org/2005/atom";  // lower case, as searched
+
 // Positions inside one region of the text; lower is the same region in lower
-// case, so searches ignore case and values keep theirs.
+// case, so searches ignore case and values keep theirs. prefix is what the
+// feed's element names start with ("atom:" when it binds the namespace to
+// a prefix, else empty).
 struct Region {
     std::string_view lower;
     std::string_view text;
+    std::string_view prefix;
     [[nodiscard]] Region sub(std::size_t from, std::size_t to) const
     {
-        return {lower.substr(from, to - from), text.substr(from, to - from)};
+        return {lower.substr(from, to - from), text.substr(from, to - from), prefix};
     }
 };
 
@@ -44,10 +49,12 @@ bool endsName(char c)
 // The first element called name at or after from; "<names" does not count.
 // Without wantContent only the start tag is read, so walking many elements
 // never searches for end tags (linear even when every one lacks its end).
-std::optional<Element> findElement(std::string_view lower, std::string_view name, std::size_t from = 0,
+std::optional<Element> findElement(const Region& r, std::string_view name, std::size_t from = 0,
                                    bool wantContent = true)
 {
-    const std::string open = "<" + std::string(name);
+    const std::string_view lower = r.lower;
+    const std::string qualified = std::string(r.prefix) + std::string(name);
+    const std::string open = "<" + qualified;
     for (std::size_t at = lower.find(open, from); at != std::string_view::npos; at = lower.find(open, at + 1)) {
         const std::size_t after = at + open.size();
         if (after >= lower.size() || !endsName(lower[after])) {
@@ -59,7 +66,7 @@ std::optional<Element> findElement(std::string_view lower, std::string_view name
         }
         Element element{at, gt + 1, gt + 1};
         if (wantContent && lower[gt - 1] != '/') {
-            const std::size_t close = lower.find("</" + std::string(name), gt + 1);
+            const std::size_t close = lower.find("</" + qualified, gt + 1);
             element.contentEnd = close == std::string_view::npos ? gt + 1 : close;
         }
         return element;
@@ -74,7 +81,7 @@ std::string_view content(const Region& r, const Element& e)
 
 std::string_view elementText(const Region& r, std::string_view name)
 {
-    auto element = findElement(r.lower, name);
+    auto element = findElement(r, name);
     return element ? content(r, *element) : std::string_view();
 }
 
@@ -101,8 +108,7 @@ std::string_view attribute(const Region& r, const Element& e, std::string_view n
 std::string_view readerLink(const Region& r)
 {
     std::string_view fallback;
-    for (auto link = findElement(r.lower, "link", 0, false); link;
-         link = findElement(r.lower, "link", link->contentStart, false)) {
+    for (auto link = findElement(r, "link", 0, false); link; link = findElement(r, "link", link->contentStart, false)) {
         const std::string_view rel = attribute(r, *link, "rel");
         const std::string_view href = attribute(r, *link, "href");
         if (rel.empty() || orlavo::platform::equalsIgnoreCase(rel, "alternate")) {
@@ -117,13 +123,13 @@ std::string_view readerLink(const Region& r)
 
 std::string_view authorName(const Region& r)
 {
-    auto author = findElement(r.lower, "author");
+    auto author = findElement(r, "author");
     return author ? elementText(r.sub(author->contentStart, author->contentEnd), "name") : std::string_view();
 }
 
 std::string_view categoryTerm(const Region& r)
 {
-    auto category = findElement(r.lower, "category", 0, false);
+    auto category = findElement(r, "category", 0, false);
     return category ? attribute(r, *category, "term") : std::string_view();
 }
 
@@ -133,12 +139,12 @@ std::string_view firstNonEmpty(std::string_view a, std::string_view b)
 }
 
 // Where each entry starts ("<entry" followed by the end of the name).
-std::vector<std::size_t> entryStarts(std::string_view lower, std::int32_t maxItems)
+std::vector<std::size_t> entryStarts(const Region& all, std::int32_t maxItems)
 {
     std::vector<std::size_t> starts;
     const auto cap = static_cast<std::size_t>(std::max(maxItems, 0));
-    for (auto entry = findElement(lower, "entry", 0, false); entry && starts.size() < cap;
-         entry = findElement(lower, "entry", entry->contentStart, false)) {
+    for (auto entry = findElement(all, "entry", 0, false); entry && starts.size() < cap;
+         entry = findElement(all, "entry", entry->contentStart, false)) {
         starts.push_back(entry->tagStart);
     }
     return starts;
@@ -187,17 +193,59 @@ void readEntry(const Region& entry, DocumentContent& out)
     out.items.push_back(record);
 }
 
+std::size_t skipBlanks(std::string_view text, std::size_t pos)
+{
+    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t' || text[pos] == '\r' || text[pos] == '\n')) {
+        ++pos;
+    }
+    return pos;
+}
+
+// "p:" for the first xmlns:p="..." that names the Atom namespace, else empty.
+std::string atomPrefix(std::string_view lower)
+{
+    constexpr std::string_view kDeclaration = "xmlns:";
+    for (std::size_t at = lower.find(kDeclaration); at != std::string_view::npos;
+         at = lower.find(kDeclaration, at + 1)) {
+        const std::size_t nameStart = at + kDeclaration.size();
+        std::size_t nameEnd = nameStart;
+        while (nameEnd < lower.size() && !endsName(lower[nameEnd]) && lower[nameEnd] != '=') {
+            ++nameEnd;
+        }
+        const std::size_t equals = skipBlanks(lower, nameEnd);
+        const std::size_t quoteAt = skipBlanks(lower, equals + 1);
+        if (nameEnd == nameStart || quoteAt >= lower.size() || lower[equals] != '=' ||
+            (lower[quoteAt] != '"' && lower[quoteAt] != '\'')) {
+            continue;
+        }
+        const std::size_t valueEnd = lower.find(lower[quoteAt], quoteAt + 1);
+        if (valueEnd != std::string_view::npos && lower.substr(quoteAt + 1, valueEnd - quoteAt - 1) == kAtomNamespace) {
+            return std::string(lower.substr(nameStart, nameEnd - nameStart)) + ":";
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 std::unique_ptr<DocumentContent> readAtom(std::string_view text, std::int32_t maxItems)
 {
     std::string lower(text);
     std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return orlavo::platform::asciiLower(c); });
-    const std::vector<std::size_t> starts = entryStarts(lower, maxItems);
+    Region all{lower, text, {}};
+    std::vector<std::size_t> starts = entryStarts(all, maxItems);
+    std::string prefix;
+    if (starts.empty() && maxItems > 0) {
+        // No plain entry: a feed that writes its elements as "<atom:entry>" reads the same.
+        prefix = atomPrefix(lower);
+        all.prefix = prefix;
+        if (!prefix.empty()) {
+            starts = entryStarts(all, maxItems);
+        }
+    }
     if (starts.empty()) {
         return nullptr;
     }
-    const Region all{lower, text};
     auto out = std::make_unique<DocumentContent>();
     readFeedFields(all.sub(0, starts.front()), *out);
     out->items.reserve(starts.size());

@@ -214,6 +214,29 @@ std::string decodeFeedBytes(std::string_view bytes, std::string_view transportCh
     }
 }
 
+std::string unknownCharset(std::string_view bytes, std::string_view transportCharset)
+{
+    constexpr std::size_t kShown = 40;
+    const std::string_view name = charsetOf(bytes, transportCharset);
+    // A UTF-16 byte order mark decides before any name; the wide names are
+    // known, only not needed for bytes whose declaration reads as ASCII.
+    if (name.empty() || hasUtf16Bom(bytes) || isNamed(name, "utf-8") || isNamed(name, "utf8") ||
+        isSingleByteName(name) || startsWithNoCase(name, 0, "utf-16") || startsWithNoCase(name, 0, "utf-32") ||
+        startsWithNoCase(name, 0, "ucs")) {
+        return {};
+    }
+    if (needsConversion(name) && orlavo::platform::convertToUtf8({}, std::string(name))) {
+        return {};
+    }
+    std::string shown(name.substr(0, kShown));
+    for (char& c : shown) {
+        if (c <= ' ' || c > '~' || c == '"') {
+            c = '?';
+        }
+    }
+    return shown;
+}
+
 std::string decodeFeedText(std::string_view bytes)
 {
     return decodeFeedText(bytes, {});

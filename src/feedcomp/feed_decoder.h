@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "pellix/export.h"
+
 namespace pellix::detail {
 
 // True when the bytes open with an XML declaration whose encoding is
@@ -20,6 +22,11 @@ namespace pellix::detail {
 // is converted with the C library's converter; a name it does not know falls
 // back to the UTF-8 rule.
 [[nodiscard]] std::string decodeFeedBytes(std::string_view bytes, std::string_view transportCharset);
+// The character set name that decodeFeedBytes could not use and so read the
+// bytes by the UTF-8 rule instead (one the converter does not know, or no
+// character set name at all); empty when there was none or it was used. For
+// people: cut to 40 characters, anything but printable ASCII shown as "?".
+[[nodiscard]] PELLIX_API std::string unknownCharset(std::string_view bytes, std::string_view transportCharset);
 // decodeFeedText with the Content-Type charset as decodeFeedBytes takes it.
 [[nodiscard]] std::string decodeFeedText(std::string_view bytes, std::string_view transportCharset);
 

@@ -59,4 +59,9 @@ std::string DescribeFinish(std::int32_t status, const std::string& text)
     return std::to_string(status) + (words.empty() ? "" : " " + std::string(words));
 }
 
+std::string DescribeCharsetFallback(const std::string& charset)
+{
+    return "unknown character set \"" + charset + "\": read as UTF-8 with windows-1252 fallback";
+}
+
 }  // namespace pellix

@@ -167,4 +167,9 @@ void RSSComp::CAFile(const std::string& sPath)
     m_engine->setCaFile(sPath);
 }
 
+std::string RSSComp::CharsetFallback() const
+{
+    return detail::unknownCharset(m_engine->body().bytes(), m_engine->charset());
+}
+
 }  // namespace pellix

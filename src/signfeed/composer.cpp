@@ -130,7 +130,11 @@ void Composer::finish(const DownloadOutcome& outcome, std::int32_t itemCount)
     } else {
         m_window.setText(Field::Label17, "Update failed: ");
         m_window.setText(Field::Label18, hhmm + " (" + reason + ")");
-        m_window.setText(Field::Status, "The update at " + hhmm + " failed: " + reason + ". The sign keeps its messages.");
+        std::string status = "The update at " + hhmm + " failed: " + reason + ". The sign keeps its messages.";
+        if (const std::string note = m_failureNote ? m_failureNote() : std::string(); !note.empty()) {
+            status += " " + note;
+        }
+        m_window.setText(Field::Status, status);
     }
     m_window.setVisible(Field::Label17, true);
     m_window.setVisible(Field::Label18, true);

@@ -49,6 +49,9 @@ public:
     Composer(MainWindowModel& window, SignLink& link, platform::Clock& clock);
 
     ComposeResult run(const DocumentSource& source, const DownloadOutcome& outcome);
+    // A sentence added to the status of a failed update, asked for as it
+    // ends (the update cycle says since when the headlines are old).
+    void setFailureNote(std::function<std::string()> note) { m_failureNote = std::move(note); }
 
 private:
     long budgetPass(const pellix::RSSFile& doc, long limit) const;
@@ -59,6 +62,7 @@ private:
     MainWindowModel& m_window;
     SignLink& m_link;
     platform::Clock& m_clock;
+    std::function<std::string()> m_failureNote;
 };
 
 // The cleaned item text of item i, as both passes compute it.

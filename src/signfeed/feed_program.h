@@ -48,6 +48,9 @@ public:
     // Cuts the frame going out short (see SignLink::stopSending).
     void stopSending() { m_link.stopSending(); }
     [[nodiscard]] const std::string& lastUrl() const { return m_cycle.lastUrl(); }
+    // See UpdateCycle::staleHeadlines and RSSComp::CharsetFallback.
+    [[nodiscard]] std::string staleHeadlines() const { return m_cycle.staleHeadlines(); }
+    [[nodiscard]] std::string charsetFallback() const { return m_feed.CharsetFallback(); }
 
     // The start-up sequence: reads the settings, configures the links.
     void load();

@@ -131,6 +131,20 @@ int MainWindowModel::feedKeyPress(int keyAscii)
     return keyAscii;
 }
 
+void MainWindowModel::showStoredFeedSlot(int slot, const std::string& previous)
+{
+    Control& list = mut(Field::AccessPointIP);
+    if (slot < 0 || slot >= static_cast<int>(list.entries.size())) {
+        return;
+    }
+    const std::string stored = readIni(m_deps.settings, section::kAccessPoint, feedSlotKeyName(slot), "");
+    list.entries[static_cast<std::size_t>(slot)] = stored;
+    if (m_selectedFeedSlot == slot && list.text == previous) {
+        list.text = stored;
+    }
+    notify(Field::AccessPointIP);
+}
+
 void MainWindowModel::runWhenIdle(std::function<void()> action)
 {
     if (m_defer) {

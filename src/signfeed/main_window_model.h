@@ -92,6 +92,9 @@ public:
     void setText(Field field, std::string text);
     void setVisible(Field field, bool visible);
     void setEnabled(Field field, bool enabled);
+    // A feed slot rewritten in data.ini: the list shows the stored address, and
+    // so does the text when it still showed previous for that slot.
+    void showStoredFeedSlot(int slot, const std::string& previous);
 
     [[nodiscard]] platform::ProfileFile& settings() { return m_deps.settings; }
     [[nodiscard]] MessageSink& messages() { return m_deps.messages; }

@@ -4,6 +4,8 @@
 #include "signfeed/settings.h"
 #include "signfeed/text_numbers.h"
 
+#include "pellix/finish_text.h"
+
 #include <fmt/format.h>
 
 namespace orlavo::signfeed {
@@ -20,12 +22,14 @@ UpdateCycle::UpdateCycle(MainWindowModel& window, pellix::RSSComp& feed, Compose
     : m_window(window), m_feed(feed), m_composer(composer), m_clock(clock), m_loop(loop)
 {
     m_feed.setListener(this);
+    m_composer.setFailureNote([this] { return failureSentence(); });
 }
 
 UpdateCycle::~UpdateCycle()
 {
     stop();
     m_feed.setListener(nullptr);
+    m_composer.setFailureNote(nullptr);
 }
 
 void UpdateCycle::start()
@@ -100,7 +104,7 @@ void UpdateCycle::runUpdate()
     // A request whose send failed keeps its connection; its end must not run
     // the composer in the middle of a later update.
     m_feed.CloseComm();
-    abandon(fmt::format("{} ({})", text, result));
+    abandon(fmt::format("{} ({})", text, result), true);
 }
 
 std::optional<std::string> UpdateCycle::chooseUrl()
@@ -154,6 +158,9 @@ void UpdateCycle::OnFinish(std::int32_t code, const std::string& text)
     } else if (m_feed.FinalURL() != m_lastUrl) {
         info += " - from " + m_feed.FinalURL();
     }
+    if (const std::string charset = m_feed.CharsetFallback(); !charset.empty()) {
+        info += " - " + pellix::DescribeCharsetFallback(charset);
+    }
     m_window.setText(Field::TInfo, info);
     m_window.setText(Field::TSize, std::to_string(m_feed.CurSize()));
     // A feed that did not change comes back as its remembered body: compose it as fresh.
@@ -164,6 +171,7 @@ void UpdateCycle::OnFinish(std::int32_t code, const std::string& text)
     // Filled once the document is gone, so a large body, its parse and this
     // text are never all in memory at once.
     m_window.setText(Field::Trss2, m_feed.CurFileString());
+    noteOutcome(failureReason(outcome, result.itemCount).empty());
     if (m_observer != nullptr) {
         m_observer->updateFinished(outcome, result);
     }
@@ -175,24 +183,66 @@ bool UpdateCycle::settingOn(const SettingKey& setting) const
     return readIni(m_window.settings(), setting.section, setting.key, setting.fallback) != "0";
 }
 
-// The stored slots change; the list shows them from the next start on.
+// The stored slots change, and the window's list shows them at once.
 void UpdateCycle::rewriteMovedFeed(const std::string& movedTo)
 {
     for (int slot = 0; slot < kFeedSlots; ++slot) {
         const std::string name = feedSlotKeyName(slot);
-        if (readIni(m_window.settings(), section::kAccessPoint, name, "") == m_lastUrl) {
-            (void)writeIni(m_window.settings(), section::kAccessPoint, name, movedTo);
+        if (readIni(m_window.settings(), section::kAccessPoint, name, "") == m_lastUrl &&
+            !writeIni(m_window.settings(), section::kAccessPoint, name, movedTo)) {
+            m_window.showStoredFeedSlot(slot, m_lastUrl);
         }
     }
 }
 
-void UpdateCycle::abandon(const std::string& why)
+std::string UpdateCycle::staleHeadlines() const
+{
+    return m_failingSince ? describeStale(*m_failingSince) : std::string();
+}
+
+std::string UpdateCycle::describeStale(const platform::LocalTime& failingSince) const
+{
+    const platform::LocalTime now = m_clock.localTime();
+    const auto when = [&now](const platform::LocalTime& t) {
+        const std::string hhmm = fmt::format("{:02}:{:02}", t.hour, t.minute);
+        const bool today = t.year == now.year && t.month == now.month && t.day == now.day;
+        return today ? hhmm : fmt::format("{:04}-{:02}-{:02} {}", t.year, t.month, t.day, hhmm);
+    };
+    const std::string shown =
+        m_headlinesFrom ? "showing headlines from " + when(*m_headlinesFrom) : std::string("no headlines shown yet");
+    return shown + ", the feed has failed since " + when(failingSince);
+}
+
+std::string UpdateCycle::failureSentence() const
+{
+    std::string stale = describeStale(m_failingSince.value_or(m_clock.localTime()));
+    stale[0] = static_cast<char>(stale[0] - 'a' + 'A');
+    return stale + ".";
+}
+
+void UpdateCycle::noteOutcome(bool succeeded)
+{
+    if (succeeded) {
+        m_headlinesFrom = m_clock.localTime();
+        m_failingSince.reset();
+        return;
+    }
+    if (!m_failingSince) {
+        m_failingSince = m_clock.localTime();
+    }
+}
+
+void UpdateCycle::abandon(const std::string& why, bool feedFailed)
 {
     m_window.setVisible(Field::Label15, false);
     m_window.setVisible(Field::Label17, true);
     m_window.setVisible(Field::Label18, true);
+    if (feedFailed) {
+        noteOutcome(false);
+    }
     if (why != "no feed URL") {
-        m_window.setText(Field::Status, "The update did not start: " + why + ".");
+        m_window.setText(Field::Status,
+                         "The update did not start: " + why + "." + (feedFailed ? " " + failureSentence() : ""));
     }
     if (m_observer != nullptr) {
         m_observer->updateAbandoned(why);

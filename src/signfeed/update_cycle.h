@@ -50,6 +50,10 @@ public:
     [[nodiscard]] bool busy() const { return m_busy; }
     // The URL the last update asked for.
     [[nodiscard]] const std::string& lastUrl() const { return m_lastUrl; }
+    // While updates fail: "showing headlines from 14:05, the feed has failed
+    // since 14:10" (the clock's local time, with the date when it is not
+    // today's); empty once an update succeeded.
+    [[nodiscard]] std::string staleHeadlines() const;
 
 private:
     void OnConnect(const std::string& host) override;
@@ -59,7 +63,12 @@ private:
     void runUpdate();
     [[nodiscard]] std::optional<std::string> chooseUrl();
     void testSerialPort();
-    void abandon(const std::string& why);
+    void abandon(const std::string& why, bool feedFailed = false);
+    // Keeps since when the headlines on the sign are not current.
+    void noteOutcome(bool succeeded);
+    [[nodiscard]] std::string describeStale(const platform::LocalTime& failingSince) const;
+    // What a failure ending now adds to the window's status, as a sentence.
+    [[nodiscard]] std::string failureSentence() const;
     [[nodiscard]] bool settingOn(const SettingKey& setting) const;
     void rewriteMovedFeed(const std::string& movedTo);
     void endUpdate();
@@ -72,6 +81,8 @@ private:
     UpdateCycleObserver* m_observer = nullptr;
     std::optional<platform::EventLoop::TimerId> m_timer;
     std::string m_lastUrl;
+    std::optional<platform::LocalTime> m_headlinesFrom;  // the last update that succeeded
+    std::optional<platform::LocalTime> m_failingSince;   // the first failure after it
     bool m_busy = false;
     bool m_requestPending = false;
     std::shared_ptr<const bool> m_alive = std::make_shared<const bool>(true);

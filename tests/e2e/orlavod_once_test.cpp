@@ -15,9 +15,11 @@
 #include "support/python_http_server.h"
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"
+#include "support/test_tls.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -33,6 +35,8 @@ using orlavo::testing::runTool;
 using orlavo::testing::ScriptedServer;
 using orlavo::testing::SignsimAddress;
 using orlavo::testing::TempDir;
+using orlavo::testing::TestCa;
+using orlavo::testing::TestHttpServer;
 using orlavo::testing::ToolRun;
 using orlavo::testing::unescapeComposeLine;
 using orlavo::testing::unusedLoopbackPort;
@@ -386,4 +390,35 @@ TEST_F(OrlavodOnce, FailedUpdatesSendNothingAndExitWithOne)
         EXPECT_EQ(nextLineAfterReset(signsim, port), "RESET");
         expectSettingsKeptWhole(row.settings);
     }
+}
+
+// Today's feed: moved for good from http:// to https:// on a server whose
+// certificate the test's own CA signs, named to the program through
+// ORLAVO_CA_FILE.
+TEST_F(OrlavodOnce, ShowsAFeedMovedToHttpsOnTheSign)
+{
+    ChildProcess signsim({SIGNSIM_PATH, "--bind", kSignHost, "--port", "0"});
+    int port = waitUntilListening(signsim, false, kLineTimeoutMs).port;
+    ASSERT_GT(port, 0);
+    TestCa ca;
+    const fs::path caFile = m_dir.file("test-ca.pem");
+    writeFileBytes(caFile, ca.certificatePem());
+    TestHttpServer secure([](const std::string&) { return "HTTP/1.0 200 OK\r\n\r\n" + std::string(kNewsFeed); },
+                          ca.issue());
+    const std::string target = secure.url("/news.xml");
+    TestHttpServer plain(
+        [&target](const std::string&) { return "HTTP/1.0 301 Moved Permanently\r\nLocation: " + target + "\r\n\r\n"; });
+    const SignSettings settings = udpSign(plain.url("/old.xml"), port);
+
+    ::setenv("ORLAVO_CA_FILE", caFile.c_str(), 1);
+    ToolRun run = runOnce(settings);
+    ::unsetenv("ORLAVO_CA_FILE");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out.size(), 1u) << run.err;
+    EXPECT_EQ(signsim.readStdoutLine(kLineTimeoutMs), kNewsMessage);
+    EXPECT_NE(run.err.find("the feed has moved to " + target), std::string::npos) << run.err;
+    ASSERT_EQ(secure.requests().size(), 1u);
+    EXPECT_EQ(orlavo::testing::requestPath(secure.requests()[0]), "/news.xml");
+    // RewriteMovedFeeds is off by default: the slot keeps the old address.
+    expectSettingsKeptWhole(settings);
 }

@@ -88,7 +88,8 @@ settings "$dir/f.ini" missing.xml
 start_service "$dir/failed.log" --settings "$dir/f.ini" --update-now
 wait_for "grep -q 'missing.xml: failed, 404 ' '$dir/failed.log'" || fail "no failure logged"
 stop_service INT
-grep -q 'nothing sent' "$dir/failed.log" || fail "failure line incomplete"
+grep -q 'nothing sent; no headlines shown yet, the feed has failed since [0-9][0-9]:[0-9][0-9]$' "$dir/failed.log" \
+  || fail "failure line incomplete: it must say since when the feed fails"
 [ ! -s "$dir/sign.out" ] || fail "a failed update reached the sign"
 passed=$((passed + 1))
 

@@ -202,6 +202,41 @@ long peakChildRssKb()
     return usage.ru_maxrss;
 }
 
+// Runs rssget on url with the short limits and extra options while the
+// server behaves as the row says, and checks the end it came to.
+void checkRow(const Row& row, ScriptedServer& server, const std::string& url, const std::vector<std::string>& extra)
+{
+    std::vector<std::string> argv{RSSGET_PATH, url};
+    argv.insert(argv.end(), kLimits.begin(), kLimits.end());
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    const auto start = std::chrono::steady_clock::now();
+    ChildProcess child(argv);
+    row.serve(server);
+    const ToolRun run = finishRun(child, kMaxTimeMs + kSlackMs);
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    // Exit 1: every row fails the download; 0 only for the 2xx ones.
+    EXPECT_TRUE(run.exitCode == 0 || run.exitCode == 1) << "exit " << run.exitCode << "\n" << run.err;
+    EXPECT_EQ(run.exitCode == 0, std::regex_search(row.line, std::regex("status=2")));
+    EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
+    ASSERT_EQ(run.out.size(), 1u) << run.err;
+    EXPECT_TRUE(std::regex_match(run.out[0], std::regex(row.line))) << run.out[0];
+    EXPECT_NE(run.err.find(row.reason), std::string::npos) << run.err.substr(0, 300);
+    EXPECT_LT(elapsed, kMaxTimeMs + kSlackMs);
+    EXPECT_LE(peakChildRssKb(), kMaxRssKb);
+}
+
+// Takes the client's hello, then does what follows instead of a TLS server's part.
+Behaviour afterHello(Behaviour then)
+{
+    return [then](ScriptedServer& server) {
+        if (server.accept()) {
+            (void)server.readSome();
+            then(server);
+        }
+    };
+}
+
 }  // namespace
 
 TEST(RssgetHostile, EveryMisbehaviourEndsInTimeWithAResultAndBoundedMemory)
@@ -209,22 +244,38 @@ TEST(RssgetHostile, EveryMisbehaviourEndsInTimeWithAResultAndBoundedMemory)
     for (const Row& row : rows()) {
         SCOPED_TRACE(row.label);
         ScriptedServer server;
-        std::vector<std::string> argv{RSSGET_PATH, server.url("/feed.xml")};
-        argv.insert(argv.end(), kLimits.begin(), kLimits.end());
-        const auto start = std::chrono::steady_clock::now();
-        ChildProcess child(argv);
-        row.serve(server);
-        const ToolRun run = finishRun(child, kMaxTimeMs + kSlackMs);
-        const auto elapsed =
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-        // Exit 1: every row fails the download; 0 only for the 2xx ones.
-        EXPECT_TRUE(run.exitCode == 0 || run.exitCode == 1) << "exit " << run.exitCode << "\n" << run.err;
-        EXPECT_EQ(run.exitCode == 0, std::regex_search(row.line, std::regex("status=2")));
-        EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
-        ASSERT_EQ(run.out.size(), 1u) << run.err;
-        EXPECT_TRUE(std::regex_match(run.out[0], std::regex(row.line))) << run.out[0];
-        EXPECT_NE(run.err.find(row.reason), std::string::npos) << run.err.substr(0, 300);
-        EXPECT_LT(elapsed, kMaxTimeMs + kSlackMs);
-        EXPECT_LE(peakChildRssKb(), kMaxRssKb);
+        checkRow(row, server, server.url("/feed.xml"), {});
+    }
+}
+
+// An https:// server that is none: each way ends the handshake with the TLS
+// code (-4) and a sentence naming the secure connection, never a plain read.
+TEST(RssgetHostile, BrokenTlsHandshakesEndWithTheTlsCode)
+{
+    // The first bytes of a server hello record: the client waits for the rest.
+    const std::string helloStart = "\x16\x03\x03\x00\x7a\x02\x00\x00\x76\x03\x03"s;
+    const std::string failed = "The secure connection to 127.0.0.1 failed: ";
+    const Row tlsRows[] = {
+        {"garbage instead of a handshake", afterHello([](ScriptedServer& s) {
+             s.send(noise(4096));
+             (void)s.clientClosed();
+         }),
+         "result=0 status=-4 bytes=0", failed},
+        {"reset mid-handshake", afterHello([helloStart](ScriptedServer& s) {
+             s.send(helloStart);
+             s.reset();
+         }),
+         "result=0 status=-4 bytes=0", failed + "Connection reset by peer"},
+        {"stalled mid-handshake", afterHello([helloStart](ScriptedServer& s) {
+             s.send(helloStart);
+             (void)s.clientClosed();
+         }),
+         "result=0 status=-4 bytes=0", failed + "no TLS handshake within 200 ms"},
+    };
+    for (const Row& row : tlsRows) {
+        SCOPED_TRACE(row.label);
+        ScriptedServer server;
+        // Shorter than the idle limit, so the handshake's own limit is the one met.
+        checkRow(row, server, server.secureUrl("/feed.xml"), {"--handshake-timeout", "0.2"});
     }
 }

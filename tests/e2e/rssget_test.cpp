@@ -192,26 +192,37 @@ TEST(Rssget, WholeBodyFromAWebServerIsCountedAndWrittenAsTextOrBinary)
     EXPECT_EQ(namesIn(out.path()), (std::set<std::string>{"feed.txt", "feed.bin"}));
 }
 
-TEST(Rssget, MissingDocumentExitsOneAndWritesNoFile)
+TEST(Rssget, MissingDocumentExitsOneAndWritesTheErrorPageUnlessFailIsGiven)
 {
     TempDir site;
-    TempDir out;
     PythonHttpServer server(site.path());
     ASSERT_TRUE(server.running()) << "python3 -m http.server did not start";
-    writeFileBytes(out.file("kept.xml"), "kept");
-
-    for (const char* target : {"new.xml", "kept.xml"}) {
-        SCOPED_TRACE(target);
-        ToolRun run = runRssget(rssgetArgv(server.url("/none.xml"), {"-o", out.file(target).string()}));
-        EXPECT_EQ(run.exitCode, 1);
-        ASSERT_EQ(run.out.size(), 1u);
-        // The error page is the server's own: its length is python's business.
-        EXPECT_TRUE(run.out[0].starts_with("result=0 status=404 bytes=")) << run.out[0];
-        EXPECT_NE(run.out[0], "result=0 status=404 bytes=0");
-        EXPECT_NE(run.err.find("404"), std::string::npos) << run.err;
+    for (bool fail : {false, true}) {
+        TempDir out;
+        writeFileBytes(out.file("kept.xml"), "kept");
+        for (const char* target : {"new.xml", "kept.xml"}) {
+            SCOPED_TRACE(std::string(target) + (fail ? " --fail" : ""));
+            std::vector<std::string> options{"-o", out.file(target).string()};
+            if (fail) {
+                options.emplace_back("--fail");
+            }
+            ToolRun run = runRssget(rssgetArgv(server.url("/none.xml"), options));
+            EXPECT_EQ(run.exitCode, 1);
+            ASSERT_EQ(run.out.size(), 1u);
+            // The error page is the server's own: its length is python's business.
+            EXPECT_TRUE(run.out[0].starts_with("result=0 status=404 bytes=")) << run.out[0];
+            EXPECT_NE(run.out[0], "result=0 status=404 bytes=0");
+            EXPECT_NE(run.err.find("404"), std::string::npos) << run.err;
+            EXPECT_EQ(run.err.find("not written") != std::string::npos, fail) << run.err;
+        }
+        if (fail) {
+            EXPECT_EQ(readFileBytes(out.file("kept.xml")), "kept");
+            EXPECT_EQ(namesIn(out.path()), std::set<std::string>{"kept.xml"});
+        } else {
+            EXPECT_NE(readFileBytes(out.file("kept.xml")).find("404"), std::string::npos);
+            EXPECT_EQ(readFileBytes(out.file("new.xml")), readFileBytes(out.file("kept.xml")));
+        }
     }
-    EXPECT_EQ(readFileBytes(out.file("kept.xml")), "kept");
-    EXPECT_EQ(namesIn(out.path()), std::set<std::string>{"kept.xml"});
 }
 
 TEST(Rssget, ExitStatusFollowsTheStatusTheBodyAndItsLimit)
@@ -223,21 +234,33 @@ TEST(Rssget, ExitStatusFollowsTheStatusTheBodyAndItsLimit)
         std::string line;
         int exitCode;
         std::string file;    // what -o holds afterwards; empty: not written
-        std::string reason;  // part of the stderr message when the file was not written
+        std::string reason;  // part of the stderr message; empty: stderr is empty
     };
     const std::string eleven = "0123456789\n";
+    const std::string fail = "--fail";
     const Row rows[] = {
         {"206 is a success", "HTTP/1.0 206 Partial Content\r\n\r\nabc", {}, "result=0 status=206 bytes=3", 0, "abc",
          ""},
-        {"299 is a success", "HTTP/1.0 299 Fine\r\n\r\nabc", {}, "result=0 status=299 bytes=3", 0, "abc", ""},
-        {"300 is not", "HTTP/1.0 300 Multiple Choices\r\n\r\nabc", {}, "result=0 status=300 bytes=3", 1, "",
-         "300 Multiple Choices"},
-        {"199 is not", "HTTP/1.0 199 Early\r\n\r\nabc", {}, "result=0 status=199 bytes=3", 1, "", "199 Early"},
-        {"redirect is reported, not followed", "HTTP/1.0 302 Found\r\nLocation: http://127.0.0.1:1/new.xml\r\n\r\n",
-         {}, "result=0 status=302 bytes=0", 1, "", "Location: http://127.0.0.1:1/new.xml"},
-        {"no status line", "<rss>plain</rss>", {}, "result=0 status=0 bytes=16", 1, "", "download failed: the server sent no HTTP response"},
-        {"body cut short", "HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc", {}, "result=0 status=-1 bytes=3", 1,
-         "", "3 of 10"},
+        {"299 is a success", "HTTP/1.0 299 Fine\r\n\r\nabc", {fail}, "result=0 status=299 bytes=3", 0, "abc", ""},
+        {"an unknown character set is named", "HTTP/1.0 200 OK\r\nContent-Type: text/xml; charset=x-foo\r\n\r\nabc", {},
+         "result=0 status=200 bytes=3", 0, "abc",
+         "rssget: unknown character set \"x-foo\": read as UTF-8 with windows-1252 fallback\n"},
+        {"300 is not, its body is written", "HTTP/1.0 300 Multiple Choices\r\n\r\nabc", {},
+         "result=0 status=300 bytes=3", 1, "abc", "300 Multiple Choices"},
+        {"300 with --fail writes nothing", "HTTP/1.0 300 Multiple Choices\r\n\r\nabc", {fail},
+         "result=0 status=300 bytes=3", 1, "", "the file was not written"},
+        {"199 is not", "HTTP/1.0 199 Early\r\n\r\nabc", {}, "result=0 status=199 bytes=3", 1, "abc", "199 Early"},
+        {"redirect is reported, not followed, its body kept",
+         "HTTP/1.0 301 Moved\r\nLocation: http://127.0.0.1:1/new.xml\r\n\r\nmoved", {},
+         "result=0 status=301 bytes=5", 1, "moved", "Location: http://127.0.0.1:1/new.xml"},
+        {"redirect without a body", "HTTP/1.0 302 Found\r\nLocation: http://127.0.0.1:1/new.xml\r\n\r\n", {},
+         "result=0 status=302 bytes=0", 1, "", "Location: http://127.0.0.1:1/new.xml"},
+        {"no status line: the whole answer is the body", "<rss>plain</rss>", {}, "result=0 status=0 bytes=16", 1,
+         "<rss>plain</rss>", "download failed: the server sent no HTTP response"},
+        {"no status line with --fail", "<rss>plain</rss>", {fail}, "result=0 status=0 bytes=16", 1, "",
+         "the file was not written"},
+        {"body cut short: what came is written", "HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc", {},
+         "result=0 status=-1 bytes=3", 1, "abc", "3 of 10"},
         {"2xx without a body leaves nothing to write", "HTTP/1.0 204 No Content\r\n\r\n", {},
          "result=0 status=204 bytes=0", 1, "", "no downloaded body"},
         {"body at the limit", "HTTP/1.0 200 OK\r\n\r\n" + eleven, {"--max-body", "11"},
@@ -255,10 +278,13 @@ TEST(Rssget, ExitStatusFollowsTheStatusTheBodyAndItsLimit)
         EXPECT_EQ(run.out, std::vector<std::string>{row.line});
         if (row.file.empty()) {
             EXPECT_TRUE(fs::is_empty(out.path())) << "a file was written";
-            EXPECT_NE(run.err.find(row.reason), std::string::npos) << run.err;
         } else {
             EXPECT_EQ(readFileBytes(out.file("feed.xml")), row.file);
+        }
+        if (row.reason.empty()) {
             EXPECT_EQ(run.err, "");
+        } else {
+            EXPECT_NE(run.err.find(row.reason), std::string::npos) << run.err;
         }
     }
 }
@@ -353,6 +379,7 @@ TEST(Rssget, BadArgumentsExitTwoBeforeAnyDownload)
         {{url, "-o", file, "--idle-timeout", "0"}, "--idle-timeout"},
         {{url, "-o", file, "--max-time", "soon"}, "--max-time"},
         {{url, "-o", file, "--connect-timeout", "inf"}, "--connect-timeout"},
+        {{url, "--handshake-timeout", "-1"}, "--handshake-timeout"},
         {{url, "-o", file, "--connect-timeout"}, "--connect-timeout needs a value"},
     };
     for (const Row& row : rows) {
@@ -375,7 +402,6 @@ TEST(Rssget, UnwritableOutputExitsTwoAndLeavesNothingBehind)
     fs::create_directory(out.file("sub"));
     writeFileBytes(out.file("locked.xml"), "locked");
     fs::permissions(out.file("locked.xml"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    const std::string response = "HTTP/1.0 200 OK\r\n\r\n<rss/>\n";
     const fs::path targets[] = {out.file("sub"), out.file("missing") / "feed.xml", out.file("locked.xml")};
     for (const fs::path& target : targets) {
         SCOPED_TRACE(target.string());
@@ -384,12 +410,17 @@ TEST(Rssget, UnwritableOutputExitsTwoAndLeavesNothingBehind)
             if (binary) {
                 options.push_back("--binary");
             }
-            ToolRun run = runAgainst(response, options);
+            ToolRun run = runAgainst("HTTP/1.0 200 OK\r\n\r\n<rss/>\n", options);
             EXPECT_EQ(run.exitCode, 2);
             // The download itself went fine, and the line says so.
             EXPECT_EQ(run.out, std::vector<std::string>{"result=0 status=200 bytes=7"});
             EXPECT_TRUE(run.err.starts_with("rssget: " + target.string() + ": ")) << run.err;
         }
+        // An error page that cannot be written is an unwritable file too.
+        ToolRun run = runAgainst("HTTP/1.0 404 Not Found\r\n\r\ngone", {"-o", target.string()});
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.out, std::vector<std::string>{"result=0 status=404 bytes=4"});
+        EXPECT_NE(run.err.find("rssget: " + target.string() + ": "), std::string::npos) << run.err;
     }
     EXPECT_EQ(namesIn(out.path()), (std::set<std::string>{"sub", "locked.xml"}));
     EXPECT_TRUE(fs::is_empty(out.file("sub")));

@@ -101,7 +101,7 @@ TEST_F(SecureDownload, RefusesToStartWhenTheCaFileCannotBeLoaded)
     DownloadHarness h;
     h.comp->CAFile(m_dir.file("missing.pem").string());
     std::string retVal;
-    EXPECT_EQ(h.comp->RequestFile("https://127.0.0.1:" + std::to_string(server.port()) + "/f", retVal),
+    EXPECT_EQ(h.comp->RequestFile(server.secureUrl("/f"), retVal),
               pellix::toInt(pellix::ResultCode::TlsUnavailable));
     EXPECT_NE(retVal.find("missing.pem could not be loaded"), std::string::npos) << retVal;
     EXPECT_TRUE(h.events.events.empty());
@@ -128,7 +128,7 @@ TEST_F(SecureDownload, ServerThatIsNoTlsServerFailsTheHandshake)
         ScriptedServer server;
         DownloadHarness h;
         std::string retVal;
-        ASSERT_EQ(h.comp->RequestFile("https://127.0.0.1:" + std::to_string(server.port()) + "/f", retVal), 0);
+        ASSERT_EQ(h.comp->RequestFile(server.secureUrl("/f"), retVal), 0);
         ASSERT_TRUE(server.accept());
         h.pumpOnce();  // the client hello goes out
         (void)server.readAvailable();
@@ -143,7 +143,7 @@ TEST_F(SecureDownload, StalledHandshakeTimesOutAfterItsLimit)
     ScriptedServer server;
     DownloadHarness h;
     std::string retVal;
-    ASSERT_EQ(h.comp->RequestFile("https://127.0.0.1:" + std::to_string(server.port()) + "/f", retVal), 0);
+    ASSERT_EQ(h.comp->RequestFile(server.secureUrl("/f"), retVal), 0);
     ASSERT_TRUE(server.accept());
     h.pumpOnce();
     h.clock.advance(9'999);

@@ -38,33 +38,41 @@ TEST(FeedDecoder, ChoosesTheCodePageFromTheDeclaration)
     }
 }
 
-TEST(FeedDecoder, ConvertsEveryOtherDeclaredCharacterSet)
+TEST(FeedDecoder, ConvertsEveryOtherDeclaredCharacterSetAndNamesAnUnknownOne)
 {
     struct Row {
         const char* label;
         std::string bytes;
         std::string transport;  // the Content-Type charset
         std::string text;
+        std::string unknown;  // what unknownCharset reports
     };
     const std::string koi8 = "<?xml version=\"1.0\" encoding=\"KOI8-R\"?>";
     const std::string sjis = "<?xml encoding='Shift_JIS'?>";
+    const std::string longName(60, 'x');
     const Row rows[] = {
-        {"KOI8-R", koi8 + "\xEE\xCF\xD7\xCF\xD3\xD4\xC9", "", koi8 + "\xD0\x9D\xD0\xBE\xD0\xB2\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8"},
-        {"Shift_JIS", sjis + "\x93\xFA\x96\x7B", "", sjis + "\xE6\x97\xA5\xE6\x9C\xAC"},
-        {"GB18030 from the Content-Type", "<rss>\xD6\xD0", "gb18030", "<rss>\xE4\xB8\xAD"},
-        {"declaration wins over the Content-Type", sjis + "\x93\xFA", "koi8-r", sjis + "\xE6\x97\xA5"},
-        {"UTF-16 with its byte order mark", std::string("\xFF\xFE<\0r\0\xE9\0", 8), "", "<r\xC3\xA9"},
-        {"invalid byte becomes U+FFFD", sjis + "\x93\xFA\xFF", "", sjis + "\xE6\x97\xA5\xEF\xBF\xBD"},
+        {"KOI8-R", koi8 + "\xEE\xCF\xD7\xCF\xD3\xD4\xC9", "", koi8 + "\xD0\x9D\xD0\xBE\xD0\xB2\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8", ""},
+        {"Shift_JIS", sjis + "\x93\xFA\x96\x7B", "", sjis + "\xE6\x97\xA5\xE6\x9C\xAC", ""},
+        {"GB18030 from the Content-Type", "<rss>\xD6\xD0", "gb18030", "<rss>\xE4\xB8\xAD", ""},
+        {"declaration wins over the Content-Type", sjis + "\x93\xFA", "koi8-r", sjis + "\xE6\x97\xA5", ""},
+        {"UTF-16 with its byte order mark", std::string("\xFF\xFE<\0r\0\xE9\0", 8), "x-foo", "<r\xC3\xA9", ""},
+        {"invalid byte becomes U+FFFD", sjis + "\x93\xFA\xFF", "", sjis + "\xE6\x97\xA5\xEF\xBF\xBD", ""},
         {"unknown name falls back to UTF-8", "<?xml encoding=\"x-no-such\"?>caf\xE9", "",
-         "<?xml encoding=\"x-no-such\"?>caf\xC3\xA9"},
+         "<?xml encoding=\"x-no-such\"?>caf\xC3\xA9", "x-no-such"},
+        {"unknown Content-Type charset", "caf\xC3\xA9", "x-foo", "caf\xC3\xA9", "x-foo"},
         {"UTF-16 named in ASCII is not UTF-16", "<?xml encoding=\"UTF-16\"?>\xC3\xA9", "",
-         "<?xml encoding=\"UTF-16\"?>\xC3\xA9"},
+         "<?xml encoding=\"UTF-16\"?>\xC3\xA9", ""},
         {"option suffix refused", "<?xml encoding=\"KOI8-R//IGNORE\"?>\xC3\xA9", "",
-         "<?xml encoding=\"KOI8-R//IGNORE\"?>\xC3\xA9"},
+         "<?xml encoding=\"KOI8-R//IGNORE\"?>\xC3\xA9", "KOI8-R//IGNORE"},
+        {"a hostile name is shown printable and short", "<?xml encoding='\"\x01" + longName + "'?>", "",
+         "<?xml encoding='\"\x01" + longName + "'?>", "??" + longName.substr(0, 38)},
+        {"UTF-8 and the windows-1252 names are known", "<?xml encoding=\"latin1\"?>", "utf-8",
+         "<?xml encoding=\"latin1\"?>", ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         EXPECT_EQ(decodeFeedBytes(row.bytes, row.transport), row.text);
+        EXPECT_EQ(pellix::detail::unknownCharset(row.bytes, row.transport), row.unknown);
     }
 }
 

@@ -783,8 +783,11 @@ TEST(UpdateCycle, FollowsAMovedFeedUnlessTheSettingSaysNo)
             info.replace(at, 4, std::to_string(rig.server.port()));
         }
         EXPECT_EQ(rig.text(Field::TInfo), info);
-        EXPECT_EQ(readIni(rig.settings, section::kAccessPoint, "AccessPointIP0", ""),
-                  rig.url(row.rewrite ? "/new" : "/old"));
+        const std::string slot = rig.url(row.rewrite ? "/new" : "/old");
+        EXPECT_EQ(readIni(rig.settings, section::kAccessPoint, "AccessPointIP0", ""), slot);
+        // The list shows the stored address now, and the next update asks for it.
+        EXPECT_EQ(rig.window.control(Field::AccessPointIP).entries.at(0), slot);
+        EXPECT_EQ(rig.text(Field::AccessPointIP), slot);
     }
 }
 
@@ -801,4 +804,73 @@ TEST(UpdateCycle, UnchangedFeedShowsItsRememberedHeadlinesAgain)
     EXPECT_EQ(rig.serve("HTTP/1.0 304 Not Modified\r\n\r\n"), "/news");
     EXPECT_EQ(rig.endings, (Strings{"sent", "sent"}));
     EXPECT_EQ(rig.text(Field::TInfo), "Download complete. Server response: 304 - Not Modified");
+}
+
+TEST(UpdateCycle, FailingFeedSaysSinceWhenTheHeadlinesAreOldUntilAnUpdateSucceeds)
+{
+    RigSetup s;
+    s.slots = {{0, "/feed"}};
+    CycleRig rig(s);
+    const std::string notFound = "HTTP/1.0 404 Not Found\r\n\r\n";
+    auto statusEnd = [&rig] {
+        const std::string& status = rig.text(Field::Status);
+        const std::size_t cut = status.rfind(". ");
+        return cut == std::string::npos ? status : status.substr(cut + 2);
+    };
+    auto fetch = [&rig](const std::string& response) {
+        rig.cycle.requestUpdate();
+        rig.serve(response);
+    };
+    // The clock starts at 12:00; each step moves it five minutes on.
+    struct Step {
+        const char* label;
+        std::function<void()> update;
+        std::string stale;  // staleHeadlines(); the status ends with it as a sentence
+    };
+    const Step steps[] = {
+        {"failure before any success", [&] { fetch(notFound); },
+         "no headlines shown yet, the feed has failed since 12:00"},
+        {"success clears it", [&] { fetch(feedResponse({"Fresh"})); }, ""},
+        {"failure", [&] { fetch(notFound); }, "showing headlines from 12:05, the feed has failed since 12:10"},
+        {"a refused request is a failure too, since stays",
+         [&] {
+             rig.window.editFeedText(feedUrl(orlavo::testing::unusedLoopbackPort(), "/feed"));
+             rig.cycle.requestUpdate();
+         },
+         "showing headlines from 12:05, the feed has failed since 12:10"},
+        {"next day: the date is named",
+         [&] {
+             rig.clock.setLocalTime({2026, 1, 2, 8, 0, 0});
+             rig.window.editFeedText(rig.url("/feed"));
+             fetch(notFound);
+         },
+         "showing headlines from 2026-01-01 12:05, the feed has failed since 2026-01-01 12:10"},
+        {"success again", [&] { fetch(feedResponse({"Fresh"})); }, ""},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.label);
+        step.update();
+        EXPECT_EQ(rig.cycle.staleHeadlines(), step.stale);
+        if (step.stale.empty()) {
+            EXPECT_EQ(rig.text(Field::Status), "");
+        } else {
+            std::string sentence = step.stale + ".";
+            sentence[0] = static_cast<char>(sentence[0] - 'a' + 'A');
+            EXPECT_EQ(statusEnd(), sentence) << rig.text(Field::Status);
+        }
+        rig.clock.advance(5 * kMinute);
+    }
+    EXPECT_EQ(rig.endings, (Strings{"nothing sent", "sent", "nothing sent", "abandoned", "nothing sent", "sent"}));
+}
+
+TEST(UpdateCycle, UnknownCharacterSetIsReadByTheFallbackAndNamed)
+{
+    RigSetup s;
+    s.slots = {{0, "/feed"}};
+    CycleRig rig(s);
+    rig.cycle.requestUpdate();
+    rig.serve("HTTP/1.0 200 OK\r\nContent-Type: text/xml; charset=x-foo\r\n\r\n" + feedBody({"Caf\xE9"}));
+    EXPECT_EQ(rig.text(Field::TInfo), "Download complete. Server response: 200 - OK - unknown character set "
+                                      "\"x-foo\": read as UTF-8 with windows-1252 fallback");
+    EXPECT_EQ(rig.endings, Strings{"sent"});
 }

@@ -15,16 +15,6 @@ namespace {
 
 constexpr int kGuardMs = 5000;
 
-bool waitReadable(int fd, int timeoutMs)
-{
-    pollfd pfd{fd, POLLIN, 0};
-    int ready = 0;
-    do {
-        ready = ::poll(&pfd, 1, timeoutMs);
-    } while (ready < 0 && errno == EINTR);
-    return ready > 0;
-}
-
 sockaddr_in loopback(std::uint16_t port)
 {
     sockaddr_in address{};
@@ -44,15 +34,30 @@ std::uint16_t boundPort(int fd)
 
 }  // namespace
 
-ScriptedServer::ScriptedServer()
+bool waitReadable(int fd, int timeoutMs)
 {
-    m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    pollfd pfd{fd, POLLIN, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&pfd, 1, timeoutMs);
+    } while (ready < 0 && errno == EINTR);
+    return ready > 0;
+}
+
+int listenOnLoopback(std::uint16_t& port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address = loopback(0);
-    if (m_listenFd < 0 || ::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(m_listenFd, 8) != 0) {
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 8) != 0) {
         throw std::runtime_error("cannot listen on 127.0.0.1");
     }
-    m_port = boundPort(m_listenFd);
+    port = boundPort(fd);
+    return fd;
+}
+
+ScriptedServer::ScriptedServer()
+{
+    m_listenFd = listenOnLoopback(m_port);
 }
 
 ScriptedServer::~ScriptedServer()
@@ -64,6 +69,11 @@ ScriptedServer::~ScriptedServer()
 std::string ScriptedServer::url(std::string_view path) const
 {
     return "http://127.0.0.1:" + std::to_string(m_port) + std::string(path);
+}
+
+std::string ScriptedServer::secureUrl(std::string_view path) const
+{
+    return "https://127.0.0.1:" + std::to_string(m_port) + std::string(path);
 }
 
 bool ScriptedServer::accept()
@@ -88,6 +98,11 @@ std::string ScriptedServer::readRequest()
         request.append(buffer, static_cast<std::size_t>(n));
     }
     return request;
+}
+
+std::string ScriptedServer::readSome()
+{
+    return waitReadable(m_clientFd, kGuardMs) ? readAvailable() : std::string();
 }
 
 std::string ScriptedServer::readAvailable()

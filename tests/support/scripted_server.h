@@ -18,11 +18,16 @@ public:
 
     [[nodiscard]] std::uint16_t port() const { return m_port; }
     [[nodiscard]] std::string url(std::string_view path) const;
+    // The same with https://, for a client that starts a TLS handshake here.
+    [[nodiscard]] std::string secureUrl(std::string_view path) const;
 
     // Takes the next pending connection; false when none came in time.
     bool accept();
     // Reads until the blank line that ends a request; what arrived so far on failure.
     [[nodiscard]] std::string readRequest();
+    // Waits for the client's first bytes (a TLS client's hello, say) and
+    // returns what has arrived; empty when nothing came in time.
+    [[nodiscard]] std::string readSome();
     // Whatever the client has sent by now, without waiting.
     [[nodiscard]] std::string readAvailable();
     // False once the client has gone (reset or closed), so a sender can stop.
@@ -42,6 +47,12 @@ private:
     int m_clientFd = -1;
     std::uint16_t m_port = 0;
 };
+
+// A listening TCP socket on 127.0.0.1 and an ephemeral port; throws when
+// none can be had. Shared by the test servers.
+[[nodiscard]] int listenOnLoopback(std::uint16_t& port);
+// True when fd turns readable within timeoutMs.
+[[nodiscard]] bool waitReadable(int fd, int timeoutMs);
 
 // A port on 127.0.0.1 where nothing listens (bound, then released).
 [[nodiscard]] std::uint16_t unusedLoopbackPort();

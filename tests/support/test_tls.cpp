@@ -1,5 +1,7 @@
 #include "support/test_tls.h"
 
+#include "support/scripted_server.h"
+
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
@@ -82,28 +84,6 @@ TestIdentity makeCertificate(const std::string& commonName, const IssueOptions& 
             toPem([&](BIO* b) { return PEM_write_bio_PrivateKey(b, key.get(), nullptr, nullptr, 0, nullptr, nullptr); })};
 }
 
-bool waitReadable(int fd, int timeoutMs)
-{
-    pollfd pfd{fd, POLLIN, 0};
-    return ::poll(&pfd, 1, timeoutMs) > 0;
-}
-
-// A listening socket on 127.0.0.1 and an ephemeral port.
-int listenLoopback(std::uint16_t& port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 8) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        throw std::runtime_error("cannot listen on 127.0.0.1");
-    }
-    port = ntohs(address.sin_port);
-    return fd;
-}
-
 // Copies what one side sent to the other; false once it closed or failed.
 bool relay(int from, int to)
 {
@@ -142,7 +122,7 @@ TestHttpServer::TestHttpServer(Responder respond, const TestIdentity& identity)
         }
         m_ctx = ctx;
     }
-    m_listenFd = listenLoopback(m_port);
+    m_listenFd = listenOnLoopback(m_port);
     m_thread = std::thread([this] { serve(); });
 }
 
@@ -223,7 +203,7 @@ void TestHttpServer::answer(int fd)
 
 TestConnectProxy::TestConnectProxy(std::string refusal) : m_refusal(std::move(refusal))
 {
-    m_listenFd = listenLoopback(m_port);
+    m_listenFd = listenOnLoopback(m_port);
     m_thread = std::thread([this] { serve(); });
 }
 

@@ -2,6 +2,8 @@
 
 #include "platform/code_page.h"
 
+#include "pellix/finish_text.h"
+
 #include <fmt/format.h>
 
 namespace orlavo::tools {
@@ -51,12 +53,23 @@ std::string formatAbandonedLine(const platform::LocalTime& when, const std::stri
 
 void UpdateLog::updateFinished(const signfeed::DownloadOutcome& outcome, const signfeed::ComposeResult& result)
 {
-    write(formatUpdateLine(m_clock.localTime(), m_program.lastUrl(), outcome, result, m_program.lastFrameReport()));
+    std::string line =
+        formatUpdateLine(m_clock.localTime(), m_program.lastUrl(), outcome, result, m_program.lastFrameReport());
+    if (const std::string charset = m_program.charsetFallback(); !charset.empty()) {
+        line += "; " + pellix::DescribeCharsetFallback(charset);
+    }
+    write(withStaleNote(std::move(line)));
 }
 
 void UpdateLog::updateAbandoned(const std::string& why)
 {
-    write(formatAbandonedLine(m_clock.localTime(), why));
+    write(withStaleNote(formatAbandonedLine(m_clock.localTime(), why)));
+}
+
+std::string UpdateLog::withStaleNote(std::string line) const
+{
+    const std::string stale = m_program.staleHeadlines();
+    return stale.empty() ? line : line + "; " + stale;
 }
 
 void UpdateLog::write(const std::string& line)

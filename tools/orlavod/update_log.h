@@ -14,6 +14,8 @@ namespace orlavo::tools {
 
 // "2026-12-07 03:20:00 update URL: 5 items, 312 bytes sent", or the failure,
 // or why nothing was sent; frame: how the link fared with the frame sent.
+// UpdateLog adds "; showing headlines from 14:05, the feed has failed since
+// 14:10" while updates fail, and a note on an unknown character set.
 [[nodiscard]] std::string formatUpdateLine(const platform::LocalTime& when, const std::string& url,
                                            const signfeed::DownloadOutcome& outcome,
                                            const signfeed::ComposeResult& result, const signfeed::FrameReport& frame);
@@ -34,6 +36,8 @@ public:
 
 private:
     void write(const std::string& line);
+    // The line and, while updates fail, since when the sign's headlines are old.
+    [[nodiscard]] std::string withStaleNote(std::string line) const;
 
     const platform::Clock& m_clock;
     const FeedProgram& m_program;

@@ -11,7 +11,9 @@
 #include <string>
 #include <string_view>
 
+#include "feedcomp/feed_decoder.h"
 #include "feedcomp/rss_document.h"
+#include "pellix/finish_text.h"
 #include "json_writer.h"
 
 namespace {
@@ -109,6 +111,9 @@ int main(int argc, char** argv)
     if (!bytes) {
         std::cerr << "rssdump: cannot read '" << options.path << "': " << error << "\n";
         return kExitUnreadable;
+    }
+    if (const std::string charset = pellix::detail::unknownCharset(*bytes, {}); !charset.empty()) {
+        std::cerr << "rssdump: " << pellix::DescribeCharsetFallback(charset) << "\n";
     }
     std::string text = pellix::detail::decodeFeedBytes(*bytes);
     bytes.reset();

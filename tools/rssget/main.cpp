@@ -90,6 +90,9 @@ int download(const rssget::Options& options)
         std::fprintf(stderr, "rssget: redirected to %s%s\n", comp.FinalURL().c_str(),
                      comp.MovedURL().empty() ? "" : " (moved permanently)");
     }
+    if (const std::string charset = comp.CharsetFallback(); !charset.empty()) {
+        std::fprintf(stderr, "rssget: %s\n", pellix::DescribeCharsetFallback(charset).c_str());
+    }
     const std::string status = waiter.status ? std::to_string(*waiter.status) : "none";
     std::printf("result=%d status=%s bytes=%d\n", result, status.c_str(), comp.CurSize());
     std::fflush(stdout);
@@ -98,13 +101,19 @@ int download(const rssget::Options& options)
         return kExitFailed;
     }
     const bool success = waiter.status && *waiter.status >= 200 && *waiter.status <= 299;
+    // The body is written whatever the status (an error page is a body too);
+    // --fail keeps the file away unless the status is 2xx.
+    const bool write = !options.outputPath.empty() && (success || !options.failUnlessOk);
     if (!success) {
         const std::string what = pellix::DescribeFinish(waiter.status.value_or(-1), waiter.text);
         std::fprintf(stderr, "rssget: %s%s%s\n", *waiter.status > 0 ? "download finished with " : "download failed: ",
-                     what.c_str(), options.outputPath.empty() ? "" : "; the file was not written");
-        return kExitFailed;
+                     what.c_str(), options.outputPath.empty() || write ? "" : "; the file was not written (--fail)");
     }
-    return options.outputPath.empty() ? kExitOk : writeBody(comp, options);
+    const int written = write ? writeBody(comp, options) : kExitOk;
+    if (written == kExitUsage) {
+        return kExitUsage;
+    }
+    return success ? written : kExitFailed;
 }
 
 }  // namespace

@@ -71,6 +71,9 @@ bool applyValueOption(const std::string& name, const std::string& value, Options
     } else if (name == "--max-time") {
         parsed = parseSecondsAsMs(value);
         options.limits.totalTimeoutMs = parsed.value_or(0);
+    } else if (name == "--handshake-timeout") {
+        parsed = parseSecondsAsMs(value);
+        options.limits.handshakeTimeoutMs = parsed.value_or(0);
     }
     if (!parsed) {
         error = "bad value for " + name + ": \"" + value + "\"";
@@ -93,10 +96,12 @@ ParsedOptions parseOptions(const std::vector<std::string>& args)
             options.version = true;
         } else if (arg == "--binary") {
             options.binary = true;
+        } else if (arg == "--fail" || arg == "-f") {
+            options.failUnlessOk = true;
         } else if (arg == "--follow-redirects" || arg == "-L") {
             options.followRedirects = true;
         } else if (arg == "-o" || arg == "--cafile" || arg == "--max-body" || arg == "--connect-timeout" || arg == "--idle-timeout" ||
-                   arg == "--max-time") {
+                   arg == "--max-time" || arg == "--handshake-timeout") {
             std::string error;
             if (!takeValue(args, i, value)) {
                 return {std::nullopt, arg + " needs a value"};
@@ -123,9 +128,10 @@ const char* usageText()
     return "usage: rssget URL [-o FILE] [--binary] [options]\n"
            "Downloads an http:// or https:// URL with an HTTP/1.0 request and prints\n"
            "\"result=<code> status=<status> bytes=<n>\".\n"
-           "  -o FILE                write the body (header stripped) to FILE when the status is 2xx;\n"
+           "  -o FILE                write the body (header stripped) to FILE whatever the status;\n"
            "                         bare LF becomes CR LF unless --binary is given\n"
            "  --binary               write the body exactly as received\n"
+           "  -f, --fail             write FILE only when the status is 2xx\n"
            "  -L, --follow-redirects follow 301/302/303/307/308 up to 5 hops (never https to http)\n"
            "  --cafile FILE          trust the CA certificates in FILE (PEM) for https:// as well\n"
            "                         as the system's; default: $ORLAVO_CA_FILE when set\n"
@@ -133,6 +139,7 @@ const char* usageText()
            "  --connect-timeout S    limit for the name lookup and for the connect (default 10)\n"
            "  --idle-timeout S       longest silence from the server (default 30)\n"
            "  --max-time S           longest whole download (default 300)\n"
+           "  --handshake-timeout S  longest TLS handshake for https:// (default 10)\n"
            "  --help, --version\n"
            "Exit status: 0 finished with 2xx (and FILE written), 1 other status or refused,\n"
            "2 bad arguments or FILE not writable.\n";

@@ -12,6 +12,7 @@ struct Options {
     std::string url;
     std::string outputPath;  // empty: no file
     bool binary = false;
+    bool failUnlessOk = false;  // --fail: no file unless the status is 2xx
     bool followRedirects = false;
     std::string caFile;  // trusted for https:// besides the system's CAs
     bool help = false;
