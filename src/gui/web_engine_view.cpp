@@ -5,7 +5,7 @@
 
 namespace orlavo::gui {
 
-WebEngineView::WebEngineView(QWebEngineView& view) : QObject(&view), m_view(view)
+WebEngineView::WebEngineView(QWebEngineView& view) : m_view(view)
 {
     connect(&m_view, &QWebEngineView::loadStarted, this, [this] {
         if (m_events != nullptr) {
