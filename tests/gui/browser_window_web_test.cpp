@@ -1,6 +1,7 @@
 // The browser window on the real web engine, against pages served on
 // loopback: the caption and the address box follow real loads.
 #include "gui/browser_window.h"
+#include "gui/browser_window_factory.h"
 #include "support/fake_message_sink.h"
 #include "support/python_http_server.h"
 #include "support/temp_dir.h"
@@ -43,7 +44,13 @@ TEST(BrowserWindowWeb, LoadsTwoLoopbackPagesWithCaptionAndHistory)
     const QString pageB = QStringLiteral("http://%1/b.html").arg(host);
 
     orlavo::testing::FakeMessageSink sink;
-    BrowserWindow window(nullptr, sink, {});
+    // Made as Browse makes it, with the search page from data.ini.
+    platform::MemoryProfileFile settings{"[Browser]\r\nSearchPage=" + pageB.toStdString() + "\r\n"};
+    BrowserWindowFactory factory(nullptr, settings, sink);
+    std::unique_ptr<discovery::BrowserWindow> made = factory.createBrowserWindow();
+    auto* built = dynamic_cast<BrowserWindow*>(made.get());
+    ASSERT_NE(built, nullptr);
+    BrowserWindow& window = *built;
     QSignalSpy captions(&window, &QWidget::windowTitleChanged);
     QSignalSpy starts(window.webView(), &QWebEngineView::loadStarted);
     // A bare address, as the discovery window passes it.
@@ -67,7 +74,10 @@ TEST(BrowserWindowWeb, LoadsTwoLoopbackPagesWithCaptionAndHistory)
     EXPECT_EQ(items(*window.addressBox()), (QStringList{pageA, pageB, host + "/a.html"}));
     EXPECT_EQ(window.addressBox()->currentText(), pageA);
     EXPECT_EQ(starts.size(), 3) << "each navigation loads once";
-    EXPECT_FALSE(window.tool(BrowserWindow::Tool::Search)->isEnabled());
+
+    window.tool(BrowserWindow::Tool::Search)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.windowTitle() == "Page B"; }, kLoadTimeoutMs));
+    EXPECT_EQ(items(*window.addressBox()), (QStringList{pageB, pageA, host + "/a.html"}));
     EXPECT_TRUE(sink.messages().empty());
 }
 
