@@ -4,7 +4,9 @@ namespace orlavo::browser {
 
 BrowserPages readBrowserPages(const platform::ProfileFile& settings)
 {
-    auto read = [&](const signfeed::SettingKey& k) { return signfeed::readIni(settings, k.section, k.key, k.fallback); };
+    auto read = [&](const signfeed::SettingKey& k) {
+        return signfeed::readIni(settings, k.section, k.key, k.fallback);
+    };
     return BrowserPages{read(key::kHomePage), read(key::kSearchPage)};
 }
 

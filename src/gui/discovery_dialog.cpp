@@ -32,6 +32,15 @@ int fieldWidth(const QWidget& widget, int chars)
     return widget.fontMetrics().horizontalAdvance(QString(chars + 2, QLatin1Char('0')));
 }
 
+QLabel* emphasised(QLabel* label, qreal scale = 1.0)
+{
+    QFont font = label->font();
+    font.setBold(true);
+    font.setPointSizeF(font.pointSizeF() * scale);
+    label->setFont(font);
+    return label;
+}
+
 }  // namespace
 
 DiscoveryDialog::DiscoveryDialog(Model& model, QWidget* parent) : QDialog(parent), m_model(model)
@@ -41,26 +50,9 @@ DiscoveryDialog::DiscoveryDialog(Model& model, QWidget* parent) : QDialog(parent
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(10);
 
-    QLabel* title = addLabel(F::Label12);
-    QFont big = title->font();
-    big.setBold(true);
-    big.setPointSizeF(big.pointSizeF() * 1.25);
-    title->setFont(big);
-    layout->addWidget(title);
+    layout->addWidget(emphasised(addLabel(F::Label12), 1.25));
     layout->addLayout(buildRangeRow());
-
-    auto* locateRow = new QHBoxLayout;
-    locateRow->addWidget(addButton(F::Command5, [](Model& m) { (void)m.locate(); }));
-    // Shown only during a walk; their room is kept so nothing below jumps.
-    for (F field : {F::Label11, F::Label13}) {
-        QLabel* label = addLabel(field);
-        QSizePolicy keep = label->sizePolicy();
-        keep.setRetainSizeWhenHidden(true);
-        label->setSizePolicy(keep);
-        locateRow->addWidget(label);
-    }
-    locateRow->addStretch(1);
-    layout->addLayout(locateRow);
+    layout->addLayout(buildLocateRow());
 
     m_list = new QListWidget(this);
     m_list->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -72,11 +64,7 @@ DiscoveryDialog::DiscoveryDialog(Model& model, QWidget* parent) : QDialog(parent
     layout->addWidget(m_list, 1);
 
     layout->addWidget(addLabel(F::Label1));
-    QLabel* name = addLabel(F::Hostname);
-    QFont bold = name->font();
-    bold.setBold(true);
-    name->setFont(bold);
-    layout->addWidget(name);
+    layout->addWidget(emphasised(addLabel(F::Hostname)));
     layout->addLayout(buildAddressRow());
 
     resize(discovery::kDiscoveryWidthTwips * logicalDpiX() / kTwipsPerInch,
@@ -104,8 +92,9 @@ QLayout* DiscoveryDialog::buildRangeRow()
         fields->setSpacing(4);
         for (std::size_t i = 0; i < 4; ++i) {
             QLineEdit* edit = addLineEdit(octets[range][i], discovery::kOctetMaxChars);
-            connect(edit, &QLineEdit::textEdited, this,
-                    [this, field = octets[range][i]](const QString& text) { m_model.editOctet(field, text.toStdString()); });
+            connect(edit, &QLineEdit::textEdited, this, [this, field = octets[range][i]](const QString& text) {
+                m_model.editOctet(field, text.toStdString());
+            });
             fields->addWidget(edit);
             if (i < 3) {
                 fields->addWidget(addLabel(dots[range][i]));
@@ -118,6 +107,22 @@ QLayout* DiscoveryDialog::buildRangeRow()
     return row;
 }
 
+QLayout* DiscoveryDialog::buildLocateRow()
+{
+    auto* locateRow = new QHBoxLayout;
+    locateRow->addWidget(addButton(F::Command5, [](Model& m) { (void)m.locate(); }));
+    // Shown only during a walk; their room is kept so nothing below jumps.
+    for (F field : {F::Label11, F::Label13}) {
+        QLabel* label = addLabel(field);
+        QSizePolicy keep = label->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        label->setSizePolicy(keep);
+        locateRow->addWidget(label);
+    }
+    locateRow->addStretch(1);
+    return locateRow;
+}
+
 // The address, Browse, Telnet and the port, Exit at the right; under them the
 // help text and, under the port, its heading and what its values mean.
 QLayout* DiscoveryDialog::buildAddressRow()
@@ -126,7 +131,8 @@ QLayout* DiscoveryDialog::buildAddressRow()
     grid->setHorizontalSpacing(8);
     QLineEdit* address = addLineEdit(F::Text1, 0);
     address->setMinimumWidth(fieldWidth(*address, 15));
-    connect(address, &QLineEdit::textEdited, this, [this](const QString& text) { m_model.editAddress(text.toStdString()); });
+    connect(address, &QLineEdit::textEdited, this,
+            [this](const QString& text) { m_model.editAddress(text.toStdString()); });
     QLineEdit* port = addLineEdit(F::DiscoveryPort, discovery::kPortMaxChars);
     connect(port, &QLineEdit::textEdited, this, [this](const QString& text) { m_model.editPort(text.toStdString()); });
     grid->addWidget(address, 0, 0);
@@ -139,11 +145,7 @@ QLayout* DiscoveryDialog::buildAddressRow()
     QLabel* help = addLabel(F::Label2);
     grid->addWidget(help, 1, 0, 1, 3, Qt::AlignTop);
     auto* portHelp = new QVBoxLayout;
-    QLabel* heading = addLabel(F::Label14);
-    QFont bold = heading->font();
-    bold.setBold(true);
-    heading->setFont(bold);
-    portHelp->addWidget(heading);
+    portHelp->addWidget(emphasised(addLabel(F::Label14)));
     portHelp->addWidget(addLabel(F::Label15));
     portHelp->addStretch(1);
     grid->addLayout(portHelp, 1, 3, 1, 3);

@@ -37,6 +37,7 @@ private:
     QLabel* addLabel(discovery::DiscoveryField field);
     QPushButton* addButton(discovery::DiscoveryField field, void (*action)(discovery::DiscoveryWindowModel&));
     QLayout* buildRangeRow();
+    QLayout* buildLocateRow();
     QLayout* buildAddressRow();
     void showList();
 

@@ -35,8 +35,11 @@ QStringList items(const QComboBox& box)
 TEST(BrowserWindowWeb, LoadsTwoLoopbackPagesWithCaptionAndHistory)
 {
     TempDir root;
-    orlavo::testing::writeFileBytes(root.file("a.html"), "<html><head><title>Page A</title></head><body>A</body></html>");
-    orlavo::testing::writeFileBytes(root.file("b.html"), "<html><head><title>Page B</title></head><body>B</body></html>");
+    auto page = [&](const char* file, const char* title) {
+        orlavo::testing::writeFileBytes(root.file(file), std::string("<html><head><title>") + title + "</title></head>");
+    };
+    page("a.html", "Page A");
+    page("b.html", "Page B");
     orlavo::testing::PythonHttpServer server(root.path());
     ASSERT_TRUE(server.running()) << "python3 -m http.server did not start";
     const QString host = QStringLiteral("127.0.0.1:%1").arg(server.port());

@@ -187,8 +187,8 @@ TEST(DiscoveryDialog, BrowseAndTelnetUseTheAddressField)
     QTest::mouseClick(rig.button(F::Command3), Qt::LeftButton);
     EXPECT_EQ(rig.browsers.opened, (std::vector<std::string>{"127.0.0.7"}));
     ASSERT_EQ(rig.launcher.launched.size(), 1u);
-    EXPECT_EQ(rig.launcher.launched[0],
-              (std::vector<std::string>{"/usr/bin/x-terminal-emulator", "-e", "/usr/bin/telnet", "127.0.0.7", "17000"}));
+    const std::vector<std::string> argv{"/usr/bin/x-terminal-emulator", "-e", "/usr/bin/telnet", "127.0.0.7", "17000"};
+    EXPECT_EQ(rig.launcher.launched[0], argv);
     rig.edit(F::Text1)->selectAll();
     QTest::keyClick(rig.edit(F::Text1), Qt::Key_Backspace);
     ASSERT_EQ(rig.model.control(F::Text1).text, "");
