@@ -53,6 +53,10 @@ inline constexpr std::string_view kDiscoveryCaption = "Clock IP Discovery";
 inline constexpr int kDiscoveryWidthTwips = 9675;
 inline constexpr int kDiscoveryHeightTwips = 9015;
 
+// Typing stops at these lengths; texts read from data.ini are taken whole.
+inline constexpr std::size_t kOctetMaxChars = 3;
+inline constexpr std::size_t kPortMaxChars = 5;
+
 // The controls as the window is designed, before its load runs.
 [[nodiscard]] DiscoveryControls designedControls();
 

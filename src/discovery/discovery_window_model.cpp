@@ -12,6 +12,20 @@ namespace {
 constexpr std::array<F, 4> kStartFields{F::Text3, F::Text4, F::Text5, F::Text6};
 constexpr std::array<F, 4> kEndFields{F::Text7, F::Text8, F::Text9, F::Text10};
 
+// Characters, not bytes: a field holds UTF-8 text.
+std::string cutToChars(std::string text, std::size_t chars)
+{
+    std::size_t seen = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool continuation = (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
+        if (!continuation && ++seen > chars) {
+            text.resize(i);
+            break;
+        }
+    }
+    return text;
+}
+
 }  // namespace
 
 DiscoveryWindowModel::DiscoveryWindowModel(DiscoveryWindowDeps deps)
@@ -87,6 +101,7 @@ void DiscoveryWindowModel::editAddress(std::string text)
 
 void DiscoveryWindowModel::editPort(std::string text)
 {
+    text = cutToChars(std::move(text), kPortMaxChars);
     setFieldText(F::DiscoveryPort, std::move(text));
 }
 
@@ -94,7 +109,7 @@ void DiscoveryWindowModel::editOctet(F field, std::string text)
 {
     const bool isOctet = (field >= F::Text3 && field <= F::Text6) || (field >= F::Text7 && field <= F::Text10);
     if (isOctet) {
-        setFieldText(field, std::move(text));
+        setFieldText(field, cutToChars(std::move(text), kOctetMaxChars));
     }
 }
 

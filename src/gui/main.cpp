@@ -1,5 +1,6 @@
 // orlavo: the desktop program that puts feed headlines on LED signs.
 #include "gui/desktop_program.h"
+#include "gui/discovery_session.h"
 #include "platform/app_paths.h"
 #include "signfeed/settings.h"
 
@@ -15,6 +16,8 @@ int main(int argc, char** argv)
 {
     using namespace orlavo;
     gui::blockTerminationSignals();
+    // The browser window's web engine shares its contexts with the widgets.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orlavo"));
     QApplication::setApplicationVersion(QStringLiteral(ORLAVO_VERSION));
@@ -49,7 +52,10 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    gui::DesktopProgram program(settingsPath, nullptr);
+    gui::DesktopProgram program(settingsPath, [](QWidget* parent, gui::DesktopProgram& desktop) {
+        gui::runDiscoveryDialog(parent, gui::DiscoveryDialogPorts{desktop.clock(), desktop.loop(), desktop.settings(),
+                                                                  desktop.messages(), desktop.feed().window()});
+    });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&program] { program.finish(); });
     program.start();
     return QApplication::exec();

@@ -338,7 +338,9 @@ void MainWindow::fieldChanged(Field field)
     const Control& control = m_model.control(field);
     const QSignalBlocker blocker(widget);
     if (auto* label = qobject_cast<QLabel*>(widget)) {
-        label->setText(qs(control.text));
+        if (field != Field::Label19) {  // its caption is the window's, not a model text
+            label->setText(qs(control.text));
+        }
     } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {
         showCheck(*box, control.value);
     } else if (auto* option = qobject_cast<QRadioButton*>(widget)) {

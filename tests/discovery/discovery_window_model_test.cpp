@@ -215,7 +215,8 @@ TEST(DiscoveryWindowModel, ExitSavesTheEditedFieldsForTheNextOpening)
     rig.window.editOctet(F::Text3, "192");
     rig.window.editOctet(F::Text10, "2x");
     rig.window.editOctet(F::Label12, "not an octet");
-    rig.window.editPort("16000");
+    rig.window.editOctet(F::Text4, "1\xc3\xa9" "99");  // typing stops at three characters
+    rig.window.editPort("160009");
     rig.window.editAddress("10.9.9.9");
     EXPECT_EQ(rig.read("CommMethod", "RemoteIP"), "10.9.9.9");  // every change
     rig.window.exit();
@@ -224,7 +225,7 @@ TEST(DiscoveryWindowModel, ExitSavesTheEditedFieldsForTheNextOpening)
     DiscoveryWindowModel again{DiscoveryWindowDeps{rig.clock, rig.loop, rig.settings, rig.store, rig.discoveryUdp,
                                                    rig.sink, rig.mainWindow, nullptr, nullptr}};
     again.load();
-    EXPECT_EQ(octetTexts(again), "192 255 255 255 255 255 255 2x ");
+    EXPECT_EQ(octetTexts(again), "192 1\xc3\xa9" "9 255 255 255 255 255 2x ");
     EXPECT_EQ(again.control(F::DiscoveryPort).text, "16000");
     EXPECT_EQ(again.control(F::Text1).text, "10.9.9.9");
 }

@@ -26,8 +26,8 @@ TEST(MainWindowScreenshot, SendingAndSentWithTheSignPreview)
     const std::string frame = signfeed::buildSignFrame(signfeed::buildTextBody(
         {"3", "4", true,
          signfeed::buildMessageSegment('C', "Ferries run again after the storm") +
-             signfeed::buildMessageSegment('A', "New bridge opens on Monday") +
-             signfeed::buildMessageSegment('D', "Harbour festival draws record crowds")}));
+             signfeed::buildMessageSegment('F', "New bridge opens on Monday") +
+             signfeed::buildMessageSegment('g', "Harbour festival draws record crowds")}));
     QImage sending;
     int pauses = 0;
     std::function<void()> grabOnce = [&] {

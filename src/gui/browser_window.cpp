@@ -1,0 +1,141 @@
+#include "gui/browser_window.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStyle>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <QWebEngineView>
+
+namespace orlavo::gui {
+
+namespace {
+
+struct ToolSpec {
+    BrowserWindow::Tool tool;
+    const char* caption;
+    const char* themeIcon;  // freedesktop icon name
+    QStyle::StandardPixmap fallback;
+    void (browser::BrowserWindowModel::*command)();
+};
+
+const std::array<ToolSpec, 6> kTools{{
+    {BrowserWindow::Tool::Back, "Back", "go-previous", QStyle::SP_ArrowBack, &browser::BrowserWindowModel::back},
+    {BrowserWindow::Tool::Forward, "Forward", "go-next", QStyle::SP_ArrowForward,
+     &browser::BrowserWindowModel::forward},
+    {BrowserWindow::Tool::Stop, "Stop", "process-stop", QStyle::SP_BrowserStop, &browser::BrowserWindowModel::stop},
+    {BrowserWindow::Tool::Refresh, "Refresh", "view-refresh", QStyle::SP_BrowserReload,
+     &browser::BrowserWindowModel::refresh},
+    {BrowserWindow::Tool::Home, "Home", "go-home", QStyle::SP_DirHomeIcon, &browser::BrowserWindowModel::home},
+    {BrowserWindow::Tool::Search, "Search", "edit-find", QStyle::SP_FileDialogContentsView,
+     &browser::BrowserWindowModel::search},
+}};
+
+// The designed inner area, 8925 by 7635 twips, at 15 twips to a pixel.
+constexpr int kWidthPx = 8925 / 15;
+constexpr int kHeightPx = 7635 / 15;
+
+}  // namespace
+
+BrowserWindow::BrowserWindow(QWidget* parent, signfeed::MessageSink& messages, browser::BrowserPages pages)
+    : QDialog(parent)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    buildToolBar(*layout);
+
+    auto* strip = new QHBoxLayout;
+    strip->setContentsMargins(8, 6, 8, 6);
+    auto* label = new QLabel(QStringLiteral("&Address:"), this);
+    m_address = new QComboBox(this);
+    m_address->setEditable(true);
+    // The model decides what the box lists.
+    m_address->setInsertPolicy(QComboBox::NoInsert);
+    m_address->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    label->setBuddy(m_address);
+    strip->addWidget(label);
+    strip->addWidget(m_address, 1);
+    layout->addLayout(strip);
+
+    m_web = new QWebEngineView(this);
+    layout->addWidget(m_web, 1);
+    m_view = std::make_unique<WebEngineView>(*m_web);
+    m_model = std::make_unique<browser::BrowserWindowModel>(*m_view, messages, std::move(pages));
+    m_model->setListener(this);
+    m_tools[static_cast<std::size_t>(Tool::Search)]->setEnabled(m_model->searchAvailable());
+
+    connect(m_address, &QComboBox::activated, this,
+            [this](int index) { m_model->chooseAddress(m_address->itemText(index).toStdString()); });
+    connect(m_address->lineEdit(), &QLineEdit::returnPressed, this,
+            [this] { m_model->chooseAddress(m_address->currentText().toStdString()); });
+    resize(kWidthPx, kHeightPx);
+}
+
+BrowserWindow::~BrowserWindow()
+{
+    m_model->setListener(nullptr);
+    // The model detaches from the view before the view's widget goes.
+    m_model.reset();
+}
+
+void BrowserWindow::buildToolBar(QLayout& layout)
+{
+    auto* bar = new QToolBar(this);
+    bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    bar->setIconSize(QSize(22, 22));
+    for (const ToolSpec& spec : kTools) {
+        const QIcon icon = QIcon::fromTheme(QString::fromLatin1(spec.themeIcon), style()->standardIcon(spec.fallback));
+        QAction* action = bar->addAction(icon, QString::fromLatin1(spec.caption));
+        action->setToolTip(QString::fromLatin1(spec.caption));
+        connect(action, &QAction::triggered, this, [this, command = spec.command] { ((*m_model).*command)(); });
+        m_tools[static_cast<std::size_t>(spec.tool)] = action;
+    }
+    layout.addWidget(bar);
+}
+
+QAction* BrowserWindow::tool(Tool tool) const
+{
+    return m_tools[static_cast<std::size_t>(tool)];
+}
+
+void BrowserWindow::setStartingAddress(const std::string& address)
+{
+    m_model->setStartingAddress(address);
+}
+
+void BrowserWindow::start()
+{
+    show();
+    m_model->load();
+}
+
+void BrowserWindow::showModal()
+{
+    setWindowModality(Qt::WindowModal);
+    start();
+    exec();
+}
+
+void BrowserWindow::captionChanged()
+{
+    setWindowTitle(QString::fromStdString(m_model->caption()));
+}
+
+void BrowserWindow::addressesChanged()
+{
+    QStringList items;
+    for (const auto& address : m_model->addresses()) {
+        items << QString::fromStdString(address);
+    }
+    const QSignalBlocker quiet(m_address);
+    m_address->clear();
+    m_address->addItems(items);
+    m_address->setEditText(QString::fromStdString(m_model->addressText()));
+    m_tools[static_cast<std::size_t>(Tool::Search)]->setEnabled(m_model->searchAvailable());
+}
+
+}  // namespace orlavo::gui

@@ -1,0 +1,241 @@
+// The discovery dialog over its model on fakes: what the widgets show, what
+// typing and clicking change in the model, the main window and data.ini.
+#include "discovery/discovery_window_model.h"
+#include "gui/discovery_dialog.h"
+#include "gui/discovery_session.h"
+#include "gui/qt_platform/qt_event_loop.h"
+#include "platform/manual_clock.h"
+#include "support/fake_message_sink.h"
+#include "support/fake_process_launcher.h"
+#include "support/fake_serial_port.h"
+#include "support/fake_udp_endpoint.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace orlavo::gui {
+namespace {
+
+using discovery::DiscoveryField;
+using F = DiscoveryField;
+
+class FakeBrowsers final : public discovery::BrowserFactory {
+public:
+    class Window final : public discovery::BrowserWindow {
+    public:
+        explicit Window(FakeBrowsers& owner) : m_owner(owner) {}
+        void setStartingAddress(const std::string& address) override { m_owner.opened.push_back(address); }
+        void showModal() override {}
+
+    private:
+        FakeBrowsers& m_owner;
+    };
+    std::unique_ptr<discovery::BrowserWindow> createBrowserWindow() override { return std::make_unique<Window>(*this); }
+    std::vector<std::string> opened;
+};
+
+// A walk over 127.0.0.1-127.0.0.5 on port 16001 (replies carry a name).
+constexpr const char* kLoopbackRange =
+    "[Discovery]\r\nstart1=127\r\nstart2=0\r\nstart3=0\r\nstart4=1\r\nend1=127\r\nend2=0\r\nend3=0\r\nend4=5\r\n";
+
+struct Rig {
+    explicit Rig(std::string ini = kLoopbackRange) : settings(std::move(ini))
+    {
+        launcher.installed = {"telnet", "x-terminal-emulator"};
+        mainWindow.load();
+        model.load();
+        dialog.refreshAll();
+        dialog.show();
+    }
+    QLineEdit* edit(F f) const { return qobject_cast<QLineEdit*>(dialog.widget(f)); }
+    QPushButton* button(F f) const { return qobject_cast<QPushButton*>(dialog.widget(f)); }
+    QLabel* label(F f) const { return qobject_cast<QLabel*>(dialog.widget(f)); }
+    QListWidget* list() const { return qobject_cast<QListWidget*>(dialog.widget(F::List1)); }
+    std::string read(std::string_view section, std::string_view key) const
+    {
+        return settings.read(section, key, "<missing>");
+    }
+    void retype(F f, const QString& text) const
+    {
+        edit(f)->selectAll();
+        QTest::keyClicks(edit(f), text);
+    }
+
+    platform::ManualClock clock;
+    QtEventLoop loop;
+    platform::MemoryProfileFile settings;
+    platform::MemoryProfileFile store{std::string("[Settings]\r\nMainLeft=1500\r\nMainTop=3000\r\n")};
+    orlavo::testing::FakeUdpEndpoint mainUdp{clock};
+    orlavo::testing::FakeSerialPort serial{clock};
+    orlavo::testing::FakeUdpEndpoint discoveryUdp{clock};
+    orlavo::testing::FakeProcessLauncher launcher;
+    discovery::TelnetLauncher telnet{launcher};
+    FakeBrowsers browsers;
+    orlavo::testing::FakeMessageSink sink;
+    signfeed::MainWindowModel mainWindow{signfeed::MainWindowDeps{clock, loop, settings, mainUdp, serial, sink},
+                                         signfeed::MainWindowOptions{0, "test"}};
+    discovery::DiscoveryWindowModel model{discovery::DiscoveryWindowDeps{
+        clock, loop, settings, store, discoveryUdp, sink, mainWindow, &browsers, &telnet}};
+    DiscoveryDialog dialog{model, nullptr};
+};
+
+std::string reply(const char* ip, const char* name)
+{
+    return discovery::buildReply("0050C2A1B2C3", ip, name).value();
+}
+
+TEST(DiscoveryDialog, ShowsEveryControlsTextAsTheModelHoldsIt)
+{
+    Rig rig;
+    EXPECT_EQ(rig.dialog.windowTitle(), "Clock IP Discovery");
+    for (std::size_t i = 0; i < discovery::kDiscoveryFieldCount; ++i) {
+        const auto field = static_cast<F>(i);
+        SCOPED_TRACE(i);
+        QWidget* w = rig.dialog.widget(field);
+        ASSERT_NE(w, nullptr);
+        const QString text = QString::fromStdString(rig.model.control(field).text);
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+            EXPECT_EQ(label->text(), text);
+        } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+            EXPECT_EQ(edit->text(), text);
+        } else if (auto* button = qobject_cast<QPushButton*>(w)) {
+            EXPECT_EQ(button->text(), text);
+        } else if (auto* box = qobject_cast<QGroupBox*>(w)) {
+            EXPECT_EQ(box->title(), text);
+        }
+        EXPECT_EQ(w->isVisible(), rig.model.control(field).visible);
+    }
+    EXPECT_EQ(rig.button(F::CmdOk)->text(), "E&xit");
+    EXPECT_EQ(rig.edit(F::Text1)->text(), "255.255.255.255");
+    EXPECT_EQ(rig.dialog.pos(), QPoint(1500 * rig.dialog.logicalDpiX() / 1440, 3000 * rig.dialog.logicalDpiY() / 1440));
+}
+
+TEST(DiscoveryDialog, TypingReachesTheModelAndDataIni)
+{
+    Rig rig;
+    rig.retype(F::Text3, "1920");  // the fourth character does not fit
+    rig.retype(F::Text10, "7");
+    rig.retype(F::DiscoveryPort, "160001");
+    rig.retype(F::Text1, "127.0.0.9");
+    EXPECT_EQ(rig.model.control(F::Text3).text, "192");
+    EXPECT_EQ(rig.model.control(F::Text10).text, "7");
+    EXPECT_EQ(rig.model.control(F::DiscoveryPort).text, "16000");
+    EXPECT_EQ(rig.read("CommMethod", "RemoteIP"), "127.0.0.9");  // at every change
+    EXPECT_EQ(rig.read("Discovery", "start1"), "127");            // octets wait for the close
+
+    QTest::mouseClick(rig.button(F::Command2), Qt::LeftButton);
+    for (F f : {F::Text3, F::Text6, F::Text7, F::Text10}) {
+        EXPECT_EQ(rig.edit(f)->text(), "255");
+    }
+    QTest::mouseClick(rig.button(F::CmdOk), Qt::LeftButton);
+    EXPECT_TRUE(rig.model.closed());
+    EXPECT_FALSE(rig.dialog.isVisible());
+    EXPECT_EQ(rig.read("Discovery", "start1"), "255");
+    EXPECT_EQ(rig.read("Discovery", "Port"), "16000");
+}
+
+TEST(DiscoveryDialog, LocateIsDisabledWhileTheListFillsThenASelectionBecomesTheTarget)
+{
+    Rig rig;
+    struct Seen {
+        bool locateEnabled = true;
+        bool searchingShown = false;
+        int rowsDuringWalk = 0;
+    } seen;
+    // Runs at the walk's first pause: a sign answers.
+    QTimer::singleShot(0, &rig.dialog, [&] {
+        rig.discoveryUdp.deliver(reply("127.0.0.3", "Hall clock"));
+        seen.locateEnabled = rig.button(F::Command5)->isEnabled();
+        seen.searchingShown = rig.label(F::Label11)->isVisible() && rig.label(F::Label13)->isVisible();
+        seen.rowsDuringWalk = rig.list()->count();
+    });
+    QTest::mouseClick(rig.button(F::Command5), Qt::LeftButton);
+    EXPECT_FALSE(seen.locateEnabled);
+    EXPECT_TRUE(seen.searchingShown);
+    EXPECT_EQ(seen.rowsDuringWalk, 1);
+    EXPECT_EQ(rig.discoveryUdp.sent().size(), 5u);
+    EXPECT_TRUE(rig.button(F::Command5)->isEnabled());
+    EXPECT_FALSE(rig.label(F::Label11)->isVisible());
+    ASSERT_EQ(rig.list()->count(), 1);
+
+    QListWidget* list = rig.list();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    EXPECT_EQ(rig.mainWindow.signAddress(), "127.0.0.3");
+    EXPECT_EQ(rig.mainWindow.control(signfeed::Field::Text1).text, "127.0.0.3");
+    EXPECT_EQ(rig.edit(F::Text1)->text(), "127.0.0.3");
+    EXPECT_EQ(rig.label(F::Hostname)->text(), "Hall clock          ");
+    EXPECT_EQ(rig.read("CommMethod", "RemoteIP"), "127.0.0.3");
+
+    // A second walk starts with an empty list.
+    QTest::mouseClick(rig.button(F::Command5), Qt::LeftButton);
+    EXPECT_EQ(rig.list()->count(), 0);
+}
+
+TEST(DiscoveryDialog, BrowseAndTelnetUseTheAddressField)
+{
+    Rig rig;
+    rig.retype(F::Text1, "127.0.0.7");
+    QTest::mouseClick(rig.button(F::Command1), Qt::LeftButton);
+    QTest::mouseClick(rig.button(F::Command3), Qt::LeftButton);
+    EXPECT_EQ(rig.browsers.opened, (std::vector<std::string>{"127.0.0.7"}));
+    ASSERT_EQ(rig.launcher.launched.size(), 1u);
+    const std::vector<std::string> argv{"/usr/bin/x-terminal-emulator", "-e", "/usr/bin/telnet", "127.0.0.7", "17000"};
+    EXPECT_EQ(rig.launcher.launched[0], argv);
+    rig.edit(F::Text1)->selectAll();
+    QTest::keyClick(rig.edit(F::Text1), Qt::Key_Backspace);
+    ASSERT_EQ(rig.model.control(F::Text1).text, "");
+    QTest::mouseClick(rig.button(F::Command1), Qt::LeftButton);
+    QTest::mouseClick(rig.button(F::Command3), Qt::LeftButton);
+    EXPECT_EQ(rig.browsers.opened, (std::vector<std::string>{"127.0.0.7", ""}));
+    EXPECT_EQ(rig.launcher.launched.size(), 1u);
+}
+
+TEST(DiscoveryDialog, EscapeRunsTheCloseSequence)
+{
+    Rig rig;
+    QTest::keyClick(&rig.dialog, Qt::Key_Escape);
+    EXPECT_TRUE(rig.model.closed());
+    EXPECT_FALSE(rig.dialog.isVisible());
+    EXPECT_EQ(rig.read("Discovery", "end4"), "5");
+}
+
+TEST(DiscoverySession, RunsTheDialogModallyOnTheGivenEndpointAndSavesAtExit)
+{
+    platform::ManualClock clock;
+    QtEventLoop loop;
+    platform::MemoryProfileFile settings{std::string(kLoopbackRange)};
+    platform::MemoryProfileFile store;
+    orlavo::testing::FakeUdpEndpoint mainUdp{clock};
+    orlavo::testing::FakeSerialPort serial{clock};
+    orlavo::testing::FakeUdpEndpoint discoveryUdp{clock};
+    orlavo::testing::FakeProcessLauncher launcher;
+    orlavo::testing::FakeMessageSink sink;
+    signfeed::MainWindowModel mainWindow{signfeed::MainWindowDeps{clock, loop, settings, mainUdp, serial, sink},
+                                         signfeed::MainWindowOptions{0, "test"}};
+    mainWindow.load();
+    bool sawModal = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<DiscoveryDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        sawModal = true;
+        QTest::mouseClick(qobject_cast<QPushButton*>(dialog->widget(F::Command5)), Qt::LeftButton);
+        QTest::mouseClick(qobject_cast<QPushButton*>(dialog->widget(F::CmdOk)), Qt::LeftButton);
+    });
+    runDiscoveryDialog(nullptr, DiscoveryDialogPorts{clock, loop, settings, sink, mainWindow},
+                       DiscoverySessionSeams{&discoveryUdp, &store, &launcher, nullptr});
+    EXPECT_TRUE(sawModal);
+    EXPECT_EQ(discoveryUdp.sent().size(), 5u);
+    EXPECT_FALSE(discoveryUdp.isOpen());
+    EXPECT_EQ(settings.read("Discovery", "Port", "<missing>"), "16001");
+}
+
+}  // namespace
+}  // namespace orlavo::gui

@@ -1,0 +1,103 @@
+// Renders the discovery dialog (after a walk that found two signs) and the
+// browser window (on a page served on loopback) to PNG files for the docs.
+#include "discovery/discovery_window_model.h"
+#include "gui/browser_window.h"
+#include "gui/discovery_dialog.h"
+#include "gui/qt_platform/qt_event_loop.h"
+#include "platform/manual_clock.h"
+#include "support/fake_message_sink.h"
+#include "support/fake_serial_port.h"
+#include "support/fake_udp_endpoint.h"
+#include "support/python_http_server.h"
+#include "support/temp_dir.h"
+
+#include <QDir>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QWebEngineView>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace orlavo::gui {
+namespace {
+
+using F = discovery::DiscoveryField;
+
+QString screenshotDir()
+{
+    const char* dir = std::getenv("ORLAVO_SCREENSHOT_DIR");
+    return QString::fromLocal8Bit(dir != nullptr ? dir : "screenshots");
+}
+
+void save(QWidget& window, const QString& name)
+{
+    QDir().mkpath(screenshotDir());
+    const QString path = screenshotDir() + "/" + name;
+    const QImage image = window.grab().toImage();
+    ASSERT_FALSE(image.isNull());
+    ASSERT_TRUE(image.save(path)) << path.toStdString();
+}
+
+TEST(Screenshot, DiscoveryDialogAfterAWalk)
+{
+    platform::ManualClock clock;
+    QtEventLoop loop;
+    platform::MemoryProfileFile settings{std::string(
+        "[CommMethod]\r\nRemoteIP=192.168.1.40\r\n[Discovery]\r\nstart1=192\r\nstart2=168\r\nstart3=1\r\nstart4=40\r\n"
+        "end1=192\r\nend2=168\r\nend3=1\r\nend4=42\r\nPort=16001\r\n")};
+    platform::MemoryProfileFile store;
+    orlavo::testing::FakeUdpEndpoint mainUdp{clock};
+    orlavo::testing::FakeSerialPort serial{clock};
+    // Sends nowhere: the addresses only fill the picture.
+    orlavo::testing::FakeUdpEndpoint discoveryUdp{clock};
+    orlavo::testing::FakeMessageSink sink;
+    signfeed::MainWindowModel mainWindow{signfeed::MainWindowDeps{clock, loop, settings, mainUdp, serial, sink},
+                                         signfeed::MainWindowOptions{0, "test"}};
+    mainWindow.load();
+    discovery::DiscoveryWindowModel model{
+        discovery::DiscoveryWindowDeps{clock, loop, settings, store, discoveryUdp, sink, mainWindow}};
+    DiscoveryDialog dialog(model, nullptr);
+    model.load();
+    dialog.refreshAll();
+    dialog.show();
+    QTimer::singleShot(0, &dialog, [&] {
+        discoveryUdp.deliver(discovery::buildReply("0050C2A1B2C3", "192.168.1.40", "Lobby clock").value());
+        discoveryUdp.deliver(discovery::buildReply("0050C2A1B2D7", "192.168.1.42", "Warehouse").value());
+    });
+    (void)model.locate();
+    auto* list = qobject_cast<QListWidget*>(dialog.widget(F::List1));
+    ASSERT_EQ(list->count(), 2);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    ASSERT_EQ(mainWindow.signAddress(), "192.168.1.40");
+    QTest::qWait(50);  // one paint
+    save(dialog, "discovery-dialog.png");
+    model.close();
+}
+
+TEST(Screenshot, BrowserWindowOnASignPage)
+{
+    orlavo::testing::TempDir root;
+    orlavo::testing::writeFileBytes(
+        root.file("index.html"),
+        "<html><head><title>Clock setup</title><style>body{font-family:sans-serif;margin:24px;color:#222}"
+        "h1{font-size:20px}td{padding:4px 12px 4px 0}</style></head><body><h1>Network clock</h1>"
+        "<table><tr><td>Address</td><td>127.0.0.1</td></tr><tr><td>Sign port</td><td>16000</td></tr>"
+        "<tr><td>Discovery port</td><td>16001</td></tr><tr><td>Firmware</td><td>5.5</td></tr></table>"
+        "</body></html>");
+    orlavo::testing::PythonHttpServer server(root.path());
+    ASSERT_TRUE(server.running());
+    orlavo::testing::FakeMessageSink sink;
+    BrowserWindow window(nullptr, sink, {});
+    window.setStartingAddress(QStringLiteral("127.0.0.1:%1/index.html").arg(server.port()).toStdString());
+    window.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.windowTitle() == "Clock setup"; }, 30'000));
+    QTest::qWait(500);  // the engine paints after it reports the load
+    save(window, "browser-window.png");
+}
+
+}  // namespace
+}  // namespace orlavo::gui
