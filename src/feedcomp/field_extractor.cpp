@@ -8,7 +8,6 @@
 #include <string_view>
 #include <utility>
 
-#include "feedcomp/large_pages.h"
 #include "feedcomp/text_search.h"
 
 namespace pellix::detail {
@@ -295,9 +294,7 @@ std::unique_ptr<DocumentContent> extractFields(std::string text, std::int32_t ma
     extractChannel(t, channel, *content);
     extractImage(t, channel, *content);
     // Items are recorded as the walk finds them: the text is read once.
-    // The records of a million tiny items fill tens of MiB of fresh memory.
     content->items.reserve(std::min(limit, expectedItems));
-    adviseLargePages(content->items.data(), content->items.capacity() * sizeof(ItemRecord));
     std::size_t end = first;
     do {
         content->items.push_back({end + kItemSeparator.size(), {}});
