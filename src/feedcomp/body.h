@@ -15,13 +15,14 @@ namespace pellix::detail {
 class Body {
 public:
     void clear();
-    void append(std::string_view chunk) { m_bytes.append(chunk); }
-    void reserve(std::int64_t bytes) { m_bytes.reserve(static_cast<std::size_t>(std::max<std::int64_t>(bytes, 0))); }
+    void append(std::string_view chunk);
     [[nodiscard]] std::int64_t size() const { return static_cast<std::int64_t>(m_bytes.size()); }
     [[nodiscard]] bool empty() const { return m_bytes.empty(); }
     [[nodiscard]] const std::string& bytes() const { return m_bytes; }
 
 private:
+    void grow(std::size_t needed);
+
     std::string m_bytes;
 };
 

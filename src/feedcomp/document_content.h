@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "feedcomp/large_pages.h"
 #include "pellix/rss_file.h"
 
 namespace pellix::detail {
@@ -43,7 +44,8 @@ struct ItemRecord {
 struct DocumentContent {
     std::array<std::string, 17> channel;
     std::string text;               // the processed document the items are cut from
-    std::vector<ItemRecord> items;  // items 1..n at index 0..n-1
+    // Items 1..n at index 0..n-1; a million tiny items fill 64 MiB.
+    std::vector<ItemRecord, LargePageAllocator<ItemRecord>> items;
     std::vector<WideField> wideFields;
     std::int32_t itemCount = 0;
 };

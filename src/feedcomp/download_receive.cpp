@@ -116,10 +116,6 @@ void RSSComp::Engine::takeHeaderBytes(std::string_view data)
     m_statusCode = header.statusCode;
     m_statusText = std::move(header.statusText);
     m_contentLength = header.contentLength;
-    // A body of announced size gets one buffer of that size, not a doubled one.
-    if (m_contentLength && *m_contentLength <= m_limits.maxBodyBytes) {
-        m_body.reserve(*m_contentLength);
-    }
     m_location = std::move(header.location);
     m_charset = std::move(header.charset);
     m_lastModified = std::move(header.lastModified);

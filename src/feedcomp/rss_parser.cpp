@@ -5,10 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
+#include "feedcomp/large_pages.h"
 #include "feedcomp/strip_markup.h"
 #include "feedcomp/text_search.h"
 
@@ -203,35 +200,12 @@ private:
 };
 
 // The fixed replacements, written from the caller's text into a new string.
-// A huge document's copy is most of the parse's memory traffic, and with
-// 4 KiB pages the kernel's work to hand out fresh pages costs more than the
-// parse itself. Where the system leaves it to the program, ask for large
-// pages for such a buffer (before it is first written).
-void adviseLargePages(std::string& buffer) noexcept
-{
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr std::size_t kLargePage = std::size_t{2} << 20;
-    constexpr std::size_t kWorthIt = std::size_t{32} << 20;
-    if (buffer.capacity() < kWorthIt) {
-        return;
-    }
-    const auto begin = reinterpret_cast<std::uintptr_t>(buffer.data());
-    const std::uintptr_t first = (begin + kLargePage - 1) & ~(kLargePage - 1);
-    const std::uintptr_t last = (begin + buffer.capacity()) & ~(kLargePage - 1);
-    if (last > first) {
-        // Only advice: the parse is the same whatever the kernel answers.
-        (void)madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-    }
-#else
-    (void)buffer;
-#endif
-}
-
+// A huge document's copy is most of the parse's memory traffic.
 std::string replaceFixed(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
-    adviseLargePages(out);
+    adviseLargePages(out.data(), out.capacity());
     AppendWriter writer(out);
     if (!OnePassReplacer(kFixedReplacements, kFixedKeys).run(text, writer)) {
         out.assign(text);

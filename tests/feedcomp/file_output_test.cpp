@@ -47,6 +47,19 @@ TEST(FileOutput, TextKeepsTheBytesAndOnlyAddsCrBeforeBareLf)
     EXPECT_EQ(readFileBytes(dir.file("b.xml")), "caf\xE9\n<a>\r\n<b>\n\n");
 }
 
+// Past 4 MiB the body moves to buffers advised for large pages as it grows.
+TEST(FileOutput, BodyGrownPastLargePagesKeepsEveryByteInOrder)
+{
+    std::string expected;
+    Body body;
+    for (char fill = 'a'; fill < 'a' + 9; ++fill) {
+        const std::string chunk((std::size_t{1} << 20) - 3, fill);
+        body.append(chunk);
+        expected += chunk;
+    }
+    EXPECT_EQ(body.bytes(), expected);
+}
+
 TEST(FileOutput, ExistingReadOnlyAndDirectoryTargets)
 {
     struct Row {

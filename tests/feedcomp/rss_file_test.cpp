@@ -39,6 +39,19 @@ TEST(RssFile, ItemNumbersOutsideTheItemsGiveNoValue)
     }
 }
 
+// 70,000 records fill over 4 MiB: they live in a mapping of their own.
+TEST(RssFile, ItemsPastFourMebibytesOfRecordsReadBack)
+{
+    std::string feed = "<rss><channel><title>T</title>";
+    for (int i = 0; i < 70'000; ++i) {
+        feed += "<item><title>" + std::to_string(i) + "</title>";
+    }
+    const auto parsed = parse(feed);
+    ASSERT_EQ(parsed.itemCount, 70'000);
+    EXPECT_EQ(parsed.document->ItemTitle(1), "0");
+    EXPECT_EQ(parsed.document->ItemTitle(70'000), "69999");
+}
+
 TEST(RssFile, MissingItemElementIsEmptyTextNotNoValue)
 {
     const auto parsed = parse(feedWithItems({"<title>A</title>"}));
