@@ -14,7 +14,7 @@ namespace orlavo::gui {
 
 namespace {
 
-struct ToolSpec {
+struct ToolButton {
     BrowserWindow::Tool tool;
     const char* caption;
     const char* themeIcon;  // freedesktop icon name
@@ -22,7 +22,7 @@ struct ToolSpec {
     void (browser::BrowserWindowModel::*command)();
 };
 
-const std::array<ToolSpec, 6> kTools{{
+const std::array<ToolButton, 6> kTools{{
     {BrowserWindow::Tool::Back, "Back", "go-previous", QStyle::SP_ArrowBack, &browser::BrowserWindowModel::back},
     {BrowserWindow::Tool::Forward, "Forward", "go-next", QStyle::SP_ArrowForward,
      &browser::BrowserWindowModel::forward},
@@ -87,12 +87,12 @@ void BrowserWindow::buildToolBar(QLayout& layout)
     auto* bar = new QToolBar(this);
     bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     bar->setIconSize(QSize(22, 22));
-    for (const ToolSpec& spec : kTools) {
-        const QIcon icon = QIcon::fromTheme(QString::fromLatin1(spec.themeIcon), style()->standardIcon(spec.fallback));
-        QAction* action = bar->addAction(icon, QString::fromLatin1(spec.caption));
-        action->setToolTip(QString::fromLatin1(spec.caption));
-        connect(action, &QAction::triggered, this, [this, command = spec.command] { ((*m_model).*command)(); });
-        m_tools[static_cast<std::size_t>(spec.tool)] = action;
+    for (const ToolButton& button : kTools) {
+        const QIcon icon = QIcon::fromTheme(QString::fromLatin1(button.themeIcon), style()->standardIcon(button.fallback));
+        QAction* action = bar->addAction(icon, QString::fromLatin1(button.caption));
+        action->setToolTip(QString::fromLatin1(button.caption));
+        connect(action, &QAction::triggered, this, [this, command = button.command] { ((*m_model).*command)(); });
+        m_tools[static_cast<std::size_t>(button.tool)] = action;
     }
     layout.addWidget(bar);
 }

@@ -169,7 +169,7 @@ void QtEventLoop::dispatch(WatchId id)
 
 void QtEventLoop::runPending()
 {
-    QCoreApplication::sendPostedEvents();
+    // Posted tasks, ready descriptors, due timers and window events, once.
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
