@@ -32,8 +32,10 @@ struct ProgramPorts {
 
 class HeadlessProgram {
 public:
-    // signPort: the local UDP port the start-up binds (0: any free one).
-    explicit HeadlessProgram(const ProgramPorts& ports, int signPort = signfeed::kSignPort);
+    // signPort: the local UDP port the start-up binds (0: any free one);
+    // limits: the feed control's bounds on each download.
+    explicit HeadlessProgram(const ProgramPorts& ports, int signPort = signfeed::kSignPort,
+                             const pellix::RSSCompLimits& limits = {});
     HeadlessProgram(const HeadlessProgram&) = delete;
     HeadlessProgram& operator=(const HeadlessProgram&) = delete;
 
