@@ -20,6 +20,10 @@ public:
     // The next line without its line end, or nullopt at end of stream or timeout.
     std::optional<std::string> readStdoutLine(int timeoutMs) { return readLine(m_out, m_outBuffer, timeoutMs); }
     std::optional<std::string> readStderrLine(int timeoutMs) { return readLine(m_err, m_errBuffer, timeoutMs); }
+    // Reads both streams into their buffers until both end or timeoutMs has
+    // passed, so a child that fills one pipe while the other is read never
+    // blocks; the lines are then read as usual.
+    void drainBoth(int timeoutMs);
     // Waits for the exit status (-1 on timeout or a signal).
     int waitForExit(int timeoutMs);
     // SIGTERM, then SIGKILL when the child has not gone within a grace period.
