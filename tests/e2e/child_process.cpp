@@ -87,6 +87,16 @@ std::optional<std::string> ChildProcess::readLine(int fd, std::string& buffer, i
     }
 }
 
+std::optional<std::string> ChildProcess::stderrLineWith(std::string_view needle, int timeoutMs)
+{
+    while (auto line = readStderrLine(timeoutMs)) {
+        if (line->find(needle) != std::string::npos) {
+            return line;
+        }
+    }
+    return std::nullopt;
+}
+
 void ChildProcess::drainBoth(int timeoutMs)
 {
     const std::int64_t deadline = nowMs() + timeoutMs;

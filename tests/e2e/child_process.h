@@ -4,6 +4,7 @@
 // hung tool fails the test instead of hanging it.
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orlavo::testing {
@@ -16,10 +17,12 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     [[nodiscard]] bool started() const { return m_pid > 0; }
-    [[nodiscard]] int pid() const { return m_pid; }
     // The next line without its line end, or nullopt at end of stream or timeout.
     std::optional<std::string> readStdoutLine(int timeoutMs) { return readLine(m_out, m_outBuffer, timeoutMs); }
     std::optional<std::string> readStderrLine(int timeoutMs) { return readLine(m_err, m_errBuffer, timeoutMs); }
+    // The next stderr line that contains needle, skipping (and so draining) the
+    // others; nullopt when none comes within timeoutMs of the one before.
+    std::optional<std::string> stderrLineWith(std::string_view needle, int timeoutMs);
     // Reads both streams into their buffers until both end or timeoutMs has
     // passed, so a child that fills one pipe while the other is read never
     // blocks; the lines are then read as usual.

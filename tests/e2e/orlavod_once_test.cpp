@@ -131,17 +131,6 @@ std::string nextLineAfterReset(ChildProcess& signsim, int port)
     return signsim.readStdoutLine(kLineTimeoutMs).value_or("(no line)");
 }
 
-// signsim's next status line that contains needle, skipping the others.
-std::optional<std::string> stderrLineWith(ChildProcess& signsim, std::string_view needle)
-{
-    while (auto line = signsim.readStderrLine(kLineTimeoutMs)) {
-        if (line->find(needle) != std::string::npos) {
-            return line;
-        }
-    }
-    return std::nullopt;
-}
-
 // A UDP socket on 127.0.0.2 standing in for the sign: datagrams wait in its
 // queue until the test collects them, one by one as they were sent.
 class DatagramCapture {
@@ -339,7 +328,7 @@ TEST_F(OrlavodOnce, SendsOverTheSerialLineOnAPseudoTerminal)
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, std::vector<std::string>{sentLine(frame[0].size(), 3)});
     EXPECT_EQ(signsim.readStdoutLine(kLineTimeoutMs), kNewsMessage);
-    std::optional<std::string> described = stderrLineWith(signsim, "text message");
+    std::optional<std::string> described = signsim.stderrLineWith("text message", kLineTimeoutMs);
     ASSERT_TRUE(described);
     EXPECT_TRUE(described->starts_with("signsim: serial " + address.pty + ":")) << *described;
     EXPECT_EQ(nextLineAfterReset(signsim, address.port), "RESET");

@@ -16,6 +16,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -155,34 +156,6 @@ std::string noiseBytes(std::size_t size, std::uint32_t seed)
     return bytes;
 }
 
-// signsim's next status line that contains needle, skipping (and so draining) the others.
-bool stderrHas(ChildProcess& signsim, std::string_view needle)
-{
-    while (auto line = signsim.readStderrLine(kLineTimeoutMs)) {
-        if (line->find(needle) != std::string::npos) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// Peak resident size from /proc, in KiB.
-long peakRssKb(int pid)
-{
-    std::FILE* status = std::fopen(("/proc/" + std::to_string(pid) + "/status").c_str(), "r");
-    long kb = -1;
-    char line[256];
-    while (status != nullptr && std::fgets(line, sizeof line, status) != nullptr) {
-        if (std::sscanf(line, "VmHWM: %ld kB", &kb) == 1) {
-            break;
-        }
-    }
-    if (status != nullptr) {
-        std::fclose(status);
-    }
-    return kb;
-}
-
 }  // namespace
 
 // Garbage of every kind over UDP and over the pseudo-terminal: each is
@@ -241,11 +214,13 @@ TEST(SignsimRoundTrip, MalformedInputIsReportedAndTheNextGoodFrameStillShows)
             }
             EXPECT_EQ(line.value_or("(nothing shown)"), shown);
             // A cut frame is known for one only when the next begins.
-            EXPECT_TRUE(stderrHas(signsim, row.report));
+            EXPECT_TRUE(signsim.stderrLineWith(row.report, kLineTimeoutMs));
         }
     }
     // The decoder holds at most one frame per sender: about 28 MiB is measured
     // in the sanitizer build, most of it the runtime's own.
-    EXPECT_LT(peakRssKb(signsim.pid()), 64 * 1024);
     signsim.terminate();
+    rusage usage{};
+    ::getrusage(RUSAGE_CHILDREN, &usage);
+    EXPECT_LT(usage.ru_maxrss, 64 * 1024) << "peak resident KiB";
 }
