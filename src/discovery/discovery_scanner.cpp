@@ -23,6 +23,7 @@ std::optional<std::string> DiscoveryScanner::open(std::string_view portText, std
 {
     m_portText = std::string(portText);
     m_remoteHost = std::string(remoteHost);
+    m_listed = 0;  // the window empties its list when it loads
     if (!discoveryPortOf(portText)) {
         return "The discovery port \"" + m_portText + "\" is not a whole number from 1 to 65535.";
     }
@@ -89,6 +90,7 @@ WalkOutcome DiscoveryScanner::walk(const DiscoveryRange& range, const std::funct
 {
     m_walking = true;
     m_stopRequested = false;
+    m_listed = 0;  // the listener empties its list here
     if (m_listener != nullptr) {
         m_listener->walkStarted();
     }
@@ -142,8 +144,12 @@ bool DiscoveryScanner::probe(const std::string& address, WalkSummary& summary)
 
 void DiscoveryScanner::handleDatagram(std::string_view bytes)
 {
+    if (m_listed >= kMaxListedReplies) {
+        return;  // dropped unread: a full list costs a flood nothing more
+    }
     const bool named = namedMode();
     if (auto reply = parseReply(bytes, named); reply && m_listener != nullptr) {
+        ++m_listed;
         m_listener->lineFound(formatListLine(*reply, named));
     }
 }

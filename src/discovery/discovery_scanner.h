@@ -13,6 +13,7 @@
 #include "platform/udp_endpoint.h"
 #include "signfeed/message_sink.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -23,6 +24,10 @@ namespace orlavo::discovery {
 
 // The sign firmware needs this pause between two probes.
 inline constexpr std::int32_t kProbePauseMs = 10;
+// Lines one walk's list may get: one for each address of a /16, the largest
+// walk that ends in minutes. A host flooding valid replies (duplicates are
+// listed, as signs that answer twice are) stops growing the list there.
+inline constexpr std::size_t kMaxListedReplies = 65536;
 
 struct WalkProgress {
     std::string address;  // the address being walked, in shortest form
@@ -77,7 +82,8 @@ public:
     void stop() { m_stopRequested = m_walking; }
     void close();
 
-    // A datagram from the endpoint; accepted replies reach the listener as list lines.
+    // A datagram from the endpoint; accepted replies reach the listener as list
+    // lines, up to kMaxListedReplies from the start of the latest walk.
     void handleDatagram(std::string_view bytes);
     [[nodiscard]] std::optional<LineReading> readLine(std::string_view line) const;
 
@@ -100,6 +106,7 @@ private:
     std::string m_portText = std::to_string(kDefaultDiscoveryPort);
     std::string m_remoteHost = "255.255.255.255";
     int m_boundPort = -1;
+    std::size_t m_listed = 0;  // lines reported since the latest walk started
     bool m_walking = false;
     bool m_stopRequested = false;
 };

@@ -5,12 +5,12 @@
 
 namespace orlavo::signfeed {
 
-FeedProgram::FeedProgram(const ProgramPorts& ports, int signPort)
+FeedProgram::FeedProgram(const ProgramPorts& ports, int signPort, const pellix::RSSCompLimits& limits)
     : m_loop(ports.loop),
       m_window(MainWindowDeps{ports.clock, ports.loop, ports.settings, ports.udp, ports.serial, ports.sink},
                MainWindowOptions{signPort, ORLAVO_VERSION}),
       m_link(ports.clock, ports.loop, ports.udp, ports.serial, ports.sink),
-      m_feed(ports.loop, ports.clock, ports.connectivity),
+      m_feed(ports.loop, ports.clock, ports.connectivity, limits),
       m_composer(m_window, m_link, ports.clock),
       m_cycle(m_window, m_feed, m_composer, ports.clock, ports.loop)
 {

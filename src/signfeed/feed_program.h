@@ -32,8 +32,9 @@ struct ProgramPorts {
 
 class FeedProgram {
 public:
-    // signPort: the local UDP port the start-up binds (0: any free one).
-    explicit FeedProgram(const ProgramPorts& ports, int signPort = kSignPort);
+    // signPort: the local UDP port the start-up binds (0: any free one);
+    // limits: the feed control's bounds on each download.
+    explicit FeedProgram(const ProgramPorts& ports, int signPort = kSignPort, const pellix::RSSCompLimits& limits = {});
     FeedProgram(const FeedProgram&) = delete;
     FeedProgram& operator=(const FeedProgram&) = delete;
 

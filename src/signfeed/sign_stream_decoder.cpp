@@ -30,7 +30,7 @@ void SignStreamDecoder::feed(std::string_view bytes)
         case Mode::WholeFrame: used = stepWholeFrame(data); break;
         case Mode::Packets: used = stepPacket(data); break;
         }
-        if (used == 0 && mode == Mode::Packets) {
+        if (used == 0 && mode == Mode::Packets && m_mode == Mode::Packets) {
             break;  // a partial packet waits for the rest
         }
         pos += used;
@@ -77,6 +77,15 @@ std::size_t SignStreamDecoder::stepWholeFrame(std::string_view data)
 
 std::size_t SignStreamDecoder::stepPacket(std::string_view data)
 {
+    if (data.front() != kClockPacketHead.front()) {
+        // The packets stopped: whatever comes now is read afresh, so a whole
+        // frame after a sender that gave up halfway is not lost with its start.
+        if (!m_frame.empty()) {
+            fail("frame cut short: its clock packets stopped");
+        }
+        m_mode = Mode::Idle;
+        return 0;
+    }
     if (data.size() < kClockPacketLength) {
         return 0;
     }
@@ -111,6 +120,13 @@ SignStreamDecoder::Step SignStreamDecoder::appendFrameByte(char c)
             fail("frame does not start with the command prefix");
             return Step::Failed;
         }
+        return Step::More;
+    }
+    if (size > kFramePrefix.size() && std::string_view(m_frame).ends_with(kFramePrefix)) {
+        // A sender that stopped mid-frame and started over: the new frame
+        // counts, the cut one is dropped.
+        m_frame.erase(0, size - kFramePrefix.size());
+        m_onError("frame cut short: a new frame began");
         return Step::More;
     }
     if (std::string_view(m_frame).ends_with(kFrameSuffix) && size >= kFramePrefix.size() + kFrameSuffix.size()) {

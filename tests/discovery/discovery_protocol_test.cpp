@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+
 #include <string>
 #include <vector>
 
@@ -72,6 +75,35 @@ TEST(DiscoveryProtocol, RejectsWhatIsNotAReply)
     auto shortest = parseReply(kExampleReply.substr(0, 31), true);
     ASSERT_TRUE(shortest);
     EXPECT_EQ(shortest->name, "");
+}
+
+// Every length a datagram may have up to 2000 bytes, as a reply followed by
+// more bytes and as noise: the columns are read from the reply alone, and
+// nothing past column 52 is ever looked at.
+TEST(DiscoveryProtocol, EveryLengthUpTo2000BytesIsReadWithinItsColumns)
+{
+    std::string longReply = kExampleReply + std::string(2000 - kExampleReply.size(), '\xff');
+    std::string noise(2000, '\0');
+    std::uint32_t state = 7;
+    for (char& c : noise) {
+        state = state * 1103515245u + 12345u;
+        c = static_cast<char>(state >> 24);
+    }
+    noise.replace(0, 2, "*$");  // past the marker, so the address field is tested too
+    for (std::size_t n = 0; n <= 2000; ++n) {
+        SCOPED_TRACE(n);
+        auto reply = parseReply(std::string_view(longReply).substr(0, n), true);
+        ASSERT_EQ(reply.has_value(), n >= kMinReplyBytes);
+        if (reply) {
+            EXPECT_EQ(reply->ip, "192.168.001.050");
+            EXPECT_EQ(reply->mac, "00-50-C2-A1-B2-C3");
+            EXPECT_EQ(reply->name, kExampleReply.substr(32, n > 32 ? std::min<std::size_t>(n - 32, 20) : 0));
+        }
+        if (auto odd = parseReply(std::string_view(noise).substr(0, n), true)) {
+            EXPECT_EQ(odd->ip.size(), 15u);
+            EXPECT_LE(odd->name.size(), 3 * kMaxNameBytes);  // at most 3 UTF-8 bytes a character
+        }
+    }
 }
 
 TEST(DiscoveryProtocol, ControlCharactersBecomeBlanksAndBytesStayCharacters)

@@ -277,3 +277,123 @@ TEST(DiscoveryScanner, RepliesReachTheScannerWhenTheSignLinkHoldsTheSamePort)
 }
 
 }  // namespace
+
+namespace {
+
+// The discovery endpoint on a real socket, bound as a walk binds it, and a
+// second socket on 127.0.0.1 that plays the signs.
+struct LoopbackRig {
+    platform::ManualClock clock;
+    platform::PollEventLoop loop{clock};
+    platform::PosixUdpEndpoint udp{loop};
+    RecordingSink sink;
+    Recorder recorder;
+    DiscoveryScanner scanner{clock, loop, udp, sink};
+    platform::PosixUdpEndpoint signs{loop};
+    int port = -1;
+
+    LoopbackRig()
+    {
+        scanner.setListener(&recorder);
+        // A free port for the walk to bind: taken, read, let go.
+        platform::PosixUdpEndpoint probe(loop);
+        if (!probe.bind("127.0.0.1", 0)) {
+            port = probe.localPort();
+        }
+        probe.close();
+        (void)scanner.open(std::to_string(port), "");
+        (void)signs.setRemote("127.0.0.1", port);
+    }
+    // Handles what arrived until the line count reaches lines (or a guard ends it).
+    void handleUntil(std::size_t lines)
+    {
+        for (int i = 0; i < 200 && recorder.lines.size() < lines; ++i) {
+            loop.runOnce(10);
+        }
+    }
+};
+
+// kReply with the address's last octet written as three digits (0-255).
+std::string replyFor(std::size_t last)
+{
+    std::string reply = kReply;
+    std::string digits = std::to_string(last % 256);
+    reply.replace(28, 3, std::string(3 - digits.size(), '0') + digits);
+    return reply;
+}
+
+}  // namespace
+
+// Each length goes out followed by a good reply: the good one's line shows
+// that the datagram before it was read and judged, listed or not.
+TEST(DiscoveryScanner, RepliesOfAnyLengthOverLoopbackAreReadWholeAndJudged)
+{
+    LoopbackRig rig;
+    ASSERT_GT(rig.port, 0);
+    // A walk of one address binds the endpoint.
+    ASSERT_EQ(rig.scanner.locate(range({"127", "0", "0", "9"}, {"127", "0", "0", "9"}), [] { return false; }),
+              WalkOutcome::Finished);
+    ASSERT_TRUE(rig.udp.isOpen());
+    // 65507 bytes: the largest IPv4 datagram, under the endpoint's 65535-byte read.
+    for (std::size_t length : {0, 1, 30, 31, 52, 2000, 65507}) {
+        SCOPED_TRACE(length);
+        rig.recorder.lines.clear();
+        std::string datagram = kReply + std::string(65507, '#');
+        datagram.resize(length);
+        ASSERT_FALSE(rig.signs.send(datagram));
+        ASSERT_FALSE(rig.signs.send(replyFor(1)));
+        const bool listed = length >= kMinReplyBytes;
+        rig.handleUntil(listed ? 2 : 1);
+        ASSERT_EQ(rig.recorder.lines.size(), listed ? 2u : 1u);
+        EXPECT_NE(rig.recorder.lines.back().find("192.168.001.001"), std::string::npos);
+        if (listed) {
+            EXPECT_EQ(rig.recorder.lines.front().substr(0, 19), "IP: 192.168.001.050");
+        }
+    }
+}
+
+// A flood queued during the first pause: each pause handles at most one
+// endpoint read batch, so the walk keeps its pace on the clock and the rest
+// of the flood waits for the following pauses.
+TEST(DiscoveryScanner, AFloodOfRepliesCannotHoldUpTheWalk)
+{
+    LoopbackRig rig;
+    ASSERT_GT(rig.port, 0);
+    constexpr std::size_t kFlood = 150;  // fits the default socket queue
+    std::vector<std::size_t> linesAfterStep;
+    rig.recorder.onProgress = [&](const WalkProgress& p) {
+        linesAfterStep.push_back(rig.recorder.lines.size());
+        if (p.index == 1) {
+            for (std::size_t i = 0; i < kFlood; ++i) {
+                (void)rig.signs.send(replyFor(i));
+            }
+        }
+    };
+    // The probes to 127.0.0.1-3 reach the endpoint itself and are no replies.
+    EXPECT_EQ(rig.scanner.locate(range({"127", "0", "0", "1"}, {"127", "0", "0", "3"}), [] { return true; }),
+              WalkOutcome::Finished);
+    EXPECT_EQ(rig.clock.nowMs(), 3 * kProbePauseMs);
+    EXPECT_EQ(rig.recorder.summary.probesSent, 3u);
+    ASSERT_EQ(linesAfterStep.size(), 3u);
+    EXPECT_EQ(linesAfterStep[1], 64u);  // one read batch per pause
+    EXPECT_EQ(linesAfterStep[2], 128u);
+    rig.handleUntil(kFlood);
+    EXPECT_EQ(rig.recorder.lines.size(), kFlood);
+    EXPECT_EQ(rig.recorder.lines[0].substr(0, 19), "IP: 192.168.001.000");
+}
+
+TEST(DiscoveryScanner, TheListStopsGrowingAtItsLimitUntilTheNextWalk)
+{
+    Rig rig;
+    ASSERT_FALSE(rig.scanner.open("16001", ""));
+    const RangeTexts one = range({"10", "0", "0", "1"}, {"10", "0", "0", "1"});
+    (void)rig.scanner.locate(one, [] { return false; });
+    for (std::size_t i = 0; i < kMaxListedReplies + 10; ++i) {
+        rig.udp.deliver(kReply);  // duplicates count: each is a line
+    }
+    EXPECT_EQ(rig.recorder.lines.size(), kMaxListedReplies);
+    rig.recorder.lines.clear();
+    (void)rig.scanner.locate(one, [] { return false; });
+    rig.udp.deliver(kReply);
+    EXPECT_EQ(rig.recorder.lines.size(), 1u);
+}

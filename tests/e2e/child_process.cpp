@@ -87,6 +87,42 @@ std::optional<std::string> ChildProcess::readLine(int fd, std::string& buffer, i
     }
 }
 
+std::optional<std::string> ChildProcess::stderrLineWith(std::string_view needle, int timeoutMs)
+{
+    while (auto line = readStderrLine(timeoutMs)) {
+        if (line->find(needle) != std::string::npos) {
+            return line;
+        }
+    }
+    return std::nullopt;
+}
+
+void ChildProcess::drainBoth(int timeoutMs)
+{
+    const std::int64_t deadline = nowMs() + timeoutMs;
+    bool outOpen = true;
+    bool errOpen = true;
+    while (outOpen || errOpen) {
+        const std::int64_t left = deadline - nowMs();
+        pollfd pfds[2] = {{outOpen ? m_out : -1, POLLIN, 0}, {errOpen ? m_err : -1, POLLIN, 0}};
+        if (left <= 0 || ::poll(pfds, 2, static_cast<int>(left)) <= 0) {
+            return;
+        }
+        char chunk[4096];
+        for (int i = 0; i < 2; ++i) {
+            if (pfds[i].revents == 0) {
+                continue;
+            }
+            const ssize_t got = ::read(pfds[i].fd, chunk, sizeof chunk);
+            if (got <= 0) {
+                (i == 0 ? outOpen : errOpen) = false;
+            } else {
+                (i == 0 ? m_outBuffer : m_errBuffer).append(chunk, static_cast<std::size_t>(got));
+            }
+        }
+    }
+}
+
 int ChildProcess::waitForExit(int timeoutMs)
 {
     const std::int64_t deadline = nowMs() + timeoutMs;

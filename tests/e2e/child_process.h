@@ -4,6 +4,7 @@
 // hung tool fails the test instead of hanging it.
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orlavo::testing {
@@ -19,6 +20,13 @@ public:
     // The next line without its line end, or nullopt at end of stream or timeout.
     std::optional<std::string> readStdoutLine(int timeoutMs) { return readLine(m_out, m_outBuffer, timeoutMs); }
     std::optional<std::string> readStderrLine(int timeoutMs) { return readLine(m_err, m_errBuffer, timeoutMs); }
+    // The next stderr line that contains needle, skipping (and so draining) the
+    // others; nullopt when none comes within timeoutMs of the one before.
+    std::optional<std::string> stderrLineWith(std::string_view needle, int timeoutMs);
+    // Reads both streams into their buffers until both end or timeoutMs has
+    // passed, so a child that fills one pipe while the other is read never
+    // blocks; the lines are then read as usual.
+    void drainBoth(int timeoutMs);
     // Waits for the exit status (-1 on timeout or a signal).
     int waitForExit(int timeoutMs);
     // SIGTERM, then SIGKILL when the child has not gone within a grace period.

@@ -4,6 +4,7 @@
 // The program keeps its own pauses (1 s before a download, 1 s after a whole
 // frame, 1 s after each full clock packet), so the feeds stay short.
 #include "child_process.h"
+#include "hostile_server.h"
 #include "signsim_address.h"
 #include "tool_run.h"
 
@@ -19,6 +20,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -129,17 +133,6 @@ std::string nextLineAfterReset(ChildProcess& signsim, int port)
 {
     sendToSignsim(port, {signfeed::toWireBytes(signfeed::kResetFrame)});
     return signsim.readStdoutLine(kLineTimeoutMs).value_or("(no line)");
-}
-
-// signsim's next status line that contains needle, skipping the others.
-std::optional<std::string> stderrLineWith(ChildProcess& signsim, std::string_view needle)
-{
-    while (auto line = signsim.readStderrLine(kLineTimeoutMs)) {
-        if (line->find(needle) != std::string::npos) {
-            return line;
-        }
-    }
-    return std::nullopt;
 }
 
 // A UDP socket on 127.0.0.2 standing in for the sign: datagrams wait in its
@@ -339,7 +332,7 @@ TEST_F(OrlavodOnce, SendsOverTheSerialLineOnAPseudoTerminal)
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, std::vector<std::string>{sentLine(frame[0].size(), 3)});
     EXPECT_EQ(signsim.readStdoutLine(kLineTimeoutMs), kNewsMessage);
-    std::optional<std::string> described = stderrLineWith(signsim, "text message");
+    std::optional<std::string> described = signsim.stderrLineWith("text message", kLineTimeoutMs);
     ASSERT_TRUE(described);
     EXPECT_TRUE(described->starts_with("signsim: serial " + address.pty + ":")) << *described;
     EXPECT_EQ(nextLineAfterReset(signsim, address.port), "RESET");
@@ -421,4 +414,68 @@ TEST_F(OrlavodOnce, ShowsAFeedMovedToHttpsOnTheSign)
     EXPECT_EQ(orlavo::testing::requestPath(secure.requests()[0]), "/news.xml");
     // RewriteMovedFeeds is off by default: the slot keeps the old address.
     expectSettingsKeptWhole(settings);
+}
+
+// The download behind one update meets a server that misbehaves: the update
+// ends within the limits given, says why on stderr, exits 1 and sends the sign
+// nothing.
+TEST_F(OrlavodOnce, AHostileServerEndsTheUpdateInTimeWithAReasonAndNoFrame)
+{
+    using namespace orlavo::testing;
+    const std::vector<std::string> limits = {"--idle-timeout", "0.3", "--max-time", "1", "--max-body", "1048576"};
+    // The program's 1 s pause before the download, --max-time, and process start and exit.
+    constexpr std::int64_t kBoundMs = 1000 + 1000 + 2000;
+    struct Row {
+        const char* label;
+        Behaviour serve;
+        std::string reason;  // part of stderr
+    };
+    const std::string silent = "failed, Timed out: the server sent nothing for 300 ms, nothing sent";
+    const std::string overBody = "failed, The response body exceeded the size limit. (1048576 bytes), nothing sent";
+    const std::string noResponse = "failed, the server sent no HTTP response, nothing sent";
+    const Row rows[] = {
+        {"read, never answered", stall(""), silent},
+        {"silent after part of the body", stall(kOkHeader + "<rss><chan"), silent},
+        {"header a byte every 100 ms", trickle("HTTP/1.0 200", " OK\r\nX-Slow: on\r\n"),
+         "failed, Timed out: the download took longer than 1 s, nothing sent"},
+        {"endless header", flood("HTTP/1.0 200 OK\r\n", "X-Filler: 0123456789\r\n"),
+         "failed, The response header exceeded the size limit. (65536 bytes), nothing sent"},
+        {"endless body", flood(kOkHeader + "<rss><channel>", std::string(4096, 'x')), overBody},
+        {"body far over the limit, announced",
+         flood("HTTP/1.0 200 OK\r\nContent-Length: 8388608\r\n\r\n", std::string(1 << 20, 'x')), overBody},
+        {"reset in the body", resetAfter(kOkHeader + "<rss><channel><item><title>Cut"),
+         "failed, connection reset by the server (104), nothing sent"},
+        {"status line garbage", respond("HTTP/1.0 abc garbage\r\n\r\n" + std::string(kNewsFeed)), noResponse},
+        {"binary noise instead of a response", respond(noise(100'000)), noResponse},
+        {"redirect with an enormous Location",
+         respond("HTTP/1.0 301 Moved\r\nLocation: http://127.0.0.1/" + std::string(30'000, 'a') + "\r\n\r\n"),
+         "failed, The redirect to http://127.0.0.1/aaaa"},
+    };
+    DatagramCapture sign;
+    ASSERT_GT(sign.port(), 0);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ScriptedServer server;
+        SignSettings settings = udpSign(server.url("/news.xml"), sign.port());
+        writeFileBytes(settingsPath(), settingsText(settings));
+        std::vector<std::string> argv{ORLAVOD_PATH, "--settings", settingsPath().string(), "--once"};
+        argv.insert(argv.end(), limits.begin(), limits.end());
+        const auto start = std::chrono::steady_clock::now();
+        ChildProcess child(argv);
+        row.serve(server);
+        ToolRun run = finishRun(child, kRunTimeoutMs);
+        const auto elapsed =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_TRUE(run.out.empty());
+        EXPECT_NE(run.err.find(row.reason), std::string::npos) << run.err.substr(0, 500);
+        EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
+        EXPECT_LT(elapsed, kBoundMs);
+        EXPECT_TRUE(sign.collect().empty()) << "a frame went out";
+    }
+    // The largest run so far: about 50 MiB is measured in the sanitizer build
+    // (a 1 MiB body and its decoded text); rssget's suite has the same bound.
+    rusage usage{};
+    ::getrusage(RUSAGE_CHILDREN, &usage);
+    EXPECT_LE(usage.ru_maxrss, 96 * 1024) << "peak resident KiB";
 }

@@ -4,22 +4,18 @@
 #include "child_process.h"
 #include "tool_run.h"
 
-#include "support/scripted_server.h"
+#include "hostile_server.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
 
 #include <chrono>
-#include <functional>
 #include <regex>
 #include <string>
 #include <vector>
 
-using orlavo::testing::ChildProcess;
-using orlavo::testing::finishRun;
-using orlavo::testing::ScriptedServer;
-using orlavo::testing::ToolRun;
+using namespace orlavo::testing;  // the behaviours, the server and the run
 
 using namespace std::string_literals;
 
@@ -33,82 +29,8 @@ constexpr std::int64_t kSlackMs = 2000;
 // Peak resident size of any run: about 28 MiB is measured for a full 1 MiB
 // body in the sanitizer build; the bound leaves room without hiding a leak.
 constexpr long kMaxRssKb = 96 * 1024;
-constexpr std::size_t kFlood = 256u << 20;  // guard for the endless senders
 
-using Behaviour = std::function<void(ScriptedServer&)>;
-
-// Takes the request, then does what follows.
-Behaviour answering(Behaviour then)
-{
-    return [then](ScriptedServer& server) {
-        if (server.accept()) {
-            (void)server.readRequest();
-            then(server);
-        }
-    };
-}
-
-Behaviour respond(std::string response)
-{
-    return answering([response](ScriptedServer& server) {
-        server.send(response);
-        server.close();
-    });
-}
-
-// Sends opening once and then piece again and again until the client gives up.
-Behaviour flood(std::string opening, std::string piece)
-{
-    return answering([opening, piece](ScriptedServer& server) {
-        server.send(opening);
-        for (std::size_t sent = 0; sent < kFlood && server.send(piece); sent += piece.size()) {
-        }
-    });
-}
-
-// Sends opening, then one byte of slow every 100 ms until the client gives up.
-Behaviour trickle(std::string opening, std::string slow)
-{
-    return answering([opening, slow](ScriptedServer& server) {
-        server.send(opening);
-        for (std::size_t i = 0; i < 100 && server.send(slow.substr(i % slow.size(), 1)); ++i) {
-            if (server.clientClosed(100)) {
-                return;
-            }
-        }
-    });
-}
-
-// Sends bytes and then says nothing more, keeping the connection open.
-Behaviour stall(std::string bytes)
-{
-    return answering([bytes](ScriptedServer& server) {
-        server.send(bytes);
-        (void)server.clientClosed();
-    });
-}
-
-Behaviour resetAfter(std::string bytes)
-{
-    return answering([bytes](ScriptedServer& server) {
-        server.send(bytes);
-        server.reset();
-    });
-}
-
-std::string noise(std::size_t size)
-{
-    std::string bytes(size, '\0');
-    std::uint32_t state = 12345;
-    for (char& c : bytes) {
-        state = state * 1103515245u + 12345u;
-        c = static_cast<char>(state >> 24);
-    }
-    bytes[0] = '\x89';  // not "H": no header is looked for
-    return bytes;
-}
-
-const std::string kOk = "HTTP/1.0 200 OK\r\n\r\n";
+const std::string& kOk = kOkHeader;
 const std::string kReset = std::to_string(ECONNRESET);
 
 struct Row {

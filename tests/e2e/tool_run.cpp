@@ -38,6 +38,7 @@ ToolRun finishRun(ChildProcess& child, int timeoutMs)
         return static_cast<int>(std::max<decltype(ms)>(ms, 0));
     };
     ToolRun run;
+    child.drainBoth(left());
     while (auto line = child.readStdoutLine(left())) {
         run.out.push_back(*line);
     }

@@ -106,6 +106,10 @@ TEST(SignDecoder, SkipsMalformedInputAndKeepsGoing)
         {"message without end", smartFrame("~FDCno end") + good, 1},
         {"bad intensity code", toWireBytes(buildSignFrame("A0C30ff00002359FFF~FEZ~FDCx| ")) + good, 1},
         {"frame over the limit", tooLong + good, 2},
+        {"frame cut in half", good.substr(0, good.size() / 2) + good, 1},
+        {"frame cut inside its prefix", good.substr(0, 10) + good, 1},
+        {"clock packets that stop halfway", clockPacketsOfWireFrame(good).front() + good, 1},
+        {"a clock packet cut short", "*~00abc" + good, 3},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);

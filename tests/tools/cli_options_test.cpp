@@ -31,6 +31,15 @@ TEST(CliOptions, CommandsAndTheirRequirements)
     ASSERT_TRUE(once.options);
     EXPECT_EQ(once.options->command, Command::Once);
 
+    CliParse limited = parse({"--once", "--idle-timeout", "0.3", "--max-time", "1", "--max-body", "1048576",
+                              "--connect-timeout", "2"});
+    ASSERT_TRUE(limited.options) << limited.error;
+    EXPECT_EQ(limited.options->limits.idleTimeoutMs, 300);
+    EXPECT_EQ(limited.options->limits.totalTimeoutMs, 1000);
+    EXPECT_EQ(limited.options->limits.maxBodyBytes, 1048576);
+    EXPECT_EQ(limited.options->limits.connectTimeoutMs, 2000);
+    EXPECT_EQ(once.options->limits.idleTimeoutMs, pellix::RSSCompLimits{}.idleTimeoutMs);
+
     CliParse demo = parse({"--demo"});
     ASSERT_TRUE(demo.options);
     EXPECT_EQ(demo.options->command, Command::Demo);
@@ -58,6 +67,12 @@ TEST(CliOptions, RefusesCombinationsThatMeanNothing)
              {"discover", "--settings", "a.ini", "extra"},
              {"discover", "--settings", "a.ini", "--once"},
              {"--settings"},
+             {"--once", "--idle-timeout", "0"},
+             {"--once", "--max-time", "abc"},
+             {"--once", "--max-body", "-1"},
+             {"--once", "--max-time"},
+             {"discover", "--settings", "a.ini", "--idle-timeout", "1"},
+             {"--demo", "--max-body", "100"},
              {"--bogus"},
              {"stray"},
          }) {

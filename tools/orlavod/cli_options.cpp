@@ -1,5 +1,9 @@
 #include "cli_options.h"
 
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
 namespace orlavo::tools {
 
 const char* usageText()
@@ -18,6 +22,9 @@ const char* usageText()
            "  --once    run one update: download, compose, send, then exit\n"
            "  --update-now  in the update cycle, run one update at start as well\n"
            "  --verbose     in the update cycle, print the status texts as they change\n"
+           "  --connect-timeout S, --idle-timeout S, --max-time S, --max-body BYTES\n"
+           "            with --once or the update cycle: the bounds on each download\n"
+           "            (defaults 10 s, 30 s, 300 s and 64 MiB)\n"
            "  --demo    serve a bundled feed on 127.0.0.1 and show it on a sign emulator\n"
            "Without --settings, data.ini beside the program is used when it exists and is\n"
            "writable, else $XDG_CONFIG_HOME/orlavo/data.ini (~/.config/orlavo/data.ini).\n";
@@ -39,8 +46,54 @@ bool takeCommand(const std::string& word, CliOptions& options)
     return true;
 }
 
+// Seconds (fractions allowed) as milliseconds, at least 1 ms; bytes as a whole number.
+std::optional<std::int64_t> limitValue(const std::string& name, const std::string& text)
+{
+    if (name == "--max-body") {
+        std::int64_t value = 0;
+        auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+        return ec == std::errc() && end == text.data() + text.size() && value > 0 ? std::optional(value)
+                                                                                   : std::nullopt;
+    }
+    char* end = nullptr;
+    const double seconds = std::strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(seconds) || seconds <= 0 ||
+        seconds > 1e7) {
+        return std::nullopt;
+    }
+    return std::max<std::int64_t>(1, std::llround(seconds * 1000));
+}
+
+// The limit field a name sets, or nullptr when the name is no limit option.
+std::int64_t* limitField(const std::string& name, pellix::RSSCompLimits& limits)
+{
+    if (name == "--connect-timeout") {
+        return &limits.connectTimeoutMs;
+    }
+    if (name == "--idle-timeout") {
+        return &limits.idleTimeoutMs;
+    }
+    if (name == "--max-time") {
+        return &limits.totalTimeoutMs;
+    }
+    if (name == "--max-body") {
+        return &limits.maxBodyBytes;
+    }
+    return nullptr;
+}
+
+CliOptions commandOnly(Command command)
+{
+    CliOptions options;
+    options.command = command;
+    return options;
+}
+
 std::optional<std::string> checkCombination(const CliOptions& o, bool once, bool demo)
 {
+    if (o.limitsGiven && (demo || o.command != Command::Service)) {
+        return "the download limits belong to --once and the update cycle";
+    }
     if (demo && (once || o.command != Command::Service || o.settingsPath)) {
         return "--demo takes no other option";
     }
@@ -72,16 +125,26 @@ CliParse parseCommandLine(const std::vector<std::string>& args)
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
-            return CliParse{CliOptions{Command::Help, {}, {}, false}, {}};
+            return CliParse{commandOnly(Command::Help), {}};
         }
         if (a == "--version") {
-            return CliParse{CliOptions{Command::Version, {}, {}, false}, {}};
+            return CliParse{commandOnly(Command::Version), {}};
         }
         if (a == "--settings") {
             if (i + 1 >= args.size() || args[i + 1].empty()) {
                 return CliParse{std::nullopt, "--settings needs a path"};
             }
             options.settingsPath = args[++i];
+        } else if (std::int64_t* field = limitField(a, options.limits)) {
+            std::optional<std::int64_t> value =
+                i + 1 < args.size() ? limitValue(a, args[i + 1]) : std::optional<std::int64_t>();
+            if (!value) {
+                return CliParse{std::nullopt, a + (a == "--max-body" ? " needs a number of bytes above 0"
+                                                                     : " needs a number of seconds above 0")};
+            }
+            *field = *value;
+            options.limitsGiven = true;
+            ++i;
         } else if (a == "--once") {
             once = true;
         } else if (a == "--update-now") {

@@ -1,5 +1,7 @@
 #pragma once
 // Command line of orlavod: one command and its options.
+#include "pellix/rss_comp.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +16,9 @@ struct CliOptions {
     std::vector<std::string> positional;  // compose: the feed file
     bool verbose = false;
     bool updateNow = false;  // service: one update at start
+    // --once and the service: the bounds on each download, as rssget takes them.
+    pellix::RSSCompLimits limits;
+    bool limitsGiven = false;
 };
 
 struct CliParse {

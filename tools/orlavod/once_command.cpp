@@ -36,10 +36,10 @@ private:
 
 }  // namespace
 
-int runOnce(const std::filesystem::path& settingsPath)
+int runOnce(const std::filesystem::path& settingsPath, const pellix::RSSCompLimits& limits)
 {
     SystemPorts system(settingsPath);
-    FeedProgram program(system.ports());
+    FeedProgram program(system.ports(), signfeed::kSignPort, limits);
     StatusPrinter printer(program.window());
     program.window().setListener(&printer);
     program.load();

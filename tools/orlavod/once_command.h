@@ -1,10 +1,12 @@
 #pragma once
+#include "pellix/rss_comp.h"
+
 #include <filesystem>
 
 namespace orlavo::tools {
 
 // One update with the real feed control and the links the settings select.
 // Exit status 0 when a frame went out, 1 otherwise.
-[[nodiscard]] int runOnce(const std::filesystem::path& settingsPath);
+[[nodiscard]] int runOnce(const std::filesystem::path& settingsPath, const pellix::RSSCompLimits& limits = {});
 
 }  // namespace orlavo::tools

@@ -64,10 +64,10 @@ int runCommand(const CliOptions& options)
     case Command::Init:
         return runInit(settingsPath);
     case Command::Once:
-        return prepareSettingsDir(settingsPath) ? runOnce(settingsPath) : 2;
+        return prepareSettingsDir(settingsPath) ? runOnce(settingsPath, options.limits) : 2;
     case Command::Service:
         return prepareSettingsDir(settingsPath)
-                   ? runService(settingsPath, ServiceOptions{options.verbose, options.updateNow})
+                   ? runService(settingsPath, ServiceOptions{options.verbose, options.updateNow, options.limits})
                    : 2;
     case Command::Compose:
         return runCompose(settingsPath, options.positional.at(0));

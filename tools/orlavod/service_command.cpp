@@ -58,7 +58,7 @@ int runService(const std::filesystem::path& settingsPath, const ServiceOptions& 
 {
     SystemPorts system(settingsPath);
     platform::SignalWatch signals(system.loop);
-    FeedProgram program(system.ports());
+    FeedProgram program(system.ports(), signfeed::kSignPort, options.limits);
     bool closing = false;
     bool forced = false;
     auto onSignal = [&](int signalNumber) {

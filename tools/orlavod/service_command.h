@@ -1,4 +1,6 @@
 #pragma once
+#include "pellix/rss_comp.h"
+
 #include <filesystem>
 #include <string>
 
@@ -7,6 +9,7 @@ namespace orlavo::tools {
 struct ServiceOptions {
     bool verbose = false;    // also print the status texts as they change
     bool updateNow = false;  // one update at start, besides the timer's
+    pellix::RSSCompLimits limits;
 };
 
 // "updates every 15 minutes", "updates every minute", or that they are off.
