@@ -11,7 +11,7 @@ DiscoveryControls designedControls()
     using F = DiscoveryField;
     DiscoveryControls c;
     auto text = [&c](F f, const char* t) { c[static_cast<std::size_t>(f)].text = t; };
-    text(F::Label12, "Digital Clock IP Address Discovery and Control");
+    text(F::Label12, "Velmor Digital Clock IP Address Discovery and Control");
     text(F::Label9, "Starting IP Address Range");
     text(F::Label10, "Ending IP Address Range");
     for (F octet : {F::Text3, F::Text4, F::Text5, F::Text6, F::Text7, F::Text8, F::Text9, F::Text10}) {
