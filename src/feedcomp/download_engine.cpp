@@ -63,7 +63,7 @@ std::string seconds(std::int64_t ms)
 }  // namespace
 
 RSSComp::Engine::Engine(const RSSCompServices& services, const RSSCompLimits& limits)
-    : m_services(services), m_limits(limits), m_buffer(std::make_unique<std::array<char, 65536>>())
+    : m_services(services), m_limits(limits), m_buffer(std::make_unique<std::array<char, kReceiveBytes>>())
 {
     if (m_services.resolver == nullptr) {
         m_ownResolver = std::make_unique<orlavo::platform::SystemResolver>();

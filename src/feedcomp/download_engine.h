@@ -18,6 +18,10 @@
 
 namespace pellix {
 
+// One receive of at most this many bytes per readable notification, so a
+// fast server cannot keep the loop from its other events.
+inline constexpr std::size_t kReceiveBytes = 8192;
+
 class RSSComp::Engine {
 public:
     enum class State {
@@ -144,7 +148,7 @@ private:
     std::uint64_t m_generation = 0;
     std::int32_t m_lastResult = 0;
     std::shared_ptr<int> m_lifeToken = std::make_shared<int>(0);
-    std::unique_ptr<std::array<char, 65536>> m_buffer;
+    std::unique_ptr<std::array<char, kReceiveBytes>> m_buffer;
 };
 
 }  // namespace pellix
