@@ -51,6 +51,51 @@ TEST(MainWindow, FirstStartShowsTheDefaults)
     EXPECT_EQ(rig.ini("CommMethod", "Ethernet"), "1");
 }
 
+TEST(MainWindow, CaptionsAndToolTipsAreTheSpecsTexts)
+{
+    WindowRig rig;
+    const std::pair<Field, const char*> captions[] = {
+        {Field::Option0, "Use only the selected RSS feed"}, {Field::Option1, "Use all the RSS feeds in the list"},
+        {Field::Check1, "Ethernet UDP"},   {Field::Command3, "IP Discovery"},
+        {Field::Check3, "Embedded in Clock"}, {Field::Check2, "Serial Communications"},
+        {Field::Check4, "Smart LED Display"}, {Field::Command2, "Reset Sign"},
+        {Field::BRequest, "Request and Display RSS"}, {Field::Command1, "Exit"},
+        {Field::Label19, "Intensity"},     {Field::Label17, "Last Update: "},
+        {Field::Label13, "Downloading RSS File From Website"}, {Field::Label14, "Updating Sign"},
+        {Field::Label15, "Initializing Sign"},
+    };
+    for (const auto& [field, caption] : captions) {
+        QWidget* widget = rig.window.widgetFor(field);
+        ASSERT_NE(widget, nullptr) << caption;
+        const QVariant text = widget->property("text");
+        EXPECT_EQ(text.toString(), caption);
+    }
+    QStringList labels;
+    for (const QLabel* label : rig.window.findChildren<QLabel*>()) {
+        labels.push_back(label->text());
+    }
+    for (const char* heading :
+         {"RSS Feed URL (Press the Enter key after each entry):", "RSS Data Received for Message Display:",
+          "Maximum Number of Messages to Display", "Minutes Between Updates", "Speed 1  -  5", "Color Scheme",
+          "Display IP Address", "Comm Port", "Baud Rate"}) {
+        EXPECT_TRUE(labels.contains(heading)) << heading;
+    }
+    EXPECT_EQ(rig.widget<QLineEdit>(Field::Text1).toolTip(), "255.255.255.255 = all displays on the subnet");
+    EXPECT_EQ(rig.widget<QPushButton>(Field::BRequest).toolTip(), "Connect to server and download specified file.");
+}
+
+TEST(MainWindow, TheLastUpdateTimeShowsWhole)
+{
+    WindowRig rig;
+    rig.program.window().setText(Field::Label18, "14:05");
+    auto& time = rig.widget<QLabel>(Field::Label18);
+    // Before the row lays out again, and after.
+    EXPECT_GE(time.width(), time.fontMetrics().horizontalAdvance("14:05"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EXPECT_GE(time.width(), time.sizeHint().width());
+    EXPECT_EQ(time.text(), "14:05");
+}
+
 TEST(MainWindow, CheckBoxClicksFollowTheWindowRules)
 {
     struct Row {
