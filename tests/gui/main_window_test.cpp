@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace orlavo::gui {
 namespace {
 
@@ -98,33 +100,40 @@ TEST(MainWindow, TheLastUpdateTimeShowsWhole)
 
 TEST(MainWindow, CheckBoxClicksFollowTheWindowRules)
 {
+    enum class Shown { Visible, Enabled };
+    struct Dependent {
+        Field field;
+        Shown how;
+        bool after;
+    };
     struct Row {
         Field box;
-        Field dependent;
-        bool dependentShownAfter;  // visible or enabled, as the row's widget uses
         const char* key;
         const char* storedAfter;
+        std::vector<Dependent> dependents;
     };
     const Row rows[] = {
-        {Field::Check1, Field::Command3, false, "Ethernet", "0"},
-        {Field::Check2, Field::Combo1, true, "Serial", "1"},
-        {Field::Check3, Field::Command2, true, "Embedded", "0"},
-        {Field::Check4, Field::TypeFont, true, "RGBdisplay", "1"},
+        {Field::Check1, "Ethernet", "0",
+         {{Field::Command3, Shown::Visible, false}, {Field::Text1, Shown::Enabled, false}}},
+        {Field::Check2, "Serial", "1",
+         {{Field::Combo1, Shown::Enabled, true}, {Field::Combo2, Shown::Enabled, true}}},
+        {Field::Check3, "Embedded", "0", {{Field::Command2, Shown::Visible, true}}},
+        {Field::Check4, "RGBdisplay", "1",
+         {{Field::TypeFont, Shown::Visible, true}, {Field::Label19, Shown::Visible, true}}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.key);
         WindowRig rig;
         QTest::mouseClick(&rig.widget<QCheckBox>(row.box), Qt::LeftButton);
-        QWidget* dependent = rig.window.widgetFor(row.dependent);
-        const bool shown = row.dependent == Field::Combo1 ? dependent->isEnabled() : dependent->isVisible();
-        EXPECT_EQ(shown, row.dependentShownAfter);
+        for (const Dependent& dependent : row.dependents) {
+            QWidget* widget = rig.window.widgetFor(dependent.field);
+            EXPECT_EQ(dependent.how == Shown::Visible ? widget->isVisible() : widget->isEnabled(), dependent.after);
+        }
         EXPECT_EQ(rig.ini("CommMethod", row.key), row.storedAfter);
+        if (row.box == Field::Check4) {
+            EXPECT_EQ(rig.widget<QComboBox>(Field::ColorScheme).count(), 8);
+        }
     }
-    WindowRig rig;
-    QTest::mouseClick(&rig.widget<QCheckBox>(Field::Check4), Qt::LeftButton);
-    EXPECT_EQ(rig.widget<QComboBox>(Field::ColorScheme).count(), 8);
-    QTest::mouseClick(&rig.widget<QCheckBox>(Field::Check1), Qt::LeftButton);
-    EXPECT_FALSE(rig.widget<QLineEdit>(Field::Text1).isEnabled());
 }
 
 TEST(MainWindow, ClampedFieldsShowTheirLimitAsTyped)
