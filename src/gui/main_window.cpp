@@ -259,7 +259,8 @@ QWidget* MainWindow::buildButtons()
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 4, 0, 0);
     auto* version = new QLabel(row);
-    version->setEnabled(false);
+    // Quiet, not disabled: the binding sets every widget's enabled flag from the model.
+    version->setForegroundRole(QPalette::PlaceholderText);
     bind(Field::LblVersion, version);
     layout->addWidget(version);
     layout->addStretch(1);

@@ -50,6 +50,7 @@ TEST(MainWindow, FirstStartShowsTheDefaults)
         EXPECT_FALSE(rig.window.widgetFor(status)->isVisible());
     }
     EXPECT_TRUE(rig.widget<QLabel>(Field::LblVersion).text().startsWith("Version "));
+    EXPECT_EQ(rig.widget<QLabel>(Field::LblVersion).foregroundRole(), QPalette::PlaceholderText);
     EXPECT_EQ(rig.ini("CommMethod", "Ethernet"), "1");
 }
 
