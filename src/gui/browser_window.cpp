@@ -50,6 +50,7 @@ BrowserWindow::BrowserWindow(QWidget* parent, signfeed::MessageSink& messages, b
 
     auto* strip = new QHBoxLayout;
     strip->setContentsMargins(8, 6, 8, 6);
+    strip->setSpacing(6);
     auto* label = new QLabel(QStringLiteral("&Address:"), this);
     m_address = new QComboBox(this);
     m_address->setEditable(true);

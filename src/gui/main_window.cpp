@@ -138,11 +138,19 @@ QWidget* MainWindow::buildFeedArea()
     for (Field label : {Field::Label15, Field::Label14, Field::Label13}) {
         top->addWidget(makeStatusLabel(label));
     }
+    // "Last Update: " and the time read as one text: no gap between them, and
+    // the time keeps room for a whole "00:00" even before the row re-lays out.
+    auto* lastUpdate = new QHBoxLayout;
+    lastUpdate->setSpacing(0);
     for (Field label : {Field::Label17, Field::Label18}) {
         auto* shown = new QLabel(area);
+        shown->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
         bind(label, shown);
-        top->addWidget(shown);
+        lastUpdate->addWidget(shown);
     }
+    auto* time = static_cast<QLabel*>(widgetFor(Field::Label18));
+    time->setMinimumWidth(time->fontMetrics().horizontalAdvance(QStringLiteral("00:00")) + 2);
+    top->addLayout(lastUpdate);
     layout->addLayout(top);
 
     m_feeds = makeList(Field::AccessPointIP, true);
@@ -251,7 +259,8 @@ QWidget* MainWindow::buildButtons()
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 4, 0, 0);
     auto* version = new QLabel(row);
-    version->setEnabled(false);
+    // Quiet, not disabled: the binding sets every widget's enabled flag from the model.
+    version->setForegroundRole(QPalette::PlaceholderText);
     bind(Field::LblVersion, version);
     layout->addWidget(version);
     layout->addStretch(1);

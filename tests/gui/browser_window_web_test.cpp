@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -54,6 +55,18 @@ TEST(BrowserWindowWeb, LoadsTwoLoopbackPagesWithCaptionAndHistory)
     auto* built = dynamic_cast<BrowserWindow*>(made.get());
     ASSERT_NE(built, nullptr);
     BrowserWindow& window = *built;
+    // The toolbar's six buttons in order, each with its name as caption and tool tip.
+    const QStringList names{"Back", "Forward", "Stop", "Refresh", "Home", "Search"};
+    for (int i = 0; i < names.size(); ++i) {
+        QAction* action = window.tool(static_cast<BrowserWindow::Tool>(i));
+        EXPECT_EQ(action->text(), names[i]);
+        EXPECT_EQ(action->toolTip(), names[i]);
+    }
+    auto* address = window.findChild<QLabel*>();
+    ASSERT_NE(address, nullptr);
+    EXPECT_EQ(address->text(), "&Address:");
+    EXPECT_EQ(address->buddy(), window.addressBox());
+    EXPECT_EQ(window.windowTitle(), "");
     QSignalSpy captions(&window, &QWidget::windowTitleChanged);
     QSignalSpy starts(window.webView(), &QWebEngineView::loadStarted);
     // A bare address, as the discovery window passes it.

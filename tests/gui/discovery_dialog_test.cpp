@@ -114,6 +114,12 @@ TEST(DiscoveryDialog, ShowsEveryControlsTextAsTheModelHoldsIt)
         EXPECT_EQ(w->isVisible(), rig.model.control(field).visible);
     }
     EXPECT_EQ(rig.button(F::CmdOk)->text(), "E&xit");
+    for (F octet : {F::Text3, F::Text4, F::Text5, F::Text6, F::Text7, F::Text8, F::Text9, F::Text10}) {
+        EXPECT_EQ(rig.edit(octet)->maxLength(), 3);
+    }
+    EXPECT_EQ(rig.edit(F::DiscoveryPort)->maxLength(), 5);
+    EXPECT_FALSE(rig.dialog.widget(F::Label11)->isVisible());
+    EXPECT_FALSE(rig.dialog.widget(F::Label13)->isVisible());
     EXPECT_EQ(rig.edit(F::Text1)->text(), "255.255.255.255");
     EXPECT_EQ(rig.dialog.pos(), QPoint(1500 * rig.dialog.logicalDpiX() / 1440, 3000 * rig.dialog.logicalDpiY() / 1440));
 }

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace orlavo::gui {
 namespace {
 
@@ -48,38 +50,91 @@ TEST(MainWindow, FirstStartShowsTheDefaults)
         EXPECT_FALSE(rig.window.widgetFor(status)->isVisible());
     }
     EXPECT_TRUE(rig.widget<QLabel>(Field::LblVersion).text().startsWith("Version "));
+    EXPECT_EQ(rig.widget<QLabel>(Field::LblVersion).foregroundRole(), QPalette::PlaceholderText);
     EXPECT_EQ(rig.ini("CommMethod", "Ethernet"), "1");
+}
+
+TEST(MainWindow, CaptionsAndToolTipsAreTheSpecsTexts)
+{
+    WindowRig rig;
+    const std::pair<Field, const char*> captions[] = {
+        {Field::Option0, "Use only the selected RSS feed"}, {Field::Option1, "Use all the RSS feeds in the list"},
+        {Field::Check1, "Ethernet UDP"},   {Field::Command3, "IP Discovery"},
+        {Field::Check3, "Embedded in Clock"}, {Field::Check2, "Serial Communications"},
+        {Field::Check4, "Smart LED Display"}, {Field::Command2, "Reset Sign"},
+        {Field::BRequest, "Request and Display RSS"}, {Field::Command1, "Exit"},
+        {Field::Label19, "Intensity"},     {Field::Label17, "Last Update: "},
+        {Field::Label13, "Downloading RSS File From Website"}, {Field::Label14, "Updating Sign"},
+        {Field::Label15, "Initializing Sign"},
+    };
+    for (const auto& [field, caption] : captions) {
+        QWidget* widget = rig.window.widgetFor(field);
+        ASSERT_NE(widget, nullptr) << caption;
+        const QVariant text = widget->property("text");
+        EXPECT_EQ(text.toString(), caption);
+    }
+    QStringList labels;
+    for (const QLabel* label : rig.window.findChildren<QLabel*>()) {
+        labels.push_back(label->text());
+    }
+    for (const char* heading :
+         {"RSS Feed URL (Press the Enter key after each entry):", "RSS Data Received for Message Display:",
+          "Maximum Number of Messages to Display", "Minutes Between Updates", "Speed 1  -  5", "Color Scheme",
+          "Display IP Address", "Comm Port", "Baud Rate"}) {
+        EXPECT_TRUE(labels.contains(heading)) << heading;
+    }
+    EXPECT_EQ(rig.widget<QLineEdit>(Field::Text1).toolTip(), "255.255.255.255 = all displays on the subnet");
+    EXPECT_EQ(rig.widget<QPushButton>(Field::BRequest).toolTip(), "Connect to server and download specified file.");
+}
+
+TEST(MainWindow, TheLastUpdateTimeShowsWhole)
+{
+    WindowRig rig;
+    rig.program.window().setText(Field::Label18, "14:05");
+    auto& time = rig.widget<QLabel>(Field::Label18);
+    // Before the row lays out again, and after.
+    EXPECT_GE(time.width(), time.fontMetrics().horizontalAdvance("14:05"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EXPECT_GE(time.width(), time.sizeHint().width());
+    EXPECT_EQ(time.text(), "14:05");
 }
 
 TEST(MainWindow, CheckBoxClicksFollowTheWindowRules)
 {
+    enum class Shown { Visible, Enabled };
+    struct Dependent {
+        Field field;
+        Shown how;
+        bool after;
+    };
     struct Row {
         Field box;
-        Field dependent;
-        bool dependentShownAfter;  // visible or enabled, as the row's widget uses
         const char* key;
         const char* storedAfter;
+        std::vector<Dependent> dependents;
     };
     const Row rows[] = {
-        {Field::Check1, Field::Command3, false, "Ethernet", "0"},
-        {Field::Check2, Field::Combo1, true, "Serial", "1"},
-        {Field::Check3, Field::Command2, true, "Embedded", "0"},
-        {Field::Check4, Field::TypeFont, true, "RGBdisplay", "1"},
+        {Field::Check1, "Ethernet", "0",
+         {{Field::Command3, Shown::Visible, false}, {Field::Text1, Shown::Enabled, false}}},
+        {Field::Check2, "Serial", "1",
+         {{Field::Combo1, Shown::Enabled, true}, {Field::Combo2, Shown::Enabled, true}}},
+        {Field::Check3, "Embedded", "0", {{Field::Command2, Shown::Visible, true}}},
+        {Field::Check4, "RGBdisplay", "1",
+         {{Field::TypeFont, Shown::Visible, true}, {Field::Label19, Shown::Visible, true}}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.key);
         WindowRig rig;
         QTest::mouseClick(&rig.widget<QCheckBox>(row.box), Qt::LeftButton);
-        QWidget* dependent = rig.window.widgetFor(row.dependent);
-        const bool shown = row.dependent == Field::Combo1 ? dependent->isEnabled() : dependent->isVisible();
-        EXPECT_EQ(shown, row.dependentShownAfter);
+        for (const Dependent& dependent : row.dependents) {
+            QWidget* widget = rig.window.widgetFor(dependent.field);
+            EXPECT_EQ(dependent.how == Shown::Visible ? widget->isVisible() : widget->isEnabled(), dependent.after);
+        }
         EXPECT_EQ(rig.ini("CommMethod", row.key), row.storedAfter);
+        if (row.box == Field::Check4) {
+            EXPECT_EQ(rig.widget<QComboBox>(Field::ColorScheme).count(), 8);
+        }
     }
-    WindowRig rig;
-    QTest::mouseClick(&rig.widget<QCheckBox>(Field::Check4), Qt::LeftButton);
-    EXPECT_EQ(rig.widget<QComboBox>(Field::ColorScheme).count(), 8);
-    QTest::mouseClick(&rig.widget<QCheckBox>(Field::Check1), Qt::LeftButton);
-    EXPECT_FALSE(rig.widget<QLineEdit>(Field::Text1).isEnabled());
 }
 
 TEST(MainWindow, ClampedFieldsShowTheirLimitAsTyped)

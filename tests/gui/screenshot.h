@@ -1,7 +1,9 @@
 #pragma once
 // Renders a window to a PNG in the build's screenshot folder (the docs'
 // pictures are copied from there by scripts/update-screenshots.sh).
+#include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QImage>
 #include <QPixmap>
 #include <QString>
@@ -14,6 +16,9 @@ namespace orlavo::testing {
 inline QImage saveScreenshot(QWidget& window, const QString& name)
 {
     QDir().mkpath(QStringLiteral(ORLAVO_SCREENSHOT_DIR));
+    // The rig's model loop is not Qt's: lay the window out for the texts the
+    // model set since the last pass, as Qt's loop would before painting.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     const QImage image = window.grab().toImage();
     const QString path = QStringLiteral(ORLAVO_SCREENSHOT_DIR "/") + name + QStringLiteral(".png");
     EXPECT_TRUE(image.save(path)) << path.toStdString();
