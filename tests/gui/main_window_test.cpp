@@ -54,7 +54,7 @@ TEST(MainWindow, FirstStartShowsTheDefaults)
     EXPECT_EQ(rig.ini("CommMethod", "Ethernet"), "1");
 }
 
-TEST(MainWindow, CaptionsAndToolTipsAreTheSpecsTexts)
+TEST(MainWindow, CaptionsAndToolTipsReadAsTheWindowNamesThem)
 {
     WindowRig rig;
     const std::pair<Field, const char*> captions[] = {
