@@ -25,7 +25,9 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <iterator>
 #include <thread>
+#include <ctime>
 
 namespace {
 
@@ -50,6 +52,23 @@ long statusKb(const char* field)
     return -1;
 }
 
+// Milliseconds from the process's start (the kernel's record, 10 ms steps) to
+// now on the boot clock: what main()'s own clock misses (exec, loading).
+double msSinceExec()
+{
+    std::ifstream in("/proc/self/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::size_t at = stat.rfind(')');
+    // Field 22 (starttime); fields 3 on follow the closing parenthesis.
+    for (int field = 2; field < 22 && at != std::string::npos; ++field) {
+        at = stat.find(' ', at + 1);
+    }
+    const double startS = std::strtod(stat.c_str() + at + 1, nullptr) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    timespec now{};
+    ::clock_gettime(CLOCK_BOOTTIME, &now);
+    return (static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9 - startS) * 1000;
+}
+
 int boundSocket(int type, int& port)
 {
     int fd = ::socket(AF_INET, type, 0);
@@ -67,11 +86,14 @@ int boundSocket(int type, int& port)
     return fd;
 }
 
-// Ten items whose titles fill about `packets` clock packets of 30 characters.
+// Ten items whose titles fill about `packets` clock packets of 30 characters;
+// the bench reports the datagrams the sign got.
 std::string feedBody(int packets)
 {
     const int items = 10;
-    const int perItem = std::max(8, (packets * 30 - 40) / items - 6);
+    // Measured on this frame layout: titles of 8 characters give 7 datagrams
+    // at the sign, titles of 110 give 38 (about 0.3 packets a character).
+    const int perItem = std::max(8, 8 + ((packets - 7) * 102 + 15) / 31);
     std::string body = "<?xml version=\"1.0\"?>\n<rss version=\"2.0\"><channel><title>Bench</title>"
                        "<link>http://127.0.0.1/</link><description>bench</description>\n";
     for (int i = 0; i < items; ++i) {
@@ -89,6 +111,7 @@ struct Paints {
     QWidget* window = nullptr;
     bool first = true;
     Clock::time_point firstPaint;
+    double firstPaintSinceExecMs = -1;
     Clock::time_point last;
     bool measuring = false;
     double maxGapMs = 0;
@@ -107,6 +130,7 @@ public:
                 if (m_paints.first) {
                     m_paints.first = false;
                     m_paints.firstPaint = now;
+                    m_paints.firstPaintSinceExecMs = msSinceExec();
                 }
                 if (m_paints.measuring) {
                     m_paints.maxGapMs = std::max(m_paints.maxGapMs, msSince(m_paints.last, now));
@@ -250,12 +274,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "gui_bench: messages shown:\n%s", messages.c_str());
     }
     if (json) {
-        std::printf("{\"first_paint_ms\":%.1f,\"packets\":%d,\"send_ms\":%.0f,\"max_paint_gap_ms\":%.1f,"
+        std::printf("{\"first_paint_ms\":%.1f,\"first_paint_since_exec_ms\":%.0f,\"packets\":%d,\"send_ms\":%.0f,\"max_paint_gap_ms\":%.1f,"
                     "\"paints_during_send\":%ld,\"rss_start_kb\":%ld,\"rss_update_kb\":%ld,\"hwm_kb\":%ld}\n",
-                    firstPaintMs, received.load(), sendMs, paints.maxGapMs, paints.during, rssStart, rssUpdate, hwm);
+                    firstPaintMs, paints.firstPaintSinceExecMs, received.load(), sendMs, paints.maxGapMs, paints.during, rssStart, rssUpdate, hwm);
     } else {
         std::printf("%-44s %12s %10s\n", "figure", "measured", "goal");
-        std::printf("%-44s %9.0f ms %10s\n", "start to first paint (offscreen)", firstPaintMs, "< 1000 ms");
+        std::printf("%-44s %9.0f ms %10s\n", "main() to first paint (offscreen)", firstPaintMs, "< 1000 ms");
+        std::printf("%-44s %9.0f ms %10s\n", "exec to first paint (10 ms steps)", paints.firstPaintSinceExecMs,
+                    "< 1000 ms");
         char label[80];
         std::snprintf(label, sizeof label, "max paint gap, %d clock packets in %.1f s", received.load(), sendMs / 1000);
         std::printf("%-44s %9.1f ms %10s\n", label, paints.maxGapMs, "< 100 ms");
