@@ -285,9 +285,9 @@ int main(int argc, char** argv)
         char label[80];
         std::snprintf(label, sizeof label, "max paint gap, %d clock packets in %.1f s", received.load(), sendMs / 1000);
         std::printf("%-44s %9.1f ms %10s\n", label, paints.maxGapMs, "< 100 ms");
-        std::printf("%-44s %9.1f MB %10s\n", "VmRSS after start", rssStart / 1024.0, "< 80 MB");
-        std::printf("%-44s %9.1f MB %10s\n", "VmRSS after one update", rssUpdate / 1024.0, "< 80 MB");
-        std::printf("%-44s %9.1f MB %10s\n", "VmHWM (peak)", hwm / 1024.0, "< 80 MB");
+        std::printf("%-44s %8.1f MiB %10s\n", "VmRSS after start", rssStart / 1024.0, "< 80 MB");
+        std::printf("%-44s %8.1f MiB %10s\n", "VmRSS after one update", rssUpdate / 1024.0, "< 80 MB");
+        std::printf("%-44s %8.1f MiB %10s\n", "VmHWM (peak)", hwm / 1024.0, "< 80 MB");
     }
     const bool ok = firstPaintMs >= 0 && received.load() > 0;
     std::fflush(stdout);
