@@ -1,8 +1,6 @@
 #include "cli_options.h"
 
-#include <charconv>
-#include <cmath>
-#include <cstdlib>
+#include "common/option_values.h"
 
 namespace orlavo::tools {
 
@@ -50,18 +48,10 @@ bool takeCommand(const std::string& word, CliOptions& options)
 std::optional<std::int64_t> limitValue(const std::string& name, const std::string& text)
 {
     if (name == "--max-body") {
-        std::int64_t value = 0;
-        auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-        return ec == std::errc() && end == text.data() + text.size() && value > 0 ? std::optional(value)
-                                                                                   : std::nullopt;
+        const std::optional<std::int64_t> bytes = parseBytes(text);
+        return bytes && *bytes > 0 ? bytes : std::nullopt;
     }
-    char* end = nullptr;
-    const double seconds = std::strtod(text.c_str(), &end);
-    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(seconds) || seconds <= 0 ||
-        seconds > 1e7) {
-        return std::nullopt;
-    }
-    return std::max<std::int64_t>(1, std::llround(seconds * 1000));
+    return parseSecondsAsMs(text);
 }
 
 // The limit field a name sets, or nullptr when the name is no limit option.
