@@ -3,33 +3,99 @@
 #include "feedcomp/large_pages.h"
 
 #include <algorithm>
+#include <limits>
+#include <new>
+#include <utility>
 
 namespace pellix::detail {
 
+Body::~Body()
+{
+    clear();
+}
+
+Body::Body(Body&& other) noexcept
+    : m_data(std::exchange(other.m_data, nullptr)),
+      m_size(std::exchange(other.m_size, 0)),
+      m_capacity(std::exchange(other.m_capacity, 0))
+{
+}
+
+Body& Body::operator=(Body&& other) noexcept
+{
+    if (this != &other) {
+        clear();
+        m_data = std::exchange(other.m_data, nullptr);
+        m_size = std::exchange(other.m_size, 0);
+        m_capacity = std::exchange(other.m_capacity, 0);
+    }
+    return *this;
+}
+
 void Body::clear()
 {
-    m_bytes.clear();
-    m_bytes.shrink_to_fit();  // a large body's memory goes back between downloads
+    // A large body's memory goes back between downloads.
+    if (m_data != nullptr) {
+        freeLarge(m_data, m_capacity);
+    }
+    m_data = nullptr;
+    m_size = 0;
+    m_capacity = 0;
+}
+
+void Body::reserve(std::size_t total)
+{
+    if (total > m_capacity) {
+        grow(total);
+    }
 }
 
 void Body::append(std::string_view chunk)
 {
-    if (chunk.size() > m_bytes.capacity() - m_bytes.size()) {
-        grow(m_bytes.size() + chunk.size());
+    if (chunk.size() > m_capacity - m_size) {
+        makeRoom(chunk.size());
     }
-    m_bytes.append(chunk);
+    std::copy(chunk.begin(), chunk.end(), m_data + m_size);
+    m_size += chunk.size();
 }
 
-// Doubles as the string itself would, but a large body gets its new buffer
-// advised for large pages before the old bytes are copied in: filled in
-// 4 KiB pages, a 100 MiB body costs tens of thousands of page faults.
+std::span<char> Body::tail(std::size_t wanted)
+{
+    wanted = std::max<std::size_t>(wanted, 1);
+    if (m_size == m_capacity) {
+        makeRoom(wanted);
+    }
+    return {m_data + m_size, std::min(wanted, m_capacity - m_size)};
+}
+
+// Doubles, as a string would, so that a body of unknown length is copied a
+// bounded number of times.
+void Body::makeRoom(std::size_t bytes)
+{
+    if (bytes > std::numeric_limits<std::size_t>::max() / 2 - m_capacity) {
+        throw std::bad_alloc();
+    }
+    grow(std::max(m_size + bytes, 2 * m_capacity));
+}
+
+void Body::commit(std::size_t bytes)
+{
+    m_size += std::min(bytes, m_capacity - m_size);
+}
+
+// Blocks of 4 MiB and more are mapped for large pages (allocateLarge): filled
+// in 4 KiB pages, a 100 MiB body costs tens of thousands of page faults.
 void Body::grow(std::size_t needed)
 {
-    std::string next;
-    next.reserve(std::max(needed, 2 * m_bytes.capacity()));
-    adviseLargePages(next.data(), next.capacity());
-    next.append(m_bytes);
-    m_bytes = std::move(next);
+    auto* next = static_cast<char*>(allocateLarge(needed));
+    if (m_size > 0) {
+        std::copy_n(m_data, m_size, next);
+    }
+    const std::size_t size = m_size;
+    clear();
+    m_data = next;
+    m_size = size;
+    m_capacity = needed;
 }
 
 std::string CrlfConverter::convert(std::string_view piece)

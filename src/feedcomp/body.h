@@ -6,24 +6,44 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace pellix::detail {
 
 class Body {
 public:
+    Body() = default;
+    ~Body();
+    Body(Body&& other) noexcept;
+    Body& operator=(Body&& other) noexcept;
+    Body(const Body&) = delete;
+    Body& operator=(const Body&) = delete;
+
     void clear();
+    // Room for a body whose length the header announced, so that it is
+    // received without the buffer ever being moved.
+    void reserve(std::size_t total);
     void append(std::string_view chunk);
-    [[nodiscard]] std::int64_t size() const { return static_cast<std::int64_t>(m_bytes.size()); }
-    [[nodiscard]] bool empty() const { return m_bytes.empty(); }
-    [[nodiscard]] const std::string& bytes() const { return m_bytes; }
+    // Free room at the end, at least 1 and at most `wanted` bytes, for a
+    // receive to write into directly; commit() then adds what it wrote. The
+    // buffer grows only when it is full, so a body reserved at its announced
+    // length is never moved.
+    [[nodiscard]] std::span<char> tail(std::size_t wanted);
+    void commit(std::size_t bytes);
+
+    [[nodiscard]] std::int64_t size() const { return static_cast<std::int64_t>(m_size); }
+    [[nodiscard]] bool empty() const { return m_size == 0; }
+    [[nodiscard]] std::string_view bytes() const { return {m_data, m_size}; }
 
 private:
+    void makeRoom(std::size_t bytes);
     void grow(std::size_t needed);
 
-    std::string m_bytes;
+    char* m_data = nullptr;
+    std::size_t m_size = 0;
+    std::size_t m_capacity = 0;
 };
 
 // Turns each LF not preceded by CR into CR LF, piece by piece: whether the

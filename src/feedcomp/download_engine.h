@@ -83,6 +83,8 @@ private:
     void receiveOnce();
     void takeHeaderBytes(std::string_view data);
     void addBody(std::string_view chunk);
+    // False, with the download ended, when `more` bytes would pass the body limit.
+    [[nodiscard]] bool bodyFits(std::size_t more);
     void endOfStream();
     void armIdleTimer(std::int64_t delayMs);
     void onIdleTimer();

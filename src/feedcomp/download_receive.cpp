@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <utility>
+#include <span>
 
 namespace pellix {
 
@@ -67,7 +68,10 @@ void RSSComp::Engine::receiveOnce()
     if (!m_connection) {
         return;
     }
-    auto received = m_connection->receive(m_buffer->data(), m_buffer->size());
+    // Body bytes are received straight into the body's free end; only the
+    // header, which is parsed whole, goes through the receive buffer.
+    std::span<char> room = m_awaitingHeader ? std::span<char>(*m_buffer) : m_body.tail(kReceiveBytes);
+    auto received = m_connection->receive(room.data(), room.size());
     if (received.wouldBlock()) {
         return;
     }
@@ -80,11 +84,11 @@ void RSSComp::Engine::receiveOnce()
         return;
     }
     m_lastActivityMs = m_services.clock.nowMs();
-    std::string_view data(m_buffer->data(), static_cast<std::size_t>(received.bytes));
+    const auto count = static_cast<std::size_t>(received.bytes);
     if (m_awaitingHeader) {
-        takeHeaderBytes(data);
-    } else {
-        addBody(data);
+        takeHeaderBytes(std::string_view(room.data(), count));
+    } else if (bodyFits(count)) {
+        m_body.commit(count);
     }
 }
 
@@ -121,6 +125,10 @@ void RSSComp::Engine::takeHeaderBytes(std::string_view data)
     m_lastModified = std::move(header.lastModified);
     m_etag = std::move(header.etag);
     m_awaitingHeader = false;
+    if (const std::int64_t announced = std::min(m_contentLength.value_or(0), m_limits.maxBodyBytes); announced > 0) {
+        // One more byte than announced, so the receive that finds the end has room.
+        m_body.reserve(static_cast<std::size_t>(announced) + 1);
+    }
     std::string rest = m_headerBytes.substr(end);
     m_headerBytes.clear();
     m_headerBytes.shrink_to_fit();
@@ -131,13 +139,19 @@ void RSSComp::Engine::takeHeaderBytes(std::string_view data)
 
 void RSSComp::Engine::addBody(std::string_view chunk)
 {
-    if (m_body.size() + static_cast<std::int64_t>(chunk.size()) > m_limits.maxBodyBytes) {
-        finish(toInt(ResultCode::BodyTooLarge),
-               resultText(ResultCode::BodyTooLarge) + " (" + std::to_string(m_limits.maxBodyBytes) + " bytes)",
-               false);
-        return;
+    if (bodyFits(chunk.size())) {
+        m_body.append(chunk);
     }
-    m_body.append(chunk);
+}
+
+bool RSSComp::Engine::bodyFits(std::size_t more)
+{
+    if (m_body.size() + static_cast<std::int64_t>(more) <= m_limits.maxBodyBytes) {
+        return true;
+    }
+    finish(toInt(ResultCode::BodyTooLarge),
+           resultText(ResultCode::BodyTooLarge) + " (" + std::to_string(m_limits.maxBodyBytes) + " bytes)", false);
+    return false;
 }
 
 void RSSComp::Engine::endOfStream()

@@ -16,7 +16,7 @@ SignPreview::SignPreview()
               m_error.clear();
               changed();
           },
-          [this](const std::string& why) {
+          [this](std::string_view why) {
               m_error = why;
               changed();
           })

@@ -4,6 +4,13 @@
 
 namespace orlavo::signfeed {
 
+namespace {
+
+constexpr std::string_view kTooLong = "frame longer than 16384 bytes";
+static_assert(SignStreamDecoder::kMaxFrameBytes == 16384, "kTooLong names the limit");
+
+}  // namespace
+
 SignStreamDecoder::SignStreamDecoder(CommandHandler onCommand, ErrorHandler onError)
     : m_onCommand(std::move(onCommand)), m_onError(std::move(onError))
 {
@@ -122,19 +129,21 @@ SignStreamDecoder::Step SignStreamDecoder::appendFrameByte(char c)
         }
         return Step::More;
     }
-    if (size > kFramePrefix.size() && std::string_view(m_frame).ends_with(kFramePrefix)) {
+    // The last byte is compared first: most bytes end neither mark.
+    if (c == kFramePrefix.back() && std::string_view(m_frame).ends_with(kFramePrefix)) {
         // A sender that stopped mid-frame and started over: the new frame
         // counts, the cut one is dropped.
         m_frame.erase(0, size - kFramePrefix.size());
         m_onError("frame cut short: a new frame began");
         return Step::More;
     }
-    if (std::string_view(m_frame).ends_with(kFrameSuffix) && size >= kFramePrefix.size() + kFrameSuffix.size()) {
+    if (c == kFrameSuffix.back() && size >= kFramePrefix.size() + kFrameSuffix.size() &&
+        std::string_view(m_frame).ends_with(kFrameSuffix)) {
         completeFrame();
         return Step::Completed;
     }
     if (size >= kMaxFrameBytes) {
-        fail("frame longer than " + std::to_string(kMaxFrameBytes) + " bytes");
+        fail(kTooLong);
         return Step::Failed;
     }
     return Step::More;
@@ -154,7 +163,7 @@ void SignStreamDecoder::completeFrame()
     }
 }
 
-void SignStreamDecoder::fail(const std::string& why)
+void SignStreamDecoder::fail(std::string_view why)
 {
     m_frame.clear();
     m_mode = Mode::Idle;

@@ -14,7 +14,8 @@ namespace orlavo::signfeed {
 class SignStreamDecoder {
 public:
     using CommandHandler = std::function<void(const SignCommand& command)>;
-    using ErrorHandler = std::function<void(const std::string& why)>;
+    // A view of a fixed text, so that a flood of stray bytes costs no allocations.
+    using ErrorHandler = std::function<void(std::string_view why)>;
 
     // Longer than any frame the composer builds (its text budget is 1100 characters).
     static constexpr std::size_t kMaxFrameBytes = 16384;
@@ -35,7 +36,7 @@ private:
     std::size_t stepPacket(std::string_view data);
     Step appendFrameByte(char c);
     void completeFrame();
-    void fail(const std::string& why);
+    void fail(std::string_view why);
 
     CommandHandler m_onCommand;
     ErrorHandler m_onError;

@@ -93,6 +93,10 @@ TEST(DownloadProtocol, FindsTheHeaderHoweverTheResponseIsSplit)
         {"300 without Location", {"HTTP/1.0 300 Multiple Choices\r\nLocation: /d\r\n\r\n"},
          "finish 300 Multiple Choices", ""},
         {"304 without Location", {"HTTP/1.0 304 Not Modified\r\n\r\n"}, "finish 304 Not Modified", ""},
+        {"body of the announced length", {"HTTP/1.0 200 OK\r\nContent-Length: 11\r\n\r\n<rs", "s></r", "ss>"},
+         "finish 200 OK", "<rss></rss>"},
+        {"body past the announced length", {"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nab", "cdefgh", "ij"},
+         "finish 200 OK", "abcdefghij"},
         {"UTF-8 character split across reads", {"HTTP/1.0 200 OK\r\n\r\ncaf\xC3", "\xA9"}, "finish 200 OK",
          "caf\xC3\xA9"},
     };
@@ -142,12 +146,14 @@ TEST(DownloadProtocol, BodyLimitAllowsExactlyTheLimit)
 {
     pellix::RSSCompLimits limits;
     limits.maxBodyBytes = 100;
-    for (std::size_t size : {100u, 101u}) {
-        SCOPED_TRACE(size);
+    // With a Content-Length the body is received into room reserved up to the limit.
+    for (auto [size, announced] : {std::pair{100u, false}, {101u, false}, {100u, true}, {101u, true}}) {
+        SCOPED_TRACE(std::to_string(size) + (announced ? " announced" : ""));
         DownloadHarness h(limits);
         ScriptedServer server;
         begin(h, server, server.url("/feed.xml"));
-        sendInReads(h, server, {"HTTP/1.0 200 OK\r\n\r\n" + std::string(size - 1, 'x'), "y"});
+        const std::string length = announced ? "Content-Length: " + std::to_string(size) + "\r\n" : "";
+        sendInReads(h, server, {"HTTP/1.0 200 OK\r\n" + length + "\r\n" + std::string(size - 1, 'x'), "y"});
         server.close();
         ASSERT_TRUE(h.pumpUntilFinished());
         ASSERT_EQ(h.events.events.size(), 3u);

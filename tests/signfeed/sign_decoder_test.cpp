@@ -17,7 +17,7 @@ struct Collector {
     Strings lines;
     Strings errors;
     SignStreamDecoder decoder{[this](const SignCommand& c) { lines.push_back(formatCommandLine(c, false)); },
-                              [this](const std::string& why) { errors.push_back(why); }};
+                              [this](std::string_view why) { errors.emplace_back(why); }};
 };
 
 std::string joined(const Strings& parts)

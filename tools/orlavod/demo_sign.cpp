@@ -17,9 +17,9 @@ DemoSign::DemoSign(platform::EventLoop& loop)
                   m_shown.push_back(signfeed::formatCommandLine(command, false));
               }
           },
-          [this](const std::string& why) {
+          [this](std::string_view why) {
               if (m_errors.size() < kMaxLines) {
-                  m_errors.push_back(why);
+                  m_errors.emplace_back(why);
               }
           })
 {

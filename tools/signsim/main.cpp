@@ -42,7 +42,7 @@ public:
     {
         return std::make_unique<SignStreamDecoder>(
             [this, source](const SignCommand& command) { show(source, command); },
-            [source](const std::string& why) { printStatus(source + ": " + why); });
+            [source](std::string_view why) { printStatus(source + ": " + std::string(why)); });
     }
 
 private:
