@@ -61,11 +61,10 @@ void Body::append(std::string_view chunk)
 
 std::span<char> Body::tail(std::size_t wanted)
 {
-    wanted = std::max<std::size_t>(wanted, 1);
-    if (m_size == m_capacity) {
+    if (wanted > m_capacity - m_size) {
         makeRoom(wanted);
     }
-    return {m_data + m_size, std::min(wanted, m_capacity - m_size)};
+    return {m_data + m_size, wanted};
 }
 
 // Doubles, as a string would, so that a body of unknown length is copied a

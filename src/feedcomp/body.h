@@ -26,10 +26,9 @@ public:
     // received without the buffer ever being moved.
     void reserve(std::size_t total);
     void append(std::string_view chunk);
-    // Free room at the end, at least 1 and at most `wanted` bytes, for a
-    // receive to write into directly; commit() then adds what it wrote. The
-    // buffer grows only when it is full, so a body reserved at its announced
-    // length is never moved.
+    // `wanted` bytes of free room at the end, for a receive to write into
+    // directly; commit() then adds what it wrote. A body reserved at its
+    // announced length plus one receive is never moved.
     [[nodiscard]] std::span<char> tail(std::size_t wanted);
     void commit(std::size_t bytes);
 

@@ -126,8 +126,8 @@ void RSSComp::Engine::takeHeaderBytes(std::string_view data)
     m_etag = std::move(header.etag);
     m_awaitingHeader = false;
     if (const std::int64_t announced = std::min(m_contentLength.value_or(0), m_limits.maxBodyBytes); announced > 0) {
-        // One more byte than announced, so the receive that finds the end has room.
-        m_body.reserve(static_cast<std::size_t>(announced) + 1);
+        // One receive more than announced, so the receive that finds the end has room.
+        m_body.reserve(static_cast<std::size_t>(announced) + kReceiveBytes);
     }
     std::string rest = m_headerBytes.substr(end);
     m_headerBytes.clear();
