@@ -13,13 +13,7 @@ bool isBlank(char c)
 
 std::string_view trimmed(std::string_view text)
 {
-    while (!text.empty() && isBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
+    return platform::trimIf(text, isBlank);
 }
 
 bool isAlpha(char c)

@@ -50,4 +50,25 @@ namespace orlavo::platform {
     return true;
 }
 
+// Space as the C locale has it (space, tab, line feed, vertical tab, form
+// feed, carriage return), without consulting the locale.
+[[nodiscard]] constexpr bool isAsciiSpace(char c) noexcept
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// The text without the leading and trailing characters that isBlank accepts;
+// each reader has its own idea of a blank.
+template <typename IsBlank>
+[[nodiscard]] constexpr std::string_view trimIf(std::string_view text, IsBlank isBlank) noexcept
+{
+    while (!text.empty() && isBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
 }  // namespace orlavo::platform

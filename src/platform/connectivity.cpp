@@ -5,7 +5,6 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 
-#include <cctype>
 #include <cstdlib>
 
 namespace orlavo::platform {
@@ -25,13 +24,7 @@ std::string firstSet(const char* lower, const char* upper)
 
 std::string_view trim(std::string_view text)
 {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-        text.remove_suffix(1);
-    }
-    return text;
+    return trimIf(text, isAsciiSpace);
 }
 
 bool entryCovers(std::string_view entry, const std::string& host)

@@ -21,13 +21,7 @@ bool isBlank(char c)
 
 std::string_view trim(std::string_view s)
 {
-    while (!s.empty() && isBlank(s.front())) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && isBlank(s.back())) {
-        s.remove_suffix(1);
-    }
-    return s;
+    return trimIf(s, isBlank);
 }
 
 std::vector<Line> splitLines(std::string_view file)

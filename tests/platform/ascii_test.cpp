@@ -36,3 +36,12 @@ TEST(Ascii, TextKeepsItsOtherBytesAndItsLength)
     EXPECT_FALSE(equalsIgnoreCase("Key", "Key "));
     EXPECT_TRUE(equalsIgnoreCase("", ""));
 }
+
+TEST(Ascii, TrimStopsAtTheFirstByteThatIsNotBlank)
+{
+    // 0x85 and 0xA0 are spaces in some locales and code pages, never here.
+    EXPECT_EQ(trimIf(" \t\v\f\r\nkey = v \x85\xA0\n", isAsciiSpace), "key = v \x85\xA0");
+    EXPECT_EQ(trimIf(" \t\n ", isAsciiSpace), "");
+    EXPECT_EQ(trimIf("", isAsciiSpace), "");
+    EXPECT_EQ(trimIf("--x-y--", [](char c) { return c == '-'; }), "x-y");
+}
