@@ -10,6 +10,8 @@ namespace {
 
 using orlavo::platform::asciiLower;
 using orlavo::platform::equalsIgnoreCase;
+using orlavo::platform::isSpaceOrTab;
+using orlavo::platform::trimIf;
 
 constexpr std::string_view kHeaderPrefix = "HTTP/";
 
@@ -87,10 +89,7 @@ std::string headerValue(std::string_view header, std::string_view kName)
         if (!equalsIgnoreCase(line.substr(0, kName.size()), kName)) {
             continue;
         }
-        std::string_view value = line.substr(kName.size());
-        const std::size_t first = value.find_first_not_of(" \t");
-        const std::size_t last = value.find_last_not_of(" \t");
-        return first == std::string_view::npos ? std::string() : std::string(value.substr(first, last - first + 1));
+        return std::string(trimIf(line.substr(kName.size()), isSpaceOrTab));
     }
     return {};
 }

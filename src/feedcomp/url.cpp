@@ -141,12 +141,7 @@ UrlSplit splitUrl(std::string_view url)
 
 std::optional<std::string> resolveLocation(std::string_view base, std::string_view location)
 {
-    while (!location.empty() && (location.front() == ' ' || location.front() == '\t')) {
-        location.remove_prefix(1);
-    }
-    while (!location.empty() && (location.back() == ' ' || location.back() == '\t')) {
-        location.remove_suffix(1);
-    }
+    location = orlavo::platform::trimIf(location, orlavo::platform::isSpaceOrTab);
     location = location.substr(0, location.find('#'));
     if (location.empty()) {
         return std::nullopt;

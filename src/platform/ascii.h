@@ -57,6 +57,12 @@ namespace orlavo::platform {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
+// The blanks of HTTP header values (RFC 9110's OWS).
+[[nodiscard]] constexpr bool isSpaceOrTab(char c) noexcept
+{
+    return c == ' ' || c == '\t';
+}
+
 // The text without the leading and trailing characters that isBlank accepts;
 // each reader has its own idea of a blank.
 template <typename IsBlank>
