@@ -76,6 +76,8 @@ std::vector<Row> rows()
          "result=0 status=100 bytes=23", "finished with 100"},
         {"CR-only line ends", respond("HTTP/1.0 200 OK\rContent-Length: 3\r\rabc"), "result=0 status=0 bytes=38",
          "the server sent no HTTP response"},
+        {"terminal escapes in the reason phrase", respond("HTTP/1.0 404 Gone\x1b[2J\r\n\r\n"),
+         "result=0 status=404 bytes=0", "404 Gone\\x1b[2J"},
         {"NUL bytes in the header", respond("HTTP/1.0 200 O\0K\r\nX-\0: \0\0\r\n\r\nbody"s),
          "result=0 status=200 bytes=4", ""},
         {"redirect with an enormous Location", respond("HTTP/1.0 301 Moved\r\n" + location + "\r\n\r\n"),
