@@ -6,9 +6,12 @@ dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# init creates a first-start file, with the parent directory, and prints nothing.
-out=$("$orlavod" init --settings "$dir/sub/data.ini" 2>&1)
-[ -z "$out" ] || fail "init printed: $out"
+# init creates a first-start file, with the parent directory, and says so in
+# one line on stderr; stdout stays empty.
+out=$("$orlavod" init --settings "$dir/sub/data.ini" 2>/dev/null)
+[ -z "$out" ] || fail "init printed on stdout: $out"
+err=$("$orlavod" init --settings "$dir/sub/new.ini" 2>&1)
+[ "$err" = "orlavod: $dir/sub/new.ini created with every key of a first start" ] || fail "init said: $err"
 grep -q $'^ACCESSPOINTIP25=\r$' "$dir/sub/data.ini" || fail "init file lacks the feed slots"
 grep -q $'^COLORSCHEMEINDEX=0\r$' "$dir/sub/data.ini" || fail "init file lacks the close keys"
 
@@ -51,8 +54,29 @@ for case in "dir.ini:is a directory" "huge.ini:is larger than 4 MiB" "fifo.ini:i
   done
 done
 
-# Bad arguments exit 2 with a message.
-if "$orlavod" compose --settings "$dir/c.ini" 2>/dev/null; then fail "missing FEEDFILE accepted"; fi
-if "$orlavod" --bogus 2>/dev/null; then fail "unknown option accepted"; fi
+# A settings file named on the command line that does not exist is a typo,
+# not a first start: nothing runs on defaults, nothing is created.
+for cmd in compose discover --once service; do
+  args=(--settings "$dir/typo.ini")
+  case $cmd in compose) args=(compose "${args[@]}" "$dir/f.xml") ;; discover) args=(discover "${args[@]}") ;;
+    --once) args+=(--once) ;; esac
+  set +e
+  err=$(timeout 10 "$orlavod" "${args[@]}" 2>&1 >/dev/null)
+  rc=$?
+  set -e
+  [ "$rc" = 2 ] || fail "$cmd on a missing file: exit $rc ($err)"
+  case "$err" in *"create it with \`orlavod init --settings $dir/typo.ini\`"*) ;; *) fail "$cmd said: $err" ;; esac
+  [ ! -e "$dir/typo.ini" ] || fail "$cmd created the missing file"
+done
+
+# Bad arguments exit 2 with a message that names them.
+for args in "compose --settings $dir/c.ini:FEEDFILE" "--bogus:--bogus" "frobnicate:frobnicate"; do
+  set +e
+  err=$("$orlavod" ${args%%:*} 2>&1 >/dev/null)
+  rc=$?
+  set -e
+  [ "$rc" = 2 ] || fail "${args%%:*}: exit $rc"
+  case "$(head -1 <<<"$err")" in *"${args#*:}"*) ;; *) fail "${args%%:*} said: $err" ;; esac
+done
 "$orlavod" --version | grep -q '^orlavod ' || fail "--version"
 echo "orlavod cli: 1 passed, 0 failed"

@@ -69,10 +69,14 @@ settings() {  # $1: file, $2: feed path
 }
 
 # --update-now: one update at start, logged; SIGTERM runs the close sequence.
-settings "$dir/s.ini" feed.xml
+# The feed sits in a directory, so the web server moves "moved" for good to
+# "moved/": the log says where, without --verbose.
+mkdir "$dir/www/moved"
+cp "$dir/www/feed.xml" "$dir/www/moved/index.html"
+settings "$dir/s.ini" moved
 start_service "$dir/service.log" --settings "$dir/s.ini" --update-now
-wait_for "grep -q 'update http://127.0.0.1:$http_port/feed.xml: 1 items, [0-9]* bytes sent' '$dir/service.log'" \
-  || fail "no update logged"
+wait_for "grep -q 'update http://127.0.0.1:$http_port/moved: 1 items, [0-9]* bytes sent; the feed has moved for good to http://127.0.0.1:$http_port/moved/$' '$dir/service.log'" \
+  || fail "no update logged, or not where the feed moved"
 wait_for "grep -q '^MESSAGE .*Service headline' '$dir/sign.out'" || fail "the sign showed nothing"
 stop_service TERM
 grep -q 'SIGTERM received, closing' "$dir/service.log" || fail "no close logged"

@@ -85,7 +85,7 @@ int runService(const std::filesystem::path& settingsPath, const ServiceOptions& 
     ServiceWindowListener listener(program.window(), system.loop, options.verbose);
     program.window().setListener(&listener);
     program.load();
-    UpdateLog log(system.clock, program, stderr);
+    UpdateLog log(system.clock, program, stderr, &system.sink);
     program.cycle().setObserver(&log);
     logLine(system.clock, "started with " + settingsPath.string() + ", " +
                               periodText(program.window().control(signfeed::Field::Text5).text));

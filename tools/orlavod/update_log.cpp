@@ -1,5 +1,6 @@
 #include "update_log.h"
 
+#include "platform/ascii.h"
 #include "platform/code_page.h"
 
 #include "pellix/finish_text.h"
@@ -46,6 +47,11 @@ std::string formatUpdateLine(const platform::LocalTime& when, const std::string&
     return head + what + (frame.stopped ? "" : " sent");
 }
 
+std::string movedText(const std::string& movedUrl)
+{
+    return movedUrl.empty() ? std::string() : "the feed has moved for good to " + movedUrl;
+}
+
 std::string formatAbandonedLine(const platform::LocalTime& when, const std::string& why)
 {
     return formatTimestamp(when) + " update not started: " + why;
@@ -55,6 +61,9 @@ void UpdateLog::updateFinished(const signfeed::DownloadOutcome& outcome, const s
 {
     std::string line =
         formatUpdateLine(m_clock.localTime(), m_program.lastUrl(), outcome, result, m_program.lastFrameReport());
+    if (const std::string moved = movedText(m_program.movedUrl()); !moved.empty()) {
+        line += "; " + moved;
+    }
     if (const std::string charset = m_program.charsetFallback(); !charset.empty()) {
         line += "; " + pellix::DescribeCharsetFallback(charset);
     }
@@ -74,8 +83,12 @@ std::string UpdateLog::withStaleNote(std::string line) const
 
 void UpdateLog::write(const std::string& line)
 {
-    std::fprintf(m_out, "orlavod: %s\n", line.c_str());
+    // Reason phrases and addresses come from the network.
+    std::fprintf(m_out, "orlavod: %s\n", platform::escapeControlBytes(line).c_str());
     std::fflush(m_out);
+    if (m_sink != nullptr) {
+        m_sink->forgetLast();
+    }
 }
 
 }  // namespace orlavo::tools

@@ -2,6 +2,7 @@
 // One line on stderr for every update the service runs, so an operator can
 // follow the sign from the journal: when, which feed, what went out.
 #include "headless_program.h"
+#include "stderr_sink.h"
 
 #include "platform/clock.h"
 #include "signfeed/composer.h"
@@ -22,13 +23,17 @@ namespace orlavo::tools {
 // Why an update sent nothing: "failed, 404 Not Found, nothing sent", or "the
 // message limit is 0: nothing to send"; empty when it sent.
 [[nodiscard]] std::string notSentText(const signfeed::DownloadOutcome& outcome, const signfeed::ComposeResult& result);
+// "the feed has moved for good to URL", said at every update so the operator
+// can update the stored address; empty when it did not move.
+[[nodiscard]] std::string movedText(const std::string& movedUrl);
 [[nodiscard]] std::string formatAbandonedLine(const platform::LocalTime& when, const std::string& why);
 [[nodiscard]] std::string formatTimestamp(const platform::LocalTime& when);
 
 class UpdateLog final : public signfeed::UpdateCycleObserver {
 public:
-    UpdateLog(const platform::Clock& clock, const FeedProgram& program, std::FILE* out)
-        : m_clock(clock), m_program(program), m_out(out)
+    // sink: told of each new update, so a failure that repeats is logged again.
+    UpdateLog(const platform::Clock& clock, const FeedProgram& program, std::FILE* out, StderrSink* sink = nullptr)
+        : m_clock(clock), m_program(program), m_out(out), m_sink(sink)
     {
     }
     void updateFinished(const signfeed::DownloadOutcome& outcome, const signfeed::ComposeResult& result) override;
@@ -42,6 +47,7 @@ private:
     const platform::Clock& m_clock;
     const FeedProgram& m_program;
     std::FILE* m_out;
+    StderrSink* m_sink;
 };
 
 }  // namespace orlavo::tools
