@@ -118,6 +118,13 @@ TEST_F(RedirectDownload, EndsWithItsOwnCodeWhenARedirectMayNotBeFollowed)
                       "Moved PermanentlyLocation: " +
                           m_plain.url("/feed.xml") + "; "}));
     EXPECT_EQ(m_plain.requests().size(), 6u);  // no request went out over plain http
+
+    // A lone CR would otherwise reach FinalURL and every message raw.
+    m_h.events.events.clear();
+    m_plainRoutes->responses = {{"/cr", redirect(302, "Found", "/x\ry")}};
+    EXPECT_EQ(download(m_plain.url("/cr")).back(), "finish -5 The redirect was not followed: the Location holds a "
+                                                   "control character. FoundLocation: /x\\x0dy; ");
+    EXPECT_EQ(m_h.comp->FinalURL(), m_plain.url("/cr"));
 }
 
 TEST_F(RedirectDownload, ConditionalGetHandsBackTheRememberedBodyOnNotModified)
