@@ -179,7 +179,7 @@ std::int32_t RSSComp::Engine::startRequest(const std::string& url, std::string& 
     std::weak_ptr<int> alive = m_lifeToken;
     const std::uint64_t generation = m_generation;
     if (m_listener != nullptr) {
-        m_listener->OnConnect(target.host);
+        m_listener->OnConnect(orlavo::platform::escapeControls(target.host));  // a Location may name any bytes
     }
     if (alive.expired()) {
         retVal = "The control was released before the request was sent.";
