@@ -25,10 +25,6 @@ const std::array<std::string, kFeedSlots>& slotNames()
     return names;
 }
 
-}  // namespace
-
-namespace {
-
 std::string unescapeLineBreak(std::string value)
 {
     if (std::size_t p = value.find("~13"); p != std::string::npos) {
