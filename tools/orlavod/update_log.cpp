@@ -58,6 +58,9 @@ void UpdateLog::updateFinished(const signfeed::DownloadOutcome& outcome, const s
     if (const std::string charset = m_program.charsetFallback(); !charset.empty()) {
         line += "; " + pellix::DescribeCharsetFallback(charset);
     }
+    if (const std::string& moved = m_program.movedFeedNote(); !moved.empty()) {
+        line += "; " + moved;
+    }
     write(withStaleNote(std::move(line)));
 }
 

@@ -15,7 +15,8 @@ namespace orlavo::tools {
 // "2026-12-07 03:20:00 update URL: 5 items, 312 bytes sent", or the failure,
 // or why nothing was sent; frame: how the link fared with the frame sent.
 // UpdateLog adds "; showing headlines from 14:05, the feed has failed since
-// 14:10" while updates fail, and a note on an unknown character set.
+// 14:10" while updates fail, a note on an unknown character set, and what
+// became of the stored address of a feed that moved for good.
 [[nodiscard]] std::string formatUpdateLine(const platform::LocalTime& when, const std::string& url,
                                            const signfeed::DownloadOutcome& outcome,
                                            const signfeed::ComposeResult& result, const signfeed::FrameReport& frame);
