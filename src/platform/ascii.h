@@ -4,7 +4,6 @@
 // windows-1252 text keeps its length and every position found in a folded
 // copy cuts the original.
 #include <cstddef>
-#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -76,35 +75,6 @@ template <typename IsBlank>
         text.remove_suffix(1);
     }
     return text;
-}
-
-// Text from the network made safe for a terminal or a log: every control
-// byte (below 0x20, and 0x7F) and every C1 control in UTF-8 (C2 80 to C2 9F,
-// which terminals take as escape sequences) is written as "\xNN" per byte;
-// everything else stays as it is.
-[[nodiscard]] inline std::string escapeControlBytes(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    auto escape = [&out](unsigned char b) {
-        char hex[5];
-        std::snprintf(hex, sizeof hex, "\\x%02x", b);
-        out += hex;
-    };
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
-        if (b == 0xC2 && next >= 0x80 && next <= 0x9F) {
-            escape(b);
-            escape(next);
-            ++i;
-        } else if (b < 0x20 || b == 0x7F) {
-            escape(b);
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
 }
 
 }  // namespace orlavo::platform

@@ -2,6 +2,8 @@
 // when it is made, so a crash or a kill loses nothing.
 #include "signfeed/main_window_model.h"
 
+#include "platform/code_page.h"
+
 namespace orlavo::signfeed {
 
 void MainWindowModel::editCheck(Field box, int value)
@@ -121,7 +123,16 @@ int MainWindowModel::feedKeyPress(int keyAscii)
         return keyAscii;
     }
     const int slot = *m_selectedFeedSlot;
-    store(section::kAccessPoint, feedSlotKeyName(slot), control(Field::AccessPointIP).text);
+    const std::string& typed = control(Field::AccessPointIP).text;
+    if (platform::utf8Length(typed) > kLongestValue) {
+        // Stored, it would read back cut: another address.
+        m_deps.messages.showMessage(MessageIcon::Exclamation, "Feed address too long",
+                                    "A feed address can have at most " + std::to_string(kLongestValue) +
+                                        " characters; this one has " + std::to_string(platform::utf8Length(typed)) +
+                                        ". It was not stored.");
+        return keyAscii;
+    }
+    store(section::kAccessPoint, feedSlotKeyName(slot), typed);
     fillFeedList(false);
     if (slot < kFeedSlots - 1) {
         select(Field::AccessPointIP, slot + 1);
@@ -137,7 +148,7 @@ void MainWindowModel::showStoredFeedSlot(int slot, const std::string& previous)
     if (slot < 0 || slot >= static_cast<int>(list.entries.size())) {
         return;
     }
-    const std::string stored = readIni(m_deps.settings, section::kAccessPoint, feedSlotKeyName(slot), "");
+    const std::string stored = readFeedSlot(m_deps.settings, slot, "").value_or("");
     list.entries[static_cast<std::size_t>(slot)] = stored;
     if (m_selectedFeedSlot == slot && list.text == previous) {
         list.text = stored;

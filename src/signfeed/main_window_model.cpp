@@ -144,10 +144,14 @@ void MainWindowModel::fillFeedList(bool withDefaults)
 {
     Control& list = mut(Field::AccessPointIP);
     list.entries.clear();
+    m_tooLongSlots.clear();
     for (int slot = 0; slot < kFeedSlots; ++slot) {
-        const SettingKey slotKey = feedSlotKey(slot);
-        list.entries.push_back(readIni(m_deps.settings, slotKey.section, slotKey.key,
-                                       withDefaults ? slotKey.fallback : std::string_view()));
+        std::optional<std::string> stored =
+            readFeedSlot(m_deps.settings, slot, withDefaults ? feedSlotKey(slot).fallback : std::string_view());
+        if (!stored) {
+            m_tooLongSlots.push_back(slot);
+        }
+        list.entries.push_back(stored.value_or(""));
     }
     list.selectedIndex = -1;
     notify(Field::AccessPointIP);

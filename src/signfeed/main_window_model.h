@@ -120,8 +120,10 @@ private:
     void select(Field list, int index);
     void setOption(int index, bool on);
     void fillColorScheme();
-    // Slots 0 and 1 fall back to the default feeds only at start-up.
+    // Slots 0 and 1 fall back to the default feeds only at start-up. A slot
+    // too long to read shows empty and is noted in m_tooLongSlots.
     void fillFeedList(bool withDefaults);
+    [[nodiscard]] bool tooLongSlot(int slot) const;
 
     // Click and change operations.
     void checkClicked(Field box);
@@ -142,6 +144,7 @@ private:
     void configureSerial();
     void writeBack(bool withColorScheme);
     void reportRecovery();
+    void reportTooLongSlots();
 
     MainWindowDeps m_deps;
     MainWindowOptions m_options;
@@ -153,6 +156,7 @@ private:
     std::optional<int> m_selectedFeedSlot;
     int m_remotePort = kSignPort;
     std::vector<std::string> m_resetKeys;
+    std::vector<int> m_tooLongSlots;  // left on disk as they are, never used
     bool m_writeFailureReported = false;
     int m_writeFailures = 0;
     bool m_closeWriteFailed = false;

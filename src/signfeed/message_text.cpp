@@ -2,6 +2,7 @@
 
 #include "signfeed/text_numbers.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace orlavo::signfeed {
@@ -57,6 +58,11 @@ long itemLimitOf(std::string_view text)
         return -1'000'000'000;
     }
     return static_cast<long>(std::nearbyint(value));  // default rounding: halves to even
+}
+
+char speedDigitOf(std::string_view text)
+{
+    return static_cast<char>('0' + std::clamp(itemLimitOf(text), 1L, 5L));
 }
 
 char nextColour(char current, bool smartDisplay, int schemeIndex)

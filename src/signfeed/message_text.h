@@ -21,6 +21,11 @@ namespace orlavo::signfeed {
 // rounded to the nearest whole number, halves to even; 0 for no number.
 [[nodiscard]] long itemLimitOf(std::string_view text);
 
+// The one speed digit a sign takes, from a "Speed 1 - 5" text: its leading
+// number rounded as the item limit is, kept within 1 to 5 (1 for no number).
+// The text itself never reaches the frame, so it cannot add commands to it.
+[[nodiscard]] char speedDigitOf(std::string_view text);
+
 // The next colour code of a run. schemeIndex selects a fixed colour; 0 cycles
 // (B, C, F, c, g, k with Smart LED Display, else B, C, F); an index outside
 // the current list leaves the code unchanged.

@@ -20,15 +20,21 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace orlavo;
@@ -416,7 +422,9 @@ TEST_F(OrlavodOnce, ShowsAFeedMovedToHttpsOnTheSign)
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out.size(), 1u) << run.err;
     EXPECT_EQ(signsim.readStdoutLine(kLineTimeoutMs), kNewsMessage);
-    EXPECT_TRUE(run.err.ends_with("orlavod: the feed has moved for good to " + target + "\n")) << run.err;
+    EXPECT_TRUE(run.err.ends_with("orlavod: the feed moved for good to " + target +
+                                  ", the stored address was kept (RewriteMovedFeeds=0)\n"))
+        << run.err;
     EXPECT_EQ(run.err.find("Connected"), std::string::npos) << run.err;
     ASSERT_EQ(secure.requests().size(), 1u);
     EXPECT_EQ(orlavo::testing::requestPath(secure.requests()[0]), "/news.xml");
@@ -486,4 +494,50 @@ TEST_F(OrlavodOnce, AHostileServerEndsTheUpdateInTimeWithAReasonAndNoFrame)
     rusage usage{};
     ::getrusage(RUSAGE_CHILDREN, &usage);
     EXPECT_LE(usage.ru_maxrss, 96 * 1024) << "peak resident KiB";
+}
+
+// A test that aborts never runs its destructors: the servers and tools it
+// started must still end with it instead of living on as orphans.
+TEST(TestChildren, EndWhenTheTestProcessDiesWithoutCleanUp)
+{
+    TempDir dir;
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t test = ::fork();
+    ASSERT_GE(test, 0);
+    if (test == 0) {
+        PythonHttpServer web(dir.path());
+        ChildProcess tool({"/bin/sleep", "60"});
+        const int started[2] = {web.port(), tool.pid()};
+        (void)!::write(report[1], started, sizeof started);
+        ::_exit(1);
+    }
+    ::close(report[1]);
+    int started[2] = {0, 0};
+    ASSERT_EQ(::read(report[0], started, sizeof started), static_cast<ssize_t>(sizeof started));
+    ::close(report[0]);
+    ASSERT_GT(started[0], 0);
+    ASSERT_GT(started[1], 0);
+    ::waitpid(test, nullptr, 0);
+
+    const auto toolGone = [pid = started[1]] {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string pidField, name, state;
+        return !(stat >> pidField >> name >> state) || state == "Z";
+    };
+    const auto webGone = [port = started[0]] {
+        const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const bool accepted = ::connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        ::close(probe);
+        return !accepted;
+    };
+    for (int i = 0; i < 250 && !(toolGone() && webGone()); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(toolGone());
+    EXPECT_TRUE(webGone());
 }

@@ -17,6 +17,8 @@ fail() {
   exit 1
 }
 passed=0
+# Every process started here ends with this script, even when it is killed.
+with_parent=(setpriv --pdeathsig KILL)
 
 # Polls (at most about ten seconds) until the command succeeds.
 wait_for() {
@@ -39,10 +41,10 @@ passed=$((passed + 1))
 mkdir "$dir/www"
 printf '<rss><channel><item><title>Service headline</title></item></channel></rss>' > "$dir/www/feed.xml"
 http_port=$(free_port)
-python3 -m http.server "$http_port" --bind 127.0.0.1 --directory "$dir/www" > /dev/null 2>&1 &
+"${with_parent[@]}" python3 -m http.server "$http_port" --bind 127.0.0.1 --directory "$dir/www" > /dev/null 2>&1 &
 pids+=($!)
 sign_port=$(free_port)
-"$signsim" --bind 127.0.0.2 --port "$sign_port" > "$dir/sign.out" 2> "$dir/signsim.log" &
+"${with_parent[@]}" "$signsim" --bind 127.0.0.2 --port "$sign_port" > "$dir/sign.out" 2> "$dir/signsim.log" &
 pids+=($!)
 wait_for "python3 -c \"import socket; socket.create_connection(('127.0.0.1', $http_port), 0.2)\" 2>/dev/null" \
   || fail "web server did not start"
@@ -51,7 +53,7 @@ wait_for "python3 -c \"import socket; socket.create_connection(('127.0.0.1', $ht
 start_service() {
   local log=$1
   shift
-  "$orlavod" "$@" 2> "$log" &
+  "${with_parent[@]}" "$orlavod" "$@" 2> "$log" &
   svc=$!
   pids+=($svc)
 }
@@ -75,7 +77,7 @@ mkdir "$dir/www/moved"
 cp "$dir/www/feed.xml" "$dir/www/moved/index.html"
 settings "$dir/s.ini" moved
 start_service "$dir/service.log" --settings "$dir/s.ini" --update-now
-wait_for "grep -q 'update http://127.0.0.1:$http_port/moved: 1 items, [0-9]* bytes sent; the feed has moved for good to http://127.0.0.1:$http_port/moved/$' '$dir/service.log'" \
+wait_for "grep -q 'update http://127.0.0.1:$http_port/moved: 1 items, [0-9]* bytes sent; the feed moved for good to http://127.0.0.1:$http_port/moved/, the stored address was kept (RewriteMovedFeeds=0)$' '$dir/service.log'" \
   || fail "no update logged, or not where the feed moved"
 wait_for "grep -q '^MESSAGE .*Service headline' '$dir/sign.out'" || fail "the sign showed nothing"
 stop_service TERM
@@ -138,7 +140,7 @@ passed=$((passed + 1))
 settings "$dir/r.ini" feed.xml
 printf '[Parameters]\r\nUPDATEPERIOD=zz\r\n' >> "$dir/r.ini"
 # The log goes through a pipe: the limit would stop a log file as well.
-(trap '' XFSZ; ulimit -f 0; exec "$orlavod" --settings "$dir/r.ini") 2> >(cat > "$dir/readonly.log") &
+(trap '' XFSZ; ulimit -f 0; exec "${with_parent[@]}" "$orlavod" --settings "$dir/r.ini") 2> >(cat > "$dir/readonly.log") &
 svc=$!
 pids+=($svc)
 wait_for "grep -q 'started with' '$dir/readonly.log'" || fail "no start logged"

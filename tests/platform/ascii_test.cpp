@@ -45,11 +45,3 @@ TEST(Ascii, TrimStopsAtTheFirstByteThatIsNotBlank)
     EXPECT_EQ(trimIf("", isAsciiSpace), "");
     EXPECT_EQ(trimIf("--x-y--", [](char c) { return c == '-'; }), "x-y");
 }
-
-TEST(Ascii, ControlBytesOfNetworkTextAreEscaped)
-{
-    // An escape sequence, a line break, DEL and a UTF-8 C1 CSI; "é" and "€" stay.
-    EXPECT_EQ(escapeControlBytes("a\x1b[2Jb\r\nc\x7f" "d\xC2\x9B" "1m \xC3\xA9\xE2\x82\xAC\xC2\xA0"),
-              "a\\x1b[2Jb\\x0d\\x0ac\\x7fd\\xc2\\x9b1m \xC3\xA9\xE2\x82\xAC\xC2\xA0");
-    EXPECT_EQ(escapeControlBytes("\xC2"), "\xC2");
-}

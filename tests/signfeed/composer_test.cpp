@@ -167,6 +167,23 @@ TEST(Composer, ItemTextRulesAndFeedTextNeutralised)
     EXPECT_NE(r.frame.find("Evil-03FFFF-04-00-01FF00-02WN - line  break| "), std::string::npos) << r.frame;
 }
 
+TEST(Composer, SpeedGoesOutAsOneDigitFromOneToFive)
+{
+    const struct {
+        const char* typed;
+        char digit;
+    } rows[] = {{"3", '3'}, {"9", '5'}, {"2.7", '3'}, {"0", '1'}, {"-99999", '1'}, {"abc", '1'},
+                {"1~03FFFF~04~00~00~00~00~00~01FF00~02WN~03FFFF~04", '1'}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.typed);
+        ComposerRig rig(kPlainWhole);
+        rig.window.editText(Field::Text4, row.typed);
+        ComposeResult r = rig.run(feedOf({{"Hi", ""}}));
+        EXPECT_EQ(r.frame, std::string("~00~00~00~00~00~01FF00~02A0C") + row.digit +
+                               "0ff00002359FFFF~FE3~FDCHi | ~03FFFF~04");
+    }
+}
+
 TEST(Composer, NoIntensitySelectedAndNoLinkOn)
 {
     ComposerRig rig(kSmartClock);

@@ -151,11 +151,11 @@ TEST(MainWindowModel, FirstStartShowsDefaultsAndWritesEveryKeyInOrder)
 TEST(MainWindowModel, LoadKeepsEmptyValuesClampsAndReadsHandWrittenKeys)
 {
     Window w("[commmethod]\nremoteip=\nrsslistop0=False\nrsslistop1=FALSE\n"
-             "[parameters]\nmessages=40\nspeed=abc\nupdateperiod=\n");
+             "[parameters]\nmessages=40\nspeed=7\nupdateperiod=\n");
     w.model.load();
     EXPECT_EQ(w.model.signAddress(), "255.255.255.255");
     EXPECT_EQ(w.model.control(Field::Text3).text, "25");
-    EXPECT_EQ(w.model.control(Field::Text4).text, "abc");
+    EXPECT_EQ(w.model.control(Field::Text4).text, "5");
     EXPECT_EQ(w.model.control(Field::Text5).text, "");
     EXPECT_EQ(w.model.control(Field::Option0).value, 0);
     EXPECT_EQ(w.model.control(Field::Option1).value, 0);
@@ -172,7 +172,7 @@ TEST(MainWindowModel, LoadKeepsEmptyValuesClampsAndReadsHandWrittenKeys)
 TEST(MainWindowModel, RecoveryResetsOnlyTheKeysThatFailedAndSaysWhichOnce)
 {
     Window w("[Communications]\r\nCOLORSCHEMEINDEX=6\r\nCOMMPORT=999\r\n"
-             "[Parameters]\r\nMESSAGES=12\r\nTURL=http://127.0.0.1/feed\r\n[CommMethod]\r\nSERIAL=x\r\n");
+             "[Parameters]\r\nMESSAGES=12\r\nSPEED=abc\r\nTURL=http://127.0.0.1/feed\r\n[CommMethod]\r\nSERIAL=x\r\n");
     w.model.load();
     EXPECT_EQ(w.model.control(Field::ColorScheme).selectedIndex, 0);
     EXPECT_EQ(w.model.control(Field::Text3).text, "12");
@@ -180,11 +180,13 @@ TEST(MainWindowModel, RecoveryResetsOnlyTheKeysThatFailedAndSaysWhichOnce)
     EXPECT_EQ(w.model.serialPortNumber(), "1");
     EXPECT_EQ(w.model.control(Field::Check2).value, 0);
     ASSERT_EQ(w.sink.messages.size(), 1u);
-    EXPECT_NE(w.sink.messages[0].find("Serial, ColorSchemeIndex, CommPort"), std::string::npos)
+    EXPECT_NE(w.sink.messages[0].find("Serial, Speed, ColorSchemeIndex, CommPort"), std::string::npos)
         << w.sink.messages[0];
     EXPECT_NE(w.file().find("COLORSCHEMEINDEX=0\r\n"), std::string::npos);
     EXPECT_NE(w.file().find("COMMPORT=1\r\n"), std::string::npos);
     EXPECT_NE(w.file().find("MESSAGES=12\r\n"), std::string::npos);
+    EXPECT_NE(w.file().find("SPEED=1\r\n"), std::string::npos);
+    EXPECT_EQ(w.model.control(Field::Text4).text, "1");
 }
 
 TEST(MainWindowModel, ChoosingAPortKeepsUnsavedEditsAndTestsThePort)
@@ -230,6 +232,27 @@ TEST(MainWindowModel, EnterInTheFeedListStoresTheSlotAndMovesOn)
     EXPECT_EQ(w.model.control(Field::AccessPointIP).text, "");
     EXPECT_EQ(w.model.control(Field::AccessPointIP).entries[25], "last");
     EXPECT_EQ(w.model.feedKeyPress('a'), 'a');
+}
+
+// A cut read must never be written back over the whole value, nor be used.
+TEST(MainWindowModel, AValueTooLongToReadSurvivesOpenAndCloseAndAFeedSlotSoLongIsNotUsed)
+{
+    const std::string longUrl = "http://127.0.0.1/" + std::string(1200, 'a');
+    Window w("[Parameters]\r\nTURL=" + longUrl + "\r\n[AccessPoint]\r\nACCESSPOINTIP2=" + longUrl + "\r\n");
+    w.model.load();
+    EXPECT_EQ(w.model.control(Field::AccessPointIP).entries.at(2), "");
+    ASSERT_EQ(w.sink.messages.size(), 1u);
+    EXPECT_NE(w.sink.messages[0].find("749 characters"), std::string::npos) << w.sink.messages[0];
+    EXPECT_NE(w.sink.messages[0].find(": AccessPointIP2."), std::string::npos) << w.sink.messages[0];
+
+    w.model.chooseFeedSlot(3);
+    w.model.editFeedText(longUrl);
+    w.model.feedKeyPress(13);
+    EXPECT_EQ(w.sink.messages.size(), 2u) << "a typed address that long is refused, not stored cut";
+    w.model.close();
+    EXPECT_NE(w.file().find("TURL=" + longUrl + "\r\n"), std::string::npos);
+    EXPECT_NE(w.file().find("ACCESSPOINTIP2=" + longUrl + "\r\n"), std::string::npos);
+    EXPECT_NE(w.file().find("ACCESSPOINTIP3=\r\n"), std::string::npos);
 }
 
 TEST(MainWindowModel, EveryEditIsStoredWhenItIsMade)

@@ -1,6 +1,6 @@
 #include "headless_program.h"
 
-#include "platform/ascii.h"
+#include "platform/code_page.h"
 
 #include <cstdio>
 
@@ -14,7 +14,7 @@ void StatusPrinter::fieldChanged(signfeed::Field field)
     const std::string& text = m_window.control(field).text;
     if (!text.empty()) {
         // Status texts carry the server's reason phrase and addresses.
-        std::fprintf(stderr, "orlavod: %s\n", platform::escapeControlBytes(text).c_str());
+        std::fprintf(stderr, "orlavod: %s\n", platform::escapeControls(text).c_str());
     }
 }
 

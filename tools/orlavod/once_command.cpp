@@ -4,7 +4,6 @@
 #include "system_ports.h"
 #include "update_log.h"
 
-#include "platform/ascii.h"
 #include "platform/code_page.h"
 
 #include <cstdio>
@@ -15,7 +14,7 @@ namespace {
 
 void printNote(const std::string& text)
 {
-    std::fprintf(stderr, "orlavod: %s\n", platform::escapeControlBytes(text).c_str());
+    std::fprintf(stderr, "orlavod: %s\n", platform::escapeControls(text).c_str());
 }
 
 // What went out on stdout; on stderr one line for an update that sent
@@ -32,7 +31,7 @@ public:
         } else if (!result.sent) {
             printNote("update " + m_program.lastUrl() + ": " + notSentText(outcome, result));
         }
-        if (const std::string moved = movedText(m_program.movedUrl()); !moved.empty()) {
+        if (const std::string moved = movedText(m_program); !moved.empty()) {
             printNote(moved);
         }
     }

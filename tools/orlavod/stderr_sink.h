@@ -1,6 +1,6 @@
 #pragma once
 // Messages for the user, printed on stderr by the command-line runner.
-#include "platform/ascii.h"
+#include "platform/code_page.h"
 #include "signfeed/message_sink.h"
 
 #include <cstdio>
@@ -21,7 +21,7 @@ public:
             return;
         }
         m_last = line;
-        std::fprintf(stderr, "%s\n", platform::escapeControlBytes(line).c_str());
+        std::fprintf(stderr, "%s\n", platform::escapeControls(line).c_str());
     }
     // A new update: what it meets is news again.
     void forgetLast() { m_last.clear(); }

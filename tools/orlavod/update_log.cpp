@@ -1,6 +1,5 @@
 #include "update_log.h"
 
-#include "platform/ascii.h"
 #include "platform/code_page.h"
 
 #include "pellix/finish_text.h"
@@ -47,9 +46,14 @@ std::string formatUpdateLine(const platform::LocalTime& when, const std::string&
     return head + what + (frame.stopped ? "" : " sent");
 }
 
-std::string movedText(const std::string& movedUrl)
+std::string movedText(const FeedProgram& program)
 {
-    return movedUrl.empty() ? std::string() : "the feed has moved for good to " + movedUrl;
+    if (!program.movedFeedNote().empty()) {
+        return program.movedFeedNote();
+    }
+    const std::string movedTo = program.movedUrl();
+    return movedTo.empty() ? std::string()
+                           : "the feed moved for good to " + movedTo + ", the stored address was kept (RewriteMovedFeeds=0)";
 }
 
 std::string formatAbandonedLine(const platform::LocalTime& when, const std::string& why)
@@ -61,11 +65,11 @@ void UpdateLog::updateFinished(const signfeed::DownloadOutcome& outcome, const s
 {
     std::string line =
         formatUpdateLine(m_clock.localTime(), m_program.lastUrl(), outcome, result, m_program.lastFrameReport());
-    if (const std::string moved = movedText(m_program.movedUrl()); !moved.empty()) {
-        line += "; " + moved;
-    }
     if (const std::string charset = m_program.charsetFallback(); !charset.empty()) {
         line += "; " + pellix::DescribeCharsetFallback(charset);
+    }
+    if (const std::string moved = movedText(m_program); !moved.empty()) {
+        line += "; " + moved;
     }
     write(withStaleNote(std::move(line)));
 }
@@ -84,7 +88,7 @@ std::string UpdateLog::withStaleNote(std::string line) const
 void UpdateLog::write(const std::string& line)
 {
     // Reason phrases and addresses come from the network.
-    std::fprintf(m_out, "orlavod: %s\n", platform::escapeControlBytes(line).c_str());
+    std::fprintf(m_out, "orlavod: %s\n", platform::escapeControls(line).c_str());
     std::fflush(m_out);
     if (m_sink != nullptr) {
         m_sink->forgetLast();

@@ -16,16 +16,19 @@ namespace orlavo::tools {
 // "2026-12-07 03:20:00 update URL: 5 items, 312 bytes sent", or the failure,
 // or why nothing was sent; frame: how the link fared with the frame sent.
 // UpdateLog adds "; showing headlines from 14:05, the feed has failed since
-// 14:10" while updates fail, and a note on an unknown character set.
+// 14:10" while updates fail, a note on an unknown character set, and what
+// became of the stored address of a feed that moved for good.
 [[nodiscard]] std::string formatUpdateLine(const platform::LocalTime& when, const std::string& url,
                                            const signfeed::DownloadOutcome& outcome,
                                            const signfeed::ComposeResult& result, const signfeed::FrameReport& frame);
 // Why an update sent nothing: "failed, 404 Not Found, nothing sent", or "the
 // message limit is 0: nothing to send"; empty when it sent.
 [[nodiscard]] std::string notSentText(const signfeed::DownloadOutcome& outcome, const signfeed::ComposeResult& result);
-// "the feed has moved for good to URL", said at every update so the operator
-// can update the stored address; empty when it did not move.
-[[nodiscard]] std::string movedText(const std::string& movedUrl);
+// What became of a feed that moved for good, said at every update whatever
+// RewriteMovedFeeds says, so the operator learns the new address: the
+// cycle's note when it tried the rewrite, else "the feed moved for good to
+// URL, the stored address was kept (RewriteMovedFeeds=0)"; empty otherwise.
+[[nodiscard]] std::string movedText(const FeedProgram& program);
 [[nodiscard]] std::string formatAbandonedLine(const platform::LocalTime& when, const std::string& why);
 [[nodiscard]] std::string formatTimestamp(const platform::LocalTime& when);
 

@@ -5,7 +5,6 @@
 #include "pellix/rss_comp.h"
 #include "platform/clock.h"
 #include "platform/connectivity.h"
-#include "platform/ascii.h"
 #include "platform/poll_event_loop.h"
 #include "platform/terminal.h"
 
@@ -14,8 +13,6 @@
 #include <string>
 
 namespace {
-
-using orlavo::platform::escapeControlBytes;
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
@@ -90,7 +87,7 @@ int download(const rssget::Options& options)
         std::fputc('\n', stderr);
     }
     if (comp.FinalURL() != options.url && !comp.FinalURL().empty()) {
-        std::fprintf(stderr, "rssget: redirected to %s%s\n", escapeControlBytes(comp.FinalURL()).c_str(),
+        std::fprintf(stderr, "rssget: redirected to %s%s\n", comp.FinalURL().c_str(),
                      comp.MovedURL().empty() ? "" : " (moved permanently)");
     }
     if (const std::string charset = comp.CharsetFallback(); !charset.empty()) {
@@ -100,7 +97,7 @@ int download(const rssget::Options& options)
     std::printf("result=%d status=%s bytes=%d\n", result, status.c_str(), comp.CurSize());
     std::fflush(stdout);
     if (result != 0) {
-        std::fprintf(stderr, "rssget: %s\n", escapeControlBytes(retVal).c_str());
+        std::fprintf(stderr, "rssget: %s\n", retVal.c_str());
         return kExitFailed;
     }
     const bool success = waiter.status && *waiter.status >= 200 && *waiter.status <= 299;
@@ -108,7 +105,7 @@ int download(const rssget::Options& options)
     // --fail keeps the file away unless the status is 2xx.
     const bool write = !options.outputPath.empty() && (success || !options.failUnlessOk);
     if (!success) {
-        const std::string what = escapeControlBytes(pellix::DescribeFinish(waiter.status.value_or(-1), waiter.text));
+        const std::string what = pellix::DescribeFinish(waiter.status.value_or(-1), waiter.text);
         std::fprintf(stderr, "rssget: %s%s%s\n", *waiter.status > 0 ? "download finished with " : "download failed: ",
                      what.c_str(), options.outputPath.empty() || write ? "" : "; the file was not written (--fail)");
     }
