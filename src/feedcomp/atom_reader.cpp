@@ -3,6 +3,7 @@
 #include "platform/ascii.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <optional>
 #include <string>
@@ -45,38 +46,46 @@ struct Region {
     }
 };
 
-// Every comment and CDATA section that has its end. One without its end is
-// left as text, and then no later one of its kind can have an end either,
-// so the scan stays linear.
+// Every comment and CDATA section that has its end before the next one of its
+// kind begins; one without is left as text. Neither kind can hold the start
+// of another in a well-formed feed, so a start met first means this end was
+// lost (StripTags drops the character after "</a>", which may be the "]" of
+// "]]>"), and the section must not run on through the entries after it.
 Sections findSections(std::string_view text)
 {
-    constexpr std::string_view kComment = "<!--";
-    constexpr std::string_view kCommentEnd = "-->";
-    constexpr std::string_view kCdata = "<![CDATA[";
-    constexpr std::string_view kCdataEnd = "]]>";
+    struct Kind {
+        std::string_view open;
+        std::string_view close;
+        std::size_t nextOpen = 0;   // where its next start lies, npos for none
+        std::size_t nextClose = 0;  // where its next end lies, once looked for
+    };
+    std::array<Kind, 2> kinds{{{"<!--", "-->"}, {"<![CDATA[", "]]>"}}};
+    for (Kind& kind : kinds) {
+        kind.nextOpen = text.find(kind.open);
+    }
     Sections sections;
-    std::size_t nextComment = text.find(kComment);
-    std::size_t nextCdata = text.find(kCdata);
     std::size_t at = 0;
     while (true) {
-        if (nextComment < at) {
-            nextComment = text.find(kComment, at);
+        for (Kind& kind : kinds) {
+            if (kind.nextOpen < at) {
+                kind.nextOpen = text.find(kind.open, at);
+            }
         }
-        if (nextCdata < at) {
-            nextCdata = text.find(kCdata, at);
-        }
-        const bool comment = nextComment < nextCdata;
-        const std::size_t open = comment ? nextComment : nextCdata;
+        Kind& kind = kinds[0].nextOpen < kinds[1].nextOpen ? kinds[0] : kinds[1];
+        const std::size_t open = kind.nextOpen;
         if (open == std::string_view::npos) {
             return sections;
         }
-        const std::string_view closer = comment ? kCommentEnd : kCdataEnd;
-        const std::size_t close = text.find(closer, open + (comment ? kComment : kCdata).size());
-        if (close == std::string_view::npos) {
-            (comment ? nextComment : nextCdata) = std::string_view::npos;
+        // Each search goes on from the last, so the scan stays linear.
+        const std::size_t body = open + kind.open.size();
+        if (kind.nextClose < body) {
+            kind.nextClose = text.find(kind.close, body);
+        }
+        kind.nextOpen = text.find(kind.open, body);
+        if (kind.nextClose == std::string_view::npos || kind.nextOpen < kind.nextClose) {
             continue;
         }
-        at = close + closer.size();
+        at = kind.nextClose + kind.close.size();
         sections.push_back({open, at});
     }
 }

@@ -105,6 +105,9 @@ TEST(AtomReader, TakesEntriesOnlyWhenTheDocumentHasNoItem)
         {"elements in CDATA are text, the markers go",
          "<feed><entry><title><![CDATA[<entry>1]]></title></entry><!-- <entry> --></feed>", 1, "<entry>1"},
         {"a comment without its end stays text", "<feed><!-- <entry><title>1</title></entry></feed>", 1, "1"},
+        {"StripTags eating a CDATA end does not join two sections",
+         "<feed><entry><title>1</title><summary><![CDATA[<a href='u'>x</a>]]></summary></entry>"
+         "<entry><summary><![CDATA[y]]></summary></entry></feed>", 2, "1"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
