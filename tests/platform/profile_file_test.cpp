@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
 #include <string>
 
 using namespace orlavo::platform;
@@ -157,41 +158,70 @@ TEST(ProfileFile, UnchangedValueDoesNotRewriteAndSymlinkKeepsItsLink)
     ASSERT_FALSE(file.write("A", "k", "2"));
     EXPECT_TRUE(std::filesystem::is_symlink(dir.file("data.ini")));
     EXPECT_EQ(readFileBytes(target), "[A]\r\nk=2\r\n");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("real.ini.lock"))) << "locked beside the file replaced";
+    EXPECT_FALSE(std::filesystem::exists(dir.file("data.ini.lock")));
 }
 
-// A file that exists but cannot be read is a failure, never "every key
-// missing"; a FIFO is refused at once instead of waiting for a writer.
-TEST(ProfileFile, AFileThatExistsButCannotBeReadIsAFailureNotDefaults)
+// A link or a pipe planted as the lock file is refused, never followed.
+TEST(ProfileFile, ALockPathThatIsNotALockFileStopsTheWrite)
 {
-    TempDir dir;
-    writeFileBytes(dir.file("good.ini"), "[A]\r\nk=1\r\n");
-    writeFileBytes(dir.file("huge.ini"), std::string(kMaxProfileBytes + 1, 'x'));
-    std::filesystem::create_directory(dir.file("dir.ini"));
-    ASSERT_EQ(::mkfifo(dir.file("fifo.ini").c_str(), 0600), 0);
-    std::filesystem::create_symlink(dir.file("good.ini"), dir.file("link.ini"));
     struct Row {
-        const char* name;
-        const char* failure;  // nullptr: reads
-        const char* value;
+        const char* label;
+        std::function<void(const std::filesystem::path& lock, const std::filesystem::path& victim)> plant;
+        const char* failure;
     } rows[] = {
-        {"good.ini", nullptr, "1"},
-        {"link.ini", nullptr, "1"},
-        {"missing.ini", nullptr, "default"},
-        {"huge.ini", "is larger than 4 MiB", "default"},
-        {"dir.ini", "is a directory, not a regular file", "default"},
-        {"fifo.ini", "is a FIFO, not a regular file", "default"},
+        {"symlink to a new file", [](auto& lock, auto& victim) { std::filesystem::create_symlink(victim, lock); },
+         "data.ini.lock is a symbolic link"},
+        {"symlink to a file", [](auto& lock, auto& victim) {
+             writeFileBytes(victim, "kept");
+             std::filesystem::create_symlink(victim, lock);
+         }, "data.ini.lock is a symbolic link"},
+        {"FIFO", [](auto& lock, auto&) { ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0); }, "is not a regular file"},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        DiskProfileFile file(dir.file(row.name));
-        std::optional<SysError> failure = file.readFailure();
-        ASSERT_EQ(failure.has_value(), row.failure != nullptr);
-        if (failure) {
-            EXPECT_NE(failure->description.find(dir.file(row.name).string()), std::string::npos);
-            EXPECT_NE(failure->description.find(row.failure), std::string::npos) << failure->description;
-            EXPECT_TRUE(file.write("A", "k", "2").has_value()) << "never replaced by a file of one key";
+        SCOPED_TRACE(row.label);
+        TempDir dir;
+        writeFileBytes(dir.file("data.ini"), "[A]\r\nk=1\r\n");
+        row.plant(dir.file("data.ini.lock"), dir.file("victim"));
+        const bool victimExisted = std::filesystem::exists(dir.file("victim"));
+        std::optional<SysError> error = DiskProfileFile(dir.file("data.ini")).write("A", "k", "2");
+        ASSERT_TRUE(error.has_value());
+        EXPECT_NE(error->description.find(row.failure), std::string::npos) << error->description;
+        EXPECT_EQ(readFileBytes(dir.file("data.ini")), "[A]\r\nk=1\r\n");
+        EXPECT_EQ(std::filesystem::exists(dir.file("victim")), victimExisted);
+        if (victimExisted) {
+            EXPECT_EQ(readFileBytes(dir.file("victim")), "kept");
         }
-        EXPECT_EQ(file.read("A", "k", "default"), row.value);
     }
-    EXPECT_EQ(std::filesystem::file_size(dir.file("huge.ini")), kMaxProfileBytes + 1);
+}
+
+// Once seen, the file's own writes keep it "unchanged"; another program's
+// edit of a key wins over a keeping write of it.
+TEST(ProfileFile, AKeepingWriteLeavesWhatAnotherProgramChanged)
+{
+    struct Row {
+        const char* label;
+        std::optional<std::string> other;  // the other program's file; nullopt: removed
+        bool changed;
+        std::optional<std::string> after;  // after a keeping write of k=2
+    } rows[] = {
+        {"no edit", "[A]\r\nk=1\r\nj=0\r\n", false, "[A]\r\nk=2\r\nj=0\r\n"},
+        {"k edited", "[A]\r\nk=7\r\nj=0\r\n", true, "[A]\r\nk=7\r\nj=0\r\n"},
+        {"k removed", "[A]\r\nj=0\r\n", true, "[A]\r\nj=0\r\n"},
+        {"only j edited", "[A]\r\nk=1\r\nj=7\r\n", true, "[A]\r\nk=2\r\nj=7\r\n"},
+        {"file removed", std::nullopt, true, std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        MemoryProfileFile file("[A]\r\nk=1\r\nj=1\r\n");
+        file.markSeen();
+        ASSERT_FALSE(file.write("A", "j", "0"));
+        EXPECT_FALSE(file.changedSinceSeen()) << "its own write is no change";
+        file.replaceBytes(row.other);
+        EXPECT_EQ(file.changedSinceSeen(), row.changed);
+        ASSERT_FALSE(file.write("A", "k", "2", WriteMode::KeepChangeOnDisk));
+        EXPECT_EQ(file.bytes(), row.after);
+        file.markSeen();
+        EXPECT_FALSE(file.changedSinceSeen());
+    }
 }
