@@ -24,7 +24,8 @@ inline constexpr std::size_t kValueBuffer = 750;
 // "~13"; any other CR or LF becomes a blank, so no value can add lines to the
 // file. Returns the failure so the caller can tell the user.
 [[nodiscard]] std::optional<platform::SysError> writeIni(platform::ProfileFile& file, std::string_view section,
-                                                         std::string_view key, std::string_view value);
+                                                         std::string_view key, std::string_view value,
+                                                         platform::WriteMode mode = platform::WriteMode::Always);
 
 namespace section {
 inline constexpr std::string_view kCommMethod = "CommMethod";
