@@ -225,3 +225,40 @@ TEST(ProfileFile, AKeepingWriteLeavesWhatAnotherProgramChanged)
         EXPECT_FALSE(file.changedSinceSeen());
     }
 }
+
+// A file that exists but cannot be read is a failure, never "every key
+// missing"; a FIFO is refused at once instead of waiting for a writer.
+TEST(ProfileFile, AFileThatExistsButCannotBeReadIsAFailureNotDefaults)
+{
+    TempDir dir;
+    writeFileBytes(dir.file("good.ini"), "[A]\r\nk=1\r\n");
+    writeFileBytes(dir.file("huge.ini"), std::string(kMaxProfileBytes + 1, 'x'));
+    std::filesystem::create_directory(dir.file("dir.ini"));
+    ASSERT_EQ(::mkfifo(dir.file("fifo.ini").c_str(), 0600), 0);
+    std::filesystem::create_symlink(dir.file("good.ini"), dir.file("link.ini"));
+    struct Row {
+        const char* name;
+        const char* failure;  // nullptr: reads
+        const char* value;
+    } rows[] = {
+        {"good.ini", nullptr, "1"},
+        {"link.ini", nullptr, "1"},
+        {"missing.ini", nullptr, "default"},
+        {"huge.ini", "is larger than 4 MiB", "default"},
+        {"dir.ini", "is a directory, not a regular file", "default"},
+        {"fifo.ini", "is a FIFO, not a regular file", "default"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        DiskProfileFile file(dir.file(row.name));
+        std::optional<SysError> failure = file.readFailure();
+        ASSERT_EQ(failure.has_value(), row.failure != nullptr);
+        if (failure) {
+            EXPECT_NE(failure->description.find(dir.file(row.name).string()), std::string::npos);
+            EXPECT_NE(failure->description.find(row.failure), std::string::npos) << failure->description;
+            EXPECT_TRUE(file.write("A", "k", "2").has_value()) << "never replaced by a file of one key";
+        }
+        EXPECT_EQ(file.read("A", "k", "default"), row.value);
+    }
+    EXPECT_EQ(std::filesystem::file_size(dir.file("huge.ini")), kMaxProfileBytes + 1);
+}
