@@ -49,6 +49,8 @@ public:
     void markSeen();
     // Whether the file differs from that picture (false before markSeen()).
     [[nodiscard]] bool changedSinceSeen() const;
+    // False when the file is missing or cannot be read.
+    [[nodiscard]] bool exists() const { return load().has_value(); }
 
 protected:
     // The file's bytes, or nullopt when it is missing or unreadable.

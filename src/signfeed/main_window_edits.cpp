@@ -2,6 +2,8 @@
 // when it is made, so a crash or a kill loses nothing.
 #include "signfeed/main_window_model.h"
 
+#include <cerrno>
+
 namespace orlavo::signfeed {
 
 void MainWindowModel::editCheck(Field box, int value)
@@ -162,6 +164,11 @@ MainWindowModel::SettingsReload MainWindowModel::reloadChangedSettings()
     // Run on defaults, an unreadable file would send to the default feeds.
     if (std::optional<platform::SysError> failure = m_deps.settings.readFailure()) {
         return {false, failure};
+    }
+    // An editor may move the file away for a moment while it saves; a start-up
+    // would take the defaults and broadcast to the default feeds.
+    if (!m_deps.settings.exists()) {
+        return {false, platform::SysError{ENOENT, "the file was removed"}};
     }
     // The count and the rotation belong to the running cycle, not to the file.
     runWhenIdle([this, minutes = minuteCount, next = feedIndex] {

@@ -56,7 +56,8 @@ public:
     void close();
     // Another program changed the settings file since the last start-up: the
     // start-up runs again (once no frame is going out), keeping the timer's
-    // count and the rotation. A file that cannot be read is not taken.
+    // count and the rotation. A file that cannot be read or was removed is not
+    // taken.
     struct SettingsReload {
         bool reloaded = false;
         std::optional<platform::SysError> failure;  // changed but unreadable
