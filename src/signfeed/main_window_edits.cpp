@@ -4,6 +4,8 @@
 
 #include "platform/code_page.h"
 
+#include <cerrno>
+
 namespace orlavo::signfeed {
 
 void MainWindowModel::editCheck(Field box, int value)
@@ -165,6 +167,29 @@ void MainWindowModel::runWhenIdle(std::function<void()> action)
     }
 }
 
+MainWindowModel::SettingsReload MainWindowModel::reloadChangedSettings()
+{
+    if (m_closing || m_closed || !m_deps.settings.changedSinceSeen()) {
+        return {};
+    }
+    // Run on defaults, an unreadable file would send to the default feeds.
+    if (std::optional<platform::SysError> failure = m_deps.settings.readFailure()) {
+        return {false, failure};
+    }
+    // An editor may move the file away for a moment while it saves; a start-up
+    // would take the defaults and broadcast to the default feeds.
+    if (!m_deps.settings.exists()) {
+        return {false, platform::SysError{ENOENT, "the file was removed"}};
+    }
+    // The count and the rotation belong to the running cycle, not to the file.
+    runWhenIdle([this, minutes = minuteCount, next = feedIndex] {
+        load();
+        minuteCount = minutes;
+        feedIndex = next;
+    });
+    return {true, std::nullopt};
+}
+
 void MainWindowModel::close()
 {
     if (m_closed || m_closing) {
@@ -173,7 +198,10 @@ void MainWindowModel::close()
     m_closing = true;
     runWhenIdle([this] {
         const int failuresBefore = m_writeFailures;
+        // The window's values were read before any later edit on disk; that edit is newer.
+        m_storeMode = platform::WriteMode::KeepChangeOnDisk;
         writeBack(true);
+        m_storeMode = platform::WriteMode::Always;
         m_closeWriteFailed = m_writeFailures != failuresBefore;
         if (notUnchecked(Field::Check2) && m_deps.serial.isOpen()) {
             m_deps.serial.close();

@@ -20,6 +20,7 @@ struct CheckKey {
 
 void MainWindowModel::load()
 {
+    m_deps.settings.markSeen();  // what the close and a reload compare the file with
     m_signAddress = readIni(m_deps.settings, key::kRemoteIp.section, key::kRemoteIp.key, key::kRemoteIp.fallback);
     if (m_signAddress.empty()) {
         m_signAddress = std::string(key::kRemoteIp.fallback);

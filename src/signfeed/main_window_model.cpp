@@ -69,7 +69,7 @@ void MainWindowModel::store(const SettingKey& key, std::string_view value)
 
 void MainWindowModel::store(std::string_view section, std::string_view key, std::string_view value)
 {
-    auto error = writeIni(m_deps.settings, section, key, value);
+    auto error = writeIni(m_deps.settings, section, key, value, m_storeMode);
     m_writeFailures += error ? 1 : 0;
     if (error && !m_writeFailureReported) {
         m_writeFailureReported = true;

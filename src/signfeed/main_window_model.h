@@ -50,8 +50,19 @@ public:
 
     // The start-up sequence; runs at creation and again after a port choice.
     void load();
-    // The close sequence: writes every setting, closes the serial port.
+    // The close sequence: writes every setting, closes the serial port. A key
+    // whose stored value another program changed since the last start-up is
+    // left as that program wrote it.
     void close();
+    // Another program changed the settings file since the last start-up: the
+    // start-up runs again (once no frame is going out), keeping the timer's
+    // count and the rotation. A file that cannot be read or was removed is not
+    // taken.
+    struct SettingsReload {
+        bool reloaded = false;
+        std::optional<platform::SysError> failure;  // changed but unreadable
+    };
+    [[nodiscard]] SettingsReload reloadChangedSettings();
     [[nodiscard]] bool closed() const { return m_closed; }
     // True when a write of the close sequence failed: the file does not hold
     // the window's last state.
@@ -164,6 +175,7 @@ private:
     bool m_udpPortNoticeShown = false;
     bool m_closed = false;
     bool m_closing = false;
+    platform::WriteMode m_storeMode = platform::WriteMode::Always;
     std::function<void(std::function<void()>)> m_defer;
 };
 

@@ -37,14 +37,24 @@ std::string itemText(std::string_view title, std::string_view description)
 
 std::string neutraliseForSign(std::string text)
 {
-    for (char& c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '~') {
-            c = '-';
+    std::size_t w = 0;
+    for (std::size_t r = 0; r < text.size(); ++r, ++w) {
+        const auto byte = static_cast<unsigned char>(text[r]);
+        if (byte == '~') {
+            text[w] = '-';
         } else if (byte < 32 || byte == 127) {
-            c = ' ';
+            text[w] = ' ';
+        } else if (byte == 0xC2 && r + 1 < text.size() && static_cast<unsigned char>(text[r + 1]) < 0xA0 &&
+                   static_cast<unsigned char>(text[r + 1]) >= 0x80) {
+            // A C1 control (U+0080 to U+009F): the code page would send
+            // some of them as raw bytes the sign reads as commands.
+            text[w] = ' ';
+            ++r;
+        } else {
+            text[w] = text[r];
         }
     }
+    text.resize(w);
     return text;
 }
 

@@ -13,8 +13,8 @@ namespace orlavo::signfeed {
 
 // Feed text is untrusted: "~" would let it end the frame and start commands
 // of its own, and control characters would break the line. Every "~" becomes
-// "-" and every control character (codes below 32 and DEL) a blank, one for
-// one, so the budget counts stay the same.
+// "-" and every control character (codes below 32, DEL and the C1 controls
+// U+0080 to U+009F) a blank, one for one, so the budget counts stay the same.
 [[nodiscard]] std::string neutraliseForSign(std::string text);
 
 // The item limit of a "Maximum Number of Messages" text: its leading number

@@ -49,7 +49,7 @@ std::string readIni(const platform::ProfileFile& file, std::string_view section,
 }
 
 std::optional<platform::SysError> writeIni(platform::ProfileFile& file, std::string_view section,
-                                           std::string_view key, std::string_view value)
+                                           std::string_view key, std::string_view value, platform::WriteMode mode)
 {
     std::string stored(value);
     if (std::size_t p = stored.find("\r\n"); p != std::string::npos) {
@@ -66,7 +66,7 @@ std::optional<platform::SysError> writeIni(platform::ProfileFile& file, std::str
             return std::nullopt;
         }
     }
-    return file.write(section, platform::asciiUpper(key), stored);
+    return file.write(section, platform::asciiUpper(key), stored, mode);
 }
 
 SettingKey feedSlotKey(int slot)

@@ -27,7 +27,8 @@ inline constexpr std::size_t kLongestValue = kValueBuffer - 1;
 // that value as it is, so writing back what was read never shortens it.
 // Returns the failure so the caller can tell the user.
 [[nodiscard]] std::optional<platform::SysError> writeIni(platform::ProfileFile& file, std::string_view section,
-                                                         std::string_view key, std::string_view value);
+                                                         std::string_view key, std::string_view value,
+                                                         platform::WriteMode mode = platform::WriteMode::Always);
 
 namespace section {
 inline constexpr std::string_view kCommMethod = "CommMethod";

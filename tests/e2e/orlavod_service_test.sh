@@ -99,12 +99,15 @@ grep -q 'nothing sent; no headlines shown yet, the feed has failed since [0-9][0
 [ ! -s "$dir/sign.out" ] || fail "a failed update reached the sign"
 passed=$((passed + 1))
 
-# Without --update-now nothing happens before the first period ends.
+# Without --update-now nothing happens before the first period ends. An edit
+# of the file while it runs survives the close.
 settings "$dir/q.ini" feed.xml
 start_service "$dir/quiet.log" --settings "$dir/q.ini"
 wait_for "grep -q 'started with .*updates every 60 minutes' '$dir/quiet.log'" || fail "no start logged"
+sed -i 's/^MESSAGES=10\r$/MESSAGES=2\r/' "$dir/q.ini"
 stop_service TERM
 if grep -q ' update ' "$dir/quiet.log"; then fail "an update ran before the period"; fi
+grep -q $'^MESSAGES=2\r$' "$dir/q.ini" || fail "the close wrote over an edit made while the service ran"
 passed=$((passed + 1))
 
 # A second signal while clock packets go out (a second each) ends at once:

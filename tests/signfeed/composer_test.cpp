@@ -159,7 +159,8 @@ TEST(Composer, ItemTextRulesAndFeedTextNeutralised)
     EXPECT_EQ(itemText("<b>Breaking</b>", ""), "<b>Breaking</b> ");
     EXPECT_EQ(itemText("", "description only"), "");
     EXPECT_EQ(itemText("<li>a/li>", "d"), "a - d");
-    EXPECT_EQ(neutraliseForSign("x~03FFFF~04\r\ny\tz\x7F"), "x-03FFFF-04  y z ");
+    EXPECT_EQ(neutraliseForSign("x~03FFFF~04\r\ny\tz\x7F\xC2\x80\xC2\x81\xC2\x9D\xC2\x9F\xC2\xA0\xC2"),
+              "x-03FFFF-04  y z     \xC2\xA0\xC2");
 
     ComposerRig rig(kPlainWhole);
     ComposeResult r = rig.run(feedOf({{"Evil~03FFFF~04~00~01FF00~02WN", "line\r\nbreak"}}));

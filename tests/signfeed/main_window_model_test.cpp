@@ -1,11 +1,14 @@
 #include "platform/manual_clock.h"
 #include "platform/poll_event_loop.h"
+#include "platform/profile_text.h"
 #include "signfeed/main_window_model.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace orlavo;
@@ -274,6 +277,55 @@ TEST(MainWindowModel, EveryEditIsStoredWhenItIsMade)
     EXPECT_EQ(w.model.control(Field::ColorScheme).entries.size(), 8u);
     EXPECT_EQ(w.model.control(Field::ColorScheme).selectedIndex, -1);
     EXPECT_EQ(w.udp.host, "255.255.255.255") << "the link keeps its address until the next start-up";
+}
+
+// Another program's edits while the window runs: a reload takes them as a
+// start-up would, keeping the cycle's count and rotation, and the close never
+// writes over an edit made after the last reload.
+TEST(MainWindowModel, EditsOnDiskAreTakenByAReloadAndKeptByTheClose)
+{
+    Window w;
+    w.model.load();
+    EXPECT_FALSE(w.model.reloadChangedSettings().reloaded);
+    w.model.minuteCount = 7;
+    w.model.feedIndex = 3;
+    auto edit = [&](const char* key, const char* value) {
+        w.settings.replaceBytes(platform::profile::assign(w.file(), section::kParameters, key, value));
+    };
+    edit("MESSAGES", "30");
+    EXPECT_TRUE(w.model.reloadChangedSettings().reloaded);
+    EXPECT_EQ(w.model.control(Field::Text3).text, "25") << "taken as a start-up takes it";
+    EXPECT_EQ((std::pair{w.model.minuteCount, w.model.feedIndex}), (std::pair{7L, 3}));
+    EXPECT_FALSE(w.model.reloadChangedSettings().reloaded) << "its own writes are no edit";
+    edit("UPDATEPERIOD", "5");
+    w.model.close();
+    EXPECT_EQ(readIni(w.settings, section::kParameters, "UpdatePeriod", ""), "5");
+    EXPECT_EQ(readIni(w.settings, section::kParameters, "Messages", ""), "25");
+    EXPECT_EQ(readIni(w.settings, section::kCommunications, "ColorSchemeIndex", ""), "0");
+}
+
+TEST(MainWindowModel, AReloadNeverTakesAFileItCannotRead)
+{
+    orlavo::testing::TempDir dir;
+    platform::ManualClock clock;
+    platform::PollEventLoop loop(clock);
+    platform::DiskProfileFile settings(dir.file("data.ini"));
+    StubUdp udp;
+    StubSerial serial;
+    RecordingSink sink;
+    MainWindowModel model(MainWindowDeps{clock, loop, settings, udp, serial, sink}, MainWindowOptions{0, "1"});
+    model.load();
+    model.editText(Field::Text1, "127.0.0.9");
+    std::filesystem::remove(dir.file("data.ini"));
+    for (const char* failure : {"the file was removed", "is a directory"}) {
+        SCOPED_TRACE(failure);
+        MainWindowModel::SettingsReload reload = model.reloadChangedSettings();
+        EXPECT_FALSE(reload.reloaded);
+        ASSERT_TRUE(reload.failure.has_value());
+        EXPECT_NE(reload.failure->description.find(failure), std::string::npos) << reload.failure->description;
+        EXPECT_EQ(model.control(Field::Text1).text, "127.0.0.9") << "the settings in effect stay";
+        std::filesystem::create_directory(dir.file("data.ini"));
+    }
 }
 
 TEST(MainWindowModel, AFailedWriteIsReportedOnceAndTheWindowGoesOn)
