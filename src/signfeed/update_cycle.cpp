@@ -35,7 +35,12 @@ UpdateCycle::~UpdateCycle()
 void UpdateCycle::start()
 {
     if (!m_timer) {
-        m_timer = m_loop.startRepeatingTimer(kTickMs, [this] { tick(); });
+        m_timer = m_loop.startRepeatingTimer(kTickMs, [this] {
+            if (m_beforeTick) {
+                m_beforeTick();
+            }
+            tick();
+        });
     }
 }
 

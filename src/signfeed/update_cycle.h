@@ -12,6 +12,7 @@
 
 #include "pellix/rss_comp.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,6 +41,9 @@ public:
     UpdateCycle& operator=(const UpdateCycle&) = delete;
 
     void setObserver(UpdateCycleObserver* observer) { m_observer = observer; }
+    // Runs at the start of every timer tick, before the tick decides on an
+    // update: the service looks at its settings file there.
+    void setBeforeTick(std::function<void()> hook) { m_beforeTick = std::move(hook); }
     // Starts the one-minute timer.
     void start();
     void stop();
@@ -84,6 +88,7 @@ private:
     platform::EventLoop& m_loop;
     UpdateCycleObserver* m_observer = nullptr;
     std::optional<platform::EventLoop::TimerId> m_timer;
+    std::function<void()> m_beforeTick;
     std::string m_lastUrl;
     std::string m_movedNote;
     std::optional<platform::LocalTime> m_headlinesFrom;  // the last update that succeeded

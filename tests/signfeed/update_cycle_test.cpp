@@ -534,6 +534,18 @@ TEST(UpdateCycle, StartUpSequenceRestartsTheWait)
     EXPECT_EQ(rig.endedInMinute, std::vector<long>{3});
 }
 
+// The service reads its edited settings file in this hook: the tick that
+// follows already runs on the new period.
+TEST(UpdateCycle, TheTickRunsOnWhatItsBeforeTickHookChanged)
+{
+    RigSetup s;
+    s.period = "4";
+    CycleRig rig(s);
+    rig.cycle.setBeforeTick([&rig] { rig.window.editText(Field::Text5, "1"); });
+    rig.minutes(1);
+    EXPECT_EQ(rig.endedInMinute, std::vector<long>{1});
+}
+
 TEST(UpdateCycle, EveryOtherMinuteWithAClickInBetween)
 {
     RigSetup s;
@@ -815,7 +827,7 @@ TEST(UpdateCycle, AMovedFeedIsStoredOnlyWhenTheMoveEndsInAFeedAtAStorableAddress
         {"more than 5 redirects", Strings(6, movedTo("/again")), "/old", noFeed},
         {"to a page that is no feed", {movedTo("/new"), "HTTP/1.0 200 OK\r\n\r\n<html></html>"}, "/old", noFeed},
         {"to a 404", {movedTo("/new"), "HTTP/1.0 404 Not Found\r\n\r\n" + feedBody({"x"})}, "/old", noFeed},
-        {"control bytes", {movedTo("/new\x01")}, "/old", "kept: it holds control characters"},
+        {"control bytes", {movedTo("/new\x01")}, "/old", "the Location holds a control character"},
         {"too long to read back", {movedTo("/" + std::string(800, 'n')), feed}, "/old", "longer than the 749"},
         {"~13 reads back as a line break", {movedTo("/a~13b"), feed}, "/old", "reads back as a line break"},
     };

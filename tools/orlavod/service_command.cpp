@@ -94,8 +94,7 @@ int runService(const std::filesystem::path& settingsPath, const ServiceOptions& 
     platform::SignalWatch signals(system.loop);
     FeedProgram program(system.ports(), signfeed::kSignPort, options.limits);
     SettingsFollower follower(program, system.clock);
-    // The cycle's minute tick, run here so the settings are looked at first.
-    std::optional<platform::EventLoop::TimerId> ticks;
+    program.cycle().setBeforeTick([&follower] { follower.beforeTick(); });
     bool closing = false;
     bool forced = false;
     auto onSignal = [&](int signalNumber) {
@@ -110,9 +109,7 @@ int runService(const std::filesystem::path& settingsPath, const ServiceOptions& 
         }
         closing = true;
         logLine(system.clock, std::string("SIG") + sigabbrev_np(signalNumber) + " received, closing");
-        if (ticks) {
-            system.loop.cancelTimer(*ticks);
-        }
+        program.cycle().stop();
         program.window().close();
     };
     // Started before the first update: name lookups run on helper threads,
@@ -128,10 +125,7 @@ int runService(const std::filesystem::path& settingsPath, const ServiceOptions& 
     program.cycle().setObserver(&log);
     logLine(system.clock, "started with " + settingsPath.string() + ", " +
                               periodText(program.window().control(signfeed::Field::Text5).text));
-    ticks = system.loop.startRepeatingTimer(signfeed::UpdateCycle::kTickMs, [&] {
-        follower.beforeTick();
-        program.cycle().tick();
-    });
+    program.cycle().start();
     if (options.updateNow) {
         system.loop.post([&program] { program.cycle().requestUpdate(); });
     }
