@@ -106,6 +106,19 @@ std::size_t findMarkup(const Region& r, std::string_view needle, std::size_t fro
     return std::string_view::npos;
 }
 
+// Appends text with every occurrence of marker left out.
+void appendWithout(std::string& out, std::string_view text, std::string_view marker)
+{
+    for (std::size_t from = 0;;) {
+        const std::size_t at = text.find(marker, from);
+        out.append(text.substr(from, at == std::string_view::npos ? at : at - from));
+        if (at == std::string_view::npos) {
+            return;
+        }
+        from = at + marker.size();
+    }
+}
+
 // A value as the document gives it: the CDATA markers go, as RSS's own
 // replacements remove them, "<![CDATA[" first.
 void appendValue(std::string& out, std::string_view value)
@@ -117,23 +130,8 @@ void appendValue(std::string& out, std::string_view value)
         return;
     }
     std::string opened;
-    for (std::size_t from = 0;;) {
-        const std::size_t at = value.find(kCdata, from);
-        opened.append(value.substr(from, at == std::string_view::npos ? at : at - from));
-        if (at == std::string_view::npos) {
-            break;
-        }
-        from = at + kCdata.size();
-    }
-    const std::string_view rest(opened);
-    for (std::size_t from = 0;;) {
-        const std::size_t at = rest.find(kCdataEnd, from);
-        out.append(rest.substr(from, at == std::string_view::npos ? at : at - from));
-        if (at == std::string_view::npos) {
-            break;
-        }
-        from = at + kCdataEnd.size();
-    }
+    appendWithout(opened, value, kCdata);
+    appendWithout(out, opened, kCdataEnd);
 }
 
 std::string valueOf(std::string_view value)
