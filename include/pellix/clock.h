@@ -4,8 +4,11 @@
 // Passed by reference to whatever waits, so tests can drive time by hand.
 #include <cstdint>
 
-namespace orlavo::platform {
+#include "pellix/export.h"
 
+namespace pellix {
+
+/// A local wall-clock time.
 struct LocalTime {
     int year = 1970;
     int month = 1;  // 1-12
@@ -15,7 +18,8 @@ struct LocalTime {
     int second = 0;
 };
 
-class Clock {
+/// The time source of timeouts and timers.
+class PELLIX_API Clock {
 public:
     virtual ~Clock() = default;
     // Milliseconds on a monotonic scale with an arbitrary origin.
@@ -26,11 +30,11 @@ public:
 };
 
 // The real clock: CLOCK_MONOTONIC, localtime_r and nanosleep.
-class SystemClock final : public Clock {
+class PELLIX_API SystemClock final : public Clock {
 public:
     [[nodiscard]] std::int64_t nowMs() const override;
     [[nodiscard]] LocalTime localTime() const override;
     void sleep(std::int64_t ms) override;
 };
 
-}  // namespace orlavo::platform
+}  // namespace pellix

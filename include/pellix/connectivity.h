@@ -5,9 +5,12 @@
 #include <string>
 #include <string_view>
 
-namespace orlavo::platform {
+#include "pellix/export.h"
 
-class Connectivity {
+namespace pellix {
+
+/// Answers IsOnline, IsConnectionProxy and which proxy a request takes.
+class PELLIX_API Connectivity {
 public:
     virtual ~Connectivity() = default;
     [[nodiscard]] virtual bool isOnline() const = 0;
@@ -20,21 +23,9 @@ public:
     [[nodiscard]] virtual std::string proxyFor(std::string_view, bool) const { return {}; }
 };
 
-// The proxy variables in the order curl consults them for http:// URLs.
-struct ProxyEnvironment {
-    std::string httpProxy;  // http_proxy, else HTTP_PROXY
-    std::string allProxy;   // all_proxy, else ALL_PROXY
-    std::string noProxy;    // no_proxy, else NO_PROXY
-};
-
-[[nodiscard]] ProxyEnvironment readProxyEnvironment();
-// True when env names a proxy and its no_proxy list does not cover host.
-// no_proxy: comma separated; "*" covers every host; an entry covers itself
-// and its subdomains, with or without a leading dot; case does not matter.
-[[nodiscard]] bool proxyApplies(const ProxyEnvironment& env, std::string_view host);
-
-// getifaddrs for the interfaces, the process environment for the proxy.
-class SystemConnectivity final : public Connectivity {
+// getifaddrs for the interfaces; http_proxy, all_proxy and no_proxy (or
+// their upper-case forms) of the process environment for the proxy.
+class PELLIX_API SystemConnectivity final : public Connectivity {
 public:
     [[nodiscard]] bool isOnline() const override;
     [[nodiscard]] bool isConnectionProxy() const override;
@@ -42,4 +33,4 @@ public:
     [[nodiscard]] std::string proxyFor(std::string_view host, bool secure) const override;
 };
 
-}  // namespace orlavo::platform
+}  // namespace pellix

@@ -6,11 +6,15 @@
 // callback.
 #include <cstdint>
 #include <functional>
-#include <optional>
 
-namespace orlavo::platform {
+#include "pellix/export.h"
 
-class EventLoop {
+namespace pellix {
+
+/// The loop an RSSComp runs on: posted tasks, timers on the loop's Clock and
+/// file descriptors watched for readiness. A host implements it over its own
+/// loop (Qt, GLib, libuv), or takes pellix::PollEventLoop.
+class PELLIX_API EventLoop {
 public:
     using Task = std::function<void()>;
     using TimerId = std::uint64_t;
@@ -45,13 +49,4 @@ public:
     virtual void quit() = 0;
 };
 
-// Ends the watch, if there is one, and forgets its id.
-inline void stopWatching(EventLoop& loop, std::optional<EventLoop::WatchId>& watch)
-{
-    if (watch) {
-        loop.unwatchFd(*watch);
-        watch.reset();
-    }
-}
-
-}  // namespace orlavo::platform
+}  // namespace pellix

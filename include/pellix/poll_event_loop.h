@@ -1,18 +1,33 @@
 #pragma once
-// EventLoop on poll(2). Timers follow the Clock it is given, so with a
-// ManualClock a test decides when timers are due; descriptors are always
-// real (sockets, pipes, pseudo-terminals).
-#include "platform/clock.h"
-#include "platform/event_loop.h"
-
+// The library's own EventLoop on poll(2). A program without a loop runs it
+// (run, runOnce, runUntilIdle); a program with its own loop drives it from
+// there: watch descriptors(), wake up after nextTimeoutMs(), and call
+// runPending() whenever one of them is ready or the time has come.
+#include <cstdint>
 #include <deque>
 #include <map>
 #include <memory>
+#include <vector>
 
-namespace orlavo::platform {
+#include "pellix/clock.h"
+#include "pellix/event_loop.h"
+#include "pellix/export.h"
 
-class PollEventLoop final : public EventLoop {
+namespace pellix {
+
+/// A descriptor the loop waits on, with EventLoop::kReadable / kWritable bits.
+struct WatchedFd {
+    int fd = -1;
+    unsigned events = 0;
+};
+
+/// EventLoop on poll(2). Timers follow the Clock it is given, so with a
+/// hand-driven clock a test decides when timers are due.
+class PELLIX_API PollEventLoop final : public EventLoop {
 public:
+    /// On the system's monotonic clock.
+    PollEventLoop();
+    /// clock must outlive the loop.
     explicit PollEventLoop(Clock& clock);
     ~PollEventLoop() override;
     PollEventLoop(const PollEventLoop&) = delete;
@@ -30,7 +45,21 @@ public:
     void run() override;
     void quit() override;
 
+    /// Runs until nothing is posted, timed or watched any more: a download
+    /// has ended (OnFinish ran) and no other work was given to the loop.
+    void runUntilIdle();
+    /// Nothing is posted, timed or watched.
+    [[nodiscard]] bool idle() const;
+    /// For a host's loop: the descriptors to wait on now. A descriptor with
+    /// events 0 is kept but needs no waiting.
+    [[nodiscard]] std::vector<WatchedFd> descriptors() const;
+    /// For a host's loop: milliseconds until runPending() has timed work, 0
+    /// when it has work now, -1 when only a descriptor can bring work.
+    [[nodiscard]] std::int64_t nextTimeoutMs() const;
+
+    /// Timers now set.
     [[nodiscard]] std::size_t timerCount() const { return m_timers.size(); }
+    /// Descriptors now watched.
     [[nodiscard]] std::size_t watchCount() const { return m_watches.size(); }
 
 private:
@@ -58,4 +87,4 @@ private:
     bool m_quit = false;
 };
 
-}  // namespace orlavo::platform
+}  // namespace pellix

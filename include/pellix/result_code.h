@@ -38,6 +38,9 @@ enum class ResultCode : std::int32_t {
     StartupFailed = 115,
     UnsupportedScheme = 116,
     TlsUnavailable = 117,  // https: TLS could not be set up (e.g. an unreadable CA file)
+    // ParseFeed, ParseFeedFile and any member that ran out of memory.
+    FileUnreadable = 118,
+    OutOfMemory = 119,
 };
 
 static_assert(static_cast<int>(ResultCode::Ok) == 0);
@@ -66,6 +69,8 @@ static_assert(static_cast<int>(ResultCode::BadUrl) == 114);
 static_assert(static_cast<int>(ResultCode::StartupFailed) == 115);
 static_assert(static_cast<int>(ResultCode::UnsupportedScheme) == 116);
 static_assert(static_cast<int>(ResultCode::TlsUnavailable) == 117);
+static_assert(static_cast<int>(ResultCode::FileUnreadable) == 118);
+static_assert(static_cast<int>(ResultCode::OutOfMemory) == 119);
 
 [[nodiscard]] constexpr std::int32_t toInt(ResultCode code)
 {

@@ -14,16 +14,12 @@
 #include <memory>
 #include <string>
 
+#include "pellix/clock.h"
+#include "pellix/connectivity.h"
+#include "pellix/event_loop.h"
 #include "pellix/export.h"
+#include "pellix/net.h"
 #include "pellix/result_code.h"
-
-namespace orlavo::platform {
-class Clock;
-class Connectivity;
-class EventLoop;
-class Resolver;
-class TcpConnector;
-}  // namespace orlavo::platform
 
 namespace pellix {
 
@@ -61,17 +57,18 @@ struct RSSCompLimits {
 // resolver and connector default to the system's when left null. All must
 // outlive the control.
 struct RSSCompServices {
-    orlavo::platform::EventLoop& loop;
-    orlavo::platform::Clock& clock;
-    orlavo::platform::Connectivity& connectivity;
-    orlavo::platform::Resolver* resolver = nullptr;
-    orlavo::platform::TcpConnector* connector = nullptr;
+    EventLoop& loop;
+    Clock& clock;
+    Connectivity& connectivity;
+    Resolver* resolver = nullptr;
+    TcpConnector* connector = nullptr;
 };
 
 class PELLIX_API RSSComp {
 public:
-    RSSComp(orlavo::platform::EventLoop& loop, orlavo::platform::Clock& clock,
-            orlavo::platform::Connectivity& connectivity, const RSSCompLimits& limits = {});
+    // On the system's clock and connectivity; loop must outlive the control.
+    explicit RSSComp(EventLoop& loop, const RSSCompLimits& limits = {});
+    RSSComp(EventLoop& loop, Clock& clock, Connectivity& connectivity, const RSSCompLimits& limits = {});
     explicit RSSComp(const RSSCompServices& services, const RSSCompLimits& limits = {});
     // Closes any connection quietly: no event is raised from here.
     ~RSSComp();
@@ -142,6 +139,9 @@ public:
     void ConditionalGet(bool bConditional);
 
 private:
+    [[nodiscard]] std::shared_ptr<RSSFile> makeRSSFile(bool StripTags, std::int32_t& LNumberItems) const;
+    [[nodiscard]] std::int32_t writeFile(const std::string& sPath, bool IfDelete, bool binary);
+
     class Engine;
     std::unique_ptr<Engine> m_engine;
     std::string m_lastWriteError;

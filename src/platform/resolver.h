@@ -11,19 +11,9 @@
 
 namespace orlavo::platform {
 
-enum class LookupStatus { Found, NotFound, TimedOut };
-
-struct LookupResult {
-    LookupStatus status = LookupStatus::NotFound;
-    std::vector<IpAddress> addresses;  // IPv4 first, in resolver order
-    std::string error;                 // resolver's text when not found
-};
-
-class Resolver {
-public:
-    virtual ~Resolver() = default;
-    [[nodiscard]] virtual LookupResult lookup(const std::string& host, std::int64_t timeoutMs) = 0;
-};
+using pellix::LookupResult;
+using pellix::LookupStatus;
+using pellix::Resolver;
 
 class SystemResolver final : public Resolver {
 public:

@@ -112,10 +112,6 @@ ConnectResult connectOne(const IpAddress& address, std::uint16_t port, SteadyClo
 
 }  // namespace
 
-bool IoResult::wouldBlock() const
-{
-    return bytes < 0 && (error == EAGAIN || error == EWOULDBLOCK);
-}
 
 ConnectResult PosixTcpConnector::connect(const std::vector<IpAddress>& addresses, std::uint16_t port,
                                          std::int64_t timeoutMs)
@@ -132,3 +128,8 @@ ConnectResult PosixTcpConnector::connect(const std::vector<IpAddress>& addresses
 }
 
 }  // namespace orlavo::platform
+
+bool pellix::IoResult::wouldBlock() const
+{
+    return bytes < 0 && (error == EAGAIN || error == EWOULDBLOCK);
+}

@@ -1,0 +1,20 @@
+#pragma once
+// Orlavo's code names the library's loop interface as its own.
+#include <optional>
+
+#include "pellix/event_loop.h"
+
+namespace orlavo::platform {
+
+using pellix::EventLoop;
+
+// Ends the watch, if there is one, and forgets its id.
+inline void stopWatching(EventLoop& loop, std::optional<EventLoop::WatchId>& watch)
+{
+    if (watch) {
+        loop.unwatchFd(*watch);
+        watch.reset();
+    }
+}
+
+}  // namespace orlavo::platform
