@@ -28,6 +28,17 @@ configure_file(cmake/pellix.pc.in ${PROJECT_BINARY_DIR}/pellix.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/pellix.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT libpellix-dev)
 
+# The API reference (HTML in api-doc/): cmake --build BUILD --target pellix_doc
+find_program(ORLAVO_DOXYGEN doxygen)
+if(ORLAVO_DOXYGEN)
+  add_custom_target(pellix_doc
+    COMMAND ${CMAKE_COMMAND} -E env PELLIX_DOC_OUT=${PROJECT_BINARY_DIR}/api-doc ${ORLAVO_DOXYGEN} docs/api/Doxyfile
+    WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+    COMMENT "pellix API reference in ${PROJECT_BINARY_DIR}/api-doc/html")
+else()
+  message(STATUS "doxygen not found: no pellix API reference (./scripts/setup.sh installs it)")
+endif()
+
 # The service and the tools.
 install(TARGETS orlavod signsim rssget rssdump RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT orlavod)
 set(orlavod_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/orlavod)

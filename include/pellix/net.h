@@ -1,7 +1,8 @@
 #pragma once
-// What a host implements to change how RSSComp reaches a server: the name
-// lookup (Resolver) and the TCP connect (TcpConnector). Both default to the
-// system's; tests and hosts with their own networking replace them.
+/// @file
+/// What a host implements to change how RSSComp reaches a server: the name
+/// lookup (Resolver) and the TCP connect (TcpConnector). Both default to the
+/// system's; tests and hosts with their own networking replace them.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -17,13 +18,14 @@ namespace pellix {
 
 /// An IPv4 or IPv6 address, free of socket headers.
 struct PELLIX_API IpAddress {
-    bool v6 = false;
+    bool v6 = false;  ///< IPv6 rather than IPv4
     std::array<std::uint8_t, 16> bytes{};  ///< IPv4 uses the first four
 
     /// 127.0.0.0/8 or ::1.
     [[nodiscard]] bool isLoopback() const;
     /// Dotted IPv4 or textual IPv6, without brackets.
     [[nodiscard]] std::string text() const;
+    /// Same family and bytes.
     friend bool operator==(const IpAddress&, const IpAddress&) = default;
 };
 
@@ -35,7 +37,7 @@ enum class LookupStatus { Found, NotFound, TimedOut };
 
 /// The answer of a Resolver.
 struct LookupResult {
-    LookupStatus status = LookupStatus::NotFound;
+    LookupStatus status = LookupStatus::NotFound;  ///< how it ended
     std::vector<IpAddress> addresses;  ///< IPv4 first, in resolver order
     std::string error;                 ///< the resolver's text when not found
 };
@@ -51,8 +53,8 @@ public:
 /// Outcome of one send or receive: bytes > 0 moved, 0 the peer closed
 /// (receive only), -1 failed with error (an errno value).
 struct PELLIX_API IoResult {
-    std::int64_t bytes = 0;
-    int error = 0;
+    std::int64_t bytes = 0;  ///< bytes moved, 0 closed, -1 failed
+    int error = 0;           ///< the errno value when bytes is -1
     /// The call failed with EAGAIN or EWOULDBLOCK: try again when ready.
     [[nodiscard]] bool wouldBlock() const;
 };
@@ -71,12 +73,20 @@ public:
     virtual void close() = 0;
 };
 
+/// The system's resolver: numeric addresses at once, names through
+/// getaddrinfo on a helper thread, because getaddrinfo cannot be given a
+/// deadline; a lookup past its deadline is left to finish on its own.
+class PELLIX_API SystemResolver final : public Resolver {
+public:
+    [[nodiscard]] LookupResult lookup(const std::string& host, std::int64_t timeoutMs) override;
+};
+
 /// How a connect ended.
 enum class ConnectStatus { Connected, SocketFailed, Failed, TimedOut };
 
 /// The answer of a TcpConnector.
 struct ConnectResult {
-    ConnectStatus status = ConnectStatus::Failed;
+    ConnectStatus status = ConnectStatus::Failed;  ///< how it ended
     int error = 0;  ///< errno of the last attempt
     std::unique_ptr<TcpConnection> connection;  ///< set when Connected
 };
@@ -88,6 +98,13 @@ public:
     /// Tries the addresses in order until one connects; all share one deadline.
     [[nodiscard]] virtual ConnectResult connect(const std::vector<IpAddress>& addresses, std::uint16_t port,
                                                 std::int64_t timeoutMs) = 0;
+};
+
+/// The system's connector: a non-blocking connect polled up to the deadline.
+class PELLIX_API PosixTcpConnector final : public TcpConnector {
+public:
+    [[nodiscard]] ConnectResult connect(const std::vector<IpAddress>& addresses, std::uint16_t port,
+                                        std::int64_t timeoutMs) override;
 };
 
 }  // namespace pellix

@@ -1,6 +1,7 @@
 #pragma once
-// Parsing a feed without a download control: from bytes in memory or from a
-// file. The result is the same RSSFile that RSSComp::GetRSSFile hands out.
+/// @file
+/// Parsing a feed without a download control: from bytes in memory or from a
+/// file. The result is the same RSSFile that RSSComp::GetRSSFile hands out.
 #include <cstdint>
 #include <memory>
 #include <string>

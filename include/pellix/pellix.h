@@ -1,5 +1,6 @@
 #pragma once
-// Everything a program needs to parse and download feeds with pellix.
+/// @file
+/// Everything a program needs to parse and download feeds with pellix.
 #include "pellix/clock.h"
 #include "pellix/connectivity.h"
 #include "pellix/event_loop.h"

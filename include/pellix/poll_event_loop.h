@@ -1,8 +1,9 @@
 #pragma once
-// The library's own EventLoop on poll(2). A program without a loop runs it
-// (run, runOnce, runUntilIdle); a program with its own loop drives it from
-// there: watch descriptors(), wake up after nextTimeoutMs(), and call
-// runPending() whenever one of them is ready or the time has come.
+/// @file
+/// The library's own EventLoop on poll(2). A program without a loop runs it
+/// (run, runOnce, runUntilIdle); a program with its own loop drives it from
+/// there: watch descriptors(), wake up after nextTimeoutMs(), and call
+/// runPending() whenever one of them is ready or the time has come.
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -17,8 +18,8 @@ namespace pellix {
 
 /// A descriptor the loop waits on, with EventLoop::kReadable / kWritable bits.
 struct WatchedFd {
-    int fd = -1;
-    unsigned events = 0;
+    int fd = -1;          ///< the descriptor
+    unsigned events = 0;  ///< what to wait for: EventLoop::kReadable, kWritable
 };
 
 /// EventLoop on poll(2). Timers follow the Clock it is given, so with a
@@ -65,7 +66,7 @@ public:
 private:
     struct Timer {
         std::int64_t dueMs;
-        std::int64_t intervalMs;  // 0 for one-shot
+        std::int64_t intervalMs;  ///< 0 for one-shot
         std::shared_ptr<Task> task;
     };
     struct Watch {

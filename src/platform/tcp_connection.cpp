@@ -112,6 +112,12 @@ ConnectResult connectOne(const IpAddress& address, std::uint16_t port, SteadyClo
 
 }  // namespace
 
+}  // namespace orlavo::platform
+
+namespace pellix {
+
+using orlavo::platform::connectOne;
+using orlavo::platform::SteadyClock;
 
 ConnectResult PosixTcpConnector::connect(const std::vector<IpAddress>& addresses, std::uint16_t port,
                                          std::int64_t timeoutMs)
@@ -127,9 +133,9 @@ ConnectResult PosixTcpConnector::connect(const std::vector<IpAddress>& addresses
     return result;
 }
 
-}  // namespace orlavo::platform
-
-bool pellix::IoResult::wouldBlock() const
+bool IoResult::wouldBlock() const
 {
     return bytes < 0 && (error == EAGAIN || error == EWOULDBLOCK);
 }
+
+}  // namespace pellix

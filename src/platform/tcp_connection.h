@@ -17,12 +17,7 @@ using pellix::ConnectResult;
 using pellix::ConnectStatus;
 using pellix::IoResult;
 using pellix::TcpConnection;
+using pellix::PosixTcpConnector;
 using pellix::TcpConnector;
-
-class PosixTcpConnector final : public TcpConnector {
-public:
-    [[nodiscard]] ConnectResult connect(const std::vector<IpAddress>& addresses, std::uint16_t port,
-                                        std::int64_t timeoutMs) override;
-};
 
 }  // namespace orlavo::platform
