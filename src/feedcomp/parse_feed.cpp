@@ -3,12 +3,15 @@
 #include <new>
 #include <utility>
 
-#include "feedcomp/body.h"
 #include "feedcomp/feed_decoder.h"
+#include "feedcomp/file_output.h"
 #include "feedcomp/rss_document.h"
 #include "platform/whole_file.h"
 
 namespace pellix {
+
+// GetLocalRSSFile and ParseFeedFile take the same files.
+static_assert(kMaxFeedFileBytes == static_cast<std::int64_t>(detail::kMaxLocalDocumentBytes));
 
 namespace {
 
