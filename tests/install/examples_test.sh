@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# examples_test.sh BUILD_DIR SOURCE_DIR [CXXFLAGS]: installs libpellix and its
+# examples_test.sh BUILD_DIR SOURCE_DIR CXX [CXXFLAGS]: installs libpellix and its
 # development files into a fresh prefix, checks that the library exports
 # pellix:: names only, builds examples/ against that prefix with CMake and
 # with pkg-config, and runs both builds on a file and on a loopback server.
 # CXXFLAGS: what a sanitizer build's library needs from its programs.
 set -euo pipefail
-build=$1 source=$2 flags=${3:-}
+build=$1 source=$2 cxx=$3 flags=${4:-}
 dir=$(mktemp -d)
 pids=()
 cleanup() {
@@ -33,13 +33,13 @@ others=$(nm -D --defined-only -C "$lib" | cut -d' ' -f3- | grep -v -e '^PELLIX_1
 [ -z "$others" ] || fail "libpellix exports more than pellix:: names: $(head -5 <<< "$others")"
 
 # Both builds of both examples.
-cmake -S "$source/examples" -B "$dir/cmake" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
+cmake -S "$source/examples" -B "$dir/cmake" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_COMPILER="$cxx" \
   -DCMAKE_CXX_FLAGS="$flags" > "$dir/cmake.log" 2>&1 || fail "examples: CMake configure"
 cmake --build "$dir/cmake" >> "$dir/cmake.log" 2>&1 || fail "examples: CMake build"
 mkdir "$dir/pc"
 for example in parse_feed fetch_feed; do
   # shellcheck disable=SC2046,SC2086  # the flags are words
-  c++ -std=c++20 $flags "$source/examples/$example.cpp" -o "$dir/pc/$example" \
+  "$cxx" -std=c++20 $flags "$source/examples/$example.cpp" -o "$dir/pc/$example" \
     $(PKG_CONFIG_PATH="${pc%/*}" pkg-config --cflags --libs pellix) -Wl,-rpath,"${lib%/*}" \
     >> "$dir/pkg-config.log" 2>&1 || fail "examples: pkg-config build of $example"
 done
