@@ -27,6 +27,10 @@ file(RELATIVE_PATH pellix_pc_to_prefix "${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig" 
 configure_file(cmake/pellix.pc.in ${PROJECT_BINARY_DIR}/pellix.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/pellix.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT libpellix-dev)
+# The guide and the examples, for whoever builds against the library.
+install(FILES docs/pellix.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/libpellix-dev COMPONENT libpellix-dev)
+install(FILES examples/CMakeLists.txt examples/parse_feed.cpp examples/fetch_feed.cpp
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/libpellix-dev/examples COMPONENT libpellix-dev)
 
 # The API reference (HTML in api-doc/): cmake --build BUILD --target pellix_doc
 find_program(ORLAVO_DOXYGEN doxygen)
