@@ -11,6 +11,8 @@ packages=(
   # The desktop program, its tests (offscreen and under a virtual X server)
   # and its screenshots.
   qt6-base-dev qt6-webengine-dev qt6-qpa-plugins libqt6svg6 libgl-dev xvfb xauth fonts-dejavu-core
+  # Man pages, the Debian packages and their checks; the feed library's API reference.
+  scdoc man-db dpkg-dev pkg-config lintian appstream desktop-file-utils doxygen
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #pragma once
-// The feed control's result codes. Hosts compare against these numbers, so
-// every value is fixed; new codes only ever get new numbers.
+/// @file
+/// The feed control's result codes. Hosts compare against these numbers, so
+/// every value is fixed; new codes only ever get new numbers.
 #include <cstdint>
 #include <string>
 
@@ -8,19 +9,20 @@
 
 namespace pellix {
 
+/// Result codes of RSSComp's members, OnFinish and ParseFeed.
 enum class ResultCode : std::int32_t {
     Ok = 0,
-    // File output (WriteTextFile, WriteBinaryFile).
+    /// File output (WriteTextFile, WriteBinaryFile).
     FileExists = 1,
     NothingToWrite = 2,
     WriteFailed = 3,
-    // OnFinish values that are not an HTTP status.
-    ReceiveFailed = -1,   // socket error, timeout or a body cut short
+    /// OnFinish values that are not an HTTP status.
+    ReceiveFailed = -1,   ///< socket error, timeout or a body cut short
     BodyTooLarge = -2,
     HeaderTooLarge = -3,
-    TlsFailed = -4,       // https: handshake, certificate or host check failed, or timed out
-    RedirectFailed = -5,  // a redirect that may not or cannot be followed
-    // RequestFile and OpenComm.
+    TlsFailed = -4,       ///< https: handshake, certificate or host check failed, or timed out
+    RedirectFailed = -5,  ///< a redirect that may not or cannot be followed
+    /// RequestFile and OpenComm.
     SendFailed = 99,
     NetworkNotReady = 101,
     VersionNotSupported = 102,
@@ -37,7 +39,10 @@ enum class ResultCode : std::int32_t {
     BadUrl = 114,
     StartupFailed = 115,
     UnsupportedScheme = 116,
-    TlsUnavailable = 117,  // https: TLS could not be set up (e.g. an unreadable CA file)
+    TlsUnavailable = 117,  ///< https: TLS could not be set up (e.g. an unreadable CA file)
+    /// ParseFeed, ParseFeedFile and any member that ran out of memory.
+    FileUnreadable = 118,
+    OutOfMemory = 119,
 };
 
 static_assert(static_cast<int>(ResultCode::Ok) == 0);
@@ -66,13 +71,16 @@ static_assert(static_cast<int>(ResultCode::BadUrl) == 114);
 static_assert(static_cast<int>(ResultCode::StartupFailed) == 115);
 static_assert(static_cast<int>(ResultCode::UnsupportedScheme) == 116);
 static_assert(static_cast<int>(ResultCode::TlsUnavailable) == 117);
+static_assert(static_cast<int>(ResultCode::FileUnreadable) == 118);
+static_assert(static_cast<int>(ResultCode::OutOfMemory) == 119);
 
+/// The number a member returns for code.
 [[nodiscard]] constexpr std::int32_t toInt(ResultCode code)
 {
     return static_cast<std::int32_t>(code);
 }
 
-// The sentence a host shows for a code; a generic text for unknown numbers.
+/// The sentence a host shows for a code; a generic text for unknown numbers.
 [[nodiscard]] PELLIX_API std::string resultText(ResultCode code);
 
 }  // namespace pellix

@@ -58,6 +58,6 @@ private:
 };
 
 // Exported for the tools, which turn a feed file into the text a download would give.
-[[nodiscard]] PELLIX_API std::string toCrlf(std::string_view text);
+[[nodiscard]] std::string toCrlf(std::string_view text);
 
 }  // namespace pellix::detail

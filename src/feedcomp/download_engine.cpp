@@ -6,6 +6,7 @@
 #include "platform/connectivity.h"
 
 #include <algorithm>
+#include <new>
 
 namespace pellix {
 
@@ -239,7 +240,14 @@ std::int32_t RSSComp::Engine::connectTo(const Target& target, std::string& retVa
     // The handshake's first step waits for the loop: a socket that just
     // connected is writable, and a failure then ends with events like any other.
     const unsigned events = m_handshaking || m_tunnelling ? EventLoop::kWritable : EventLoop::kReadable;
-    m_watch = m_services.loop.watchFd(m_connection->fd(), events, [this](unsigned bits) { onReady(bits); });
+    m_watch = m_services.loop.watchFd(m_connection->fd(), events, [this](unsigned bits) {
+        // Called from the host's loop, where no exception of ours may arrive.
+        try {
+            onReady(bits);
+        } catch (const std::bad_alloc&) {
+            finish(toInt(ResultCode::ReceiveFailed), resultText(ResultCode::OutOfMemory), false);
+        }
+    });
     m_state = State::Running;
     const std::int64_t now = m_services.clock.nowMs();
     m_lastActivityMs = m_hopStartMs = now;

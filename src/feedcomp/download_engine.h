@@ -5,6 +5,7 @@
 #include "feedcomp/body.h"
 #include "pellix/rss_comp.h"
 
+#include "platform/connectivity.h"
 #include "platform/event_loop.h"
 #include "platform/resolver.h"
 #include "platform/tcp_connection.h"

@@ -32,7 +32,7 @@ namespace pellix::detail {
 // conversion lost all markup, or no character set name at all); empty when
 // there was none or it was used. For people: cut to 40 characters, anything
 // but printable ASCII shown as "?".
-[[nodiscard]] PELLIX_API std::string unknownCharset(std::string_view bytes, std::string_view transportCharset);
+[[nodiscard]] std::string unknownCharset(std::string_view bytes, std::string_view transportCharset);
 // decodeFeedText with the Content-Type charset as decodeFeedBytes takes it.
 [[nodiscard]] std::string decodeFeedText(std::string_view bytes, std::string_view transportCharset);
 

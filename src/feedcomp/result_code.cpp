@@ -31,6 +31,8 @@ std::string resultText(ResultCode code)
     case ResultCode::BadUrl: return "The URL is not valid: it needs a host, a \"/\" and a path.";
     case ResultCode::StartupFailed: return "The socket library could not be started.";
     case ResultCode::UnsupportedScheme: return "Only http:// and https:// URLs can be downloaded.";
+    case ResultCode::FileUnreadable: return "The feed file could not be read.";
+    case ResultCode::OutOfMemory: return "There was not enough memory.";
     }
     return "Unknown result code " + std::to_string(static_cast<int>(code)) + ".";
 }

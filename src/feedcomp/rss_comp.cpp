@@ -6,12 +6,58 @@
 #include "feedcomp/rss_document.h"
 #include "platform/connectivity.h"
 
+#include <exception>
 #include <limits>
+#include <new>
 
 namespace pellix {
 
-RSSComp::RSSComp(orlavo::platform::EventLoop& loop, orlavo::platform::Clock& clock,
-                 orlavo::platform::Connectivity& connectivity, const RSSCompLimits& limits)
+namespace {
+
+// No exception leaves the library: a member that fails this way answers
+// as the members answer every other failure.
+template <typename Call, typename Fallback>
+auto guarded(Call call, Fallback fallback) noexcept -> decltype(call())
+{
+    try {
+        return call();
+    } catch (const std::exception&) {
+        return fallback();
+    }
+}
+
+ResultCode codeOf(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(std::move(error));
+    } catch (const std::bad_alloc&) {
+        return ResultCode::OutOfMemory;
+    } catch (...) {
+        return ResultCode::StartupFailed;
+    }
+}
+
+
+Clock& systemClock()
+{
+    static SystemClock clock;
+    return clock;
+}
+
+Connectivity& systemConnectivity()
+{
+    static SystemConnectivity connectivity;
+    return connectivity;
+}
+
+}  // namespace
+
+RSSComp::RSSComp(EventLoop& loop, const RSSCompLimits& limits)
+    : RSSComp(loop, systemClock(), systemConnectivity(), limits)
+{
+}
+
+RSSComp::RSSComp(EventLoop& loop, Clock& clock, Connectivity& connectivity, const RSSCompLimits& limits)
     : RSSComp(RSSCompServices{loop, clock, connectivity}, limits)
 {
 }
@@ -63,16 +109,23 @@ std::int32_t RSSComp::OpenComm(std::string& sErr)
 
 std::int32_t RSSComp::RequestFile(const std::string& sURLPath, std::string& sRetVal)
 {
-    return m_engine->requestFile(sURLPath, sRetVal);
+    try {
+        return m_engine->requestFile(sURLPath, sRetVal);
+    } catch (const std::exception&) {
+        const ResultCode code = codeOf(std::current_exception());
+        sRetVal = resultText(code);
+        return toInt(code);
+    }
 }
 
 std::string RSSComp::CurFileString() const
 {
-    const auto& body = m_engine->body();
-    if (body.empty()) {
-        return {};
-    }
-    return detail::decodeFeedText(body.bytes(), m_engine->charset());
+    return guarded(
+        [this] {
+            const auto& body = m_engine->body();
+            return body.empty() ? std::string() : detail::decodeFeedText(body.bytes(), m_engine->charset());
+        },
+        [] { return std::string(); });
 }
 
 std::int32_t RSSComp::CurSize() const
@@ -84,6 +137,15 @@ std::int32_t RSSComp::CurSize() const
 std::shared_ptr<RSSFile> RSSComp::GetRSSFile(bool StripTags, std::int32_t& LNumberItems) const
 {
     LNumberItems = 0;
+    return guarded([&] { return makeRSSFile(StripTags, LNumberItems); },
+                   [&] {
+                       LNumberItems = 0;
+                       return std::shared_ptr<RSSFile>();
+                   });
+}
+
+std::shared_ptr<RSSFile> RSSComp::makeRSSFile(bool StripTags, std::int32_t& LNumberItems) const
+{
     const Engine::State state = m_engine->state();
     if (state == Engine::State::Running || state == Engine::State::Failed) {
         LNumberItems = -1;
@@ -106,30 +168,43 @@ std::shared_ptr<RSSFile> RSSComp::GetLocalRSSFile(const std::string& sFilePath, 
                                                   std::int32_t& LNumberItems) const
 {
     LNumberItems = 0;
-    const std::string bytes = detail::readLocalFile(sFilePath);
-    if (bytes.empty()) {
-        return nullptr;
+    return guarded(
+        [&] {
+            const std::string bytes = detail::readLocalFile(sFilePath);
+            if (bytes.empty()) {
+                return std::shared_ptr<RSSFile>();
+            }
+            auto parsed = detail::parseDocument(detail::decodeFeedBytes(bytes), StripTags);
+            if (parsed.itemCount <= 0 || !parsed.document) {
+                return std::shared_ptr<RSSFile>();
+            }
+            LNumberItems = parsed.itemCount;
+            return parsed.document;
+        },
+        [] { return std::shared_ptr<RSSFile>(); });
+}
+
+std::int32_t RSSComp::writeFile(const std::string& sPath, bool IfDelete, bool binary)
+{
+    try {
+        auto outcome = detail::writeBodyFile(sPath, IfDelete, m_engine->body(),
+                                             binary ? detail::BodyFormat::Binary : detail::BodyFormat::Text);
+        m_lastWriteError = std::move(outcome.error);
+        return toInt(outcome.code);
+    } catch (const std::exception&) {
+        m_lastWriteError.clear();  // no room left to say more
+        return toInt(ResultCode::WriteFailed);
     }
-    auto parsed = detail::parseDocument(detail::decodeFeedBytes(bytes), StripTags);
-    if (parsed.itemCount <= 0 || !parsed.document) {
-        return nullptr;
-    }
-    LNumberItems = parsed.itemCount;
-    return parsed.document;
 }
 
 std::int32_t RSSComp::WriteTextFile(const std::string& sPath, bool IfDelete)
 {
-    auto outcome = detail::writeBodyFile(sPath, IfDelete, m_engine->body(), detail::BodyFormat::Text);
-    m_lastWriteError = std::move(outcome.error);
-    return toInt(outcome.code);
+    return writeFile(sPath, IfDelete, false);
 }
 
 std::int32_t RSSComp::WriteBinaryFile(const std::string& sPath, bool IfDelete)
 {
-    auto outcome = detail::writeBodyFile(sPath, IfDelete, m_engine->body(), detail::BodyFormat::Binary);
-    m_lastWriteError = std::move(outcome.error);
-    return toInt(outcome.code);
+    return writeFile(sPath, IfDelete, true);
 }
 
 const std::string& RSSComp::LastWriteError() const
@@ -164,12 +239,13 @@ void RSSComp::ConditionalGet(bool bConditional)
 
 void RSSComp::CAFile(const std::string& sPath)
 {
-    m_engine->setCaFile(sPath);
+    guarded([&] { m_engine->setCaFile(sPath); }, [] {});
 }
 
 std::string RSSComp::CharsetFallback() const
 {
-    return detail::unknownCharset(m_engine->body().bytes(), m_engine->charset());
+    return guarded([this] { return detail::unknownCharset(m_engine->body().bytes(), m_engine->charset()); },
+                   [] { return std::string(); });
 }
 
 }  // namespace pellix

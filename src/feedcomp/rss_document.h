@@ -24,10 +24,10 @@ struct ParseLimits {
 // UTF-16 or UTF-32 (by byte order mark, or by the width of the first "<"), or another
 // character set the declaration names -> converted;
 // else UTF-8 with each byte that begins no valid sequence read as its windows-1252 character.
-[[nodiscard]] PELLIX_API std::string decodeFeedBytes(std::string_view bytes);
+[[nodiscard]] std::string decodeFeedBytes(std::string_view bytes);
 // The text a finished download hands the parser: decodeFeedBytes with every
 // bare LF made CR LF, built with one copy of a UTF-8 body rather than two.
-[[nodiscard]] PELLIX_API std::string decodeFeedText(std::string_view bytes);
+[[nodiscard]] std::string decodeFeedText(std::string_view bytes);
 
 struct ParsedDocument {
     std::shared_ptr<RSSFile> document;
@@ -37,11 +37,11 @@ struct ParsedDocument {
 // Parses UTF-8 text (whole document); itemCount -1 for empty text, 0 for no "<item".
 // document is non-null whenever text was parsed; it is null, with itemCount 0, only when
 // memory ran out.
-[[nodiscard]] PELLIX_API ParsedDocument parseDocument(std::string_view text, bool stripTags,
+[[nodiscard]] ParsedDocument parseDocument(std::string_view text, bool stripTags,
                                                       const ParseLimits& limits = {});
 // The same over a text the parse may take apart: the document is made in
 // place of it. original() gives the text again (see prepareOwnedText).
-[[nodiscard]] PELLIX_API ParsedDocument parseOwnedDocument(std::string text, bool stripTags,
+[[nodiscard]] ParsedDocument parseOwnedDocument(std::string text, bool stripTags,
                                                            const std::function<std::string()>& original,
                                                            const ParseLimits& limits = {});
 

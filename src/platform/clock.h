@@ -1,36 +1,10 @@
 #pragma once
-// Time as the program sees it: a monotonic millisecond counter for pacing and
-// timeouts, the local wall time for what the window shows, and a blocking sleep.
-// Passed by reference to whatever waits, so tests can drive time by hand.
-#include <cstdint>
+#include "pellix/clock.h"
 
 namespace orlavo::platform {
 
-struct LocalTime {
-    int year = 1970;
-    int month = 1;  // 1-12
-    int day = 1;    // 1-31
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-};
-
-class Clock {
-public:
-    virtual ~Clock() = default;
-    // Milliseconds on a monotonic scale with an arbitrary origin.
-    [[nodiscard]] virtual std::int64_t nowMs() const = 0;
-    [[nodiscard]] virtual LocalTime localTime() const = 0;
-    // Blocks the calling thread; a manual clock only moves its time.
-    virtual void sleep(std::int64_t ms) = 0;
-};
-
-// The real clock: CLOCK_MONOTONIC, localtime_r and nanosleep.
-class SystemClock final : public Clock {
-public:
-    [[nodiscard]] std::int64_t nowMs() const override;
-    [[nodiscard]] LocalTime localTime() const override;
-    void sleep(std::int64_t ms) override;
-};
+using pellix::Clock;
+using pellix::LocalTime;
+using pellix::SystemClock;
 
 }  // namespace orlavo::platform

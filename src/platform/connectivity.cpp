@@ -76,6 +76,15 @@ bool proxyApplies(const ProxyEnvironment& env, std::string_view host)
     return true;
 }
 
+}  // namespace orlavo::platform
+
+namespace pellix {
+
+using orlavo::platform::firstSet;
+using orlavo::platform::ProxyEnvironment;
+using orlavo::platform::proxyApplies;
+using orlavo::platform::readProxyEnvironment;
+
 bool SystemConnectivity::isOnline() const
 {
     ifaddrs* list = nullptr;
@@ -113,4 +122,4 @@ std::string SystemConnectivity::proxyFor(std::string_view host, bool secure) con
     return !chosen.empty() && proxyApplies(env, host) ? chosen : std::string();
 }
 
-}  // namespace orlavo::platform
+}  // namespace pellix

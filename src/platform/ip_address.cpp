@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-namespace orlavo::platform {
+namespace pellix {
 
 bool IpAddress::isLoopback() const
 {
@@ -46,4 +46,4 @@ std::optional<IpAddress> parseIpLiteral(std::string_view text)
     return std::nullopt;
 }
 
-}  // namespace orlavo::platform
+}  // namespace pellix

@@ -1,4 +1,4 @@
-#include "platform/poll_event_loop.h"
+#include "pellix/poll_event_loop.h"
 
 #include <poll.h>
 
@@ -7,7 +7,19 @@
 #include <limits>
 #include <vector>
 
-namespace orlavo::platform {
+namespace pellix {
+
+namespace {
+
+Clock& systemClock()
+{
+    static SystemClock clock;
+    return clock;
+}
+
+}  // namespace
+
+PollEventLoop::PollEventLoop() : m_clock(systemClock()) {}
 
 PollEventLoop::PollEventLoop(Clock& clock) : m_clock(clock) {}
 
@@ -65,7 +77,7 @@ void PollEventLoop::runPending()
 
 void PollEventLoop::runOnce(std::int64_t maxWaitMs)
 {
-    std::int64_t wait = m_posted.empty() ? msUntilNextTimer() : 0;
+    std::int64_t wait = nextTimeoutMs();
     if (maxWaitMs >= 0 && (wait < 0 || wait > maxWaitMs)) {
         wait = maxWaitMs;
     }
@@ -83,6 +95,34 @@ void PollEventLoop::run()
 void PollEventLoop::quit()
 {
     m_quit = true;
+}
+
+void PollEventLoop::runUntilIdle()
+{
+    m_quit = false;
+    while (!m_quit && !idle()) {
+        runOnce(-1);
+    }
+}
+
+bool PollEventLoop::idle() const
+{
+    return m_posted.empty() && m_timers.empty() && m_watches.empty();
+}
+
+std::vector<WatchedFd> PollEventLoop::descriptors() const
+{
+    std::vector<WatchedFd> out;
+    out.reserve(m_watches.size());
+    for (const auto& [id, watch] : m_watches) {
+        out.push_back(WatchedFd{watch.fd, watch.events});
+    }
+    return out;
+}
+
+std::int64_t PollEventLoop::nextTimeoutMs() const
+{
+    return m_posted.empty() ? msUntilNextTimer() : 0;
 }
 
 std::int64_t PollEventLoop::msUntilNextTimer() const
@@ -184,4 +224,4 @@ void PollEventLoop::runDueTimers()
     }
 }
 
-}  // namespace orlavo::platform
+}  // namespace pellix

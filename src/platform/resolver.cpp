@@ -61,6 +61,13 @@ LookupResult runGetaddrinfo(const std::string& host)
 
 }  // namespace
 
+}  // namespace orlavo::platform
+
+namespace pellix {
+
+using orlavo::platform::PendingLookup;
+using orlavo::platform::runGetaddrinfo;
+
 LookupResult SystemResolver::lookup(const std::string& host, std::int64_t timeoutMs)
 {
     if (auto literal = parseIpLiteral(host)) {
@@ -86,4 +93,4 @@ LookupResult SystemResolver::lookup(const std::string& host, std::int64_t timeou
     return pending->result;
 }
 
-}  // namespace orlavo::platform
+}  // namespace pellix

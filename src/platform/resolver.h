@@ -1,8 +1,4 @@
 #pragma once
-// Time-limited host name lookup. The system resolver answers numeric
-// addresses at once; names go to getaddrinfo on a helper thread, because
-// getaddrinfo itself cannot be given a deadline. When the deadline passes the
-// caller gets TimedOut and the helper finishes (and is forgotten) on its own.
 #include "platform/ip_address.h"
 
 #include <cstdint>
@@ -11,23 +7,9 @@
 
 namespace orlavo::platform {
 
-enum class LookupStatus { Found, NotFound, TimedOut };
-
-struct LookupResult {
-    LookupStatus status = LookupStatus::NotFound;
-    std::vector<IpAddress> addresses;  // IPv4 first, in resolver order
-    std::string error;                 // resolver's text when not found
-};
-
-class Resolver {
-public:
-    virtual ~Resolver() = default;
-    [[nodiscard]] virtual LookupResult lookup(const std::string& host, std::int64_t timeoutMs) = 0;
-};
-
-class SystemResolver final : public Resolver {
-public:
-    [[nodiscard]] LookupResult lookup(const std::string& host, std::int64_t timeoutMs) override;
-};
+using pellix::LookupResult;
+using pellix::LookupStatus;
+using pellix::Resolver;
+using pellix::SystemResolver;
 
 }  // namespace orlavo::platform

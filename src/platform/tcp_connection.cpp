@@ -112,10 +112,12 @@ ConnectResult connectOne(const IpAddress& address, std::uint16_t port, SteadyClo
 
 }  // namespace
 
-bool IoResult::wouldBlock() const
-{
-    return bytes < 0 && (error == EAGAIN || error == EWOULDBLOCK);
-}
+}  // namespace orlavo::platform
+
+namespace pellix {
+
+using orlavo::platform::connectOne;
+using orlavo::platform::SteadyClock;
 
 ConnectResult PosixTcpConnector::connect(const std::vector<IpAddress>& addresses, std::uint16_t port,
                                          std::int64_t timeoutMs)
@@ -131,4 +133,9 @@ ConnectResult PosixTcpConnector::connect(const std::vector<IpAddress>& addresses
     return result;
 }
 
-}  // namespace orlavo::platform
+bool IoResult::wouldBlock() const
+{
+    return bytes < 0 && (error == EAGAIN || error == EWOULDBLOCK);
+}
+
+}  // namespace pellix

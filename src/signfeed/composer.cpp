@@ -5,8 +5,8 @@
 #include "signfeed/message_text.h"
 #include "signfeed/sign_protocol.h"
 
-#include "pellix/finish_text.h"
-#include "pellix/rss_file.h"
+#include <pellix/finish_text.h>
+#include <pellix/rss_file.h>
 
 #include <fmt/format.h>
 

@@ -16,7 +16,7 @@
 #include "signfeed/sign_link.h"
 #include "signfeed/update_cycle.h"
 
-#include "pellix/rss_comp.h"
+#include <pellix/rss_comp.h>
 
 namespace orlavo::signfeed {
 

@@ -4,7 +4,7 @@
 #include "signfeed/settings.h"
 #include "signfeed/text_numbers.h"
 
-#include "pellix/finish_text.h"
+#include <pellix/finish_text.h>
 
 #include <fmt/format.h>
 

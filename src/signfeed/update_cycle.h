@@ -10,7 +10,7 @@
 #include "signfeed/main_window_model.h"
 #include "signfeed/settings.h"
 
-#include "pellix/rss_comp.h"
+#include <pellix/rss_comp.h>
 
 #include <functional>
 #include <memory>

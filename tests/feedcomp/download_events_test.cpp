@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <new>
 
 using orlavo::testing::DownloadHarness;
 using orlavo::testing::FakeResolver;
@@ -128,6 +129,14 @@ TEST(DownloadEvents, LookupFailureAndTimeoutsAreReportedSynchronously)
                           " (connect timed out after 10 s)");
     EXPECT_TRUE(h.events.events.empty());
     EXPECT_TRUE(h2.events.events.empty());
+
+    // Memory running out inside the control comes back as a code, never as an exception.
+    struct ExhaustedResolver final : orlavo::platform::Resolver {
+        orlavo::platform::LookupResult lookup(const std::string&, std::int64_t) override { throw std::bad_alloc(); }
+    } exhausted;
+    DownloadHarness h3({}, &exhausted);
+    EXPECT_EQ(h3.comp->RequestFile("http://feeds.invalid/rss", retVal), 119);
+    EXPECT_EQ(retVal, pellix::resultText(ResultCode::OutOfMemory));
 }
 
 TEST(DownloadEvents, RefusedConnectionGives110WithTheErrorNumber)

@@ -1,4 +1,5 @@
 #include "feedcomp/file_output.h"
+#include "pellix/parse.h"
 #include "pellix/rss_comp.h"
 #include "pellix/rss_file.h"
 #include "support/download_harness.h"
@@ -134,6 +135,7 @@ TEST(FileOutput, LocalDocumentFromMissingAndReadOnlyFiles)
     std::int32_t items = 5;
     EXPECT_EQ(h.comp->GetLocalRSSFile(dir.file("none.xml").string(), false, items), nullptr);
     EXPECT_EQ(items, 0);
+    EXPECT_EQ(pellix::ParseFeedFile(dir.file("none.xml").string(), false).result, pellix::ResultCode::FileUnreadable);
 
     const fs::path feed = dir.file("feed.xml");
     writeFileBytes(feed, "<rss><channel><item><title>Caf\xE9</title></item></channel></rss>");
@@ -145,6 +147,22 @@ TEST(FileOutput, LocalDocumentFromMissingAndReadOnlyFiles)
     // The file's windows-1252 byte arrives as UTF-8 text.
     EXPECT_EQ(document->ItemTitle(1), "Caf\xC3\xA9");
     EXPECT_EQ(fs::status(feed).permissions() & fs::perms::owner_write, fs::perms::none);
+    const pellix::ParsedFeed parsed = pellix::ParseFeedFile(feed.string(), false);
+    ASSERT_EQ(parsed.items, 1);
+    EXPECT_EQ(parsed.file->ItemTitle(1), "Caf\xC3\xA9");
+}
+
+TEST(FileOutput, ParseFeedKeepsOrConvertsLineEndsAndCountsAsTheControlDoes)
+{
+    const std::string feed = "<rss><channel><item><title>a\nb</title></item></channel></rss>";
+    EXPECT_EQ(pellix::ParseFeed(feed, false).file->ItemTitle(1), "a\nb");
+    EXPECT_EQ(pellix::ParseFeed(feed, false, pellix::LineEnds::Crlf).file->ItemTitle(1), "a\r\nb");
+    for (const auto& [text, items] : {std::pair{std::string(), -1}, std::pair{std::string("<rss/>"), 0}}) {
+        const pellix::ParsedFeed parsed = pellix::ParseFeed(text, true);
+        EXPECT_EQ(parsed.items, items);
+        EXPECT_EQ(parsed.file, nullptr);
+        EXPECT_EQ(parsed.result, pellix::ResultCode::Ok);
+    }
 }
 
 TEST(FileOutput, LocalDocumentIsARegularFileOfBoundedSize)
@@ -166,5 +184,8 @@ TEST(FileOutput, LocalDocumentIsARegularFileOfBoundedSize)
         std::int32_t items = 5;
         EXPECT_EQ(h.comp->GetLocalRSSFile(path, false, items), nullptr);
         EXPECT_EQ(items, 0);
+        const pellix::ParsedFeed parsed = pellix::ParseFeedFile(path, false);
+        EXPECT_EQ(parsed.result, pellix::ResultCode::FileUnreadable);
+        EXPECT_NE(parsed.error.find(path), std::string::npos) << parsed.error;
     }
 }

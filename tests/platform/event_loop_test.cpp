@@ -86,6 +86,39 @@ TEST(PollEventLoop, DeliversReadableDescriptorAndStopsAfterUnwatch)
     close(fds[1]);
 }
 
+// A host's loop learns what to wait for and when; runUntilIdle ends with the
+// last watch, timer and task, including work that work started.
+TEST(PollEventLoop, TellsAHostLoopWhatToWaitForAndEndsWhenIdle)
+{
+    ManualClock clock;
+    PollEventLoop loop(clock);
+    EXPECT_TRUE(loop.idle());
+    EXPECT_EQ(loop.nextTimeoutMs(), -1);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    int done = 0;
+    EventLoop::WatchId watch = 0;
+    watch = loop.watchFd(fds[0], EventLoop::kReadable, [&](unsigned) {
+        loop.unwatchFd(watch);
+        loop.post([&] { loop.startTimer(0, [&] { ++done; }); });
+    });
+    loop.startTimer(250, [] {});
+    ASSERT_EQ(loop.descriptors().size(), 1u);
+    EXPECT_EQ(loop.descriptors()[0].fd, fds[0]);
+    EXPECT_EQ(loop.descriptors()[0].events, EventLoop::kReadable);
+    EXPECT_EQ(loop.nextTimeoutMs(), 250);
+    loop.post([] {});
+    EXPECT_EQ(loop.nextTimeoutMs(), 0);
+
+    clock.advance(250);
+    ASSERT_EQ(write(fds[1], "x", 1), 1);
+    loop.runUntilIdle();
+    EXPECT_TRUE(loop.idle());
+    EXPECT_EQ(done, 1);
+    close(fds[0]);
+    close(fds[1]);
+}
+
 TEST(WaitMs, AdvancesManualTimeThenRunsQueuedEventsOnce)
 {
     ManualClock clock;

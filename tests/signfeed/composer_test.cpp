@@ -6,7 +6,7 @@
 #include "support/fake_serial_port.h"
 #include "support/fake_udp_endpoint.h"
 
-#include "feedcomp/rss_document.h"
+#include <pellix/parse.h>
 
 #include <gtest/gtest.h>
 
@@ -46,9 +46,9 @@ struct ComposerRig {
         clock.clearSleeps();
         return composer.run(
             [&](bool strip, std::int32_t& n) {
-                auto parsed = pellix::detail::parseDocument(xml, strip);
-                n = parsed.itemCount;
-                return parsed.itemCount > 0 ? parsed.document : nullptr;
+                pellix::ParsedFeed parsed = pellix::ParseFeed(xml, strip);
+                n = parsed.items;
+                return parsed.file;
             },
             outcome);
     }

@@ -1,6 +1,6 @@
 #pragma once
 // Command line of orlavod: one command and its options.
-#include "pellix/rss_comp.h"
+#include <pellix/rss_comp.h>
 
 #include <optional>
 #include <string>

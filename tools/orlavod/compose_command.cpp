@@ -6,16 +6,17 @@
 #include "headless_program.h"
 #include "stderr_sink.h"
 
-#include "feedcomp/body.h"
-#include "feedcomp/rss_document.h"
 #include "platform/connectivity.h"
 #include "platform/manual_clock.h"
 #include "platform/poll_event_loop.h"
 #include "platform/whole_file.h"
 
+#include <pellix/parse.h>
+
 #include <fmt/format.h>
 
 #include <cstdio>
+#include <utility>
 
 namespace orlavo::tools {
 
@@ -55,13 +56,12 @@ int runCompose(const std::filesystem::path& settingsPath, const std::filesystem:
     // Port 0: composing must not take the sign port from a running program.
     FeedProgram program(ProgramPorts{clock, loop, settings, udp, serial, unused, sink}, 0);
     program.load();
-    // The text a finished download hands the parser: decoded once, every bare LF made CR LF.
-    const std::string text = pellix::detail::decodeFeedText(*feed);
     program.composer().run(
-        [&text](bool strip, std::int32_t& n) {
-            auto parsed = pellix::detail::parseDocument(text, strip);
-            n = parsed.itemCount > 0 ? parsed.itemCount : 0;
-            return parsed.itemCount > 0 ? parsed.document : nullptr;
+        [&feed](bool strip, std::int32_t& n) {
+            // As a finished download hands the feed to the parser: every bare LF made CR LF.
+            pellix::ParsedFeed parsed = pellix::ParseFeed(*feed, strip, pellix::LineEnds::Crlf);
+            n = parsed.items > 0 ? parsed.items : 0;
+            return std::move(parsed.file);
         },
         signfeed::DownloadOutcome{true, 200, "OK"});
     for (const std::string& unit : sent) {

@@ -1,5 +1,5 @@
 #pragma once
-#include "pellix/rss_comp.h"
+#include <pellix/rss_comp.h>
 
 #include <filesystem>
 #include <string>

@@ -2,7 +2,7 @@
 
 #include "platform/code_page.h"
 
-#include "pellix/finish_text.h"
+#include <pellix/finish_text.h>
 
 #include <fmt/format.h>
 

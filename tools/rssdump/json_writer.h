@@ -4,7 +4,7 @@
 #include <ostream>
 #include <string_view>
 
-#include "pellix/rss_file.h"
+#include <pellix/rss_file.h>
 
 namespace orlavo::tools {
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "feedcomp/feed_decoder.h"
-#include "feedcomp/rss_document.h"
-#include "pellix/finish_text.h"
+#include <pellix/finish_text.h>
+#include <pellix/parse.h>
+
 #include "json_writer.h"
 
 namespace {
@@ -113,18 +113,16 @@ int main(int argc, char** argv)
         std::cerr << "rssdump: cannot read '" << options.path << "': " << error << "\n";
         return kExitUnreadable;
     }
-    if (const std::string charset = pellix::detail::unknownCharset(*bytes, {}); !charset.empty()) {
-        std::cerr << "rssdump: " << pellix::DescribeCharsetFallback(charset) << "\n";
-    }
-    std::string text = pellix::detail::decodeFeedBytes(*bytes);
+    const pellix::ParsedFeed parsed = pellix::ParseFeed(*bytes, options.stripTags);
     bytes.reset();
-    const pellix::detail::ParsedDocument parsed =
-        pellix::detail::parseDocument(text, options.stripTags);
-    if (parsed.document == nullptr) {
+    if (!parsed.charsetFallback.empty()) {
+        std::cerr << "rssdump: " << pellix::DescribeCharsetFallback(parsed.charsetFallback) << "\n";
+    }
+    if (parsed.result != pellix::ResultCode::Ok) {
         std::cerr << "rssdump: out of memory while parsing '" << options.path << "'\n";
         return kExitUnreadable;
     }
-    orlavo::tools::writeDocumentJson(std::cout, parsed.document.get(), parsed.itemCount);
+    orlavo::tools::writeDocumentJson(std::cout, parsed.file.get(), parsed.items);
     std::cout.flush();
     return std::cout ? kExitOk : kExitFailed;
 }

@@ -1,8 +1,8 @@
 // rssget: one download with the feed library's control, for scripts and tests.
 #include "options.h"
 
-#include "pellix/finish_text.h"
-#include "pellix/rss_comp.h"
+#include <pellix/finish_text.h>
+#include <pellix/rss_comp.h>
 #include "platform/clock.h"
 #include "platform/connectivity.h"
 #include "platform/poll_event_loop.h"

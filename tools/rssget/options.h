@@ -1,6 +1,6 @@
 #pragma once
 // rssget's command line: the URL, the output file and the download limits.
-#include "pellix/rss_comp.h"
+#include <pellix/rss_comp.h>
 
 #include <optional>
 #include <string>

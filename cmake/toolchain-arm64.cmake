@@ -1,0 +1,10 @@
+# Cross-build for 64-bit ARM (Raspberry Pi OS 64-bit, Debian arm64) with
+# Debian's cross compiler and the arm64 libraries installed through multiarch
+# (scripts/setup-cross.sh). Tests run under qemu-user.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR aarch64)
+set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
+set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
+set(CMAKE_LIBRARY_ARCHITECTURE aarch64-linux-gnu)
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64)
+set(PKG_CONFIG_EXECUTABLE aarch64-linux-gnu-pkg-config CACHE FILEPATH "")

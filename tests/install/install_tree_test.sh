@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# install_tree_test.sh BUILD_DIR SOURCE_DIR with-man|no-man: installs the build into a fresh
+# prefix (with a space in its path) and runs the installed programs from
+# there as a user would: no LD_LIBRARY_PATH, the build tree out of reach of
+# their library search.
+set -euo pipefail
+build=$1 source=$2 man=$3
+dir=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$dir"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  for f in "$dir"/*.log; do [ -e "$f" ] && { echo "--- $f" >&2; cat "$f" >&2; }; done
+  exit 1
+}
+wait_for() {  # polls for about ten seconds
+  for _ in $(seq 100); do
+    if eval "$1"; then return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+free_port() {
+  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+unset LD_LIBRARY_PATH
+prefix="$dir/my prefix"
+cmake --install "$build" --prefix "$prefix" > "$dir/install.log" || fail "cmake --install failed"
+bin="$prefix/bin"
+export QT_QPA_PLATFORM=offscreen
+
+# Every installed program starts and says its version.
+count=0
+for program in "$bin"/*; do
+  name=${program##*/}
+  out=$("$program" --version 2> "$dir/version.log") || fail "$name --version exited $?"
+  [[ $out == "$name 1."* ]] || fail "$name --version printed: $out"
+  count=$((count + 1))
+done
+[ "$count" -ge 4 ] || fail "only $count programs installed"
+
+# rssdump parses a feed file.
+"$bin/rssdump" "$source/tests/data/feeds/news_rss2.xml" > "$dir/dump.json" || fail "rssdump exited $?"
+cmp -s "$dir/dump.json" "$source/tests/data/feeds/news_rss2.json" || fail "rssdump printed other JSON"
+
+# One update: a feed on 127.0.0.1, the installed signsim on 127.0.0.2.
+mkdir "$dir/www"
+printf '<rss><channel><item><title>Installed headline</title></item></channel></rss>' > "$dir/www/feed.xml"
+http_port=$(free_port) sign_port=$(free_port)
+python3 -m http.server "$http_port" --bind 127.0.0.1 --directory "$dir/www" > /dev/null 2>&1 &
+pids+=($!)
+"$bin/signsim" --bind 127.0.0.2 --port "$sign_port" --discovery-port "$sign_port" \
+  > "$dir/sign.out" 2> "$dir/signsim.log" &
+pids+=($!)
+wait_for "python3 -c \"import socket; socket.create_connection(('127.0.0.1', $http_port), 0.2)\" 2>/dev/null" \
+  || fail "web server did not start"
+wait_for "grep -q . '$dir/signsim.log'" || fail "signsim did not start"
+printf '[CommMethod]\r\nREMOTEIP=127.0.0.2\r\nREMOTEPORT=%s\r\nEMBEDDED=0\r\nETHERNET=1\r\nSERIAL=0\r\n[AccessPoint]\r\nACCESSPOINTIP0=http://127.0.0.1:%s/feed.xml\r\n' \
+  "$sign_port" "$http_port" > "$dir/data.ini"
+"$bin/orlavod" --settings "$dir/data.ini" --once > "$dir/once.log" 2>&1 || fail "orlavod --once exited $?"
+wait_for "grep -q '^MESSAGE .*Installed headline' '$dir/sign.out'" || fail "the sign showed nothing"
+
+# The user unit starts the installed orlavod; the completion offers its options.
+grep -qF "ExecStart=$bin/orlavod " "$prefix/share/systemd/user/orlavod.service" || fail "unit ExecStart"
+got=$(PATH="$bin:$PATH" bash -c 'source "$1"; COMP_WORDS=(orlavod --update); COMP_CWORD=1
+  _orlavo_tools orlavod --update orlavod; echo "${COMPREPLY[*]}"' _ "$prefix/share/bash-completion/completions/orlavod")
+[ "$got" = "--update-now" ] || fail "completion of 'orlavod --update' gave: $got"
+if [ "$man" = with-man ]; then
+  MANPATH="$prefix/share/man" man -w orlavod > /dev/null 2>&1 || fail "man orlavod finds no page"
+fi
+echo "install tree: $count programs ran from $prefix"
