@@ -16,6 +16,8 @@ public:
     using Presenter = std::function<void(signfeed::MessageIcon, const std::string& title, const std::string& text)>;
 
     void showMessage(signfeed::MessageIcon icon, std::string_view title, std::string_view text) override;
+    // The window shows notices in place (the model keeps them in its fields).
+    void showNotice(std::string_view /*title*/, std::string_view /*text*/) override {}
     void setPresenter(Presenter presenter) { m_presenter = std::move(presenter); }
 
 private:

@@ -30,6 +30,9 @@ void MainWindowModel::load()
     setVisible(Field::Label13, false);
     setVisible(Field::Label14, false);
     setVisible(Field::Label15, false);
+    // "Last Update: " only once an update has reached the sign.
+    setVisible(Field::Label17, !control(Field::Label18).text.empty());
+    setVisible(Field::Label18, !control(Field::Label18).text.empty());
     setText(Field::LblVersion, "Version " + m_options.version);
     loadChecks();
     loadTexts();
@@ -206,11 +209,11 @@ void MainWindowModel::configureUdp()
         if (!error && m_options.udpLocalPort != 0 && udp.localPort() != m_options.udpLocalPort &&
             !m_udpPortNoticeShown) {
             m_udpPortNoticeShown = true;
-            m_deps.messages.showMessage(MessageIcon::Information, "UDP port in use",
-                                        "Another program on this computer holds UDP port " +
-                                            std::to_string(m_options.udpLocalPort) +
-                                            "; frames to the sign go out from port " +
-                                            std::to_string(udp.localPort()) + " instead.");
+            const std::string note = "Another program on this computer holds UDP port " +
+                                     std::to_string(m_options.udpLocalPort) + "; frames to the sign go out from port " +
+                                     std::to_string(udp.localPort()) + " instead.";
+            setText(Field::LinkNote, note);
+            m_deps.messages.showNotice("UDP port in use", note);
         }
     }
     if (!error) {

@@ -78,7 +78,8 @@ void UpdateCycle::requestUpdate()
 void UpdateCycle::runUpdate()
 {
     m_busy = true;
-    for (Field cleared : {Field::TInfo, Field::Trss, Field::Trss2, Field::TSize, Field::TTime}) {
+    // The text area keeps what the sign shows until new messages replace it.
+    for (Field cleared : {Field::TInfo, Field::Trss2, Field::TSize, Field::TTime}) {
         m_window.setText(cleared, "");
     }
     m_window.setVisible(Field::Label15, true);
@@ -235,8 +236,7 @@ void UpdateCycle::noteOutcome(bool succeeded)
 void UpdateCycle::abandon(const std::string& why, bool feedFailed)
 {
     m_window.setVisible(Field::Label15, false);
-    m_window.setVisible(Field::Label17, true);
-    m_window.setVisible(Field::Label18, true);
+    showLastUpdate(m_window);
     if (feedFailed) {
         noteOutcome(false);
     }

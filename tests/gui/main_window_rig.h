@@ -10,6 +10,7 @@
 #include "support/fake_serial_port.h"
 #include "support/fake_udp_endpoint.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
@@ -31,6 +32,8 @@ struct WindowRig {
         program.load();
         window.refreshAll();
         window.show();
+        window.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
     }
 
     template <typename W>
@@ -49,6 +52,16 @@ struct WindowRig {
         auto& box = widget<QComboBox>(field);
         box.setCurrentIndex(row);
         emit box.activated(row);
+    }
+    // As a person does: a click into the field, then keys to whatever has the focus.
+    void clickAndType(QWidget& target, const QString& text, Qt::Key finish)
+    {
+        QTest::mouseClick(&target, Qt::LeftButton);
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(focus, text);
+        QTest::keyClick(QApplication::focusWidget(), finish);
     }
     void type(Field field, const QString& text)
     {
