@@ -74,6 +74,15 @@ void keepRoomWhenHidden(QWidget& widget)
     widget.setSizePolicy(policy);
 }
 
+// The scrolled part of the window. A scroll area sizes a part whose layout
+// has height-for-width items at their preferred heights; this one shrinks
+// to its minimum on a small screen (its wrapped note has a fixed height).
+class ScrolledLayout final : public QVBoxLayout {
+public:
+    using QVBoxLayout::QVBoxLayout;
+    [[nodiscard]] bool hasHeightForWidth() const override { return false; }
+};
+
 QString withoutMnemonic(QString caption)
 {
     return caption.remove(QLatin1Char('&'));
@@ -113,8 +122,8 @@ void MainWindow::build()
     // Everything but the button row scrolls, so on a small screen the
     // buttons stay in reach.
     auto* content = new QWidget(this);
-    auto* layout = new QVBoxLayout(content);
-    layout->setContentsMargins(12, 10, 12, 4);
+    auto* layout = new ScrolledLayout(content);
+    layout->setContentsMargins(10, 10, 10, 4);
     layout->setSpacing(8);
     layout->addWidget(buildFeedArea());
 
@@ -327,8 +336,7 @@ QWidget* MainWindow::buildMessageSettings()
     addRow(Field::Count, QStringLiteral("Minutes Between &Updates"), makeText(Field::Text5));
     addRow(Field::Count, QStringLiteral("S&peed 1  -  5"), makeText(Field::Text4));
     QComboBox* scheme = makeList(Field::ColorScheme, true);
-    scheme->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    scheme->setMinimumContentsLength(9);  // "Multicolor" whole
+    scheme->setSizeAdjustPolicy(QComboBox::AdjustToContents);  // "Multicolor" whole
     connect(scheme, &QComboBox::activated, this, [this](int row) { m_model.chooseColorScheme(row); });
     addRow(Field::Count, QStringLiteral("C&olor Scheme"), scheme);
     QComboBox* intensity = makeList(Field::TypeFont, true);

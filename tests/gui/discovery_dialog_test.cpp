@@ -3,6 +3,7 @@
 #include "discovery/discovery_window_model.h"
 #include "gui/discovery_dialog.h"
 #include "gui/discovery_session.h"
+#include "gui/web_engine_sandbox.h"
 #include "gui/qt_platform/qt_event_loop.h"
 #include "platform/manual_clock.h"
 #include "support/fake_message_sink.h"
@@ -217,6 +218,28 @@ TEST(DiscoveryDialog, BrowseAndTelnetUseTheAddressField)
     QTest::mouseClick(rig.button(F::Command3), Qt::LeftButton);
     EXPECT_EQ(rig.browsers.opened, (std::vector<std::string>{"127.0.0.7", ""}));
     EXPECT_EQ(rig.launcher.launched.size(), 1u);
+}
+
+TEST(WebEngineSandbox, OffAsRootUnlessTheUserSaidHowToRunIt)
+{
+    struct Row {
+        bool root;
+        const char* flags;
+        const char* disabled;  // QTWEBENGINE_DISABLE_SANDBOX afterwards
+        bool off;
+    };
+    const Row rows[] = {
+        {true, "", "1", true}, {false, "", "", false}, {true, "--no-sandbox", "", true}, {false, "--no-sandbox", "", true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.flags);
+        qunsetenv("QTWEBENGINE_DISABLE_SANDBOX");
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", row.flags);
+        prepareWebEngineSandbox(row.root);
+        EXPECT_EQ(qgetenv("QTWEBENGINE_DISABLE_SANDBOX"), row.disabled);
+        EXPECT_EQ(webEngineSandboxOff(), row.off);
+    }
+    qunsetenv("QTWEBENGINE_DISABLE_SANDBOX");
+    qunsetenv("QTWEBENGINE_CHROMIUM_FLAGS");
 }
 
 TEST(DiscoveryDialog, EscapeRunsTheCloseSequence)

@@ -4,6 +4,7 @@
 #include "gui/main_window.h"
 #include "platform/manual_clock.h"
 #include "platform/poll_event_loop.h"
+#include "platform/posix_udp_endpoint.h"
 #include "signfeed/settings.h"
 #include "support/fake_message_sink.h"
 #include "support/fake_network.h"
@@ -17,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -26,7 +28,9 @@ using gui::MainWindow;
 using signfeed::Field;
 
 struct WindowRig {
-    explicit WindowRig(std::optional<std::string> ini = std::nullopt) : settings(std::move(ini))
+    // realUdp: frames go out through a real socket (to loopback addresses only).
+    explicit WindowRig(std::optional<std::string> ini = std::nullopt, bool realUdp = false)
+        : settings(std::move(ini)), posixUdp(realUdp ? std::make_unique<platform::PosixUdpEndpoint>(loop) : nullptr)
     {
         program.link().setObserver(&preview);
         program.load();
@@ -74,10 +78,14 @@ struct WindowRig {
     platform::PollEventLoop loop{clock};
     platform::MemoryProfileFile settings;
     FakeUdpEndpoint udp{clock};
+    std::unique_ptr<platform::PosixUdpEndpoint> posixUdp;
     FakeSerialPort serial{clock};
     FakeConnectivity connectivity;
     FakeMessageSink sink;
-    signfeed::FeedProgram program{signfeed::ProgramPorts{clock, loop, settings, udp, serial, connectivity, sink}, 0};
+    signfeed::FeedProgram program{
+        signfeed::ProgramPorts{clock, loop, settings, posixUdp ? static_cast<platform::UdpEndpoint&>(*posixUdp) : udp,
+                               serial, connectivity, sink},
+        0};
     signfeed::SignPreview preview;
     MainWindow window{program, preview, nullptr};
 };

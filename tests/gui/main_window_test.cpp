@@ -2,6 +2,7 @@
 // edits, Enter in the feed list and list choices change the model, what the
 // window shows and data.ini as the window's rules say.
 #include "main_window_rig.h"
+#include "signfeed/sign_protocol.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -12,8 +13,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
 
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <vector>
@@ -141,6 +149,12 @@ TEST(MainWindow, FitsTheScreenWithItsButtonsInSight)
     QApplication::processEvents();
     EXPECT_TRUE(rig.window.screen()->availableGeometry().contains(rig.window.frameGeometry()))
         << rig.window.frameGeometry().width() << "x" << rig.window.frameGeometry().height();
+    auto* scroll = rig.window.findChild<QScrollArea*>();
+    ASSERT_NE(scroll, nullptr);
+    // From the smallest screen the window is made for (1280x800 at 1.5x) up.
+    if (rig.window.screen()->availableGeometry().width() >= 853) {
+        EXPECT_LE(scroll->widget()->width(), scroll->viewport()->width()) << "no sideways scrolling";
+    }
     for (Field button : {Field::BRequest, Field::Command1}) {
         QWidget* shown = rig.window.widgetFor(button);
         EXPECT_EQ(shown->visibleRegion(), QRegion(shown->rect()));
@@ -250,6 +264,33 @@ TEST(MainWindow, AnAddressTypedAndLeftAimsTheLinkAtOnce)
             EXPECT_EQ(QApplication::focusWidget(), rig.window.widgetFor(Field::Check1));
         }
     }
+}
+
+// A sign on 127.0.0.2: a typed address and a click on Reset Sign reach it
+// through a real socket, without a restart.
+TEST(MainWindow, TheNextFrameReachesTheSignAtTheTypedAddress)
+{
+    const int sign = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(sign, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(0x7F000002);
+    ASSERT_EQ(bind(sign, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    socklen_t length = sizeof at;
+    ASSERT_EQ(getsockname(sign, reinterpret_cast<sockaddr*>(&at), &length), 0);
+    // Aimed at first at a loopback address nobody listens on.
+    WindowRig rig("[CommMethod]\r\nREMOTEIP=127.0.0.3\r\nEMBEDDED=0\r\nRemotePort=" +
+                      std::to_string(ntohs(at.sin_port)) + "\r\n",
+                  true);
+    rig.clickAndType(rig.widget<QLineEdit>(Field::Text1), "127.0.0.2", Qt::Key_Tab);
+    QTest::mouseClick(rig.window.widgetFor(Field::Command2), Qt::LeftButton);
+    pollfd ready{sign, POLLIN, 0};
+    ASSERT_EQ(poll(&ready, 1, 5000), 1) << "nothing reached 127.0.0.2";
+    char datagram[512];
+    const ssize_t got = recv(sign, datagram, sizeof datagram, MSG_DONTWAIT);
+    EXPECT_EQ(std::string(datagram, got > 0 ? static_cast<std::size_t>(got) : 0U),
+              signfeed::toWireBytes(signfeed::kResetFrame));
+    close(sign);
 }
 
 TEST(MainWindow, ChoosingAPortAndASpeedStoresThemAndTestsThePort)
