@@ -195,6 +195,7 @@ TEST(DiscoveryDialog, LocateIsDisabledWhileTheListFillsThenASelectionBecomesTheT
     EXPECT_EQ(rig.edit(F::Text1)->text(), "127.0.0.3");
     EXPECT_EQ(rig.label(F::Hostname)->text(), "Hall clock          ");
     EXPECT_EQ(rig.read("CommMethod", "RemoteIP"), "127.0.0.3");
+    EXPECT_EQ(rig.mainUdp.remoteHost(), "127.0.0.3") << "the link sends there now";
 
     // A second walk starts with an empty list.
     QTest::mouseClick(rig.button(F::Command5), Qt::LeftButton);

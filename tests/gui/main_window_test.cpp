@@ -3,6 +3,7 @@
 // window shows and data.ini as the window's rules say.
 #include "main_window_rig.h"
 #include "signfeed/sign_protocol.h"
+#include "support/scripted_server.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -291,6 +293,27 @@ TEST(MainWindow, TheNextFrameReachesTheSignAtTheTypedAddress)
     EXPECT_EQ(std::string(datagram, got > 0 ? static_cast<std::size_t>(got) : 0U),
               signfeed::toWireBytes(signfeed::kResetFrame));
     close(sign);
+}
+
+TEST(MainWindow, RequestShowsTheHeadlinesInTheTextAndOnTheSignPreview)
+{
+    testing::ScriptedServer server;
+    WindowRig rig("[CommMethod]\r\nREMOTEIP=127.0.0.2\r\nEMBEDDED=0\r\n[AccessPoint]\r\nACCESSPOINTIP0=" +
+                  server.url("/news.xml") + "\r\n");
+    QTest::mouseClick(rig.window.widgetFor(Field::BRequest), Qt::LeftButton);
+    ASSERT_TRUE(server.accept());
+    EXPECT_EQ(server.readRequest().rfind("GET /news.xml ", 0), 0U);
+    server.send("HTTP/1.0 200 OK\r\n\r\n<rss><channel><title>T</title><item><title>Harbour opens</title></item>"
+                "</channel></rss>");
+    server.close();
+    for (int round = 0; round < 50 && !rig.preview.shown(); ++round) {
+        rig.loop.runOnce(100);  // waits only for the server's bytes
+    }
+    ASSERT_TRUE(rig.preview.shown().has_value());
+    ASSERT_EQ(rig.preview.shown()->messages.size(), 1U);
+    EXPECT_EQ(rig.preview.shown()->messages[0].text, "Harbour opens ");
+    EXPECT_TRUE(rig.widget<QPlainTextEdit>(Field::Trss).toPlainText().startsWith("Harbour opens"));
+    EXPECT_EQ(rig.udp.remoteHost(), "127.0.0.2");
 }
 
 TEST(MainWindow, ChoosingAPortAndASpeedStoresThemAndTestsThePort)
