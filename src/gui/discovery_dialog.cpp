@@ -1,5 +1,7 @@
 #include "gui/discovery_dialog.h"
 
+#include "gui/message_box_sink.h"
+
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -33,12 +35,6 @@ std::size_t index(F field)
 int fieldWidth(const QWidget& widget, int chars)
 {
     return widget.fontMetrics().horizontalAdvance(QString(chars + 2, QLatin1Char('0')));
-}
-
-// A wrapped hint never breaks a command such as apt-get at its hyphen.
-QString unbrokenAtHyphens(QString text)
-{
-    return text.replace(QLatin1Char('-'), QStringLiteral("-\u2060"));
 }
 
 // Alt and the first letter presses a button whose caption names no key.

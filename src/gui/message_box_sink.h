@@ -3,12 +3,18 @@
 // window that is active, with the icon the model names.
 #include "signfeed/message_sink.h"
 
+#include <QString>
+
 #include <functional>
 #include <string>
 
 class QWidget;
 
 namespace orlavo::gui {
+
+// Wrapped text never breaks a word such as apt-get at its hyphen: a word
+// joiner follows each one.
+[[nodiscard]] QString unbrokenAtHyphens(QString text);
 
 class MessageBoxSink final : public signfeed::MessageSink {
 public:

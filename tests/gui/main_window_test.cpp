@@ -100,6 +100,9 @@ TEST(MainWindow, CaptionsAndToolTipsReadAsTheWindowNamesThem)
     }
     EXPECT_EQ(rig.widget<QLineEdit>(Field::Text1).toolTip(), "255.255.255.255 = all displays on the subnet");
     EXPECT_EQ(rig.widget<QPushButton>(Field::BRequest).toolTip(), "Connect to server and download specified file.");
+    rig.window.setSettingsPath("/srv/signs/lobby.ini");
+    EXPECT_TRUE(rig.window.aboutText().contains("/srv/signs/lobby.ini"));
+    EXPECT_TRUE(rig.window.userGuidePath().endsWith("README.md")) << "Help finds the guide";
 }
 
 TEST(MainWindow, TabReachesEveryControlInReadingOrderAndEachHasAName)
