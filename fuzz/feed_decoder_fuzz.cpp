@@ -68,11 +68,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(orlavo::platform::utf8Length(text) == size, "a windows-1252 byte lost or split");
         return 0;
     }
-    // Other declared character sets (and UTF-16 by its byte order mark) go
-    // through the converter: only the checks above hold for them.
+    // Other declared character sets (and UTF-16 and UTF-32, by a byte order
+    // mark or the width of the first "<") go through the converter: only the
+    // checks above hold for them.
     const std::string_view declared = pellix::detail::declaredEncoding(bytes);
     const bool utf8 = declared.empty() || orlavo::platform::equalsIgnoreCase(declared, "utf-8");
-    if (!utf8 || pellix::detail::hasUtf16Bom(bytes)) {
+    if (!utf8 || !pellix::detail::wideForm(bytes).empty()) {
         return 0;
     }
     // Each byte becomes one character of at most three bytes (the euro sign).

@@ -42,6 +42,20 @@ std::string replyText(std::string_view bytes)
     return platform::cp1252ToUtf8(cleaned);
 }
 
+// A range field must be wholly a number: a leading-number read would take
+// "1e2" as 1 or "10x" as 10 and walk addresses the operator never meant.
+// Blanks anywhere are ignored and an empty field is 0, as for fieldNumberOf.
+std::optional<double> octetNumberOf(std::string_view text)
+{
+    std::string compact;
+    for (char c : text) {
+        if (c != ' ' && c != '\t') {
+            compact += c;
+        }
+    }
+    return compact.empty() ? std::optional<double>(0.0) : signfeed::decimalNumberOf(compact);
+}
+
 }  // namespace
 
 double fieldNumberOf(std::string_view text)
@@ -153,13 +167,13 @@ RangeParse parseRange(const RangeTexts& texts)
     for (std::size_t i = 0; i < 8; ++i) {
         const bool isStart = i < 4;
         const std::string& text = isStart ? texts.start[i] : texts.end[i - 4];
-        const double value = fieldNumberOf(text);
-        if (value < 0 || value > 255) {
+        const std::optional<double> value = octetNumberOf(text);
+        if (!value || *value < 0 || *value > 255) {
             return RangeParse{std::nullopt, std::string("The ") + kOrdinals[i % 4] + " octet of the " +
                                                 (isStart ? "starting" : "ending") + " address, \"" + text +
                                                 "\", is not a number from 0 to 255."};
         }
-        (isStart ? range.start : range.end)[i % 4] = static_cast<int>(roundHalfEven(value));
+        (isStart ? range.start : range.end)[i % 4] = static_cast<int>(roundHalfEven(*value));
     }
     return RangeParse{range, {}};
 }

@@ -73,8 +73,10 @@ struct DiscoveryRange {
     std::array<int, 4> end{};
 };
 
-// Each field read as fieldNumberOf does; a value outside 0-255 is refused
-// with a sentence naming the field, so a walk is always bounded.
+// Each field read as fieldNumberOf does, except that text beyond the number
+// ("1e2", "10x", "ab") and a value outside 0-255 are refused with a sentence
+// naming the field, so a walk is always bounded and never leaves the range
+// the operator typed.
 struct RangeParse {
     std::optional<DiscoveryRange> range;
     std::string error;

@@ -3,6 +3,7 @@
 #include "platform/ascii.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <optional>
 #include <string>
@@ -21,19 +22,126 @@ constexpr int kLastBuildDate = 8;
 
 constexpr std::string_view kAtomNamespace = "http://www.w3.org/2005/atom";  // lower case, as searched
 
+// Where comments and CDATA sections lie in the whole text, [begin, end) each,
+// in order: what they hold is text, never an element.
+struct Section {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+};
+using Sections = std::vector<Section>;
+
 // Positions inside one region of the text; lower is the same region in lower
 // case, so searches ignore case and values keep theirs. prefix is what the
 // feed's element names start with ("atom:" when it binds the namespace to
-// a prefix, else empty).
+// a prefix, else empty). base is where the region starts in the whole text.
 struct Region {
     std::string_view lower;
     std::string_view text;
     std::string_view prefix;
+    const Sections* sections = nullptr;
+    std::size_t base = 0;
     [[nodiscard]] Region sub(std::size_t from, std::size_t to) const
     {
-        return {lower.substr(from, to - from), text.substr(from, to - from), prefix};
+        return {lower.substr(from, to - from), text.substr(from, to - from), prefix, sections, base + from};
     }
 };
+
+// Every comment and CDATA section that has its end before the next one of its
+// kind begins; one without is left as text. Neither kind can hold the start
+// of another in a well-formed feed, so a start met first means this end was
+// lost (StripTags drops the character after "</a>", which may be the "]" of
+// "]]>"), and the section must not run on through the entries after it.
+Sections findSections(std::string_view text)
+{
+    struct Kind {
+        std::string_view open;
+        std::string_view close;
+        std::size_t nextOpen = 0;   // where its next start lies, npos for none
+        std::size_t nextClose = 0;  // where its next end lies, once looked for
+    };
+    std::array<Kind, 2> kinds{{{"<!--", "-->"}, {"<![CDATA[", "]]>"}}};
+    for (Kind& kind : kinds) {
+        kind.nextOpen = text.find(kind.open);
+    }
+    Sections sections;
+    std::size_t at = 0;
+    while (true) {
+        for (Kind& kind : kinds) {
+            if (kind.nextOpen < at) {
+                kind.nextOpen = text.find(kind.open, at);
+            }
+        }
+        Kind& kind = kinds[0].nextOpen < kinds[1].nextOpen ? kinds[0] : kinds[1];
+        const std::size_t open = kind.nextOpen;
+        if (open == std::string_view::npos) {
+            return sections;
+        }
+        // Each search goes on from the last, so the scan stays linear.
+        const std::size_t body = open + kind.open.size();
+        if (kind.nextClose < body) {
+            kind.nextClose = text.find(kind.close, body);
+        }
+        kind.nextOpen = text.find(kind.open, body);
+        if (kind.nextClose == std::string_view::npos || kind.nextOpen < kind.nextClose) {
+            continue;
+        }
+        at = kind.nextClose + kind.close.size();
+        sections.push_back({open, at});
+    }
+}
+
+// The first needle in r at or after from that lies outside every section.
+std::size_t findMarkup(const Region& r, std::string_view needle, std::size_t from)
+{
+    const Sections& sections = *r.sections;
+    for (std::size_t at = r.lower.find(needle, from); at != std::string_view::npos;) {
+        const std::size_t absolute = r.base + at;
+        auto after = std::upper_bound(sections.begin(), sections.end(), absolute,
+                                      [](std::size_t pos, const Section& s) { return pos < s.begin; });
+        if (after == sections.begin() || std::prev(after)->end <= absolute) {
+            return at;
+        }
+        at = r.lower.find(needle, std::prev(after)->end - r.base);
+    }
+    return std::string_view::npos;
+}
+
+// A value as the document gives it: the CDATA markers go, as RSS's own
+// replacements remove them, "<![CDATA[" first.
+void appendValue(std::string& out, std::string_view value)
+{
+    constexpr std::string_view kCdata = "<![CDATA[";
+    constexpr std::string_view kCdataEnd = "]]>";
+    if (value.find(kCdata) == std::string_view::npos && value.find(kCdataEnd) == std::string_view::npos) {
+        out.append(value);
+        return;
+    }
+    std::string opened;
+    for (std::size_t from = 0;;) {
+        const std::size_t at = value.find(kCdata, from);
+        opened.append(value.substr(from, at == std::string_view::npos ? at : at - from));
+        if (at == std::string_view::npos) {
+            break;
+        }
+        from = at + kCdata.size();
+    }
+    const std::string_view rest(opened);
+    for (std::size_t from = 0;;) {
+        const std::size_t at = rest.find(kCdataEnd, from);
+        out.append(rest.substr(from, at == std::string_view::npos ? at : at - from));
+        if (at == std::string_view::npos) {
+            break;
+        }
+        from = at + kCdataEnd.size();
+    }
+}
+
+std::string valueOf(std::string_view value)
+{
+    std::string out;
+    appendValue(out, value);
+    return out;
+}
 
 struct Element {
     std::size_t tagStart = 0;    // at "<"
@@ -55,7 +163,7 @@ std::optional<Element> findElement(const Region& r, std::string_view name, std::
     const std::string_view lower = r.lower;
     const std::string qualified = std::string(r.prefix) + std::string(name);
     const std::string open = "<" + qualified;
-    for (std::size_t at = lower.find(open, from); at != std::string_view::npos; at = lower.find(open, at + 1)) {
+    for (std::size_t at = findMarkup(r, open, from); at != std::string_view::npos; at = findMarkup(r, open, at + 1)) {
         const std::size_t after = at + open.size();
         if (after >= lower.size() || !endsName(lower[after])) {
             continue;
@@ -66,7 +174,7 @@ std::optional<Element> findElement(const Region& r, std::string_view name, std::
         }
         Element element{at, gt + 1, gt + 1};
         if (wantContent && lower[gt - 1] != '/') {
-            const std::size_t close = lower.find("</" + qualified, gt + 1);
+            const std::size_t close = findMarkup(r, "</" + qualified, gt + 1);
             element.contentEnd = close == std::string_view::npos ? gt + 1 : close;
         }
         return element;
@@ -152,12 +260,12 @@ std::vector<std::size_t> entryStarts(const Region& all, std::int32_t maxItems)
 
 void readFeedFields(const Region& feed, DocumentContent& out)
 {
-    out.channel[kTitle] = elementText(feed, "title");
-    out.channel[kLink] = readerLink(feed);
-    out.channel[kDescription] = elementText(feed, "subtitle");
-    out.channel[kCopyright] = elementText(feed, "rights");
-    out.channel[kLastBuildDate] = elementText(feed, "updated");
-    const std::string_view logo = elementText(feed, "logo");
+    out.channel[kTitle] = valueOf(elementText(feed, "title"));
+    out.channel[kLink] = valueOf(readerLink(feed));
+    out.channel[kDescription] = valueOf(elementText(feed, "subtitle"));
+    out.channel[kCopyright] = valueOf(elementText(feed, "rights"));
+    out.channel[kLastBuildDate] = valueOf(elementText(feed, "updated"));
+    const std::string logo = valueOf(elementText(feed, "logo"));
     if (!logo.empty()) {
         out.channel[kImageMarker] = "yes";
         out.channel[kImageFirstField] = logo;
@@ -186,9 +294,10 @@ void readEntry(const Region& entry, DocumentContent& out)
         if (out.text.size() - record.start + value.size() >= std::numeric_limits<std::uint32_t>::max()) {
             break;
         }
-        record.fields[static_cast<std::size_t>(field)] = {static_cast<std::uint32_t>(out.text.size() - record.start),
-                                                          static_cast<std::uint32_t>(value.size())};
-        out.text.append(value);
+        const std::size_t begin = out.text.size();
+        appendValue(out.text, value);
+        record.fields[static_cast<std::size_t>(field)] = {static_cast<std::uint32_t>(begin - record.start),
+                                                          static_cast<std::uint32_t>(out.text.size() - begin)};
     }
     out.items.push_back(record);
 }
@@ -202,11 +311,12 @@ std::size_t skipBlanks(std::string_view text, std::size_t pos)
 }
 
 // "p:" for the first xmlns:p="..." that names the Atom namespace, else empty.
-std::string atomPrefix(std::string_view lower)
+std::string atomPrefix(const Region& all)
 {
     constexpr std::string_view kDeclaration = "xmlns:";
-    for (std::size_t at = lower.find(kDeclaration); at != std::string_view::npos;
-         at = lower.find(kDeclaration, at + 1)) {
+    const std::string_view lower = all.lower;
+    for (std::size_t at = findMarkup(all, kDeclaration, 0); at != std::string_view::npos;
+         at = findMarkup(all, kDeclaration, at + 1)) {
         const std::size_t nameStart = at + kDeclaration.size();
         std::size_t nameEnd = nameStart;
         while (nameEnd < lower.size() && !endsName(lower[nameEnd]) && lower[nameEnd] != '=') {
@@ -232,12 +342,13 @@ std::unique_ptr<DocumentContent> readAtom(std::string_view text, std::int32_t ma
 {
     std::string lower(text);
     std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return orlavo::platform::asciiLower(c); });
-    Region all{lower, text, {}};
+    const Sections sections = findSections(text);
+    Region all{lower, text, {}, &sections, 0};
     std::vector<std::size_t> starts = entryStarts(all, maxItems);
     std::string prefix;
     if (starts.empty() && maxItems > 0) {
         // No plain entry: a feed that writes its elements as "<atom:entry>" reads the same.
-        prefix = atomPrefix(lower);
+        prefix = atomPrefix(all);
         all.prefix = prefix;
         if (!prefix.empty()) {
             starts = entryStarts(all, maxItems);

@@ -2,7 +2,9 @@
 // Atom 1.0 feeds: a prepared text with no "<item" but with "<entry" elements
 // is read into the same content an RSS feed gives, so hosts see items either
 // way. Values are cut verbatim from the prepared text, markup included, as
-// the RSS fields are.
+// the RSS fields are. The text keeps its CDATA markers: comments and CDATA
+// sections are text, so an element written inside one is no element, and
+// the markers are dropped from the values as RSS drops them.
 #include <cstdint>
 #include <memory>
 #include <string_view>

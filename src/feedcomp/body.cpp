@@ -43,38 +43,37 @@ void Body::clear()
     m_capacity = 0;
 }
 
-void Body::reserve(std::size_t total)
+bool Body::reserve(std::size_t total)
 {
-    if (total > m_capacity) {
-        grow(total);
-    }
+    return total <= m_capacity || grow(total);
 }
 
-void Body::append(std::string_view chunk)
+bool Body::append(std::string_view chunk)
 {
-    if (chunk.size() > m_capacity - m_size) {
-        makeRoom(chunk.size());
+    if (chunk.size() > m_capacity - m_size && !makeRoom(chunk.size())) {
+        return false;
     }
     std::copy(chunk.begin(), chunk.end(), m_data + m_size);
     m_size += chunk.size();
+    return true;
 }
 
 std::span<char> Body::tail(std::size_t wanted)
 {
-    if (wanted > m_capacity - m_size) {
-        makeRoom(wanted);
+    if (wanted > m_capacity - m_size && !makeRoom(wanted)) {
+        return {};
     }
     return {m_data + m_size, wanted};
 }
 
 // Doubles, as a string would, so that a body of unknown length is copied a
 // bounded number of times.
-void Body::makeRoom(std::size_t bytes)
+bool Body::makeRoom(std::size_t bytes)
 {
     if (bytes > std::numeric_limits<std::size_t>::max() / 2 - m_capacity) {
-        throw std::bad_alloc();
+        return false;
     }
-    grow(std::max(m_size + bytes, 2 * m_capacity));
+    return grow(std::max(m_size + bytes, 2 * m_capacity));
 }
 
 void Body::commit(std::size_t bytes)
@@ -84,9 +83,14 @@ void Body::commit(std::size_t bytes)
 
 // Blocks of 4 MiB and more are mapped for large pages (allocateLarge): filled
 // in 4 KiB pages, a 100 MiB body costs tens of thousands of page faults.
-void Body::grow(std::size_t needed)
+bool Body::grow(std::size_t needed)
 {
-    auto* next = static_cast<char*>(allocateLarge(needed));
+    char* next = nullptr;
+    try {
+        next = static_cast<char*>(allocateLarge(needed));
+    } catch (const std::bad_alloc&) {
+        return false;  // the body runs on an event loop's callback: nothing may be thrown through it
+    }
     if (m_size > 0) {
         std::copy_n(m_data, m_size, next);
     }
@@ -95,6 +99,7 @@ void Body::grow(std::size_t needed)
     m_data = next;
     m_size = size;
     m_capacity = needed;
+    return true;
 }
 
 std::string CrlfConverter::convert(std::string_view piece)

@@ -23,9 +23,11 @@ public:
 
     void clear();
     // Room for a body whose length the header announced, so that it is
-    // received without the buffer ever being moved.
-    void reserve(std::size_t total);
-    void append(std::string_view chunk);
+    // received without the buffer ever being moved. Like append and tail, it
+    // never throws: false (an empty span) when the memory cannot be had, and
+    // the body is left as it was.
+    [[nodiscard]] bool reserve(std::size_t total);
+    bool append(std::string_view chunk);
     // `wanted` bytes of free room at the end, for a receive to write into
     // directly; commit() then adds what it wrote. A body reserved at its
     // announced length plus one receive is never moved.
@@ -37,8 +39,8 @@ public:
     [[nodiscard]] std::string_view bytes() const { return {m_data, m_size}; }
 
 private:
-    void makeRoom(std::size_t bytes);
-    void grow(std::size_t needed);
+    [[nodiscard]] bool makeRoom(std::size_t bytes);
+    [[nodiscard]] bool grow(std::size_t needed);
 
     char* m_data = nullptr;
     std::size_t m_size = 0;

@@ -2,6 +2,7 @@
 
 #include "feedcomp/url.h"
 #include "platform/clock.h"
+#include "platform/code_page.h"
 #include "platform/connectivity.h"
 
 #include <algorithm>
@@ -30,13 +31,13 @@ std::int32_t refuse(ResultCode code, const std::string& detail, std::string& ret
 {
     retVal = resultText(code);
     if (!detail.empty()) {
-        retVal += " (" + detail + ")";
+        retVal += " (" + orlavo::platform::escapeControls(detail) + ")";
     }
     return toInt(code);
 }
 
 // The configured proxy when this download can use it: an http:// proxy, or
-// one written without scheme.
+// one written without scheme, that asks for no credentials.
 std::optional<detail::UrlParts> usableProxy(const std::string& configured, std::string& why)
 {
     if (configured.empty()) {
@@ -47,9 +48,25 @@ std::optional<detail::UrlParts> usableProxy(const std::string& configured, std::
     while (!url.empty() && url.back() == '/') {
         url.pop_back();
     }
+    const std::size_t authorityAt = url.find("://") == std::string::npos ? 0 : url.find("://") + 3;
+    const std::size_t authorityEnd = std::min(url.find('/', authorityAt), url.size());
+    if (const std::size_t at = url.rfind('@', authorityEnd); at != std::string::npos && at >= authorityAt) {
+        // The credentials stay out of the text: it reaches logs.
+        why = "the proxy " + url.substr(at + 1, authorityEnd - at - 1) +
+              " asks for a user name and password, which are not supported";
+        return std::nullopt;
+    }
     UrlSplit split = detail::splitUrl(url + "/p");
-    if (split.code != ResultCode::Ok || split.parts.secure || split.parts.host.empty()) {
+    if (split.code == ResultCode::BadUrl) {
+        why = "the proxy " + configured + " is not usable: " + split.detail;
+        return std::nullopt;
+    }
+    if (split.code != ResultCode::Ok || split.parts.secure) {
         why = "the proxy " + configured + " is not an http:// proxy";
+        return std::nullopt;
+    }
+    if (split.parts.host.empty()) {
+        why = "the proxy " + configured + " names no host";
         return std::nullopt;
     }
     return split.parts;
@@ -162,7 +179,7 @@ std::int32_t RSSComp::Engine::startRequest(const std::string& url, std::string& 
     std::weak_ptr<int> alive = m_lifeToken;
     const std::uint64_t generation = m_generation;
     if (m_listener != nullptr) {
-        m_listener->OnConnect(target.host);
+        m_listener->OnConnect(orlavo::platform::escapeControls(target.host));  // a Location may name any bytes
     }
     if (alive.expired()) {
         retVal = "The control was released before the request was sent.";

@@ -85,6 +85,8 @@ private:
     void addBody(std::string_view chunk);
     // False, with the download ended, when `more` bytes would pass the body limit.
     [[nodiscard]] bool bodyFits(std::size_t more);
+    // Ends the download with the body limit's code when the body's memory cannot be had.
+    void bodyOutOfMemory(std::size_t bytes);
     void endOfStream();
     void armIdleTimer(std::int64_t delayMs);
     void onIdleTimer();

@@ -3,6 +3,7 @@
 
 #include "feedcomp/http_header.h"
 #include "platform/clock.h"
+#include "platform/code_page.h"
 
 #include <algorithm>
 #include <utility>
@@ -71,6 +72,10 @@ void RSSComp::Engine::receiveOnce()
     // Body bytes are received straight into the body's free end; only the
     // header, which is parsed whole, goes through the receive buffer.
     std::span<char> room = m_awaitingHeader ? std::span<char>(*m_buffer) : m_body.tail(kReceiveBytes);
+    if (room.empty()) {
+        bodyOutOfMemory(static_cast<std::size_t>(m_body.size()) + kReceiveBytes);
+        return;
+    }
     auto received = m_connection->receive(room.data(), room.size());
     if (received.wouldBlock()) {
         return;
@@ -127,7 +132,10 @@ void RSSComp::Engine::takeHeaderBytes(std::string_view data)
     m_awaitingHeader = false;
     if (const std::int64_t announced = std::min(m_contentLength.value_or(0), m_limits.maxBodyBytes); announced > 0) {
         // One receive more than announced, so the receive that finds the end has room.
-        m_body.reserve(static_cast<std::size_t>(announced) + kReceiveBytes);
+        if (const auto room = static_cast<std::size_t>(announced) + kReceiveBytes; !m_body.reserve(room)) {
+            bodyOutOfMemory(room);
+            return;
+        }
     }
     std::string rest = m_headerBytes.substr(end);
     m_headerBytes.clear();
@@ -139,9 +147,16 @@ void RSSComp::Engine::takeHeaderBytes(std::string_view data)
 
 void RSSComp::Engine::addBody(std::string_view chunk)
 {
-    if (bodyFits(chunk.size())) {
-        m_body.append(chunk);
+    if (bodyFits(chunk.size()) && !m_body.append(chunk)) {
+        bodyOutOfMemory(static_cast<std::size_t>(m_body.size()) + chunk.size());
     }
+}
+
+void RSSComp::Engine::bodyOutOfMemory(std::size_t bytes)
+{
+    finish(toInt(ResultCode::BodyTooLarge),
+           "The response body does not fit in memory: " + std::to_string(bytes) + " bytes could not be reserved.",
+           false);
 }
 
 bool RSSComp::Engine::bodyFits(std::size_t more)
@@ -212,7 +227,9 @@ void RSSComp::Engine::onIdleTimer()
 void RSSComp::Engine::finish(std::int32_t code, const std::string& text, bool clean)
 {
     const std::uint64_t generation = m_generation;
-    const std::string finishText = text;  // text may live in a member that a handler resets
+    // A copy, as text may live in a member that a handler resets; escaped, as
+    // status lines, Location values and proxy answers come from the peer.
+    const std::string finishText = orlavo::platform::escapeControls(text);
     m_state = clean ? State::Finished : State::Failed;
     if (!disconnect(true)) {
         return;

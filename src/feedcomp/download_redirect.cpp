@@ -48,6 +48,9 @@ bool RSSComp::Engine::followRedirect()
         why = "more than " + std::to_string(kMaxRedirects) + " redirects";
     } else if (!next) {
         why = "the Location is empty";
+    } else if (detail::hasControlByte(*next)) {
+        // Refused before it becomes the requested URL, which hosts print.
+        why = "the Location holds a control character";
     } else if (detail::splitUrl(m_url).parts.secure && !detail::splitUrl(*next).parts.secure) {
         why = "an https:// feed may not move to plain http://";
     }

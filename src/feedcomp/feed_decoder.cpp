@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "feedcomp/body.h"
 #include "feedcomp/rss_document.h"
@@ -171,9 +172,30 @@ std::string decodeFeedBytes(std::string_view bytes)
     return decodeFeedBytes(bytes, {});
 }
 
-bool hasUtf16Bom(std::string_view bytes) noexcept
+std::string_view wideForm(std::string_view bytes) noexcept
 {
-    return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+    const auto at = [&](std::size_t k) { return k < bytes.size() ? static_cast<unsigned char>(bytes[k]) : 0x100u; };
+    // The four-byte marks first: FF FE 00 00 also begins like UTF-16's.
+    if (bytes.starts_with(std::string_view("\xFF\xFE\0\0", 4)) || bytes.starts_with(std::string_view("\0\0\xFE\xFF", 4))) {
+        return "UTF-32";
+    }
+    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+        return "UTF-16";
+    }
+    // No mark: a document begins with "<", which shows the width and the order.
+    if (at(0) == 0 && at(1) == 0 && at(2) == 0 && at(3) == '<') {
+        return "UTF-32BE";
+    }
+    if (at(0) == '<' && at(1) == 0 && at(2) == 0 && at(3) == 0) {
+        return "UTF-32LE";
+    }
+    if (at(0) == 0 && at(1) == '<' && at(2) == 0 && at(3) != 0 && at(3) != 0x100u) {
+        return "UTF-16BE";
+    }
+    if (at(0) == '<' && at(1) == 0 && at(2) != 0 && at(2) != 0x100u && at(3) == 0) {
+        return "UTF-16LE";
+    }
+    return {};
 }
 
 namespace {
@@ -185,29 +207,73 @@ std::string_view charsetOf(std::string_view bytes, std::string_view transportCha
     return declared.empty() ? transportCharset : declared;
 }
 
+bool isWideName(std::string_view name) noexcept
+{
+    return startsWithNoCase(name, 0, "utf-16") || startsWithNoCase(name, 0, "utf-32") ||
+           startsWithNoCase(name, 0, "ucs");
+}
+
+// How the bytes are read. named is the character set a converter is asked
+// for, or the one that the UTF-8 rule stands in for (empty when none does).
+struct Choice {
+    enum class Reading { Utf8Rule, SingleByte, Convert } reading = Reading::Utf8Rule;
+    std::string_view named;
+    bool wide = false;  // a byte order mark or the width of the first "<" chose it
+};
+
+Choice choose(std::string_view bytes, std::string_view transportCharset) noexcept
+{
+    if (const std::string_view wide = wideForm(bytes); !wide.empty()) {
+        return {Choice::Reading::Convert, wide, true};
+    }
+    const std::string_view name = charsetOf(bytes, transportCharset);
+    if (isSingleByteName(name)) {
+        return {Choice::Reading::SingleByte, {}, false};
+    }
+    if (needsConversion(name)) {
+        return {Choice::Reading::Convert, name, false};
+    }
+    // A wide name on bytes whose declaration reads as ASCII is known, only
+    // not what the bytes are; UTF-8 is what the rule reads anyway.
+    const bool known = name.empty() || isNamed(name, "utf-8") || isNamed(name, "utf8") || isWideName(name);
+    return {Choice::Reading::Utf8Rule, known ? std::string_view() : name, false};
+}
+
+// The bytes in the chosen character set, or nullopt when the converter does
+// not know it, or when a named set turns bytes that hold markup into a text
+// with none (an ASCII file declared as EBCDIC): the name was wrong.
+std::optional<std::string> converted(std::string_view bytes, const Choice& choice)
+{
+    auto text = orlavo::platform::convertToUtf8(bytes, std::string(choice.named));
+    if (text && !choice.wide && text->find('<') == std::string::npos && bytes.find('<') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+std::string byUtf8Rule(std::string_view bytes)
+{
+    if (isWellFormedUtf8(bytes)) {
+        return std::string(bytes);
+    }
+    return orlavo::platform::decodeUtf8OrCp1252(bytes);
+}
+
 }  // namespace
 
 std::string decodeFeedBytes(std::string_view bytes, std::string_view transportCharset)
 {
     try {
-        if (hasUtf16Bom(bytes)) {
-            if (auto text = orlavo::platform::convertToUtf8(bytes, "UTF-16")) {
-                return *text;
-            }
-        }
-        const std::string_view name = charsetOf(bytes, transportCharset);
-        if (isSingleByteName(name)) {
+        const Choice choice = choose(bytes, transportCharset);
+        if (choice.reading == Choice::Reading::SingleByte) {
             return orlavo::platform::cp1252ToUtf8(bytes);
         }
-        if (needsConversion(name)) {
-            if (auto text = orlavo::platform::convertToUtf8(bytes, std::string(name))) {
+        if (choice.reading == Choice::Reading::Convert) {
+            if (auto text = converted(bytes, choice)) {
                 return *text;
             }
         }
-        if (isWellFormedUtf8(bytes)) {
-            return std::string(bytes);
-        }
-        return orlavo::platform::decodeUtf8OrCp1252(bytes);
+        return byUtf8Rule(bytes);
     } catch (const std::bad_alloc&) {
         // No exception leaves the library; an empty text parses as no document.
         return {};
@@ -217,18 +283,18 @@ std::string decodeFeedBytes(std::string_view bytes, std::string_view transportCh
 std::string unknownCharset(std::string_view bytes, std::string_view transportCharset)
 {
     constexpr std::size_t kShown = 40;
-    const std::string_view name = charsetOf(bytes, transportCharset);
-    // A UTF-16 byte order mark decides before any name; the wide names are
-    // known, only not needed for bytes whose declaration reads as ASCII.
-    if (name.empty() || hasUtf16Bom(bytes) || isNamed(name, "utf-8") || isNamed(name, "utf8") ||
-        isSingleByteName(name) || startsWithNoCase(name, 0, "utf-16") || startsWithNoCase(name, 0, "utf-32") ||
-        startsWithNoCase(name, 0, "ucs")) {
+    const Choice choice = choose(bytes, transportCharset);
+    if (choice.named.empty() || choice.reading == Choice::Reading::SingleByte) {
         return {};
     }
-    if (needsConversion(name) && orlavo::platform::convertToUtf8({}, std::string(name))) {
+    try {
+        if (choice.reading == Choice::Reading::Convert && converted(bytes, choice)) {
+            return {};
+        }
+    } catch (const std::bad_alloc&) {
         return {};
     }
-    std::string shown(name.substr(0, kShown));
+    std::string shown(choice.named.substr(0, kShown));
     for (char& c : shown) {
         if (c <= ' ' || c > '~' || c == '"') {
             c = '?';
@@ -245,10 +311,8 @@ std::string decodeFeedText(std::string_view bytes)
 std::string decodeFeedText(std::string_view bytes, std::string_view transportCharset)
 {
     try {
-        const std::string_view name = charsetOf(bytes, transportCharset);
         // The common case, UTF-8 as it came: one copy, made while converting line ends.
-        const bool asIs = !hasUtf16Bom(bytes) && !isSingleByteName(name) && !needsConversion(name);
-        if (asIs && isWellFormedUtf8(bytes)) {
+        if (choose(bytes, transportCharset).reading == Choice::Reading::Utf8Rule && isWellFormedUtf8(bytes)) {
             return toCrlf(bytes);
         }
         return toCrlf(decodeFeedBytes(bytes, transportCharset));

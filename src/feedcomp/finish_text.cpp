@@ -1,5 +1,7 @@
 #include "pellix/finish_text.h"
 
+#include "platform/code_page.h"
+
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -49,7 +51,9 @@ std::string DescribeFinish(std::int32_t status, const std::string& text)
     if (status < 0 && allDigits(text)) {
         return socketErrorText(std::stoi(text)) + " (" + text + ")";
     }
-    std::string_view words = text;
+    // Hosts may hand in a status text from elsewhere than OnFinish.
+    const std::string printable = orlavo::platform::escapeControls(text);
+    std::string_view words = printable;
     while (!words.empty() && (words.back() == '.' || words.back() == ' ')) {
         words.remove_suffix(1);
     }
@@ -61,7 +65,8 @@ std::string DescribeFinish(std::int32_t status, const std::string& text)
 
 std::string DescribeCharsetFallback(const std::string& charset)
 {
-    return "unknown character set \"" + charset + "\": read as UTF-8 with windows-1252 fallback";
+    return "unknown character set \"" + orlavo::platform::escapeControls(charset) +
+           "\": read as UTF-8 with windows-1252 fallback";
 }
 
 }  // namespace pellix

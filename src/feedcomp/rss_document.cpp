@@ -7,18 +7,27 @@
 #include "feedcomp/document_content.h"
 #include "feedcomp/field_extractor.h"
 #include "feedcomp/rss_parser.h"
+#include "feedcomp/text_search.h"
 
 namespace pellix::detail {
 
 namespace {
 
-ParsedDocument parsePrepared(PreparedText prepared, const ParseLimits& limits)
+// prepareAtom gives the text prepared again with its CDATA markers kept:
+// Atom reads a section as text, where RSS has already lost its bounds.
+ParsedDocument parsePrepared(PreparedText prepared, const ParseLimits& limits,
+                             const std::function<PreparedText()>& prepareAtom)
 {
     std::unique_ptr<DocumentContent> content =
         extractFields(std::move(prepared.text), limits.maxItems, prepared.itemTags);
-    // No RSS item: an Atom feed's entries stand in for them.
-    if (content->itemCount == 0) {
-        if (auto atom = readAtom(content->text, limits.maxItems)) {
+    // No RSS item: an Atom feed's entries stand in for them. Preparing again
+    // costs a pass, so only a text that could hold an entry pays it.
+    const auto mayHoldEntries = [&] {
+        return findNoCase(content->text, "<entry", 0) != kNotFound ||
+               findNoCase(content->text, ":entry", 0) != kNotFound;
+    };
+    if (content->itemCount == 0 && mayHoldEntries()) {
+        if (auto atom = readAtom(prepareAtom().text, limits.maxItems)) {
             content = std::move(atom);
         }
     }
@@ -34,7 +43,8 @@ ParsedDocument parseDocument(std::string_view text, bool stripTags, const ParseL
 {
     try {
         // The caller's text stays untouched; every step works on a copy.
-        return parsePrepared(prepareText(text, stripTags), limits);
+        return parsePrepared(prepareText(text, stripTags), limits,
+                             [&] { return prepareText(text, stripTags, true); });
     } catch (const std::bad_alloc&) {
         return {};
     }
@@ -44,7 +54,8 @@ ParsedDocument parseOwnedDocument(std::string text, bool stripTags, const std::f
                                   const ParseLimits& limits)
 {
     try {
-        return parsePrepared(prepareOwnedText(std::move(text), stripTags, original), limits);
+        return parsePrepared(prepareOwnedText(std::move(text), stripTags, original), limits,
+                             [&] { return prepareText(original(), stripTags, true); });
     } catch (const std::bad_alloc&) {
         return {};
     }

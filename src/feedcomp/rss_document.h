@@ -21,7 +21,8 @@ struct ParseLimits {
 };
 
 // Raw feed bytes to UTF-8: XML declaration naming windows-1252/iso-8859-1/latin1 -> windows-1252;
-// a UTF-16 byte order mark, or another character set the declaration names -> converted;
+// UTF-16 or UTF-32 (by byte order mark, or by the width of the first "<"), or another
+// character set the declaration names -> converted;
 // else UTF-8 with each byte that begins no valid sequence read as its windows-1252 character.
 [[nodiscard]] PELLIX_API std::string decodeFeedBytes(std::string_view bytes);
 // The text a finished download hands the parser: decodeFeedBytes with every

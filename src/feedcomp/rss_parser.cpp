@@ -35,6 +35,13 @@ constexpr std::array<Replacement, 7> kFixedReplacements = {{
 constexpr std::array<BytePair, 3> kFixedKeys = {
     {{'[', kAnyByte, kAnyByte}, {']', kAnyByte, kAnyByte}, {'&', kAnyByte, kAnyByte}}};
 
+// The fixed replacements without the CDATA markers, which the Atom reader
+// needs to see where a section begins and ends (it drops them from values).
+constexpr std::array<Replacement, 5> kEntityReplacements = {
+    {kFixedReplacements[2], kFixedReplacements[3], kFixedReplacements[4], kFixedReplacements[5],
+     kFixedReplacements[6]}};
+constexpr std::array<BytePair, 1> kEntityKeys = {{{'&', kAnyByte, kAnyByte}}};
+
 // Removed only when the caller asks for tags to be stripped, in this order.
 constexpr std::array<Replacement, 7> kStripRemovals = {{
     {"<br />", "", 0},
@@ -201,17 +208,24 @@ private:
 
 // The fixed replacements, written from the caller's text into a new string.
 // A huge document's copy is most of the parse's memory traffic.
-std::string replaceFixed(std::string_view text)
+template <std::size_t N, std::size_t K>
+std::string replaceFixed(std::string_view text, const std::array<Replacement, N>& steps,
+                         const std::array<BytePair, K>& keys)
 {
     std::string out;
     out.reserve(text.size());
     adviseLargePages(out.data(), out.capacity());
     AppendWriter writer(out);
-    if (!OnePassReplacer(kFixedReplacements, kFixedKeys).run(text, writer)) {
+    if (!OnePassReplacer(steps, keys).run(text, writer)) {
         out.assign(text);
-        replaceStepByStep(out, kFixedReplacements);
+        replaceStepByStep(out, steps);
     }
     return out;
+}
+
+std::string replaceFixed(std::string_view text)
+{
+    return replaceFixed(text, kFixedReplacements, kFixedKeys);
 }
 
 // An RSS 1.0 channel lists its items in "<items>"; it must not start an item.
@@ -278,9 +292,10 @@ PreparedText prepareOwnedText(std::string text, bool stripTags, const std::funct
     return prepared;
 }
 
-PreparedText prepareText(std::string_view text, bool stripTags)
+PreparedText prepareText(std::string_view text, bool stripTags, bool keepCdataMarkers)
 {
-    PreparedText prepared{replaceFixed(text), 0};
+    PreparedText prepared{keepCdataMarkers ? replaceFixed(text, kEntityReplacements, kEntityKeys) : replaceFixed(text),
+                          0};
     std::string& out = prepared.text;
     if (stripTags) {
         InPlaceWriter writer(out);
@@ -288,7 +303,7 @@ PreparedText prepareText(std::string_view text, bool stripTags)
             out.resize(writer.written());
         } else {
             // The one pass wrote over its own input: start again from the caller's.
-            out = replaceFixed(text);
+            out = keepCdataMarkers ? replaceFixed(text, kEntityReplacements, kEntityKeys) : replaceFixed(text);
             replaceStepByStep(out, kStripRemovals);
         }
     }

@@ -15,7 +15,8 @@ struct PreparedText {
 
 // The feed text after every replacement and removal that comes before the
 // split at "<item", in order; with stripTags also the markup stripping.
-[[nodiscard]] PreparedText prepareText(std::string_view text, bool stripTags);
+// keepCdataMarkers leaves "<![CDATA[" and "]]>" in place, for the Atom reader.
+[[nodiscard]] PreparedText prepareText(std::string_view text, bool stripTags, bool keepCdataMarkers = false);
 // The same steps done inside text itself, so a large document is never held
 // twice. original() gives the text again for the rare input where one pass
 // cannot make the replacements and each must run over the whole text.

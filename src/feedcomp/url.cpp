@@ -10,11 +10,6 @@ namespace pellix::detail {
 
 namespace {
 
-bool isControl(unsigned char c)
-{
-    return c < 0x20 || c == 0x7F;
-}
-
 // A scheme is letters, digits, "+", "-", "." before "://" in front of any "/".
 std::optional<std::string_view> schemeOf(std::string_view url)
 {
@@ -72,6 +67,14 @@ bool splitAuthority(std::string_view authority, UrlParts& parts, std::string& de
 
 }  // namespace
 
+bool hasControlByte(std::string_view text)
+{
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+}
+
 std::optional<std::uint16_t> parsePort(std::string_view text)
 {
     if (text.empty() || text.size() > 5 ||
@@ -114,7 +117,7 @@ UrlSplit splitUrl(std::string_view url)
     if (url.size() > kMaxUrlBytes) {
         return refuse(ResultCode::BadUrl, "the URL is longer than " + std::to_string(kMaxUrlBytes) + " bytes");
     }
-    if (std::any_of(url.begin(), url.end(), [](char c) { return isControl(static_cast<unsigned char>(c)); })) {
+    if (hasControlByte(url)) {
         return refuse(ResultCode::BadUrl, "the URL holds a control character");
     }
     bool secure = false;

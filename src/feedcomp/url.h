@@ -41,6 +41,9 @@ struct UrlSplit {
 // empty value.
 [[nodiscard]] std::optional<std::string> resolveLocation(std::string_view base, std::string_view location);
 
+// True when text holds a byte below 0x20 or DEL.
+[[nodiscard]] bool hasControlByte(std::string_view text);
+
 // "1".."65535" only.
 [[nodiscard]] std::optional<std::uint16_t> parsePort(std::string_view text);
 

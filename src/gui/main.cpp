@@ -11,6 +11,7 @@
 #include <QCommandLineParser>
 #include <QMessageBox>
 
+#include <cstdio>
 #include <optional>
 
 #include <unistd.h>
@@ -36,7 +37,20 @@ int main(int argc, char** argv)
                                                            "program when writable, else ~/.config/orlavo/data.ini)."),
                                             QStringLiteral("path"));
     parser.addOption(settingsOption);
-    parser.process(app);
+    // Bad arguments exit 2, as with orlavod and the other tools.
+    if (!parser.parse(QApplication::arguments()) || !parser.positionalArguments().isEmpty()) {
+        const QString what = parser.positionalArguments().isEmpty()
+                                 ? parser.errorText()
+                                 : QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first());
+        std::fprintf(stderr, "orlavo: %s\n%s", qPrintable(what), qPrintable(parser.helpText()));
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        parser.showHelp(0);
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        parser.showVersion();
+    }
 
     std::optional<std::filesystem::path> explicitPath;
     if (parser.isSet(settingsOption)) {

@@ -60,6 +60,29 @@ bool isAbandoned(const std::string& path, std::string_view suffix, std::time_t n
     return owner > 0 && ::kill(owner, 0) != 0 && errno == ESRCH;
 }
 
+// A rename lives in the directory, not in the file: until the directory is
+// synced a power cut can bring the old file back.
+std::optional<SysError> syncDirectoryOf(const std::filesystem::path& target)
+{
+    const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
+    int number = 0;
+    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        number = errno;
+    } else {
+        // EINVAL: a file system without directory sync; the rename is as durable as it gets.
+        if (::fsync(fd) != 0 && errno != EINVAL) {
+            number = errno;
+        }
+        ::close(fd);
+    }
+    if (number == 0) {
+        return std::nullopt;
+    }
+    return sysErrorFromErrno(number, "cannot sync the folder " + dir.string() + " after replacing " +
+                                         target.string() + ", so a power cut may undo it");
+}
+
 }  // namespace
 
 void AtomicFileWriter::removeAbandonedTemporaries(const std::filesystem::path& target)
@@ -127,6 +150,7 @@ std::optional<SysError> AtomicFileWriter::open(const std::filesystem::path& targ
     // writer of the same target clears those, so they never pile up.
     removeAbandonedTemporaries(m_target);
     std::string pattern = m_target.string() + std::string(kTempMarker) + std::to_string(::getpid()) + "-XXXXXX";
+    // mkostemp creates with O_EXCL, so a link planted under the name is never followed.
     m_fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (m_fd < 0) {
         return sysErrorFromErrno(errno, "cannot create a temporary file next to " + m_target.string());
@@ -171,7 +195,7 @@ std::optional<SysError> AtomicFileWriter::commit()
         return sysErrorFromErrno(errno, "cannot replace " + m_target.string());
     }
     m_temp.clear();
-    return std::nullopt;
+    return syncDirectoryOf(m_target);
 }
 
 }  // namespace orlavo::platform

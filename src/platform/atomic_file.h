@@ -1,7 +1,8 @@
 #pragma once
 // Replaces a file only once its new content is safely on disk: the bytes go to
 // a temporary file in the same directory, which is flushed, synced and renamed
-// over the target. Until commit() succeeds the old file is untouched; an
+// over the target, and the directory is synced so the rename survives a power
+// cut. Until commit() succeeds the old file is untouched; an
 // uncommitted writer removes its temporary file when it goes away.
 //
 // A symlinked target keeps its link: the file it points to is replaced. A
@@ -27,7 +28,8 @@ public:
     // The file that open(path) replaces: the end of a symlink chain.
     [[nodiscard]] static std::filesystem::path resolveTarget(const std::filesystem::path& path);
     [[nodiscard]] std::optional<SysError> write(std::string_view bytes);
-    // fsync, give it the target's mode (or the umask default), rename.
+    // fsync, give it the target's mode (or the umask default), rename, sync the
+    // directory. A failure of that last sync comes after the replacement.
     [[nodiscard]] std::optional<SysError> commit();
 
     // Removes "<target>.tmp-<pid>-XXXXXX" files whose writer no longer runs

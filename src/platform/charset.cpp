@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace orlavo::platform {
@@ -11,9 +12,32 @@ namespace {
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 constexpr std::size_t kChunk = 16 * 1024;
 
+// How many bytes one code unit of charset takes: an invalid unit is skipped
+// whole, so the bytes after it are still read in step.
+std::size_t unitWidth(const std::string& charset)
+{
+    std::string name;
+    for (char c : charset) {
+        if (c != '-' && c != '_') {
+            name += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+        }
+    }
+    if (name.starts_with("UTF16") || name.starts_with("UCS2") || name == "UNICODE" || name.starts_with("UNICODEL") ||
+        name.starts_with("UNICODEB")) {
+        return 2;
+    }
+    if (name.starts_with("UTF32") || name.starts_with("UCS4") || name == "WCHART") {
+        return 4;
+    }
+    return 1;
+}
+
 class Converter {
 public:
-    explicit Converter(const std::string& charset) : m_cd(::iconv_open("UTF-8", charset.c_str())) {}
+    explicit Converter(const std::string& charset)
+        : m_cd(::iconv_open("UTF-8", charset.c_str())), m_unit(unitWidth(charset))
+    {
+    }
     ~Converter()
     {
         if (valid()) {
@@ -45,14 +69,16 @@ public:
                 break;  // EINVAL: a sequence cut off by the end of the input
             }
             out.append(kReplacement);
-            ++in;
-            --inLeft;
+            const std::size_t skip = std::min(m_unit, inLeft);
+            in += skip;
+            inLeft -= skip;
         }
         return out;
     }
 
 private:
     iconv_t m_cd;
+    std::size_t m_unit;
 };
 
 }  // namespace

@@ -7,9 +7,10 @@
 
 namespace orlavo::platform {
 
-// nullopt when the C library does not know charset. A byte sequence that is
-// not valid in charset becomes U+FFFD and the conversion goes on after it;
-// an incomplete sequence at the end is dropped.
+// nullopt when the C library does not know charset. A code unit that is not
+// valid in charset (a byte; two bytes in UTF-16 and UCS-2, four in UTF-32 and
+// UCS-4, such as an unpaired surrogate) becomes U+FFFD and the conversion goes
+// on after it, in step; an incomplete sequence at the end is dropped.
 [[nodiscard]] std::optional<std::string> convertToUtf8(std::string_view bytes, const std::string& charset);
 
 }  // namespace orlavo::platform

@@ -162,4 +162,30 @@ std::size_t utf8Length(std::string_view utf8)
     return count;
 }
 
+std::string escapeControls(std::string_view text)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        char32_t cp = 0;
+        const std::size_t len = validSequence(text, i, cp);
+        const bool control = len == 0 || cp < 0x20 || (cp >= 0x7F && cp <= 0x9F);
+        const std::size_t bytes = len == 0 ? 1 : len;
+        for (std::size_t k = i; k < i + bytes; ++k) {
+            if (control) {
+                const auto byte = static_cast<unsigned char>(text[k]);
+                out += "\\x";
+                out += kHex[byte >> 4];
+                out += kHex[byte & 0x0F];
+            } else {
+                out += text[k];
+            }
+        }
+        i += bytes;
+    }
+    return out;
+}
+
 }  // namespace orlavo::platform

@@ -22,4 +22,12 @@ namespace orlavo::platform {
 // Number of code points in valid UTF-8 text (continuation bytes not counted).
 [[nodiscard]] std::size_t utf8Length(std::string_view utf8);
 
+// Text from a peer or a file made safe for a message, a log line or a
+// terminal, where a control byte could move the cursor, rewrite the line or
+// forge another entry: each C0 control, DEL, C1 control (U+0080-U+009F) and
+// byte that begins no valid UTF-8 sequence shows as "\xNN" (two lower-case
+// hex digits, one per byte). Everything else, backslash included, is kept,
+// so escaping twice changes nothing more.
+[[nodiscard]] std::string escapeControls(std::string_view text);
+
 }  // namespace orlavo::platform

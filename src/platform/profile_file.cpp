@@ -1,11 +1,13 @@
 #include "platform/profile_file.h"
 
-#include "platform/whole_file.h"
+#include "platform/atomic_file.h"
 #include "platform/code_page.h"
 #include "platform/profile_text.h"
+#include "platform/whole_file.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -44,30 +46,44 @@ std::string cutToCharacters(std::string text, std::size_t maxChars)
 
 // Holds an exclusive lock on "<file>.lock" from the read to the rename, so two
 // processes editing the settings do not lose each other's change. Without a
-// writable directory the edit goes on unlocked.
+// writable directory the edit goes on unlocked; a lock path that is a symlink
+// or not a regular file stops it, since following it would create or touch a
+// file elsewhere.
 class LockFile {
 public:
-    explicit LockFile(const std::filesystem::path& path)
+    explicit LockFile(const std::filesystem::path& file)
     {
-        std::string lockPath = path.string() + ".lock";
-        m_fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        if (m_fd >= 0) {
+        const std::string lockPath = file.string() + ".lock";
+        m_fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK, 0644);
+        struct stat st {};
+        if (m_fd < 0 && errno == ELOOP) {
+            m_failure = SysError{ELOOP, lockPath + " is a symbolic link, not a lock file; remove it to save settings"};
+        } else if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+            m_failure = SysError{EINVAL, lockPath + " is not a regular file; remove it to save settings"};
+        } else if (m_fd >= 0) {
             ::flock(m_fd, LOCK_EX);
         }
     }
     ~LockFile()
     {
         if (m_fd >= 0) {
-            ::flock(m_fd, LOCK_UN);
-            ::close(m_fd);
+            ::close(m_fd);  // releases the lock
         }
     }
     LockFile(const LockFile&) = delete;
     LockFile& operator=(const LockFile&) = delete;
+    [[nodiscard]] const std::optional<SysError>& failure() const { return m_failure; }
 
 private:
     int m_fd = -1;
+    std::optional<SysError> m_failure;
 };
+
+// The value of key as stored in a file's bytes.
+std::optional<std::string> storedValue(std::string_view bytes, std::string_view section, std::string_view key)
+{
+    return profile::lookup(hasBom(bytes) ? bytes.substr(kUtf8Bom.size()) : bytes, section, key);
+}
 
 }  // namespace
 
@@ -95,9 +111,10 @@ std::string ProfileFile::read(std::string_view section, std::string_view key, st
     return cutToCharacters(std::move(*value), bufferSize - 1);
 }
 
-std::optional<SysError> ProfileFile::write(std::string_view section, std::string_view key, std::string_view value)
+std::optional<SysError> ProfileFile::write(std::string_view section, std::string_view key, std::string_view value,
+                                           WriteMode mode)
 {
-    return update([&](std::string bytes) -> std::optional<std::string> {
+    auto assignTo = [&](const std::string& bytes) -> std::optional<std::string> {
         bool utf8 = hasBom(bytes);
         std::string_view body = utf8 ? std::string_view(bytes).substr(kUtf8Bom.size()) : std::string_view(bytes);
         std::string stored = utf8 ? std::string(value) : utf8ToCp1252(value);
@@ -106,7 +123,31 @@ std::optional<SysError> ProfileFile::write(std::string_view section, std::string
         }
         std::string edited = profile::assign(body, section, key, stored);
         return utf8 ? std::string(kUtf8Bom) + edited : edited;
+    };
+    bool kept = false;
+    std::optional<SysError> error = update([&](const std::string& bytes) -> std::optional<std::string> {
+        // A file emptied or removed since it was seen changed every key.
+        kept = mode == WriteMode::KeepChangeOnDisk && m_seen &&
+               ((bytes.empty() && !m_seen->empty()) ||
+                storedValue(bytes, section, key) != storedValue(*m_seen, section, key));
+        return kept ? std::nullopt : assignTo(bytes);
     });
+    if (!error && !kept && m_seen) {
+        if (std::optional<std::string> edited = assignTo(*m_seen)) {
+            m_seen = std::move(edited);
+        }
+    }
+    return error;
+}
+
+void ProfileFile::markSeen()
+{
+    m_seen = load().value_or(std::string());
+}
+
+bool ProfileFile::changedSinceSeen() const
+{
+    return m_seen && load().value_or(std::string()) != *m_seen;
 }
 
 std::optional<std::string> DiskProfileFile::load() const
@@ -121,8 +162,13 @@ std::optional<SysError> DiskProfileFile::readFailure() const
 
 std::optional<SysError> DiskProfileFile::update(const Edit& edit)
 {
-    LockFile lock(m_path);
-    RegularFileRead current = readRegularFile(m_path, kMaxProfileBytes);
+    // The file replaced is the end of a symlink chain: lock and read that one.
+    const std::filesystem::path target = AtomicFileWriter::resolveTarget(m_path);
+    LockFile lock(target);
+    if (lock.failure()) {
+        return lock.failure();
+    }
+    RegularFileRead current = readRegularFile(target, kMaxProfileBytes);
     if (current.error) {
         // Editing a file we cannot read would replace it with a single key.
         return current.error;
@@ -133,7 +179,7 @@ std::optional<SysError> DiskProfileFile::update(const Edit& edit)
     }
     AtomicWriteOptions options;
     options.beforeRename = m_beforeRename;
-    return writeFileAtomically(m_path, *edited, options);
+    return writeFileAtomically(target, *edited, options);
 }
 
 std::optional<SysError> MemoryProfileFile::update(const Edit& edit)

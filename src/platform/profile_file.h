@@ -16,6 +16,13 @@ namespace orlavo::platform {
 // A settings file is a few kilobytes; anything far larger is not ours.
 inline constexpr std::size_t kMaxProfileBytes = 4u << 20;
 
+enum class WriteMode {
+    Always,
+    // Leaves the key as it is when its stored value changed on disk since
+    // markSeen(): another program's edit wins over a value read before it.
+    KeepChangeOnDisk,
+};
+
 class ProfileFile {
 public:
     virtual ~ProfileFile() = default;
@@ -34,7 +41,16 @@ public:
     // Stores value under key (spelled as given) in section. A value equal to
     // the stored one leaves the file untouched.
     [[nodiscard]] std::optional<SysError> write(std::string_view section, std::string_view key,
-                                                std::string_view value);
+                                                std::string_view value, WriteMode mode = WriteMode::Always);
+
+    // Remembers the file as it is now, as the picture this program holds of
+    // it; its own writes from then on are applied to that picture, so only
+    // other programs' edits make the file differ from it.
+    void markSeen();
+    // Whether the file differs from that picture (false before markSeen()).
+    [[nodiscard]] bool changedSinceSeen() const;
+    // False when the file is missing or cannot be read.
+    [[nodiscard]] bool exists() const { return load().has_value(); }
 
 protected:
     // The file's bytes, or nullopt when it is missing or unreadable.
@@ -43,10 +59,16 @@ protected:
     // it untouched. The read and the replacement form one step.
     using Edit = std::function<std::optional<std::string>(std::string current)>;
     [[nodiscard]] virtual std::optional<SysError> update(const Edit& edit) = 0;
+
+private:
+    // The picture of markSeen(); a missing file is seen as empty.
+    std::optional<std::string> m_seen;
 };
 
 // The real file, replaced atomically on every change; concurrent writers in
-// other processes are serialised with a lock file beside it.
+// other processes are serialised with a lock file beside it (beside the file a
+// symlink leads to, since that is the one replaced). A symlink planted as the
+// lock file is refused, never followed.
 class DiskProfileFile final : public ProfileFile {
 public:
     explicit DiskProfileFile(std::filesystem::path path) : m_path(std::move(path)) {}
@@ -70,6 +92,8 @@ class MemoryProfileFile final : public ProfileFile {
 public:
     explicit MemoryProfileFile(std::optional<std::string> bytes = std::nullopt) : m_bytes(std::move(bytes)) {}
     [[nodiscard]] const std::optional<std::string>& bytes() const { return m_bytes; }
+    // Another program's edit of the file.
+    void replaceBytes(std::optional<std::string> bytes) { m_bytes = std::move(bytes); }
 
 protected:
     [[nodiscard]] std::optional<std::string> load() const override { return m_bytes; }

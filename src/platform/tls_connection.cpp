@@ -19,35 +19,52 @@ namespace {
 
 // The session's bytes travel through the TcpConnection rather than the raw
 // descriptor, so its MSG_NOSIGNAL sends (no SIGPIPE) and its fakes still apply.
+// The link also remembers how reading ended: the TLS layer asks the BIO
+// whether a zero read was the peer's close, and a failed call's errno may be
+// overwritten before the session looks at it.
+struct BioLink {
+    TcpConnection* tcp = nullptr;
+    bool peerClosed = false;
+    int lastError = 0;
+};
+
 int bioWrite(BIO* bio, const char* data, int length)
 {
-    auto* tcp = static_cast<TcpConnection*>(BIO_get_data(bio));
+    auto* link = static_cast<BioLink*>(BIO_get_data(bio));
     BIO_clear_retry_flags(bio);
-    IoResult sent = tcp->send(std::string_view(data, static_cast<std::size_t>(length)));
+    IoResult sent = link->tcp->send(std::string_view(data, static_cast<std::size_t>(length)));
     if (sent.wouldBlock()) {
         BIO_set_retry_write(bio);
     } else if (sent.bytes < 0) {
-        errno = sent.error;
+        link->lastError = errno = sent.error;
     }
     return static_cast<int>(sent.bytes);
 }
 
 int bioRead(BIO* bio, char* data, int length)
 {
-    auto* tcp = static_cast<TcpConnection*>(BIO_get_data(bio));
+    auto* link = static_cast<BioLink*>(BIO_get_data(bio));
     BIO_clear_retry_flags(bio);
-    IoResult received = tcp->receive(data, static_cast<std::size_t>(length));
+    IoResult received = link->tcp->receive(data, static_cast<std::size_t>(length));
     if (received.wouldBlock()) {
         BIO_set_retry_read(bio);
     } else if (received.bytes < 0) {
-        errno = received.error;
+        link->lastError = errno = received.error;
+    } else if (received.bytes == 0) {
+        link->peerClosed = true;
     }
     return static_cast<int>(received.bytes);
 }
 
-long bioControl(BIO*, int command, long, void*)
+// BIO_CTRL_EOF is how the TLS layer tells a peer's close from a failed read;
+// without it, SSL_OP_IGNORE_UNEXPECTED_EOF never applies.
+long bioControl(BIO* bio, int command, long, void*)
 {
-    return command == BIO_CTRL_FLUSH ? 1 : 0;
+    switch (command) {
+    case BIO_CTRL_FLUSH: return 1;
+    case BIO_CTRL_EOF: return static_cast<BioLink*>(BIO_get_data(bio))->peerClosed ? 1 : 0;
+    default: return 0;
+    }
 }
 
 BIO_METHOD* connectionMethod()
@@ -80,7 +97,10 @@ std::string openSslError(const char* fallback)
 
 class OpenSslSession final : public TlsSession {
 public:
-    OpenSslSession(SSL* ssl, std::unique_ptr<TcpConnection> tcp) : m_ssl(ssl), m_tcp(std::move(tcp)) {}
+    OpenSslSession(SSL* ssl, std::unique_ptr<BioLink> link, std::unique_ptr<TcpConnection> tcp)
+        : m_ssl(ssl), m_link(std::move(link)), m_tcp(std::move(tcp))
+    {
+    }
     ~OpenSslSession() override { close(); }
     OpenSslSession(const OpenSslSession&) = delete;
     OpenSslSession& operator=(const OpenSslSession&) = delete;
@@ -134,8 +154,10 @@ private:
         switch (SSL_get_error(m_ssl, result)) {
         case SSL_ERROR_WANT_READ:
         case SSL_ERROR_WANT_WRITE: return {-1, EAGAIN};
-        case SSL_ERROR_ZERO_RETURN: return {0, 0};
-        case SSL_ERROR_SYSCALL: return {-1, errno != 0 ? errno : ECONNRESET};
+        case SSL_ERROR_ZERO_RETURN: return {0, 0};  // close_notify, or a plain close of the connection
+        case SSL_ERROR_SYSCALL:
+            ERR_clear_error();
+            return {-1, m_link->lastError != 0 ? m_link->lastError : EPROTO};
         default: ERR_clear_error(); return {-1, EPROTO};
         }
     }
@@ -147,16 +169,16 @@ private:
             ERR_clear_error();
             return X509_verify_cert_error_string(verified);
         }
-        if (SSL_get_error(m_ssl, result) == SSL_ERROR_SYSCALL) {
-            const int error = errno;
+        if (const int kind = SSL_get_error(m_ssl, result); kind == SSL_ERROR_SYSCALL || kind == SSL_ERROR_ZERO_RETURN) {
             ERR_clear_error();
-            return error != 0 ? std::string(std::strerror(error))
-                              : "the server closed the connection during the handshake";
+            return m_link->lastError != 0 ? std::string(std::strerror(m_link->lastError))
+                                          : "the server closed the connection during the handshake";
         }
         return openSslError("the handshake failed");
     }
 
     SSL* m_ssl;
+    std::unique_ptr<BioLink> m_link;  // the BIO's data; outlives m_ssl
     std::unique_ptr<TcpConnection> m_tcp;
 };
 
@@ -185,7 +207,8 @@ std::unique_ptr<TlsClientContext> TlsClientContext::create(const std::string& ex
     }
     SSL_CTX_set_min_proto_version(impl->ctx, TLS1_2_VERSION);
     SSL_CTX_set_verify(impl->ctx, SSL_VERIFY_PEER, nullptr);
-    // Servers often close HTTP/1.0 responses without close_notify; the
+    // Servers often close HTTP/1.0 responses without close_notify: a clean
+    // TCP close then ends the body as it does over plain HTTP, and the
     // body's Content-Length check, where given, still catches a cut.
     SSL_CTX_set_options(impl->ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
     SSL_CTX_set_mode(impl->ctx, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
@@ -209,7 +232,9 @@ std::unique_ptr<TlsSession> TlsClientContext::startSession(std::unique_ptr<TcpCo
         error = openSslError("TLS could not be set up");
         return nullptr;
     }
-    BIO_set_data(bio, tcp.get());
+    auto link = std::make_unique<BioLink>();
+    link->tcp = tcp.get();
+    BIO_set_data(bio, link.get());
     SSL_set_bio(ssl, bio, bio);
     const std::string name(host);
     const bool literal = parseIpLiteral(name).has_value();
@@ -220,7 +245,7 @@ std::unique_ptr<TlsSession> TlsClientContext::startSession(std::unique_ptr<TcpCo
         error = "the host name " + name + " cannot be checked against a certificate";
         return nullptr;
     }
-    return std::make_unique<OpenSslSession>(ssl, std::move(tcp));
+    return std::make_unique<OpenSslSession>(ssl, std::move(link), std::move(tcp));
 }
 
 }  // namespace orlavo::platform

@@ -130,7 +130,7 @@ std::string Composer::buildFrame(const std::string& messages) const
     const bool smart = m_window.checked(Field::Check4);
     const std::string code = smart ? intensityCode(m_window.control(Field::TypeFont).selectedIndex)
                                    : std::string(kPlainIntensityCode);
-    const std::string& speed = m_window.control(Field::Text4).text;
+    const std::string speed(1, speedDigitOf(m_window.control(Field::Text4).text));
     return buildSignFrame(buildTextBody(TextBodyFields{speed, code, smart, messages}));
 }
 

@@ -52,6 +52,10 @@ public:
     // See UpdateCycle::staleHeadlines and RSSComp::CharsetFallback.
     [[nodiscard]] std::string staleHeadlines() const { return m_cycle.staleHeadlines(); }
     [[nodiscard]] std::string charsetFallback() const { return m_feed.CharsetFallback(); }
+    // See UpdateCycle::movedFeedNote.
+    [[nodiscard]] const std::string& movedFeedNote() const { return m_cycle.movedFeedNote(); }
+    // Where the last feed moved for good (RSSComp::MovedURL); empty when it did not.
+    [[nodiscard]] std::string movedUrl() const { return m_feed.MovedURL(); }
 
     // The start-up sequence: reads the settings, configures the links.
     void load();

@@ -2,6 +2,10 @@
 // when it is made, so a crash or a kill loses nothing.
 #include "signfeed/main_window_model.h"
 
+#include "platform/code_page.h"
+
+#include <cerrno>
+
 namespace orlavo::signfeed {
 
 void MainWindowModel::editCheck(Field box, int value)
@@ -126,7 +130,16 @@ int MainWindowModel::feedKeyPress(int keyAscii)
         return keyAscii;
     }
     const int slot = *m_selectedFeedSlot;
-    store(section::kAccessPoint, feedSlotKeyName(slot), control(Field::AccessPointIP).text);
+    const std::string& typed = control(Field::AccessPointIP).text;
+    if (platform::utf8Length(typed) > kLongestValue) {
+        // Stored, it would read back cut: another address.
+        m_deps.messages.showMessage(MessageIcon::Exclamation, "Feed address too long",
+                                    "A feed address can have at most " + std::to_string(kLongestValue) +
+                                        " characters; this one has " + std::to_string(platform::utf8Length(typed)) +
+                                        ". It was not stored.");
+        return keyAscii;
+    }
+    store(section::kAccessPoint, feedSlotKeyName(slot), typed);
     fillFeedList(false);
     if (slot < kFeedSlots - 1) {
         select(Field::AccessPointIP, slot + 1);
@@ -142,7 +155,7 @@ void MainWindowModel::showStoredFeedSlot(int slot, const std::string& previous)
     if (slot < 0 || slot >= static_cast<int>(list.entries.size())) {
         return;
     }
-    const std::string stored = readIni(m_deps.settings, section::kAccessPoint, feedSlotKeyName(slot), "");
+    const std::string stored = readFeedSlot(m_deps.settings, slot, "").value_or("");
     list.entries[static_cast<std::size_t>(slot)] = stored;
     if (m_selectedFeedSlot == slot && list.text == previous) {
         list.text = stored;
@@ -159,6 +172,29 @@ void MainWindowModel::runWhenIdle(std::function<void()> action)
     }
 }
 
+MainWindowModel::SettingsReload MainWindowModel::reloadChangedSettings()
+{
+    if (m_closing || m_closed || !m_deps.settings.changedSinceSeen()) {
+        return {};
+    }
+    // Run on defaults, an unreadable file would send to the default feeds.
+    if (std::optional<platform::SysError> failure = m_deps.settings.readFailure()) {
+        return {false, failure};
+    }
+    // An editor may move the file away for a moment while it saves; a start-up
+    // would take the defaults and broadcast to the default feeds.
+    if (!m_deps.settings.exists()) {
+        return {false, platform::SysError{ENOENT, "the file was removed"}};
+    }
+    // The count and the rotation belong to the running cycle, not to the file.
+    runWhenIdle([this, minutes = minuteCount, next = feedIndex] {
+        load();
+        minuteCount = minutes;
+        feedIndex = next;
+    });
+    return {true, std::nullopt};
+}
+
 void MainWindowModel::close()
 {
     if (m_closed || m_closing) {
@@ -167,7 +203,10 @@ void MainWindowModel::close()
     m_closing = true;
     runWhenIdle([this] {
         const int failuresBefore = m_writeFailures;
+        // The window's values were read before any later edit on disk; that edit is newer.
+        m_storeMode = platform::WriteMode::KeepChangeOnDisk;
         writeBack(true);
+        m_storeMode = platform::WriteMode::Always;
         m_closeWriteFailed = m_writeFailures != failuresBefore;
         if (notUnchecked(Field::Check2) && m_deps.serial.isOpen()) {
             m_deps.serial.close();

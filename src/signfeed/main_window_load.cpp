@@ -4,6 +4,7 @@
 
 #include "signfeed/text_numbers.h"
 
+#include <algorithm>
 #include <string>
 
 namespace orlavo::signfeed {
@@ -19,6 +20,7 @@ struct CheckKey {
 
 void MainWindowModel::load()
 {
+    m_deps.settings.markSeen();  // what the close and a reload compare the file with
     m_signAddress = readIni(m_deps.settings, key::kRemoteIp.section, key::kRemoteIp.key, key::kRemoteIp.fallback);
     if (m_signAddress.empty()) {
         m_signAddress = std::string(key::kRemoteIp.fallback);
@@ -48,12 +50,15 @@ void MainWindowModel::load()
     writeBack(false);
     for (int slot = 0; slot < kFeedSlots; ++slot) {
         select(Field::AccessPointIP, slot);
-        store(section::kAccessPoint, feedSlotKeyName(slot), control(Field::AccessPointIP).text);
+        if (!tooLongSlot(slot)) {
+            store(section::kAccessPoint, feedSlotKeyName(slot), control(Field::AccessPointIP).text);
+        }
     }
     select(Field::AccessPointIP, 0);
     configureSerial();
     minuteCount = 0;
     reportRecovery();
+    reportTooLongSlots();
 }
 
 // Reads one key and applies it; a value that does not convert is reset to its
@@ -95,7 +100,11 @@ void MainWindowModel::loadTexts()
     setFieldText(Field::TUrl, read(key::kTUrl));
     setFieldText(Field::Text3, read(key::kMessages));
     setFieldText(Field::Text5, read(key::kUpdatePeriod));
-    setFieldText(Field::Text4, read(key::kSpeed));
+    // The speed reaches the sign as a number, so a text that is none is reset.
+    loadKey(key::kSpeed, [this](const std::string& raw) {
+        setFieldText(Field::Text4, raw);
+        return decimalNumberOf(control(Field::Text4).text).has_value();
+    });
     setFieldText(Field::Text6, read(key::kInitialDelay));
 }
 
@@ -237,6 +246,27 @@ void MainWindowModel::configureSerial()
     // Opened at the speed the baud list shows.
     const std::string& shown = control(Field::Combo2).text;
     (void)port.setLineSettings((shown.empty() ? std::string("9600") : shown) + ",n,8,1");
+}
+
+bool MainWindowModel::tooLongSlot(int slot) const
+{
+    return std::find(m_tooLongSlots.begin(), m_tooLongSlots.end(), slot) != m_tooLongSlots.end();
+}
+
+void MainWindowModel::reportTooLongSlots()
+{
+    if (m_tooLongSlots.empty()) {
+        return;
+    }
+    std::string names;
+    for (int slot : m_tooLongSlots) {
+        names += (names.empty() ? "" : ", ") + feedSlotKeyName(slot);
+    }
+    m_deps.messages.showMessage(MessageIcon::Exclamation, "Feed address too long",
+                                "These feed slots hold more than the " + std::to_string(kLongestValue) +
+                                    " characters a setting can be read with, so they are not used and are left as "
+                                    "they are in the settings file: " +
+                                    names + ".");
 }
 
 void MainWindowModel::reportRecovery()

@@ -69,7 +69,7 @@ void MainWindowModel::store(const SettingKey& key, std::string_view value)
 
 void MainWindowModel::store(std::string_view section, std::string_view key, std::string_view value)
 {
-    auto error = writeIni(m_deps.settings, section, key, value);
+    auto error = writeIni(m_deps.settings, section, key, value, m_storeMode);
     m_writeFailures += error ? 1 : 0;
     if (error && !m_writeFailureReported) {
         m_writeFailureReported = true;
@@ -144,10 +144,14 @@ void MainWindowModel::fillFeedList(bool withDefaults)
 {
     Control& list = mut(Field::AccessPointIP);
     list.entries.clear();
+    m_tooLongSlots.clear();
     for (int slot = 0; slot < kFeedSlots; ++slot) {
-        const SettingKey slotKey = feedSlotKey(slot);
-        list.entries.push_back(readIni(m_deps.settings, slotKey.section, slotKey.key,
-                                       withDefaults ? slotKey.fallback : std::string_view()));
+        std::optional<std::string> stored =
+            readFeedSlot(m_deps.settings, slot, withDefaults ? feedSlotKey(slot).fallback : std::string_view());
+        if (!stored) {
+            m_tooLongSlots.push_back(slot);
+        }
+        list.entries.push_back(stored.value_or(""));
     }
     list.selectedIndex = -1;
     notify(Field::AccessPointIP);

@@ -50,8 +50,19 @@ public:
 
     // The start-up sequence; runs at creation and again after a port choice.
     void load();
-    // The close sequence: writes every setting, closes the serial port.
+    // The close sequence: writes every setting, closes the serial port. A key
+    // whose stored value another program changed since the last start-up is
+    // left as that program wrote it.
     void close();
+    // Another program changed the settings file since the last start-up: the
+    // start-up runs again (once no frame is going out), keeping the timer's
+    // count and the rotation. A file that cannot be read or was removed is not
+    // taken.
+    struct SettingsReload {
+        bool reloaded = false;
+        std::optional<platform::SysError> failure;  // changed but unreadable
+    };
+    [[nodiscard]] SettingsReload reloadChangedSettings();
     [[nodiscard]] bool closed() const { return m_closed; }
     // True when a write of the close sequence failed: the file does not hold
     // the window's last state.
@@ -124,8 +135,10 @@ private:
     void select(Field list, int index);
     void setOption(int index, bool on);
     void fillColorScheme();
-    // Slots 0 and 1 fall back to the default feeds only at start-up.
+    // Slots 0 and 1 fall back to the default feeds only at start-up. A slot
+    // too long to read shows empty and is noted in m_tooLongSlots.
     void fillFeedList(bool withDefaults);
+    [[nodiscard]] bool tooLongSlot(int slot) const;
 
     // Click and change operations.
     void checkClicked(Field box);
@@ -146,6 +159,7 @@ private:
     void configureSerial();
     void writeBack(bool withColorScheme);
     void reportRecovery();
+    void reportTooLongSlots();
 
     MainWindowDeps m_deps;
     MainWindowOptions m_options;
@@ -157,6 +171,7 @@ private:
     std::optional<int> m_selectedFeedSlot;
     int m_remotePort = kSignPort;
     std::vector<std::string> m_resetKeys;
+    std::vector<int> m_tooLongSlots;  // left on disk as they are, never used
     bool m_writeFailureReported = false;
     int m_writeFailures = 0;
     bool m_closeWriteFailed = false;
@@ -164,6 +179,7 @@ private:
     bool m_udpPortNoticeShown = false;
     bool m_closed = false;
     bool m_closing = false;
+    platform::WriteMode m_storeMode = platform::WriteMode::Always;
     std::function<void(std::function<void()>)> m_defer;
 };
 

@@ -2,6 +2,7 @@
 
 #include "signfeed/text_numbers.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace orlavo::signfeed {
@@ -36,14 +37,24 @@ std::string itemText(std::string_view title, std::string_view description)
 
 std::string neutraliseForSign(std::string text)
 {
-    for (char& c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '~') {
-            c = '-';
+    std::size_t w = 0;
+    for (std::size_t r = 0; r < text.size(); ++r, ++w) {
+        const auto byte = static_cast<unsigned char>(text[r]);
+        if (byte == '~') {
+            text[w] = '-';
         } else if (byte < 32 || byte == 127) {
-            c = ' ';
+            text[w] = ' ';
+        } else if (byte == 0xC2 && r + 1 < text.size() && static_cast<unsigned char>(text[r + 1]) < 0xA0 &&
+                   static_cast<unsigned char>(text[r + 1]) >= 0x80) {
+            // A C1 control (U+0080 to U+009F): the code page would send
+            // some of them as raw bytes the sign reads as commands.
+            text[w] = ' ';
+            ++r;
+        } else {
+            text[w] = text[r];
         }
     }
+    text.resize(w);
     return text;
 }
 
@@ -57,6 +68,11 @@ long itemLimitOf(std::string_view text)
         return -1'000'000'000;
     }
     return static_cast<long>(std::nearbyint(value));  // default rounding: halves to even
+}
+
+char speedDigitOf(std::string_view text)
+{
+    return static_cast<char>('0' + std::clamp(itemLimitOf(text), 1L, 5L));
 }
 
 char nextColour(char current, bool smartDisplay, int schemeIndex)

@@ -14,6 +14,7 @@ namespace orlavo::signfeed {
 // Values are read into a 750-character buffer, so stored values come back cut
 // to 749 characters.
 inline constexpr std::size_t kValueBuffer = 750;
+inline constexpr std::size_t kLongestValue = kValueBuffer - 1;
 
 // The key is looked up in lower case; the first "~13" of the value turns back
 // into a line break (CR LF).
@@ -22,9 +23,12 @@ inline constexpr std::size_t kValueBuffer = 750;
 
 // The key is stored in upper case. The first CR LF of the value is stored as
 // "~13"; any other CR or LF becomes a blank, so no value can add lines to the
-// file. Returns the failure so the caller can tell the user.
+// file. A value that is only the cut read of a longer stored value leaves
+// that value as it is, so writing back what was read never shortens it.
+// Returns the failure so the caller can tell the user.
 [[nodiscard]] std::optional<platform::SysError> writeIni(platform::ProfileFile& file, std::string_view section,
-                                                         std::string_view key, std::string_view value);
+                                                         std::string_view key, std::string_view value,
+                                                         platform::WriteMode mode = platform::WriteMode::Always);
 
 namespace section {
 inline constexpr std::string_view kCommMethod = "CommMethod";
@@ -84,6 +88,15 @@ inline constexpr SettingKey kRewriteMovedFeeds{section::kParameters, "RewriteMov
 // "AccessPointIP" and the slot number; slots 0 and 1 default to the two feeds.
 [[nodiscard]] SettingKey feedSlotKey(int slot);
 [[nodiscard]] std::string feedSlotKeyName(int slot);
+
+// The stored feed slot, or nullopt when it is longer than a value can be
+// read: its cut read would be another address, so such a slot is never used.
+[[nodiscard]] std::optional<std::string> readFeedSlot(const platform::ProfileFile& file, int slot,
+                                                      std::string_view fallback);
+
+// Why url cannot be kept as a feed address, or empty: it must be http:// or
+// https://, printable ASCII, and read back from the file as written.
+[[nodiscard]] std::string feedAddressProblem(std::string_view url);
 
 // Where data.ini lives: the --settings path when given; else data.ini beside
 // the executable when it exists there and is writable; else

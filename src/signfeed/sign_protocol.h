@@ -56,7 +56,7 @@ enum class SignColour { Red, Green, Yellow, Blue, Magenta, Cyan, White };
 [[nodiscard]] std::string buildSignFrame(std::string_view body);
 
 struct TextBodyFields {
-    std::string_view speed;          // "1" to "5" as typed
+    std::string_view speed;          // one digit, "1" to "5"
     std::string_view intensityCode;  // one digit, or empty
     bool smartDisplay = false;
     std::string_view messageList;    // segments, back to back

@@ -35,7 +35,12 @@ UpdateCycle::~UpdateCycle()
 void UpdateCycle::start()
 {
     if (!m_timer) {
-        m_timer = m_loop.startRepeatingTimer(kTickMs, [this] { tick(); });
+        m_timer = m_loop.startRepeatingTimer(kTickMs, [this] {
+            if (m_beforeTick) {
+                m_beforeTick();
+            }
+            tick();
+        });
     }
 }
 
@@ -78,6 +83,7 @@ void UpdateCycle::requestUpdate()
 void UpdateCycle::runUpdate()
 {
     m_busy = true;
+    m_movedNote.clear();
     // The text area keeps what the sign shows until new messages replace it.
     for (Field cleared : {Field::TInfo, Field::Trss2, Field::TSize, Field::TTime}) {
         m_window.setText(cleared, "");
@@ -117,7 +123,7 @@ std::optional<std::string> UpdateCycle::chooseUrl()
     for (int tries = 0; tries < kFeedSlots; ++tries) {
         int slot = m_window.feedIndex;
         m_window.feedIndex = slot + 1 > kFeedSlots - 1 ? 0 : slot + 1;
-        std::string value = readIni(m_window.settings(), section::kAccessPoint, feedSlotKeyName(slot), "");
+        std::string value = readFeedSlot(m_window.settings(), slot, "").value_or("");
         if (value.find_first_not_of(' ') != std::string::npos) {
             return value;
         }
@@ -150,12 +156,9 @@ void UpdateCycle::OnConnect(const std::string& host)
 void UpdateCycle::OnFinish(std::int32_t code, const std::string& text)
 {
     std::string info = fmt::format("Download complete. Server response: {} - {}", code, text);
-    if (!m_feed.MovedURL().empty()) {
-        info += " - the feed has moved to " + m_feed.MovedURL();
-        if (readIni(m_window.settings(), key::kRewriteMovedFeeds.section, key::kRewriteMovedFeeds.key,
-                    key::kRewriteMovedFeeds.fallback) == "1") {
-            rewriteMovedFeed(m_feed.MovedURL());
-        }
+    const std::string movedTo = m_feed.MovedURL();
+    if (!movedTo.empty()) {
+        info += " - the feed has moved to " + movedTo;
     } else if (m_feed.FinalURL() != m_lastUrl) {
         info += " - from " + m_feed.FinalURL();
     }
@@ -172,7 +175,12 @@ void UpdateCycle::OnFinish(std::int32_t code, const std::string& text)
     // Filled once the document is gone, so a large body, its parse and this
     // text are never all in memory at once.
     m_window.setText(Field::Trss2, m_feed.CurFileString());
-    noteOutcome(failureReason(outcome, result.itemCount).empty());
+    const bool succeeded = failureReason(outcome, result.itemCount).empty();
+    noteOutcome(succeeded);
+    if (!movedTo.empty() && readIni(m_window.settings(), key::kRewriteMovedFeeds.section, key::kRewriteMovedFeeds.key,
+                                    key::kRewriteMovedFeeds.fallback) == "1") {
+        rewriteMovedFeed(movedTo, succeeded);
+    }
     if (m_observer != nullptr) {
         m_observer->updateFinished(outcome, result);
     }
@@ -184,16 +192,37 @@ bool UpdateCycle::settingOn(const SettingKey& setting) const
     return readIni(m_window.settings(), setting.section, setting.key, setting.fallback) != "0";
 }
 
-// The stored slots change, and the window's list shows them at once.
-void UpdateCycle::rewriteMovedFeed(const std::string& movedTo)
+// One bad answer (from the server, or from anyone on the path of a plain
+// http:// feed) must not lose the stored feed: the slots change only when the
+// move ended in a feed, at an address that reads back as written. The
+// window's list shows a changed slot at once; the status and the log say
+// what happened.
+void UpdateCycle::rewriteMovedFeed(const std::string& movedTo, bool endedInAFeed)
 {
-    for (int slot = 0; slot < kFeedSlots; ++slot) {
+    std::string problem = feedAddressProblem(movedTo);
+    std::string note = problem.empty() ? "the feed moved for good to " + movedTo
+                                       : std::string("the feed answered that it moved for good");
+    if (problem.empty() && !endedInAFeed) {
+        problem = "the move did not end in a feed";
+    }
+    std::string rewritten;
+    for (int slot = 0; problem.empty() && slot < kFeedSlots; ++slot) {
         const std::string name = feedSlotKeyName(slot);
-        if (readIni(m_window.settings(), section::kAccessPoint, name, "") == m_lastUrl &&
+        if (readFeedSlot(m_window.settings(), slot, "") == m_lastUrl &&
             !writeIni(m_window.settings(), section::kAccessPoint, name, movedTo)) {
             m_window.showStoredFeedSlot(slot, m_lastUrl);
+            rewritten += (rewritten.empty() ? "" : ", ") + name;
         }
     }
+    if (!problem.empty()) {
+        note += ", but the stored address was kept: " + problem;
+    } else {
+        note += rewritten.empty() ? ", and no stored feed slot held its old address" : "; rewritten: " + rewritten;
+    }
+    m_movedNote = note;
+    const std::string& status = m_window.control(Field::Status).text;
+    note[0] = static_cast<char>(note[0] - 'a' + 'A');
+    m_window.setText(Field::Status, (status.empty() ? "" : status + " ") + note + ".");
 }
 
 std::string UpdateCycle::staleHeadlines() const

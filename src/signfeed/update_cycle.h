@@ -12,6 +12,7 @@
 
 #include "pellix/rss_comp.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,6 +41,9 @@ public:
     UpdateCycle& operator=(const UpdateCycle&) = delete;
 
     void setObserver(UpdateCycleObserver* observer) { m_observer = observer; }
+    // Runs at the start of every timer tick, before the tick decides on an
+    // update: the service looks at its settings file there.
+    void setBeforeTick(std::function<void()> hook) { m_beforeTick = std::move(hook); }
     // Starts the one-minute timer.
     void start();
     void stop();
@@ -54,6 +58,10 @@ public:
     // since 14:10" (the clock's local time, with the date when it is not
     // today's); empty once an update succeeded.
     [[nodiscard]] std::string staleHeadlines() const;
+    // After an update whose feed moved for good with RewriteMovedFeeds=1:
+    // "the feed moved for good to URL; rewritten: AccessPointIP0", or why
+    // the stored address was kept; empty otherwise.
+    [[nodiscard]] const std::string& movedFeedNote() const { return m_movedNote; }
 
 private:
     void OnConnect(const std::string& host) override;
@@ -70,7 +78,7 @@ private:
     // What a failure ending now adds to the window's status, as a sentence.
     [[nodiscard]] std::string failureSentence() const;
     [[nodiscard]] bool settingOn(const SettingKey& setting) const;
-    void rewriteMovedFeed(const std::string& movedTo);
+    void rewriteMovedFeed(const std::string& movedTo, bool endedInAFeed);
     void endUpdate();
 
     MainWindowModel& m_window;
@@ -80,7 +88,9 @@ private:
     platform::EventLoop& m_loop;
     UpdateCycleObserver* m_observer = nullptr;
     std::optional<platform::EventLoop::TimerId> m_timer;
+    std::function<void()> m_beforeTick;
     std::string m_lastUrl;
+    std::string m_movedNote;
     std::optional<platform::LocalTime> m_headlinesFrom;  // the last update that succeeded
     std::optional<platform::LocalTime> m_failingSince;   // the first failure after it
     bool m_busy = false;

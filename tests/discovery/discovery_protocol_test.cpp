@@ -177,7 +177,11 @@ TEST(DiscoveryProtocol, RangesAreBoundedToOctets)
         {"256 is refused", 3, "256", false},
         {"negative is refused", 0, "-1", false},
         {"999 in an ending field", 7, "999", false},
-        {"letters read as 0", 5, "ab", true},
+        {"letters are refused", 5, "ab", false},
+        {"an exponent is refused, not read as 1", 2, "1e2", false},
+        {"text after the number is refused", 1, "10x", false},
+        {"blanks are ignored", 1, " 1 0", true},
+        {"empty reads as 0", 6, "", true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);

@@ -1,9 +1,10 @@
 #include "child_process.h"
 
+#include "support/child_lifetime.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,20 +34,22 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv)
     if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
         return;
     }
-    posix_spawn_file_actions_t actions;
-    ::posix_spawn_file_actions_init(&actions);
-    ::posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    ::posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
     std::vector<char*> args;
     for (const auto& arg : argv) {
         args.push_back(const_cast<char*>(arg.c_str()));
     }
     args.push_back(nullptr);
-    pid_t pid = -1;
-    if (::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) == 0) {
-        m_pid = pid;
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // Only async-signal-safe calls between fork and exec.
+        endWithParent(parent);
+        ::dup2(out[1], STDOUT_FILENO);
+        ::dup2(err[1], STDERR_FILENO);
+        ::execve(args[0], args.data(), environ);
+        ::_exit(127);
     }
-    ::posix_spawn_file_actions_destroy(&actions);
+    m_pid = pid;
     ::close(out[1]);
     ::close(err[1]);
     m_out = out[0];

@@ -17,6 +17,7 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     [[nodiscard]] bool started() const { return m_pid > 0; }
+    [[nodiscard]] int pid() const { return m_pid; }
     // The next line without its line end, or nullopt at end of stream or timeout.
     std::optional<std::string> readStdoutLine(int timeoutMs) { return readLine(m_out, m_outBuffer, timeoutMs); }
     std::optional<std::string> readStderrLine(int timeoutMs) { return readLine(m_err, m_errBuffer, timeoutMs); }

@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Runs every ```sh block of the given docs as written, in one shell, in a
-# scratch copy of the source tree's data/, with the built tools first on PATH;
-# then checks that the sign emulators printed the feed's headlines.
+# scratch copy of the source tree's data/ with the built tools where a build
+# puts them (build/tools/...), nothing else on PATH for them; then checks that
+# the sign emulators printed the feed's headlines.
 set -euo pipefail
-source_dir=$1 tools_path=$2
-shift 2
+source_dir=$1 orlavod=$2 signsim=$3
+shift 3
 dir=$(mktemp -d)
 cleanup() { rm -rf "$dir"; }
 trap cleanup EXIT
 cp -r "$source_dir/data" "$dir/data"
+mkdir -p "$dir/build/tools/orlavod" "$dir/build/tools/signsim" "$dir/tmp"
+ln -s "$orlavod" "$dir/build/tools/orlavod/orlavod"
+ln -s "$signsim" "$dir/build/tools/signsim/signsim"
 script="$dir/recipes.sh"
 printf 'set -euo pipefail\ntrap '"'"'kill $(jobs -p) 2>/dev/null; wait'"'"' EXIT\n' > "$script"
 for doc in "$@"; do
@@ -16,8 +20,11 @@ for doc in "$@"; do
 done
 grep -q 'orlavod' "$script" || { echo "FAIL: no recipe found" >&2; exit 1; }
 cd "$dir"
-PATH="$tools_path:$PATH" timeout 60 bash "$script" > recipes.out 2> recipes.err \
+TMPDIR="$dir/tmp" timeout 60 bash "$script" > recipes.out 2> recipes.err \
   || { echo "FAIL: a recipe failed" >&2; cat recipes.out recipes.err >&2; exit 1; }
+# The recipes write nowhere in the tree they run from.
+[ "$(ls "$dir")" = "$(printf 'build\ndata\nrecipes.err\nrecipes.out\nrecipes.sh\ntmp')" ] \
+  || { echo "FAIL: the recipes wrote into the source tree: $(ls "$dir")" >&2; exit 1; }
 # One MESSAGE line per --once run, from the UDP and the serial emulator.
 count=$(grep -c '^MESSAGE green:Orlavo shows feed headlines' recipes.out || true)
 [ "$count" = 2 ] || { echo "FAIL: $count sign lines" >&2; cat recipes.out recipes.err >&2; exit 1; }

@@ -29,7 +29,7 @@ ip route add default dev disc0
 # The sign listens on every address (a broadcast reaches no socket bound to
 # one unicast address) and is started first: the program's endpoint, bound
 # last, receives the unicast replies.
-"$signsim" --port 0 --reply-address 10.213.7.2 --name Netns >/dev/null 2>"$work/sim.err" &
+setpriv --pdeathsig KILL "$signsim" --port 0 --reply-address 10.213.7.2 --name Netns >/dev/null 2>"$work/sim.err" &
 sim=$!
 for _ in $(seq 50); do
   grep -q "answering discovery probes" "$work/sim.err" && break

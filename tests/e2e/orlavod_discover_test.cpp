@@ -129,13 +129,27 @@ TEST(OrlavodDiscover, OldFirmwareAnswersOnTheFramePort)
     EXPECT_EQ(run.out, (std::vector<std::string>{"IP: 127.000.000.006\t   MAC: 00-50-C2-00-00-06"}));
 }
 
-TEST(OrlavodDiscover, EthernetOffWalksWithoutSending)
+// A walk nobody answers says so on stderr; stdout keeps only list lines.
+TEST(OrlavodDiscover, AWalkWithoutAnswersSaysWhy)
 {
-    auto signs = startSigns({{"127.0.0.2", {}}});
-    TempDir dir;
-    ToolRun run = discover(dir, settingsFor("16001", "0", "3"));
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(run.out.empty());
+    const int port = unusedUdpPort();
+    ASSERT_GT(port, 0);
+    auto signs = startSigns({{"127.0.0.2", {"--discovery-port", std::to_string(port)}}});
+    struct Row {
+        const char* ethernet;
+        std::string port;
+        const char* says;
+    } rows[] = {
+        {"0", std::to_string(port), "no sign answered: nothing was sent to 127.0.0.1 to 127.0.0.3 (3 addresses)"},
+        {"1", std::to_string(unusedUdpPort()), "no sign answered the probes to 127.0.0.1 to 127.0.0.3 (3 addresses)"},
+    };
+    for (const Row& row : rows) {
+        TempDir dir;
+        ToolRun run = discover(dir, settingsFor(row.port, row.ethernet, "3"));
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_TRUE(run.out.empty());
+        EXPECT_NE(run.err.find(row.says), std::string::npos) << run.err;
+    }
 }
 
 TEST(OrlavodDiscover, BadPortOrRangeExitsWithStatus2)
@@ -148,6 +162,7 @@ TEST(OrlavodDiscover, BadPortOrRangeExitsWithStatus2)
         {"port above 65535", settingsFor("70000", "1"), "65535"},
         {"port not a number", settingsFor("abc", "1"), "65535"},
         {"octet above 255", settingsFor("16001", "1", "300"), "0 to 255"},
+        {"octet with an exponent", settingsFor("16001", "1", "1e2"), "\"1e2\", is not a number from 0 to 255"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);

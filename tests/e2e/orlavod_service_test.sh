@@ -17,6 +17,8 @@ fail() {
   exit 1
 }
 passed=0
+# Every process started here ends with this script, even when it is killed.
+with_parent=(setpriv --pdeathsig KILL)
 
 # Polls (at most about ten seconds) until the command succeeds.
 wait_for() {
@@ -39,10 +41,10 @@ passed=$((passed + 1))
 mkdir "$dir/www"
 printf '<rss><channel><item><title>Service headline</title></item></channel></rss>' > "$dir/www/feed.xml"
 http_port=$(free_port)
-python3 -m http.server "$http_port" --bind 127.0.0.1 --directory "$dir/www" > /dev/null 2>&1 &
+"${with_parent[@]}" python3 -m http.server "$http_port" --bind 127.0.0.1 --directory "$dir/www" > /dev/null 2>&1 &
 pids+=($!)
 sign_port=$(free_port)
-"$signsim" --bind 127.0.0.2 --port "$sign_port" > "$dir/sign.out" 2> "$dir/signsim.log" &
+"${with_parent[@]}" "$signsim" --bind 127.0.0.2 --port "$sign_port" > "$dir/sign.out" 2> "$dir/signsim.log" &
 pids+=($!)
 wait_for "python3 -c \"import socket; socket.create_connection(('127.0.0.1', $http_port), 0.2)\" 2>/dev/null" \
   || fail "web server did not start"
@@ -51,7 +53,7 @@ wait_for "python3 -c \"import socket; socket.create_connection(('127.0.0.1', $ht
 start_service() {
   local log=$1
   shift
-  "$orlavod" "$@" 2> "$log" &
+  "${with_parent[@]}" "$orlavod" "$@" 2> "$log" &
   svc=$!
   pids+=($svc)
 }
@@ -69,10 +71,14 @@ settings() {  # $1: file, $2: feed path
 }
 
 # --update-now: one update at start, logged; SIGTERM runs the close sequence.
-settings "$dir/s.ini" feed.xml
+# The feed sits in a directory, so the web server moves "moved" for good to
+# "moved/": the log says where, without --verbose.
+mkdir "$dir/www/moved"
+cp "$dir/www/feed.xml" "$dir/www/moved/index.html"
+settings "$dir/s.ini" moved
 start_service "$dir/service.log" --settings "$dir/s.ini" --update-now
-wait_for "grep -q 'update http://127.0.0.1:$http_port/feed.xml: 1 items, [0-9]* bytes sent' '$dir/service.log'" \
-  || fail "no update logged"
+wait_for "grep -q 'update http://127.0.0.1:$http_port/moved: 1 items, [0-9]* bytes sent; the feed moved for good to http://127.0.0.1:$http_port/moved/, the stored address was kept (RewriteMovedFeeds=0)$' '$dir/service.log'" \
+  || fail "no update logged, or not where the feed moved"
 wait_for "grep -q '^MESSAGE .*Service headline' '$dir/sign.out'" || fail "the sign showed nothing"
 stop_service TERM
 grep -q 'SIGTERM received, closing' "$dir/service.log" || fail "no close logged"
@@ -93,12 +99,15 @@ grep -q 'nothing sent; no headlines shown yet, the feed has failed since [0-9][0
 [ ! -s "$dir/sign.out" ] || fail "a failed update reached the sign"
 passed=$((passed + 1))
 
-# Without --update-now nothing happens before the first period ends.
+# Without --update-now nothing happens before the first period ends. An edit
+# of the file while it runs survives the close.
 settings "$dir/q.ini" feed.xml
 start_service "$dir/quiet.log" --settings "$dir/q.ini"
 wait_for "grep -q 'started with .*updates every 60 minutes' '$dir/quiet.log'" || fail "no start logged"
+sed -i 's/^MESSAGES=10\r$/MESSAGES=2\r/' "$dir/q.ini"
 stop_service TERM
 if grep -q ' update ' "$dir/quiet.log"; then fail "an update ran before the period"; fi
+grep -q $'^MESSAGES=2\r$' "$dir/q.ini" || fail "the close wrote over an edit made while the service ran"
 passed=$((passed + 1))
 
 # A second signal while clock packets go out (a second each) ends at once:
@@ -134,7 +143,7 @@ passed=$((passed + 1))
 settings "$dir/r.ini" feed.xml
 printf '[Parameters]\r\nUPDATEPERIOD=zz\r\n' >> "$dir/r.ini"
 # The log goes through a pipe: the limit would stop a log file as well.
-(trap '' XFSZ; ulimit -f 0; exec "$orlavod" --settings "$dir/r.ini") 2> >(cat > "$dir/readonly.log") &
+(trap '' XFSZ; ulimit -f 0; exec "${with_parent[@]}" "$orlavod" --settings "$dir/r.ini") 2> >(cat > "$dir/readonly.log") &
 svc=$!
 pids+=($svc)
 wait_for "grep -q 'started with' '$dir/readonly.log'" || fail "no start logged"

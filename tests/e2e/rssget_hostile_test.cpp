@@ -10,6 +10,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <regex>
 #include <string>
@@ -78,6 +79,9 @@ std::vector<Row> rows()
          "the server sent no HTTP response"},
         {"NUL bytes in the header", respond("HTTP/1.0 200 O\0K\r\nX-\0: \0\0\r\n\r\nbody"s),
          "result=0 status=200 bytes=4", ""},
+        {"terminal controls in the status and Location",
+         respond("HTTP/1.0 302 \x1b]0;owned\x07\x9b" "2J\r\nLocation: /a\rb\r\n\r\n"), "result=0 status=302 bytes=0",
+         "302 \\x1b]0;owned\\x07\\x9b2JLocation: /a\\x0db"},
         {"redirect with an enormous Location", respond("HTTP/1.0 301 Moved\r\n" + location + "\r\n\r\n"),
          "result=0 status=301 bytes=0", "Location: http://127.0.0.1/aaaa"},
         {"redirect Location past the header limit",
@@ -144,6 +148,10 @@ void checkRow(const Row& row, ScriptedServer& server, const std::string& url, co
     ASSERT_EQ(run.out.size(), 1u) << run.err;
     EXPECT_TRUE(std::regex_match(run.out[0], std::regex(row.line))) << run.out[0];
     EXPECT_NE(run.err.find(row.reason), std::string::npos) << run.err.substr(0, 300);
+    // Nothing from the peer reaches the terminal raw.
+    EXPECT_TRUE(std::none_of(run.err.begin(), run.err.end(), [](char c) {
+        return (c >= 0 && c < 0x20 && c != '\n') || c == 0x7f;
+    })) << run.err.substr(0, 300);
     EXPECT_LT(elapsed, kMaxTimeMs + kSlackMs);
     EXPECT_LE(peakChildRssKb(), kMaxRssKb);
 }

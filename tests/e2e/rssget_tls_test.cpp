@@ -19,6 +19,10 @@ TEST(RssgetTls, FetchesARedirectedHttpsFeedWithTheNamedCa)
     const std::string caFile = dir.file("test-ca.pem").string();
     orlavo::testing::writeFileBytes(caFile, ca.certificatePem());
     TestHttpServer tls([&](const std::string&) { return "HTTP/1.0 200 OK\r\n\r\n" + feed; }, ca.issue());
+    // As many servers do, this one ends its responses with a bare TCP close.
+    TestHttpServer bare([&](const std::string&) {
+        return "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(feed.size()) + "\r\n\r\n" + feed;
+    }, ca.issue(), TestHttpServer::TlsEnd::TcpCloseOnly);
     const std::string target = tls.url("/feed.xml");
     TestHttpServer plain([&](const std::string&) { return "HTTP/1.0 302 Found\r\nLocation: " + target + "\r\n\r\n"; });
     const std::string ok = "result=0 status=200 bytes=" + std::to_string(feed.size());
@@ -31,6 +35,7 @@ TEST(RssgetTls, FetchesARedirectedHttpsFeedWithTheNamedCa)
     };
     const Row rows[] = {
         {"https with --cafile", {RSSGET_PATH, target, "--cafile", caFile}, 0, ok, ""},
+        {"https without close_notify", {RSSGET_PATH, bare.url("/feed.xml"), "--cafile", caFile}, 0, ok, ""},
         {"redirect followed to https", {RSSGET_PATH, plain.url("/old"), "-L", "--cafile", caFile}, 0, ok,
          "rssget: redirected to " + target + "\n"},
         {"redirect not followed without -L", {RSSGET_PATH, plain.url("/old")}, 1, "result=0 status=302 bytes=0",

@@ -122,6 +122,8 @@ TEST(SignsimRoundTrip, CommandLineIsCheckedAndDescribed)
         {"port out of range", {"--port", "65536"}, 2, "signsim: --port needs a port number", false},
         {"unknown option", {"--frobnicate"}, 2, "signsim: unknown option", false},
         {"missing value", {"--bind"}, 2, "signsim: --bind needs a value", false},
+        {"bad MAC", {"--bind", "127.0.0.2", "--mac", "0050C2"}, 2, "signsim: --mac needs 12 hex digits, not", false},
+        {"bad bind address", {"--bind", "127.0.0", "--port", "0"}, 2, "signsim: --bind needs a dotted IPv4", false},
         {"both serial kinds", {"--serial", "/dev/null", "--serial-pty"}, 2, "signsim: --serial and", false},
         {"missing serial device", {"--bind", "127.0.0.2", "--port", "0", "--serial", "/dev/orlavo-none"}, 1,
          "signsim: listening", false},

@@ -100,6 +100,14 @@ TEST(AtomReader, TakesEntriesOnlyWhenTheDocumentHasNoItem)
         {"longer tag names are not entries", "<feed><entryx><title>X</title></entryx></feed>", 0, ""},
         {"unclosed title leaves it empty", "<feed><entry><title>never closed", 1, ""},
         {"StripTags applies too", "<feed><entry><title><b>Bold</b></title></entry></feed>", 1, "Bold"},
+        {"an entry in a comment is no entry",
+         "<feed><!-- 9 additional <entry> elements --><entry><title>1</title></entry></feed>", 1, "1"},
+        {"elements in CDATA are text, the markers go",
+         "<feed><entry><title><![CDATA[<entry>1]]></title></entry><!-- <entry> --></feed>", 1, "<entry>1"},
+        {"a comment without its end stays text", "<feed><!-- <entry><title>1</title></entry></feed>", 1, "1"},
+        {"StripTags eating a CDATA end does not join two sections",
+         "<feed><entry><title>1</title><summary><![CDATA[<a href='u'>x</a>]]></summary></entry>"
+         "<entry><summary><![CDATA[y]]></summary></entry></feed>", 2, "1"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);

@@ -90,6 +90,8 @@ TEST(DownloadProtocol, FindsTheHeaderHoweverTheResponseIsSplit)
          "finish 301 Moved PermanentlyLocation: http://127.0.0.1/new.xml", ""},
         {"302", {"HTTP/1.0 302 Found\r\nLocation: /b\r\n\r\n"}, "finish 302 FoundLocation: /b", ""},
         {"303", {"HTTP/1.0 303 See Other\r\nLocation: /c\r\n\r\n"}, "finish 303 See OtherLocation: /c", ""},
+        {"controls in the status text", {"HTTP/1.0 301 \x1b[2J\r\nLocation: /a\rb\r\n\r\n"},
+         "finish 301 \\x1b[2JLocation: /a\\x0db", ""},
         {"300 without Location", {"HTTP/1.0 300 Multiple Choices\r\nLocation: /d\r\n\r\n"},
          "finish 300 Multiple Choices", ""},
         {"304 without Location", {"HTTP/1.0 304 Not Modified\r\n\r\n"}, "finish 304 Not Modified", ""},
@@ -247,10 +249,27 @@ TEST(DescribeFinish, SocketNumbersAndMissingResponsesReadAsWords)
         {-1, "", "the download failed"},
         {404, "Not Found", "404 Not Found"},
         {302, "Location: http://127.0.0.1/x", "302 Location: http://127.0.0.1/x"},
+        {502, "Bad\x1b]0;x\x07 Gateway\r\x7f", "502 Bad\\x1b]0;x\\x07 Gateway\\x0d\\x7f"},
+        {200, "Ok caf\xc3\xa9 \xe9 \xc2\x9b \\x41", "200 Ok caf\xc3\xa9 \\xe9 \\xc2\\x9b \\x41"},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(pellix::DescribeFinish(row.status, row.text), row.words);
     }
+    EXPECT_EQ(pellix::DescribeCharsetFallback("x-\x1b[31m"),
+              "unknown character set \"x-\\x1b[31m\": read as UTF-8 with windows-1252 fallback");
+}
+
+TEST(DownloadProtocol, AnnouncedBodyThatCannotBeAllocatedEndsWithTheBodyLimit)
+{
+    pellix::RSSCompLimits limits;
+    limits.maxBodyBytes = std::int64_t{1} << 62;  // past any address space
+    DownloadHarness h(limits);
+    ScriptedServer server;
+    begin(h, server, server.url("/feed.xml"));
+    sendInReads(h, server, {"HTTP/1.0 200 OK\r\nContent-Length: 999999999999999999\r\n\r\n<rss>"});
+    ASSERT_TRUE(h.pumpUntilFinished());
+    EXPECT_EQ(h.events.last(), "finish -2 The response body does not fit in memory: 1000000000000008191 bytes could "
+                               "not be reserved.");
 }
 
 TEST(DownloadProtocol, ThousandDownloadsEndingEveryWayLeaveNoDescriptorOpen)

@@ -118,6 +118,13 @@ TEST_F(RedirectDownload, EndsWithItsOwnCodeWhenARedirectMayNotBeFollowed)
                       "Moved PermanentlyLocation: " +
                           m_plain.url("/feed.xml") + "; "}));
     EXPECT_EQ(m_plain.requests().size(), 6u);  // no request went out over plain http
+
+    // A lone CR would otherwise reach FinalURL and every message raw.
+    m_h.events.events.clear();
+    m_plainRoutes->responses = {{"/cr", redirect(302, "Found", "/x\ry")}};
+    EXPECT_EQ(download(m_plain.url("/cr")).back(), "finish -5 The redirect was not followed: the Location holds a "
+                                                   "control character. FoundLocation: /x\\x0dy; ");
+    EXPECT_EQ(m_h.comp->FinalURL(), m_plain.url("/cr"));
 }
 
 TEST_F(RedirectDownload, ConditionalGetHandsBackTheRememberedBodyOnNotModified)
@@ -151,15 +158,19 @@ TEST(ProxyDownload, HttpFeedsGoThroughTheNamedHttpProxyAndNoOther)
         std::string proxyUrl;
         std::string url;
         std::int32_t result;
-        std::string requestLine;  // what the proxy saw first; empty: nothing
+        std::string seen;  // what the proxy saw first; for a refusal, a part of its text
     };
     const std::string at = "127.0.0.1:" + std::to_string(proxy.port());
     const Row rows[] = {
         {"http:// proxy", "http://" + at + "/", "http://feeds.example/rss", 0, "GET http://feeds.example/rss HTTP/1.0"},
         {"proxy without scheme, feed port kept", at, "http://feeds.example:8080/rss", 0,
          "GET http://feeds.example:8080/rss HTTP/1.0"},
-        {"socks proxy", "socks5://" + at, "http://feeds.example/rss", 107, ""},
-        {"none named", "", "http://feeds.example/rss", 107, ""},
+        {"socks proxy", "socks5://" + at, "http://feeds.example/rss", 107, "is not an http:// proxy"},
+        {"none named", "", "http://feeds.example/rss", 107, "no proxy is named"},
+        {"with credentials", "http://me:secret@" + at, "http://feeds.example/rss", 107,
+         "the proxy " + at + " asks for a user name and password"},
+        {"port out of range", "http://127.0.0.1:99999", "http://feeds.example/rss", 107,
+         "the port \"99999\" is not a number from 1 to 65535"},
     };
     std::size_t seen = 0;
     for (const auto& row : rows) {
@@ -173,6 +184,8 @@ TEST(ProxyDownload, HttpFeedsGoThroughTheNamedHttpProxyAndNoOther)
         ASSERT_EQ(h.comp->RequestFile(row.url, retVal), row.result) << retVal;
         if (row.result != 0) {
             EXPECT_TRUE(resolver.names.empty());
+            EXPECT_NE(retVal.find(row.seen), std::string::npos) << retVal;
+            EXPECT_EQ(retVal.find("secret"), std::string::npos) << retVal;
             continue;
         }
         ASSERT_TRUE(h.pumpUntilFinished());
@@ -180,7 +193,7 @@ TEST(ProxyDownload, HttpFeedsGoThroughTheNamedHttpProxyAndNoOther)
         EXPECT_EQ(resolver.names, std::vector<std::string>{"127.0.0.1"});
         ASSERT_EQ(proxy.requests().size(), ++seen);
         const std::string request = proxy.requests().back();
-        EXPECT_EQ(request.substr(0, request.find("\r\n")), row.requestLine);
+        EXPECT_EQ(request.substr(0, request.find("\r\n")), row.seen);
         EXPECT_NE(request.find("\r\nHost: feeds.example\r\n"), std::string::npos) << request;
     }
     EXPECT_EQ(proxy.requests().size(), 2u);

@@ -83,6 +83,35 @@ TEST_F(SecureDownload, GivesTheBodyOnlyForATrustedCertificateOfTheHost)
     }
 }
 
+TEST_F(SecureDownload, ABareTcpCloseEndsTheBodyAsPlainHttpDoes)
+{
+    using End = TestHttpServer::TlsEnd;
+    const std::string cut = "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n" + kFeed;
+    struct Row {
+        const char* label;
+        std::string response;
+        End end;
+        std::string finish;
+    };
+    const Row rows[] = {
+        {"whole Content-Length", answerFeed(""), End::TcpCloseOnly, "finish 200 OK"},
+        {"no Content-Length", "HTTP/1.0 200 OK\r\n\r\n" + kFeed, End::TcpCloseOnly, "finish 200 OK"},
+        {"cut short", cut, End::TcpCloseOnly, "finish -1 The connection closed after 64 of 100 body bytes."},
+        {"cut short, close_notify", cut, End::CloseNotify, "finish -1 The connection closed after 64 of 100 body bytes."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        TestHttpServer server([&](const std::string&) { return row.response; }, m_ca.issue(), row.end);
+        DownloadHarness h;
+        h.comp->CAFile(caFile());
+        std::string retVal;
+        ASSERT_EQ(h.comp->RequestFile(server.url("/feed.xml"), retVal), 0) << retVal;
+        ASSERT_TRUE(h.pumpUntilFinished());
+        EXPECT_EQ(h.events.last(), row.finish);
+        EXPECT_EQ(h.comp->CurSize(), static_cast<std::int32_t>(kFeed.size()));
+    }
+}
+
 TEST_F(SecureDownload, TakesTheExtraCaFromTheEnvironmentWhenNoneIsSet)
 {
     TestHttpServer server(answerFeed, m_ca.issue());
@@ -168,6 +197,8 @@ TEST_F(SecureDownload, GoesThroughTheProxysTunnelWithTheFeedHostsCertificate)
         {"tunnel opened", "", "finish 200 OK"},
         {"tunnel refused", "HTTP/1.0 407 Proxy Authentication Required\r\n\r\n",
          "finish -4 The proxy refused the tunnel to feeds.example: 407 Proxy Authentication Required."},
+        {"garbage answer", "HTTP/1.0 502 \x1b]0;owned\x07\r\n\r\n",
+         "finish -4 The proxy refused the tunnel to feeds.example: 502 \\x1b]0;owned\\x07."},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);

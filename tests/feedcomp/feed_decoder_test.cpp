@@ -38,6 +38,18 @@ TEST(FeedDecoder, ChoosesTheCodePageFromTheDeclaration)
     }
 }
 
+// Latin-1 text written out in a wide form, without a byte order mark.
+std::string widened(std::string_view text, std::size_t width, bool bigEndian)
+{
+    std::string out;
+    for (char c : text) {
+        std::string unit(width, '\0');
+        unit[bigEndian ? width - 1 : 0] = c;
+        out += unit;
+    }
+    return out;
+}
+
 TEST(FeedDecoder, ConvertsEveryOtherDeclaredCharacterSetAndNamesAnUnknownOne)
 {
     struct Row {
@@ -56,6 +68,15 @@ TEST(FeedDecoder, ConvertsEveryOtherDeclaredCharacterSetAndNamesAnUnknownOne)
         {"GB18030 from the Content-Type", "<rss>\xD6\xD0", "gb18030", "<rss>\xE4\xB8\xAD", ""},
         {"declaration wins over the Content-Type", sjis + "\x93\xFA", "koi8-r", sjis + "\xE6\x97\xA5", ""},
         {"UTF-16 with its byte order mark", std::string("\xFF\xFE<\0r\0\xE9\0", 8), "x-foo", "<r\xC3\xA9", ""},
+        {"unpaired UTF-16 surrogates keep the rest in step", std::string("\xFF\xFE<\0\0\xD8r\0\0\xDC>\0", 12), "",
+         "<\xEF\xBF\xBDr\xEF\xBF\xBD>", ""},
+        {"UTF-32LE with its byte order mark", std::string("\xFF\xFE\0\0<\0\0\0\xE9\0\0\0", 12), "", "<\xC3\xA9", ""},
+        {"UTF-16BE declared, no mark", widened("<?xml encoding=\"UTF-16BE\"?><r>\xE9", 2, true), "",
+         "<?xml encoding=\"UTF-16BE\"?><r>\xC3\xA9", ""},
+        {"UTF-32LE without a mark", widened("<r>\xE9", 4, false), "", "<r>\xC3\xA9", ""},
+        {"ASCII declared as EBCDIC is read by the UTF-8 rule", "<?xml encoding=\"IBM037\"?><r>\xC3\xA9", "",
+         "<?xml encoding=\"IBM037\"?><r>\xC3\xA9", "IBM037"},
+        {"EBCDIC from the Content-Type", "\x4C\x99\x6E", "IBM037", "<r>", ""},
         {"invalid byte becomes U+FFFD", sjis + "\x93\xFA\xFF", "", sjis + "\xE6\x97\xA5\xEF\xBF\xBD", ""},
         {"unknown name falls back to UTF-8", "<?xml encoding=\"x-no-such\"?>caf\xE9", "",
          "<?xml encoding=\"x-no-such\"?>caf\xC3\xA9", "x-no-such"},

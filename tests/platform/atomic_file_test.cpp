@@ -4,13 +4,45 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <string>
+#include <vector>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+// Every fsync of this test program passes here: a test can see which files
+// and folders were synced, and when, and make the sync of a folder fail.
+namespace {
+struct SyncRecorder {
+    std::vector<std::string> synced;  // "<path>" or "<path> (target: <its content>)"
+    std::filesystem::path target;
+    int folderFailure = 0;
+};
+SyncRecorder* g_syncs = nullptr;
+}  // namespace
+
+extern "C" int fsync(int fd)
+{
+    static auto real = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "fsync"));
+    if (g_syncs != nullptr) {
+        std::error_code ec;
+        const auto path = std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), ec);
+        const bool folder = std::filesystem::is_directory(path, ec);
+        g_syncs->synced.push_back(path.filename().string() +
+                                  (folder ? " (target: " + orlavo::testing::readFileBytes(g_syncs->target) + ")" : ""));
+        if (folder && g_syncs->folderFailure != 0) {
+            errno = g_syncs->folderFailure;
+            return -1;
+        }
+    }
+    return real(fd);
+}
 
 namespace orlavo::platform {
 namespace {
@@ -45,6 +77,30 @@ TEST(AtomicFileWriter, ASymlinkChainKeepsItsLinksAndItsEndIsReplaced)
     EXPECT_EQ(readFileBytes(dir.file("real/feed.xml")), "new");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("real")), fs::directory_iterator()), 1)
         << "no temporary file left beside the target";
+}
+
+// The rename is made durable by syncing the folder after it; a failure of
+// that sync is reported although the file was replaced.
+TEST(AtomicFileWriter, TheFolderIsSyncedAfterTheRename)
+{
+    for (int failure : {0, EIO}) {
+        SCOPED_TRACE(failure);
+        TempDir dir;
+        writeFileBytes(dir.file("data.ini"), "old");
+        SyncRecorder syncs{{}, dir.file("data.ini"), failure};
+        g_syncs = &syncs;
+        std::optional<SysError> error = writeWhole(dir.file("data.ini"), "new");
+        g_syncs = nullptr;
+        ASSERT_EQ(syncs.synced.size(), 2u);
+        EXPECT_EQ(syncs.synced[0].rfind("data.ini.tmp-", 0), 0u) << syncs.synced[0];
+        EXPECT_EQ(syncs.synced[1], dir.path().filename().string() + " (target: new)");
+        EXPECT_EQ(readFileBytes(dir.file("data.ini")), "new");
+        ASSERT_EQ(error.has_value(), failure != 0);
+        if (error) {
+            EXPECT_NE(error->description.find("cannot sync the folder " + dir.path().string()), std::string::npos)
+                << error->description;
+        }
+    }
 }
 
 TEST(AtomicFileWriter, ASpecialFileIsWrittenInPlaceNotReplaced)

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
 #include <string>
 
 using namespace orlavo::platform;
@@ -157,6 +158,72 @@ TEST(ProfileFile, UnchangedValueDoesNotRewriteAndSymlinkKeepsItsLink)
     ASSERT_FALSE(file.write("A", "k", "2"));
     EXPECT_TRUE(std::filesystem::is_symlink(dir.file("data.ini")));
     EXPECT_EQ(readFileBytes(target), "[A]\r\nk=2\r\n");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("real.ini.lock"))) << "locked beside the file replaced";
+    EXPECT_FALSE(std::filesystem::exists(dir.file("data.ini.lock")));
+}
+
+// A link or a pipe planted as the lock file is refused, never followed.
+TEST(ProfileFile, ALockPathThatIsNotALockFileStopsTheWrite)
+{
+    struct Row {
+        const char* label;
+        std::function<void(const std::filesystem::path& lock, const std::filesystem::path& victim)> plant;
+        const char* failure;
+    } rows[] = {
+        {"symlink to a new file", [](auto& lock, auto& victim) { std::filesystem::create_symlink(victim, lock); },
+         "data.ini.lock is a symbolic link"},
+        {"symlink to a file", [](auto& lock, auto& victim) {
+             writeFileBytes(victim, "kept");
+             std::filesystem::create_symlink(victim, lock);
+         }, "data.ini.lock is a symbolic link"},
+        {"FIFO", [](auto& lock, auto&) { ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0); }, "is not a regular file"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        TempDir dir;
+        writeFileBytes(dir.file("data.ini"), "[A]\r\nk=1\r\n");
+        row.plant(dir.file("data.ini.lock"), dir.file("victim"));
+        const bool victimExisted = std::filesystem::exists(dir.file("victim"));
+        std::optional<SysError> error = DiskProfileFile(dir.file("data.ini")).write("A", "k", "2");
+        ASSERT_TRUE(error.has_value());
+        EXPECT_NE(error->description.find(row.failure), std::string::npos) << error->description;
+        EXPECT_EQ(readFileBytes(dir.file("data.ini")), "[A]\r\nk=1\r\n");
+        EXPECT_EQ(std::filesystem::exists(dir.file("victim")), victimExisted);
+        if (victimExisted) {
+            EXPECT_EQ(readFileBytes(dir.file("victim")), "kept");
+        }
+    }
+}
+
+// Once seen, the file's own writes keep it "unchanged"; another program's
+// edit of a key wins over a keeping write of it.
+TEST(ProfileFile, AKeepingWriteLeavesWhatAnotherProgramChanged)
+{
+    struct Row {
+        const char* label;
+        std::optional<std::string> other;  // the other program's file; nullopt: removed
+        bool changed;
+        std::optional<std::string> after;  // after a keeping write of k=2
+    } rows[] = {
+        {"no edit", "[A]\r\nk=1\r\nj=0\r\n", false, "[A]\r\nk=2\r\nj=0\r\n"},
+        {"k edited", "[A]\r\nk=7\r\nj=0\r\n", true, "[A]\r\nk=7\r\nj=0\r\n"},
+        {"k removed", "[A]\r\nj=0\r\n", true, "[A]\r\nj=0\r\n"},
+        {"only j edited", "[A]\r\nk=1\r\nj=7\r\n", true, "[A]\r\nk=2\r\nj=7\r\n"},
+        {"file removed", std::nullopt, true, std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        MemoryProfileFile file("[A]\r\nk=1\r\nj=1\r\n");
+        file.markSeen();
+        ASSERT_FALSE(file.write("A", "j", "0"));
+        EXPECT_FALSE(file.changedSinceSeen()) << "its own write is no change";
+        file.replaceBytes(row.other);
+        EXPECT_EQ(file.changedSinceSeen(), row.changed);
+        ASSERT_FALSE(file.write("A", "k", "2", WriteMode::KeepChangeOnDisk));
+        EXPECT_EQ(file.bytes(), row.after);
+        file.markSeen();
+        EXPECT_FALSE(file.changedSinceSeen());
+    }
 }
 
 // A file that exists but cannot be read is a failure, never "every key

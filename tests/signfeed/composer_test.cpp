@@ -159,12 +159,30 @@ TEST(Composer, ItemTextRulesAndFeedTextNeutralised)
     EXPECT_EQ(itemText("<b>Breaking</b>", ""), "<b>Breaking</b> ");
     EXPECT_EQ(itemText("", "description only"), "");
     EXPECT_EQ(itemText("<li>a/li>", "d"), "a - d");
-    EXPECT_EQ(neutraliseForSign("x~03FFFF~04\r\ny\tz\x7F"), "x-03FFFF-04  y z ");
+    EXPECT_EQ(neutraliseForSign("x~03FFFF~04\r\ny\tz\x7F\xC2\x80\xC2\x81\xC2\x9D\xC2\x9F\xC2\xA0\xC2"),
+              "x-03FFFF-04  y z     \xC2\xA0\xC2");
 
     ComposerRig rig(kPlainWhole);
     ComposeResult r = rig.run(feedOf({{"Evil~03FFFF~04~00~01FF00~02WN", "line\r\nbreak"}}));
     EXPECT_EQ(r.frame.find("~03FFFF~04"), r.frame.size() - 10) << "only the frame's own end";
     EXPECT_NE(r.frame.find("Evil-03FFFF-04-00-01FF00-02WN - line  break| "), std::string::npos) << r.frame;
+}
+
+TEST(Composer, SpeedGoesOutAsOneDigitFromOneToFive)
+{
+    const struct {
+        const char* typed;
+        char digit;
+    } rows[] = {{"3", '3'}, {"9", '5'}, {"2.7", '3'}, {"0", '1'}, {"-99999", '1'}, {"abc", '1'},
+                {"1~03FFFF~04~00~00~00~00~00~01FF00~02WN~03FFFF~04", '1'}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.typed);
+        ComposerRig rig(kPlainWhole);
+        rig.window.editText(Field::Text4, row.typed);
+        ComposeResult r = rig.run(feedOf({{"Hi", ""}}));
+        EXPECT_EQ(r.frame, std::string("~00~00~00~00~00~01FF00~02A0C") + row.digit +
+                               "0ff00002359FFFF~FE3~FDCHi | ~03FFFF~04");
+    }
 }
 
 TEST(Composer, NoIntensitySelectedAndNoLinkOn)

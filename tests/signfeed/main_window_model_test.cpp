@@ -1,11 +1,14 @@
 #include "platform/manual_clock.h"
 #include "platform/poll_event_loop.h"
+#include "platform/profile_text.h"
 #include "signfeed/main_window_model.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace orlavo;
@@ -156,11 +159,11 @@ TEST(MainWindowModel, FirstStartShowsDefaultsAndWritesEveryKeyInOrder)
 TEST(MainWindowModel, LoadKeepsEmptyValuesClampsAndReadsHandWrittenKeys)
 {
     Window w("[commmethod]\nremoteip=\nrsslistop0=False\nrsslistop1=FALSE\n"
-             "[parameters]\nmessages=40\nspeed=abc\nupdateperiod=\n");
+             "[parameters]\nmessages=40\nspeed=7\nupdateperiod=\n");
     w.model.load();
     EXPECT_EQ(w.model.signAddress(), "255.255.255.255");
     EXPECT_EQ(w.model.control(Field::Text3).text, "25");
-    EXPECT_EQ(w.model.control(Field::Text4).text, "abc");
+    EXPECT_EQ(w.model.control(Field::Text4).text, "5");
     EXPECT_EQ(w.model.control(Field::Text5).text, "");
     EXPECT_EQ(w.model.control(Field::Option0).value, 0);
     EXPECT_EQ(w.model.control(Field::Option1).value, 0);
@@ -177,7 +180,7 @@ TEST(MainWindowModel, LoadKeepsEmptyValuesClampsAndReadsHandWrittenKeys)
 TEST(MainWindowModel, RecoveryResetsOnlyTheKeysThatFailedAndSaysWhichOnce)
 {
     Window w("[Communications]\r\nCOLORSCHEMEINDEX=6\r\nCOMMPORT=999\r\n"
-             "[Parameters]\r\nMESSAGES=12\r\nTURL=http://127.0.0.1/feed\r\n[CommMethod]\r\nSERIAL=x\r\n");
+             "[Parameters]\r\nMESSAGES=12\r\nSPEED=abc\r\nTURL=http://127.0.0.1/feed\r\n[CommMethod]\r\nSERIAL=x\r\n");
     w.model.load();
     EXPECT_EQ(w.model.control(Field::ColorScheme).selectedIndex, 0);
     EXPECT_EQ(w.model.control(Field::Text3).text, "12");
@@ -185,11 +188,13 @@ TEST(MainWindowModel, RecoveryResetsOnlyTheKeysThatFailedAndSaysWhichOnce)
     EXPECT_EQ(w.model.serialPortNumber(), "1");
     EXPECT_EQ(w.model.control(Field::Check2).value, 0);
     ASSERT_EQ(w.sink.messages.size(), 1u);
-    EXPECT_NE(w.sink.messages[0].find("Serial, ColorSchemeIndex, CommPort"), std::string::npos)
+    EXPECT_NE(w.sink.messages[0].find("Serial, Speed, ColorSchemeIndex, CommPort"), std::string::npos)
         << w.sink.messages[0];
     EXPECT_NE(w.file().find("COLORSCHEMEINDEX=0\r\n"), std::string::npos);
     EXPECT_NE(w.file().find("COMMPORT=1\r\n"), std::string::npos);
     EXPECT_NE(w.file().find("MESSAGES=12\r\n"), std::string::npos);
+    EXPECT_NE(w.file().find("SPEED=1\r\n"), std::string::npos);
+    EXPECT_EQ(w.model.control(Field::Text4).text, "1");
 }
 
 TEST(MainWindowModel, ChoosingAPortKeepsUnsavedEditsAndTestsThePort)
@@ -247,6 +252,27 @@ TEST(MainWindowModel, APortHeldElsewhereIsANoteInTheWindowNotAQuestion)
     EXPECT_EQ(w.sink.messages.size(), 1U);
 }
 
+// A cut read must never be written back over the whole value, nor be used.
+TEST(MainWindowModel, AValueTooLongToReadSurvivesOpenAndCloseAndAFeedSlotSoLongIsNotUsed)
+{
+    const std::string longUrl = "http://127.0.0.1/" + std::string(1200, 'a');
+    Window w("[Parameters]\r\nTURL=" + longUrl + "\r\n[AccessPoint]\r\nACCESSPOINTIP2=" + longUrl + "\r\n");
+    w.model.load();
+    EXPECT_EQ(w.model.control(Field::AccessPointIP).entries.at(2), "");
+    ASSERT_EQ(w.sink.messages.size(), 1u);
+    EXPECT_NE(w.sink.messages[0].find("749 characters"), std::string::npos) << w.sink.messages[0];
+    EXPECT_NE(w.sink.messages[0].find(": AccessPointIP2."), std::string::npos) << w.sink.messages[0];
+
+    w.model.chooseFeedSlot(3);
+    w.model.editFeedText(longUrl);
+    w.model.feedKeyPress(13);
+    EXPECT_EQ(w.sink.messages.size(), 2u) << "a typed address that long is refused, not stored cut";
+    w.model.close();
+    EXPECT_NE(w.file().find("TURL=" + longUrl + "\r\n"), std::string::npos);
+    EXPECT_NE(w.file().find("ACCESSPOINTIP2=" + longUrl + "\r\n"), std::string::npos);
+    EXPECT_NE(w.file().find("ACCESSPOINTIP3=\r\n"), std::string::npos);
+}
+
 TEST(MainWindowModel, EveryEditIsStoredWhenItIsMade)
 {
     Window w;
@@ -266,6 +292,55 @@ TEST(MainWindowModel, EveryEditIsStoredWhenItIsMade)
     EXPECT_EQ(w.model.control(Field::ColorScheme).entries.size(), 8u);
     EXPECT_EQ(w.model.control(Field::ColorScheme).selectedIndex, -1);
     EXPECT_EQ(w.udp.host, "255.255.255.255") << "the link keeps its address until the next start-up";
+}
+
+// Another program's edits while the window runs: a reload takes them as a
+// start-up would, keeping the cycle's count and rotation, and the close never
+// writes over an edit made after the last reload.
+TEST(MainWindowModel, EditsOnDiskAreTakenByAReloadAndKeptByTheClose)
+{
+    Window w;
+    w.model.load();
+    EXPECT_FALSE(w.model.reloadChangedSettings().reloaded);
+    w.model.minuteCount = 7;
+    w.model.feedIndex = 3;
+    auto edit = [&](const char* key, const char* value) {
+        w.settings.replaceBytes(platform::profile::assign(w.file(), section::kParameters, key, value));
+    };
+    edit("MESSAGES", "30");
+    EXPECT_TRUE(w.model.reloadChangedSettings().reloaded);
+    EXPECT_EQ(w.model.control(Field::Text3).text, "25") << "taken as a start-up takes it";
+    EXPECT_EQ((std::pair{w.model.minuteCount, w.model.feedIndex}), (std::pair{7L, 3}));
+    EXPECT_FALSE(w.model.reloadChangedSettings().reloaded) << "its own writes are no edit";
+    edit("UPDATEPERIOD", "5");
+    w.model.close();
+    EXPECT_EQ(readIni(w.settings, section::kParameters, "UpdatePeriod", ""), "5");
+    EXPECT_EQ(readIni(w.settings, section::kParameters, "Messages", ""), "25");
+    EXPECT_EQ(readIni(w.settings, section::kCommunications, "ColorSchemeIndex", ""), "0");
+}
+
+TEST(MainWindowModel, AReloadNeverTakesAFileItCannotRead)
+{
+    orlavo::testing::TempDir dir;
+    platform::ManualClock clock;
+    platform::PollEventLoop loop(clock);
+    platform::DiskProfileFile settings(dir.file("data.ini"));
+    StubUdp udp;
+    StubSerial serial;
+    RecordingSink sink;
+    MainWindowModel model(MainWindowDeps{clock, loop, settings, udp, serial, sink}, MainWindowOptions{0, "1"});
+    model.load();
+    model.editText(Field::Text1, "127.0.0.9");
+    std::filesystem::remove(dir.file("data.ini"));
+    for (const char* failure : {"the file was removed", "is a directory"}) {
+        SCOPED_TRACE(failure);
+        MainWindowModel::SettingsReload reload = model.reloadChangedSettings();
+        EXPECT_FALSE(reload.reloaded);
+        ASSERT_TRUE(reload.failure.has_value());
+        EXPECT_NE(reload.failure->description.find(failure), std::string::npos) << reload.failure->description;
+        EXPECT_EQ(model.control(Field::Text1).text, "127.0.0.9") << "the settings in effect stay";
+        std::filesystem::create_directory(dir.file("data.ini"));
+    }
 }
 
 TEST(MainWindowModel, AFailedWriteIsReportedOnceAndTheWindowGoesOn)

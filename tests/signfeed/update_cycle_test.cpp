@@ -292,7 +292,8 @@ TEST(UpdateCycle, RotationAsksForTheFilledSlotsInTurn)
 {
     RigSetup s;
     s.rotation = true;
-    s.slots = {{0, "/zero"}, {3, "/three"}, {7, "/seven"}};
+    // Slot 5 is too long to read back whole: its cut read would be another feed.
+    s.slots = {{0, "/zero"}, {3, "/three"}, {5, "/" + std::string(800, 'x')}, {7, "/seven"}};
     CycleRig rig(s);
     const struct {
         const char* path;
@@ -530,6 +531,18 @@ TEST(UpdateCycle, StartUpSequenceRestartsTheWait)
     EXPECT_TRUE(rig.endedInMinute.empty());
     rig.minutes(1);
     EXPECT_EQ(rig.endedInMinute, std::vector<long>{3});
+}
+
+// The service reads its edited settings file in this hook: the tick that
+// follows already runs on the new period.
+TEST(UpdateCycle, TheTickRunsOnWhatItsBeforeTickHookChanged)
+{
+    RigSetup s;
+    s.period = "4";
+    CycleRig rig(s);
+    rig.cycle.setBeforeTick([&rig] { rig.window.editText(Field::Text5, "1"); });
+    rig.minutes(1);
+    EXPECT_EQ(rig.endedInMinute, std::vector<long>{1});
 }
 
 TEST(UpdateCycle, EveryOtherMinuteWithAClickInBetween)
@@ -787,6 +800,57 @@ TEST(UpdateCycle, FollowsAMovedFeedUnlessTheSettingSaysNo)
         // The list shows the stored address now, and the next update asks for it.
         EXPECT_EQ(rig.window.control(Field::AccessPointIP).entries.at(0), slot);
         EXPECT_EQ(rig.text(Field::AccessPointIP), slot);
+    }
+}
+
+// One bad answer must not lose a stored feed: a slot takes the new address
+// only when the move ended in a feed at an address that reads back as written.
+TEST(UpdateCycle, AMovedFeedIsStoredOnlyWhenTheMoveEndsInAFeedAtAStorableAddress)
+{
+    const auto movedTo = [](const std::string& location) {
+        return "HTTP/1.0 301 Moved Permanently\r\nLocation: " + location + "\r\n\r\n";
+    };
+    const std::string feed = feedResponse({"moved"});
+    const std::string dead = "http://127.0.0.1:" + std::to_string(orlavo::testing::unusedLoopbackPort()) + "/new";
+    const std::string noFeed = "the stored address was kept: the move did not end in a feed";
+    struct Row {
+        const char* label;
+        Strings answers;   // to /old, then to each hop
+        std::string slot;  // the path slot 0 holds afterwards
+        std::string note;  // part of the status
+    } rows[] = {
+        {"to a feed", {movedTo("/new"), feed}, "/new", "; rewritten: AccessPointIP0."},
+        {"to a file", {movedTo("file:///etc/passwd")}, "/old", "kept: it is not an http:// or https:// address"},
+        {"to ftp", {movedTo("ftp://feeds.test/new")}, "/old", "kept: it is not an http:// or https:// address"},
+        {"to a dead port", {movedTo(dead)}, "/old", noFeed},
+        {"more than 5 redirects", Strings(6, movedTo("/again")), "/old", noFeed},
+        {"to a page that is no feed", {movedTo("/new"), "HTTP/1.0 200 OK\r\n\r\n<html></html>"}, "/old", noFeed},
+        {"to a 404", {movedTo("/new"), "HTTP/1.0 404 Not Found\r\n\r\n" + feedBody({"x"})}, "/old", noFeed},
+        {"control bytes", {movedTo("/new\x01")}, "/old", "the Location holds a control character"},
+        {"too long to read back", {movedTo("/" + std::string(800, 'n')), feed}, "/old", "longer than the 749"},
+        {"~13 reads back as a line break", {movedTo("/a~13b"), feed}, "/old", "reads back as a line break"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        RigSetup s;
+        s.slots = {{0, "/old"}};
+        CycleRig rig(s);
+        ASSERT_FALSE(writeIni(rig.settings, section::kParameters, "RewriteMovedFeeds", "1"));
+        rig.cycle.requestUpdate();
+        for (const std::string& answer : row.answers) {
+            if (&answer != &row.answers.front()) {  // the next hop connects while the loop runs
+                ASSERT_TRUE(rig.pumpUntil([&] { return !rig.info.empty(); }));
+            }
+            ASSERT_TRUE(rig.server.accept());
+            (void)rig.server.readRequest();
+            rig.server.send(answer);
+            rig.server.close();
+            rig.window.setText(Field::TInfo, "");  // so that the next hop's connect shows
+            rig.info.clear();
+        }
+        ASSERT_TRUE(rig.pumpUntil([&] { return !rig.endings.empty(); }));
+        EXPECT_EQ(readIni(rig.settings, section::kAccessPoint, "AccessPointIP0", ""), rig.url(row.slot));
+        EXPECT_NE(rig.text(Field::Status).find(row.note), std::string::npos) << rig.text(Field::Status);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "support/python_http_server.h"
 
+#include "support/child_lifetime.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -46,8 +48,10 @@ PythonHttpServer::PythonHttpServer(const std::filesystem::path& root)
         return;
     }
     const std::string directory = root.string();
+    const pid_t parent = ::getpid();
     m_pid = ::fork();
     if (m_pid == 0) {
+        endWithParent(parent);
         ::dup2(pipeFds[1], STDOUT_FILENO);
         // Request logs go to stderr; nobody reads them once the port is known.
         int devNull = ::open("/dev/null", O_WRONLY);

@@ -110,8 +110,8 @@ TestIdentity TestCa::issue(const IssueOptions& options) const
     return makeCertificate("feed server", options, false, ca.get(), key.get());
 }
 
-TestHttpServer::TestHttpServer(Responder respond, const TestIdentity& identity)
-    : m_respond(std::move(respond)), m_secure(!identity.certificatePem.empty())
+TestHttpServer::TestHttpServer(Responder respond, const TestIdentity& identity, TlsEnd end)
+    : m_respond(std::move(respond)), m_secure(!identity.certificatePem.empty()), m_end(end)
 {
     if (m_secure) {
         SSL_CTX* ctx = SSL_CTX_new(TLS_server_method());
@@ -193,7 +193,9 @@ void TestHttpServer::answer(int fd)
     const std::string response = m_respond(request);
     if (ssl != nullptr) {
         SSL_write(ssl, response.data(), static_cast<int>(response.size()));
-        SSL_shutdown(ssl);
+        if (m_end == TlsEnd::CloseNotify) {
+            SSL_shutdown(ssl);
+        }
         SSL_free(ssl);
         ERR_clear_error();
     } else {

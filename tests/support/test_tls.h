@@ -43,8 +43,11 @@ private:
 class TestHttpServer {
 public:
     using Responder = std::function<std::string(const std::string& request)>;
+    // How a TLS response ends: with close_notify, or with the bare TCP close
+    // that many servers send.
+    enum class TlsEnd { CloseNotify, TcpCloseOnly };
     // identity empty: plain HTTP.
-    TestHttpServer(Responder respond, const TestIdentity& identity = {});
+    TestHttpServer(Responder respond, const TestIdentity& identity = {}, TlsEnd end = TlsEnd::CloseNotify);
     ~TestHttpServer();
     TestHttpServer(const TestHttpServer&) = delete;
     TestHttpServer& operator=(const TestHttpServer&) = delete;
@@ -60,6 +63,7 @@ private:
 
     Responder m_respond;
     bool m_secure;
+    TlsEnd m_end;
     void* m_ctx = nullptr;  // SSL_CTX, kept out of the header
     int m_listenFd = -1;
     std::uint16_t m_port = 0;

@@ -54,31 +54,36 @@ TEST(CliOptions, CommandsAndTheirRequirements)
     EXPECT_EQ(discover.options->command, Command::Discover);
 }
 
-TEST(CliOptions, RefusesCombinationsThatMeanNothing)
+TEST(CliOptions, RefusalsNameTheOffendingArgument)
 {
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"--once", "--update-now"},
-             {"compose", "--settings", "a.ini", "f.xml", "--update-now"},
-             {"--demo", "--settings", "a.ini"},
-             {"--demo", "--once"},
-             {"init"},
-             {"compose", "--settings", "a.ini"},
-             {"discover"},
-             {"discover", "--settings", "a.ini", "extra"},
-             {"discover", "--settings", "a.ini", "--once"},
-             {"--settings"},
-             {"--once", "--idle-timeout", "0"},
-             {"--once", "--max-time", "abc"},
-             {"--once", "--max-body", "-1"},
-             {"--once", "--max-time"},
-             {"discover", "--settings", "a.ini", "--idle-timeout", "1"},
-             {"--demo", "--max-body", "100"},
-             {"--bogus"},
-             {"stray"},
-         }) {
-        CliParse p = parse(args);
-        EXPECT_FALSE(p.options) << "accepted: " << ::testing::PrintToString(args);
-        EXPECT_FALSE(p.error.empty());
+    struct Row {
+        std::vector<std::string> args;
+        const char* named;
+    } rows[] = {
+        {{"--once", "--update-now"}, "--update-now"},
+        {{"compose", "--settings", "a.ini", "f.xml", "--update-now"}, "--update-now"},
+        {{"--demo", "--settings", "a.ini"}, "--settings"},
+        {{"--demo", "--once"}, "--once"},
+        {{"init"}, "init needs --settings"},
+        {{"compose", "--settings", "a.ini"}, "FEEDFILE"},
+        {{"discover"}, "discover needs --settings"},
+        {{"discover", "--settings", "a.ini", "extra"}, "\"extra\""},
+        {{"discover", "--settings", "a.ini", "--once"}, "discover"},
+        {{"--settings"}, "--settings"},
+        {{"--once", "--idle-timeout", "0"}, "--idle-timeout"},
+        {{"--once", "--max-time", "abc"}, "--max-time"},
+        {{"--once", "--max-body", "-1"}, "--max-body"},
+        {{"--once", "--max-time"}, "--max-time"},
+        {{"discover", "--settings", "a.ini", "--idle-timeout", "1"}, "--idle-timeout"},
+        {{"--demo", "--max-body", "100"}, "--max-body"},
+        {{"--bogus"}, "\"--bogus\""},
+        {{"frobnicate"}, "\"frobnicate\""},
+        {{"compose", "--settings", "a.ini", "f.xml", "g.xml"}, "\"g.xml\""},
+    };
+    for (const Row& row : rows) {
+        CliParse p = parse(row.args);
+        EXPECT_FALSE(p.options) << "accepted: " << ::testing::PrintToString(row.args);
+        EXPECT_NE(p.error.find(row.named), std::string::npos) << p.error;
     }
 }
 

@@ -19,7 +19,7 @@ const char* usageText()
            "  discover  walk the discovery range of DATA_INI and print the signs that answer\n"
            "  --once    run one update: download, compose, send, then exit\n"
            "  --update-now  in the update cycle, run one update at start as well\n"
-           "  --verbose     in the update cycle, print the status texts as they change\n"
+           "  --verbose     with --once or the update cycle, print the status texts as they change\n"
            "  --connect-timeout S, --idle-timeout S, --max-time S, --max-body BYTES\n"
            "            with --once or the update cycle: the bounds on each download\n"
            "            (defaults 10 s, 30 s, 300 s and 64 MiB)\n"
@@ -79,28 +79,55 @@ CliOptions commandOnly(Command command)
     return options;
 }
 
-std::optional<std::string> checkCombination(const CliOptions& o, bool once, bool demo)
+const char* commandName(Command command)
 {
-    if (o.limitsGiven && (demo || o.command != Command::Service)) {
-        return "the download limits belong to --once and the update cycle";
+    switch (command) {
+    case Command::Init:
+        return "init";
+    case Command::Compose:
+        return "compose";
+    case Command::Discover:
+        return "discover";
+    default:
+        return "the update cycle";
     }
-    if (demo && (once || o.command != Command::Service || o.settingsPath)) {
-        return "--demo takes no other option";
+}
+
+// What the command line said besides the command, for the messages that name it.
+struct Seen {
+    bool once = false;
+    bool demo = false;
+    std::string limit;  // the first download-limit option given
+};
+
+std::optional<std::string> checkCombination(const CliOptions& o, const Seen& seen)
+{
+    const std::string command = commandName(o.command);
+    if (!seen.limit.empty() && (seen.demo || o.command != Command::Service)) {
+        return seen.limit + " belongs to --once and the update cycle, not to " +
+               (seen.demo ? std::string("--demo") : command);
     }
-    if (o.updateNow && (once || o.command != Command::Service)) {
-        return "--update-now belongs to the update cycle";
+    if (seen.demo && (seen.once || o.command != Command::Service || o.settingsPath)) {
+        return std::string("--demo takes no other option, not ") +
+               (seen.once ? "--once" : o.settingsPath ? "--settings" : command.c_str());
     }
-    if (once && o.command != Command::Service) {
-        return "--once cannot be combined with a command";
+    if (o.updateNow && (seen.once || o.command != Command::Service)) {
+        return "--update-now belongs to the update cycle, not to " + (seen.once ? std::string("--once") : command);
+    }
+    if (seen.once && o.command != Command::Service) {
+        return "--once cannot be combined with " + command;
     }
     const bool needsSettings =
         o.command == Command::Init || o.command == Command::Compose || o.command == Command::Discover;
     if (needsSettings && !o.settingsPath) {
-        return "this command needs --settings DATA_INI";
+        return command + " needs --settings DATA_INI";
     }
-    std::size_t wanted = o.command == Command::Compose ? 1 : 0;
-    if (o.positional.size() != wanted) {
-        return o.command == Command::Compose ? "compose needs exactly one FEEDFILE" : "unexpected argument";
+    const std::size_t wanted = o.command == Command::Compose ? 1 : 0;
+    if (o.positional.size() < wanted) {
+        return "compose needs a FEEDFILE";
+    }
+    if (o.positional.size() > wanted) {
+        return "unexpected argument \"" + o.positional[wanted] + "\"";
     }
     return std::nullopt;
 }
@@ -110,8 +137,7 @@ std::optional<std::string> checkCombination(const CliOptions& o, bool once, bool
 CliParse parseCommandLine(const std::vector<std::string>& args)
 {
     CliOptions options;
-    bool once = false;
-    bool demo = false;
+    Seen seen;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
@@ -134,29 +160,32 @@ CliParse parseCommandLine(const std::vector<std::string>& args)
             }
             *field = *value;
             options.limitsGiven = true;
+            if (seen.limit.empty()) {
+                seen.limit = a;
+            }
             ++i;
         } else if (a == "--once") {
-            once = true;
+            seen.once = true;
         } else if (a == "--update-now") {
             options.updateNow = true;
         } else if (a == "--demo") {
-            demo = true;
+            seen.demo = true;
         } else if (a == "--verbose" || a == "-v") {
             options.verbose = true;
         } else if (!a.empty() && a[0] == '-' && a != "-") {
-            return CliParse{std::nullopt, "unknown option " + a};
+            return CliParse{std::nullopt, "unknown option \"" + a + "\""};
         } else if (i == 0 && takeCommand(a, options)) {
             continue;
         } else {
             options.positional.push_back(a);
         }
     }
-    if (auto error = checkCombination(options, once, demo)) {
+    if (auto error = checkCombination(options, seen)) {
         return CliParse{std::nullopt, *error};
     }
-    if (once) {
+    if (seen.once) {
         options.command = Command::Once;
-    } else if (demo) {
+    } else if (seen.demo) {
         options.command = Command::Demo;
     }
     return CliParse{options, {}};

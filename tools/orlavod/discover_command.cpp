@@ -58,6 +58,11 @@ public:
 
     void walkProgress(const discovery::WalkProgress& p) override
     {
+        if (p.index == 1) {
+            firstAddress = p.address;
+        }
+        lastAddress = p.address;
+        walked = p.index;
         if (!m_progress) {
             return;
         }
@@ -78,12 +83,33 @@ public:
         }
     }
 
+    [[nodiscard]] std::size_t printed() const { return m_printed; }
+
+    std::string firstAddress;
+    std::string lastAddress;
+    std::uint64_t walked = 0;
+
 private:
     const discovery::DiscoveryWindowModel& m_window;
     bool m_progress;
     bool m_shown = false;
     std::size_t m_printed = 0;
 };
+
+std::string noAnswerText(const DiscoverPrinter& walk, bool ethernetOn, const std::string& port)
+{
+    if (walk.walked == 0) {
+        return "orlavod: no address walked: a start octet of the Discovery range lies above its end\n";
+    }
+    const std::string range = walk.walked == 1 ? walk.firstAddress
+                                               : fmt::format("{} to {} ({} addresses)", walk.firstAddress,
+                                                             walk.lastAddress, walk.walked);
+    if (!ethernetOn) {
+        return "orlavod: no sign answered: nothing was sent to " + range +
+               " because \"Ethernet UDP\" is off (CommMethod/Ethernet=0)\n";
+    }
+    return "orlavod: no sign answered the probes to " + range + " on UDP port " + port + "\n";
+}
 
 }  // namespace
 
@@ -117,6 +143,11 @@ int runDiscover(const std::filesystem::path& settingsPath)
         loop.runOnce(deadline - now);
     }
     window.setListener(nullptr);
+    // An empty stdout alone cannot tell a quiet network from a walk that sent nothing.
+    if (printer.printed() == 0) {
+        std::fputs(noAnswerText(printer, mainWindow.checked(signfeed::Field::Check1),
+                                window.control(DiscoveryField::DiscoveryPort).text).c_str(), stderr);
+    }
     return 0;
 }
 

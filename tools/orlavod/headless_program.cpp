@@ -1,5 +1,7 @@
 #include "headless_program.h"
 
+#include "platform/code_page.h"
+
 #include <cstdio>
 
 namespace orlavo::tools {
@@ -11,7 +13,8 @@ void StatusPrinter::fieldChanged(signfeed::Field field)
     }
     const std::string& text = m_window.control(field).text;
     if (!text.empty()) {
-        std::fprintf(stderr, "orlavod: %s\n", text.c_str());
+        // Status texts carry the server's reason phrase and addresses.
+        std::fprintf(stderr, "orlavod: %s\n", platform::escapeControls(text).c_str());
     }
 }
 

@@ -12,7 +12,13 @@ namespace orlavo::tools {
 
 namespace {
 
-// Prints what went out on stdout; the status texts went to stderr already.
+void printNote(const std::string& text)
+{
+    std::fprintf(stderr, "orlavod: %s\n", platform::escapeControls(text).c_str());
+}
+
+// What went out on stdout; on stderr one line for an update that sent
+// nothing (a link that refused the frame has said so through the sink).
 class SentPrinter final : public signfeed::UpdateCycleObserver {
 public:
     explicit SentPrinter(const FeedProgram& program) : m_program(program) {}
@@ -23,10 +29,13 @@ public:
             // One byte per character goes out on the wire.
             std::printf("sent %zu characters, %ld items\n", platform::utf8Length(result.frame), result.itemsShown);
         } else if (!result.sent) {
-            std::fprintf(stderr, "orlavod: %s\n", notSentText(outcome, result).c_str());
+            printNote("update " + m_program.lastUrl() + ": " + notSentText(outcome, result));
+        }
+        if (const std::string moved = movedText(m_program); !moved.empty()) {
+            printNote(moved);
         }
     }
-    void updateAbandoned(const std::string&) override {}
+    void updateAbandoned(const std::string& why) override { printNote("update not started: " + why); }
 
     bool sent = false;
 
@@ -36,12 +45,14 @@ private:
 
 }  // namespace
 
-int runOnce(const std::filesystem::path& settingsPath, const pellix::RSSCompLimits& limits)
+int runOnce(const std::filesystem::path& settingsPath, const pellix::RSSCompLimits& limits, bool verbose)
 {
     SystemPorts system(settingsPath);
     FeedProgram program(system.ports(), signfeed::kSignPort, limits);
     StatusPrinter printer(program.window());
-    program.window().setListener(&printer);
+    if (verbose) {
+        program.window().setListener(&printer);
+    }
     program.load();
     SentPrinter observer(program);
     program.cycle().setObserver(&observer);

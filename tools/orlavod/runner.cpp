@@ -10,6 +10,7 @@
 
 #include "platform/app_paths.h"
 #include "platform/profile_file.h"
+#include "platform/whole_file.h"
 #include "signfeed/settings.h"
 
 #include <cstdio>
@@ -31,15 +32,21 @@ bool prepareSettingsDir(const fs::path& path)
     return true;
 }
 
-int runInit(const fs::path& settingsPath)
+int runInit(const fs::path& settingsPath, bool existed)
 {
     if (!prepareSettingsDir(settingsPath)) {
         return 2;
     }
     SystemPorts system(settingsPath);
-    FeedProgram program(system.ports());
+    // Port 0: init sends nothing, so it must not take the sign port from a running program.
+    FeedProgram program(system.ports(), 0);
     program.load();
     program.close();
+    // A failed write has said so already.
+    if (!program.window().closeWriteFailed()) {
+        std::fprintf(stderr, "orlavod: %s %s\n", settingsPath.c_str(),
+                     existed ? "written, its values kept and missing keys added" : "created with every key of a first start");
+    }
     return 0;
 }
 
@@ -55,16 +62,26 @@ int runCommand(const CliOptions& options)
         platform::executableDir());
     // Run on defaults, a file that exists but cannot be read would send to the
     // default feeds and broadcast: stop before anything is sent or written.
-    if (std::optional<platform::SysError> failure = platform::DiskProfileFile(settingsPath).readFailure()) {
+    const platform::RegularFileRead read = platform::readRegularFile(settingsPath, platform::kMaxProfileBytes);
+    if (read.error) {
         std::fprintf(stderr, "orlavod: settings file not read, nothing sent or written: %s\n",
-                     failure->description.c_str());
+                     read.error->description.c_str());
+        return 2;
+    }
+    // A file named on the command line that is not there is most likely a
+    // typo: running on defaults would send to the default feeds and broadcast.
+    if (!read.bytes && options.settingsPath && options.command != Command::Init) {
+        std::fprintf(stderr,
+                     "orlavod: settings file %s does not exist, nothing sent or written; "
+                     "create it with `orlavod init --settings %s`\n",
+                     settingsPath.c_str(), settingsPath.c_str());
         return 2;
     }
     switch (options.command) {
     case Command::Init:
-        return runInit(settingsPath);
+        return runInit(settingsPath, read.bytes.has_value());
     case Command::Once:
-        return prepareSettingsDir(settingsPath) ? runOnce(settingsPath, options.limits) : 2;
+        return prepareSettingsDir(settingsPath) ? runOnce(settingsPath, options.limits, options.verbose) : 2;
     case Command::Service:
         return prepareSettingsDir(settingsPath)
                    ? runService(settingsPath, ServiceOptions{options.verbose, options.updateNow, options.limits})

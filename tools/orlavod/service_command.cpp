@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace orlavo::tools {
 
@@ -43,6 +44,39 @@ void logLine(const platform::Clock& clock, const std::string& text)
     std::fflush(stderr);
 }
 
+// Looks at the settings file before each minute's tick, so an edit made while
+// the service runs is taken (as a start-up would take it) before the tick
+// decides on an update.
+class SettingsFollower {
+public:
+    SettingsFollower(FeedProgram& program, const platform::Clock& clock) : m_program(program), m_clock(clock) {}
+
+    void beforeTick()
+    {
+        signfeed::MainWindowModel::SettingsReload reload = m_program.window().reloadChangedSettings();
+        if (reload.failure) {
+            if (reload.failure->description != m_lastFailure) {  // once, not every minute
+                m_lastFailure = reload.failure->description;
+                logLine(m_clock, "settings file changed but not read, the settings in effect stay: " + m_lastFailure);
+            }
+            return;
+        }
+        m_lastFailure.clear();
+        if (reload.reloaded) {
+            // Queued behind the reload, which waits for a frame going out.
+            m_program.link().whenIdle([this] {
+                logLine(m_clock, "settings file changed, read again: " +
+                                     periodText(m_program.window().control(signfeed::Field::Text5).text));
+            });
+        }
+    }
+
+private:
+    FeedProgram& m_program;
+    const platform::Clock& m_clock;
+    std::string m_lastFailure;
+};
+
 }  // namespace
 
 std::string periodText(const std::string& period)
@@ -59,6 +93,8 @@ int runService(const std::filesystem::path& settingsPath, const ServiceOptions& 
     SystemPorts system(settingsPath);
     platform::SignalWatch signals(system.loop);
     FeedProgram program(system.ports(), signfeed::kSignPort, options.limits);
+    SettingsFollower follower(program, system.clock);
+    program.cycle().setBeforeTick([&follower] { follower.beforeTick(); });
     bool closing = false;
     bool forced = false;
     auto onSignal = [&](int signalNumber) {
@@ -85,7 +121,7 @@ int runService(const std::filesystem::path& settingsPath, const ServiceOptions& 
     ServiceWindowListener listener(program.window(), system.loop, options.verbose);
     program.window().setListener(&listener);
     program.load();
-    UpdateLog log(system.clock, program, stderr);
+    UpdateLog log(system.clock, program, stderr, &system.sink);
     program.cycle().setObserver(&log);
     logLine(system.clock, "started with " + settingsPath.string() + ", " +
                               periodText(program.window().control(signfeed::Field::Text5).text));

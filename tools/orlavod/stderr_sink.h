@@ -1,5 +1,6 @@
 #pragma once
 // Messages for the user, printed on stderr by the command-line runner.
+#include "platform/code_page.h"
 #include "signfeed/message_sink.h"
 
 #include <cstdio>
@@ -13,10 +14,22 @@ public:
     {
         const char* level = icon == signfeed::MessageIcon::Critical ? "error" : "warning";
         std::string line = "orlavod: " + std::string(level) + ": " + std::string(title) + ": " + std::string(text);
-        std::fprintf(stderr, "%s\n", line.c_str());
         ++count;
+        // An update meets one cause more than once (a missing serial device
+        // fails the port test and then the send): one line says it.
+        if (line == m_last) {
+            return;
+        }
+        m_last = line;
+        std::fprintf(stderr, "%s\n", platform::escapeControls(line).c_str());
     }
+    // A new update: what it meets is news again.
+    void forgetLast() { m_last.clear(); }
+
     int count = 0;
+
+private:
+    std::string m_last;
 };
 
 }  // namespace orlavo::tools

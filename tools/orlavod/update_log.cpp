@@ -46,6 +46,16 @@ std::string formatUpdateLine(const platform::LocalTime& when, const std::string&
     return head + what + (frame.stopped ? "" : " sent");
 }
 
+std::string movedText(const FeedProgram& program)
+{
+    if (!program.movedFeedNote().empty()) {
+        return program.movedFeedNote();
+    }
+    const std::string movedTo = program.movedUrl();
+    return movedTo.empty() ? std::string()
+                           : "the feed moved for good to " + movedTo + ", the stored address was kept (RewriteMovedFeeds=0)";
+}
+
 std::string formatAbandonedLine(const platform::LocalTime& when, const std::string& why)
 {
     return formatTimestamp(when) + " update not started: " + why;
@@ -57,6 +67,9 @@ void UpdateLog::updateFinished(const signfeed::DownloadOutcome& outcome, const s
         formatUpdateLine(m_clock.localTime(), m_program.lastUrl(), outcome, result, m_program.lastFrameReport());
     if (const std::string charset = m_program.charsetFallback(); !charset.empty()) {
         line += "; " + pellix::DescribeCharsetFallback(charset);
+    }
+    if (const std::string moved = movedText(m_program); !moved.empty()) {
+        line += "; " + moved;
     }
     write(withStaleNote(std::move(line)));
 }
@@ -74,8 +87,12 @@ std::string UpdateLog::withStaleNote(std::string line) const
 
 void UpdateLog::write(const std::string& line)
 {
-    std::fprintf(m_out, "orlavod: %s\n", line.c_str());
+    // Reason phrases and addresses come from the network.
+    std::fprintf(m_out, "orlavod: %s\n", platform::escapeControls(line).c_str());
     std::fflush(m_out);
+    if (m_sink != nullptr) {
+        m_sink->forgetLast();
+    }
 }
 
 }  // namespace orlavo::tools

@@ -2,6 +2,7 @@
 // One line on stderr for every update the service runs, so an operator can
 // follow the sign from the journal: when, which feed, what went out.
 #include "headless_program.h"
+#include "stderr_sink.h"
 
 #include "platform/clock.h"
 #include "signfeed/composer.h"
@@ -15,20 +16,27 @@ namespace orlavo::tools {
 // "2026-12-07 03:20:00 update URL: 5 items, 312 bytes sent", or the failure,
 // or why nothing was sent; frame: how the link fared with the frame sent.
 // UpdateLog adds "; showing headlines from 14:05, the feed has failed since
-// 14:10" while updates fail, and a note on an unknown character set.
+// 14:10" while updates fail, a note on an unknown character set, and what
+// became of the stored address of a feed that moved for good.
 [[nodiscard]] std::string formatUpdateLine(const platform::LocalTime& when, const std::string& url,
                                            const signfeed::DownloadOutcome& outcome,
                                            const signfeed::ComposeResult& result, const signfeed::FrameReport& frame);
 // Why an update sent nothing: "failed, 404 Not Found, nothing sent", or "the
 // message limit is 0: nothing to send"; empty when it sent.
 [[nodiscard]] std::string notSentText(const signfeed::DownloadOutcome& outcome, const signfeed::ComposeResult& result);
+// What became of a feed that moved for good, said at every update whatever
+// RewriteMovedFeeds says, so the operator learns the new address: the
+// cycle's note when it tried the rewrite, else "the feed moved for good to
+// URL, the stored address was kept (RewriteMovedFeeds=0)"; empty otherwise.
+[[nodiscard]] std::string movedText(const FeedProgram& program);
 [[nodiscard]] std::string formatAbandonedLine(const platform::LocalTime& when, const std::string& why);
 [[nodiscard]] std::string formatTimestamp(const platform::LocalTime& when);
 
 class UpdateLog final : public signfeed::UpdateCycleObserver {
 public:
-    UpdateLog(const platform::Clock& clock, const FeedProgram& program, std::FILE* out)
-        : m_clock(clock), m_program(program), m_out(out)
+    // sink: told of each new update, so a failure that repeats is logged again.
+    UpdateLog(const platform::Clock& clock, const FeedProgram& program, std::FILE* out, StderrSink* sink = nullptr)
+        : m_clock(clock), m_program(program), m_out(out), m_sink(sink)
     {
     }
     void updateFinished(const signfeed::DownloadOutcome& outcome, const signfeed::ComposeResult& result) override;
@@ -42,6 +50,7 @@ private:
     const platform::Clock& m_clock;
     const FeedProgram& m_program;
     std::FILE* m_out;
+    StderrSink* m_sink;
 };
 
 }  // namespace orlavo::tools

@@ -19,7 +19,8 @@
 namespace {
 
 constexpr int kExitOk = 0;
-constexpr int kExitUsage = 1;
+constexpr int kExitFailed = 1;  // stdout could not take the JSON
+constexpr int kExitUsage = 2;   // as the other tools
 constexpr int kExitUnreadable = 2;
 
 constexpr std::string_view kUsage =
@@ -125,5 +126,5 @@ int main(int argc, char** argv)
     }
     orlavo::tools::writeDocumentJson(std::cout, parsed.document.get(), parsed.itemCount);
     std::cout.flush();
-    return std::cout ? kExitOk : kExitUsage;
+    return std::cout ? kExitOk : kExitFailed;
 }

@@ -93,7 +93,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& args)
         } else if (options.url.empty()) {
             options.url = arg;
         } else {
-            return {std::nullopt, "only one URL may be given"};
+            return {std::nullopt, "unexpected argument " + arg + ": only one URL may be given"};
         }
     }
     if (options.url.empty() && !options.help && !options.version) {

@@ -64,13 +64,19 @@ private:
     bool m_verbose;
 };
 
-// The answer a sign gives to the discovery probe, from the options; nullopt
-// when the MAC or the address cannot be put in it.
-std::optional<std::string> probeAnswer(const orlavo::signsim::Options& options)
+// The answer a sign gives to the discovery probe, from the options; on
+// failure, which option cannot be put in it.
+std::optional<std::string> probeAnswer(const orlavo::signsim::Options& options, std::string& error)
 {
-    std::string address = !options.replyAddress.empty() ? options.replyAddress
+    const bool replyGiven = !options.replyAddress.empty();
+    std::string address = replyGiven                       ? options.replyAddress
                           : !options.bindAddress.empty() ? options.bindAddress
                                                          : "127.0.0.1";
+    if (!orlavo::discovery::buildReply("000000000000", address, options.name)) {
+        error = std::string(replyGiven ? "--reply-address" : "--bind") + " needs a dotted IPv4 address, not \"" +
+                address + "\"";
+        return std::nullopt;
+    }
     std::string mac = options.mac;
     if (mac.empty()) {
         unsigned a = 0, b = 0, c = 0, d = 0;
@@ -80,7 +86,11 @@ std::optional<std::string> probeAnswer(const orlavo::signsim::Options& options)
             mac = text;
         }
     }
-    return orlavo::discovery::buildReply(mac, address, options.name);
+    std::optional<std::string> answer = orlavo::discovery::buildReply(mac, address, options.name);
+    if (!answer) {
+        error = "--mac needs 12 hex digits, not \"" + options.mac + "\"";
+    }
+    return answer;
 }
 
 void answerProbe(orlavo::platform::PosixUdpEndpoint& udp, const std::string& answer, const std::string& from,
@@ -182,9 +192,10 @@ int main(int argc, char** argv)
     orlavo::platform::SystemClock clock;
     orlavo::platform::PollEventLoop loop(clock);
     Display display(orlavo::platform::stdoutIsTerminal(), options.verbose);
-    std::optional<std::string> answer = probeAnswer(options);
+    std::string answerError;
+    std::optional<std::string> answer = probeAnswer(options, answerError);
     if (!answer) {
-        std::fprintf(stderr, "signsim: --mac needs 12 hex digits and the address a dotted IPv4 address\n");
+        std::fprintf(stderr, "signsim: %s\n%s", answerError.c_str(), orlavo::signsim::usageText());
         return 2;
     }
     orlavo::platform::PosixUdpEndpoint udp(loop);
