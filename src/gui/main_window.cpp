@@ -502,7 +502,7 @@ void MainWindow::fieldChanged(Field field)
         if (field != Field::Label19) {  // its caption is the window's, not a model text
             label->setText(qs(control.text));
         }
-        if (field == Field::Status) {
+        if (field == Field::Status || field == Field::LinkNote) {
             label->setToolTip(qs(control.text));
         }
     } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {

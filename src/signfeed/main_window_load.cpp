@@ -221,7 +221,9 @@ void MainWindowModel::configureUdp()
             const std::string note = "Another program on this computer holds UDP port " +
                                      std::to_string(m_options.udpLocalPort) + "; frames to the sign go out from port " +
                                      std::to_string(udp.localPort()) + " instead.";
-            setText(Field::LinkNote, note);
+            setText(Field::LinkNote, "Frames go out from UDP port " + std::to_string(udp.localPort()) +
+                                         ": another program here holds port " +
+                                         std::to_string(m_options.udpLocalPort) + ".");
             m_deps.messages.showNotice("UDP port in use", note);
         }
     }

@@ -269,10 +269,12 @@ void UpdateCycle::abandon(const std::string& why, bool feedFailed)
     if (feedFailed) {
         noteOutcome(false);
     }
-    if (why != "no feed URL") {
-        m_window.setText(Field::Status,
-                         "The update did not start: " + why + "." + (feedFailed ? " " + failureSentence() : ""));
-    }
+    // An empty selected slot (the list moves on after Enter) says what to do.
+    const std::string reason = why == "no feed URL"
+                                   ? "the selected feed slot is empty. Pick a feed from the list, or type one"
+                                   : why;
+    m_window.setText(Field::Status,
+                     "The update did not start: " + reason + "." + (feedFailed ? " " + failureSentence() : ""));
     if (m_observer != nullptr) {
         m_observer->updateAbandoned(why);
     }

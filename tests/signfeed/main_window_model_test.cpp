@@ -247,7 +247,7 @@ TEST(MainWindowModel, APortHeldElsewhereIsANoteInTheWindowNotAQuestion)
     Window w(std::nullopt, kSignPort);
     w.udp.givenPort = 40000;
     w.model.load();
-    EXPECT_NE(w.model.control(Field::LinkNote).text.find("go out from port 40000"), std::string::npos);
+    EXPECT_NE(w.model.control(Field::LinkNote).text.find("go out from UDP port 40000"), std::string::npos);
     // Tools print it once; the window's sink drops it and shows the field.
     EXPECT_EQ(w.sink.messages.size(), 1U);
 }
