@@ -2,7 +2,6 @@
 
 #include "gui/sign_preview_widget.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
