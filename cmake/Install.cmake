@@ -70,6 +70,8 @@ if(TARGET orlavo)
   install(FILES data/orlavo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT orlavo)
   install(FILES data/orlavo.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT orlavo)
   install(FILES data/org.orlavo.Orlavo.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT orlavo)
+  # The user guide that Help opens (ORLAVO_INSTALLED_DOC_DIR in src/gui).
+  install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orlavo COMPONENT orlavo)
 endif()
 
 # Man pages, made from their scdoc sources at build time.

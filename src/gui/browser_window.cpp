@@ -1,10 +1,15 @@
 #include "gui/browser_window.h"
 
+#include "gui/web_engine_sandbox.h"
+
 #include <QAction>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -58,9 +63,22 @@ BrowserWindow::BrowserWindow(QWidget* parent, signfeed::MessageSink& messages, b
     m_address->setInsertPolicy(QComboBox::NoInsert);
     m_address->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     label->setBuddy(m_address);
+    m_address->setAccessibleName(QStringLiteral("Address"));
     strip->addWidget(label);
     strip->addWidget(m_address, 1);
+    auto* close = new QPushButton(QStringLiteral("&Close"), this);
+    close->setAutoDefault(false);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    strip->addWidget(close);
     layout->addLayout(strip);
+    if (webEngineSandboxOff()) {
+        m_sandboxNote = new QLabel(QStringLiteral("Running as root: pages run without the web engine's sandbox. "
+                                                  "Open only pages you trust, such as your signs'."),
+                                   this);
+        m_sandboxNote->setWordWrap(true);
+        m_sandboxNote->setContentsMargins(8, 0, 8, 6);
+        layout->addWidget(m_sandboxNote);
+    }
 
     m_web = new QWebEngineView(this);
     layout->addWidget(m_web, 1);
@@ -74,6 +92,10 @@ BrowserWindow::BrowserWindow(QWidget* parent, signfeed::MessageSink& messages, b
     connect(m_address->lineEdit(), &QLineEdit::returnPressed, this,
             [this] { m_model->chooseAddress(m_address->currentText().toStdString()); });
     resize(kWidthPx, kHeightPx);
+    // Never larger than the screen, so Close and the toolbar stay in reach.
+    if (const QScreen* shown = screen()) {
+        resize(size().boundedTo(shown->availableGeometry().size() - QSize(16, 48)));
+    }
 }
 
 BrowserWindow::~BrowserWindow()
@@ -116,9 +138,12 @@ void BrowserWindow::start()
 
 void BrowserWindow::showModal()
 {
-    setWindowModality(Qt::WindowModal);
+    // Not modal: the discovery window stays usable beside the pages. Browse
+    // returns when this window closes.
+    QEventLoop untilClosed;
+    connect(this, &QDialog::finished, &untilClosed, &QEventLoop::quit);
     start();
-    exec();
+    untilClosed.exec();
 }
 
 void BrowserWindow::captionChanged()

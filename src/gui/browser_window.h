@@ -1,7 +1,7 @@
 #pragma once
 // The browser window: a toolbar, the address box and a web engine view,
 // bound to a BrowserWindowModel that holds every rule. The discovery dialog
-// opens a fresh one per Browse, modal over itself.
+// opens a fresh one per Browse, beside itself.
 #include "browser/browser_window_model.h"
 #include "discovery/browser_factory.h"
 #include "gui/web_engine_view.h"
@@ -13,6 +13,7 @@
 
 class QAction;
 class QComboBox;
+class QLabel;
 class QWebEngineView;
 
 namespace orlavo::gui {
@@ -38,6 +39,8 @@ public:
     [[nodiscard]] QAction* tool(Tool tool) const;
     [[nodiscard]] QComboBox* addressBox() const { return m_address; }
     [[nodiscard]] QWebEngineView* webView() const { return m_web; }
+    // The note that pages run without the sandbox (null when they do not).
+    [[nodiscard]] QLabel* sandboxNote() const { return m_sandboxNote; }
 
 private:
     void buildToolBar(QLayout& layout);
@@ -47,6 +50,7 @@ private:
 
     QWebEngineView* m_web = nullptr;
     QComboBox* m_address = nullptr;
+    QLabel* m_sandboxNote = nullptr;
     std::array<QAction*, 6> m_tools{};
     std::unique_ptr<WebEngineView> m_view;
     std::unique_ptr<browser::BrowserWindowModel> m_model;

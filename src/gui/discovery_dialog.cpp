@@ -1,5 +1,7 @@
 #include "gui/discovery_dialog.h"
 
+#include "gui/message_box_sink.h"
+
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -9,7 +11,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace orlavo::gui {
 
@@ -30,6 +35,12 @@ std::size_t index(F field)
 int fieldWidth(const QWidget& widget, int chars)
 {
     return widget.fontMetrics().horizontalAdvance(QString(chars + 2, QLatin1Char('0')));
+}
+
+// Alt and the first letter presses a button whose caption names no key.
+QString withMnemonic(const QString& caption)
+{
+    return caption.contains(QLatin1Char('&')) || caption.isEmpty() ? caption : QLatin1Char('&') + caption;
 }
 
 QLabel* emphasised(QLabel* label, qreal scale = 1.0)
@@ -69,8 +80,28 @@ DiscoveryDialog::DiscoveryDialog(Model& model, QWidget* parent) : QDialog(parent
 
     resize(discovery::kDiscoveryWidthTwips * logicalDpiX() / kTwipsPerInch,
            discovery::kDiscoveryHeightTwips * logicalDpiY() / kTwipsPerInch);
+    nameFields();
     m_model.setListener(this);
     refreshAll();
+}
+
+void DiscoveryDialog::nameFields()
+{
+    // Screen readers name each field as a sighted user reads it.
+    const std::array<const char*, 4> octet{"first", "second", "third", "fourth"};
+    const std::array<std::array<F, 4>, 2> octets{{{F::Text3, F::Text4, F::Text5, F::Text6},
+                                                  {F::Text7, F::Text8, F::Text9, F::Text10}}};
+    for (std::size_t range = 0; range < 2; ++range) {
+        for (std::size_t i = 0; i < 4; ++i) {
+            widget(octets[range][i])
+                ->setAccessibleName(QStringLiteral("%1 address, %2 number")
+                                        .arg(range == 0 ? QStringLiteral("Starting") : QStringLiteral("Ending"),
+                                             QString::fromLatin1(octet[i])));
+        }
+    }
+    widget(F::List1)->setAccessibleName(QStringLiteral("Clocks found"));
+    widget(F::Text1)->setAccessibleName(QStringLiteral("Clock IP address"));
+    widget(F::DiscoveryPort)->setAccessibleName(QStringLiteral("Discovery Port Address"));
 }
 
 DiscoveryDialog::~DiscoveryDialog()
@@ -194,7 +225,17 @@ void DiscoveryDialog::refreshAll()
     for (std::size_t i = 0; i < discovery::kDiscoveryFieldCount; ++i) {
         fieldChanged(static_cast<F>(i));
     }
-    move(m_model.left() * logicalDpiX() / kTwipsPerInch, m_model.top() * logicalDpiY() / kTwipsPerInch);
+    QRect placed(QPoint(m_model.left() * logicalDpiX() / kTwipsPerInch, m_model.top() * logicalDpiY() / kTwipsPerInch),
+                 size());
+    // A remembered place or size from a larger screen never puts it out of reach.
+    if (const QScreen* shown = screen()) {
+        const QRect room = shown->availableGeometry().adjusted(0, 0, -16, -48);
+        placed.setSize(placed.size().boundedTo(room.size()));
+        placed.moveLeft(std::clamp(placed.left(), room.left(), room.left() + room.width() - placed.width()));
+        placed.moveTop(std::clamp(placed.top(), room.top(), room.top() + room.height() - placed.height()));
+    }
+    resize(placed.size());
+    move(placed.topLeft());
 }
 
 void DiscoveryDialog::showList()
@@ -228,9 +269,9 @@ void DiscoveryDialog::fieldChanged(F field)
             edit->setText(text);
         }
     } else if (auto* label = qobject_cast<QLabel*>(w)) {
-        label->setText(text);
+        label->setText(label->wordWrap() ? unbrokenAtHyphens(text) : text);
     } else if (auto* button = qobject_cast<QPushButton*>(w)) {
-        button->setText(text);
+        button->setText(withMnemonic(text));
     } else if (auto* box = qobject_cast<QGroupBox*>(w)) {
         box->setTitle(text);
     } else if (w == m_list) {

@@ -39,6 +39,7 @@ private:
     QLayout* buildRangeRow();
     QLayout* buildLocateRow();
     QLayout* buildAddressRow();
+    void nameFields();
     void showList();
 
     // DiscoveryWindowModel::Listener

@@ -1,6 +1,7 @@
 // orlavo: the desktop program that puts feed headlines on LED signs.
 #include "gui/desktop_program.h"
 #include "gui/discovery_session.h"
+#include "gui/web_engine_sandbox.h"
 #include "platform/app_paths.h"
 #include "signfeed/settings.h"
 
@@ -13,10 +14,13 @@
 #include <cstdio>
 #include <optional>
 
+#include <unistd.h>
+
 int main(int argc, char** argv)
 {
     using namespace orlavo;
     gui::blockTerminationSignals();
+    gui::prepareWebEngineSandbox(geteuid() == 0);
     // The browser window's web engine shares its contexts with the widgets.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
@@ -70,6 +74,7 @@ int main(int argc, char** argv)
         gui::runDiscoveryDialog(parent, gui::DiscoveryDialogPorts{desktop.clock(), desktop.loop(), desktop.settings(),
                                                                   desktop.messages(), desktop.feed().window()});
     });
+    program.window().setSettingsPath(QString::fromStdString(settingsPath.string()));
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&program] { program.finish(); });
     program.start();
     return QApplication::exec();

@@ -38,10 +38,15 @@ public:
     [[nodiscard]] SignPreviewWidget* preview() const { return m_preview; }
     // Every field shown again from the model, as after the start-up sequence.
     void refreshAll();
+    // Named in About.
+    void setSettingsPath(const QString& path) { m_settingsPath = path; }
+    // Version, licence, the settings file and where the docs are.
+    [[nodiscard]] QString aboutText() const;
+    // The user guide on this machine (README.md of the docs), or empty.
+    [[nodiscard]] QString userGuidePath() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     static std::size_t index(signfeed::Field field) { return static_cast<std::size_t>(field); }
@@ -49,6 +54,10 @@ private:
     void closeRequested() override;
 
     void build();
+    void buildHelpMenu();
+    void nameByBuddies();
+    void fitScreen();
+    void openUserGuide();
     QWidget* buildFeedArea();
     QWidget* buildMessageSettings();
     QWidget* buildSignSettings();
@@ -67,7 +76,7 @@ private:
     std::array<QWidget*, signfeed::kFieldCount> m_widgets{};
     QComboBox* m_feeds = nullptr;
     SignPreviewWidget* m_preview = nullptr;
-    bool m_refreshing = false;
+    QString m_settingsPath;
 };
 
 }  // namespace orlavo::gui

@@ -22,6 +22,11 @@ QMessageBox::Icon boxIcon(signfeed::MessageIcon icon)
 
 }  // namespace
 
+QString unbrokenAtHyphens(QString text)
+{
+    return text.replace(QLatin1Char('-'), QStringLiteral("-\u2060"));
+}
+
 void MessageBoxSink::showMessage(signfeed::MessageIcon icon, std::string_view title, std::string_view text)
 {
     const std::string t(title);
@@ -30,7 +35,7 @@ void MessageBoxSink::showMessage(signfeed::MessageIcon icon, std::string_view ti
         m_presenter(icon, t, m);
         return;
     }
-    QMessageBox box(boxIcon(icon), QString::fromStdString(t), QString::fromStdString(m), QMessageBox::Ok,
+    QMessageBox box(boxIcon(icon), QString::fromStdString(t), unbrokenAtHyphens(QString::fromStdString(m)), QMessageBox::Ok,
                     QApplication::activeWindow());
     box.exec();
 }

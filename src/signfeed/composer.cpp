@@ -19,6 +19,19 @@ std::string composedItemText(const pellix::RSSFile& doc, std::int32_t i)
     return neutraliseForSign(transliterateForSign(decodeCharacterReferences(itemText(title, description))));
 }
 
+namespace {
+
+// Why a frame that went out did not reach the sign; empty when it did.
+std::string unsentReason(const FrameReport& report)
+{
+    if (report.failures == 0 || report.stopped) {
+        return {};
+    }
+    return "the frame did not reach the sign (" + (report.first ? report.first->description : "send failed") + ")";
+}
+
+}  // namespace
+
 std::string failureReason(const DownloadOutcome& outcome, std::int32_t itemCount)
 {
     if (!outcome.finished || outcome.status < 200 || outcome.status > 299) {
@@ -48,7 +61,9 @@ ComposeResult Composer::run(const DocumentSource& source, const DownloadOutcome&
     std::shared_ptr<pellix::RSSFile> doc = source(m_window.checked(Field::Ck1), result.itemCount);
     // A failed download never reaches the sign, even when its body parses.
     const bool usable = doc && result.itemCount >= 1 && failureReason(outcome, result.itemCount).empty();
+    std::string sendFailure;
     if (usable) {
+        const std::string shownBefore = m_window.control(Field::Trss).text;
         m_window.setVisible(Field::Label13, false);
         m_window.setVisible(Field::Label14, true);
         const long asked = itemLimitOf(m_window.control(Field::Text3).text);
@@ -57,8 +72,13 @@ ComposeResult Composer::run(const DocumentSource& source, const DownloadOutcome&
         std::string messages = messagePass(*doc, limit, result.itemsShown);
         result.frame = buildFrame(messages);
         if (hasNonBlank(messages)) {
+            const bool queued = m_link.busy();  // then its report comes later
             m_link.sendFrame(result.frame, m_window.checked(Field::Check3), 1000);
             result.sent = true;
+            sendFailure = queued ? std::string() : unsentReason(m_link.lastFrameReport());
+            if (!sendFailure.empty()) {
+                m_window.setText(Field::Trss, shownBefore);  // the sign still shows those
+            }
         } else if (asked < 1) {
             result.notSentReason = "the message limit is 0: nothing to send";
         } else if (limit < 1) {
@@ -69,7 +89,7 @@ ComposeResult Composer::run(const DocumentSource& source, const DownloadOutcome&
         }
     }
     doc.reset();
-    finish(outcome, result.itemCount);
+    finish(outcome, result.itemCount, sendFailure);
     return result;
 }
 
@@ -114,7 +134,7 @@ std::string Composer::buildFrame(const std::string& messages) const
     return buildSignFrame(buildTextBody(TextBodyFields{speed, code, smart, messages}));
 }
 
-void Composer::finish(const DownloadOutcome& outcome, std::int32_t itemCount)
+void Composer::finish(const DownloadOutcome& outcome, std::int32_t itemCount, const std::string& sendFailure)
 {
     m_link.closeLink();
     m_window.setEnabled(Field::Command1, true);
@@ -122,22 +142,31 @@ void Composer::finish(const DownloadOutcome& outcome, std::int32_t itemCount)
     m_window.setVisible(Field::Label14, false);
     platform::LocalTime now = m_clock.localTime();
     const std::string hhmm = fmt::format("{:02}:{:02}", now.hour, now.minute);
-    const std::string reason = failureReason(outcome, itemCount);
+    std::string reason = failureReason(outcome, itemCount);
+    if (reason.empty()) {
+        reason = sendFailure;
+    }
+    // The top right only ever names the last update that reached the sign;
+    // what went wrong now is the status line's.
     if (reason.empty()) {
         m_window.setText(Field::Label17, "Last Update: ");
         m_window.setText(Field::Label18, hhmm);
         m_window.setText(Field::Status, "");
     } else {
-        m_window.setText(Field::Label17, "Update failed: ");
-        m_window.setText(Field::Label18, hhmm + " (" + reason + ")");
         std::string status = "The update at " + hhmm + " failed: " + reason + ". The sign keeps its messages.";
         if (const std::string note = m_failureNote ? m_failureNote() : std::string(); !note.empty()) {
             status += " " + note;
         }
         m_window.setText(Field::Status, status);
     }
-    m_window.setVisible(Field::Label17, true);
-    m_window.setVisible(Field::Label18, true);
+    showLastUpdate(m_window);
+}
+
+void showLastUpdate(MainWindowModel& window)
+{
+    const bool any = !window.control(Field::Label18).text.empty();
+    window.setVisible(Field::Label17, any);
+    window.setVisible(Field::Label18, any);
 }
 
 }  // namespace orlavo::signfeed

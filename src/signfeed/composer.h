@@ -57,13 +57,16 @@ private:
     long budgetPass(const pellix::RSSFile& doc, long limit) const;
     std::string messagePass(const pellix::RSSFile& doc, long limit, long& shown);
     [[nodiscard]] std::string buildFrame(const std::string& messages) const;
-    void finish(const DownloadOutcome& outcome, std::int32_t itemCount);
+    void finish(const DownloadOutcome& outcome, std::int32_t itemCount, const std::string& sendFailure);
 
     MainWindowModel& m_window;
     SignLink& m_link;
     platform::Clock& m_clock;
     std::function<std::string()> m_failureNote;
 };
+
+// "Last Update: " and its time, shown once an update has reached the sign.
+void showLastUpdate(MainWindowModel& window);
 
 // The cleaned item text of item i, as both passes compute it.
 [[nodiscard]] std::string composedItemText(const pellix::RSSFile& doc, std::int32_t i);

@@ -46,6 +46,11 @@ void MainWindowModel::editText(Field field, std::string text)
 void MainWindowModel::useSignAddress(std::string address)
 {
     editText(Field::Text1, std::move(address));
+    aimUdpLink();
+}
+
+void MainWindowModel::aimUdpLink()
+{
     runWhenIdle([this] {
         if (auto error = m_deps.udp.setRemote(m_signAddress, m_remotePort)) {
             m_deps.messages.showMessage(MessageIcon::Critical, std::to_string(error->number), error->description);

@@ -32,6 +32,9 @@ void MainWindowModel::load()
     setVisible(Field::Label13, false);
     setVisible(Field::Label14, false);
     setVisible(Field::Label15, false);
+    // "Last Update: " only once an update has reached the sign.
+    setVisible(Field::Label17, !control(Field::Label18).text.empty());
+    setVisible(Field::Label18, !control(Field::Label18).text.empty());
     setText(Field::LblVersion, "Version " + m_options.version);
     loadChecks();
     loadTexts();
@@ -215,11 +218,13 @@ void MainWindowModel::configureUdp()
         if (!error && m_options.udpLocalPort != 0 && udp.localPort() != m_options.udpLocalPort &&
             !m_udpPortNoticeShown) {
             m_udpPortNoticeShown = true;
-            m_deps.messages.showMessage(MessageIcon::Information, "UDP port in use",
-                                        "Another program on this computer holds UDP port " +
-                                            std::to_string(m_options.udpLocalPort) +
-                                            "; frames to the sign go out from port " +
-                                            std::to_string(udp.localPort()) + " instead.");
+            const std::string note = "Another program on this computer holds UDP port " +
+                                     std::to_string(m_options.udpLocalPort) + "; frames to the sign go out from port " +
+                                     std::to_string(udp.localPort()) + " instead.";
+            setText(Field::LinkNote, "Frames go out from UDP port " + std::to_string(udp.localPort()) +
+                                         ": another program here holds port " +
+                                         std::to_string(m_options.udpLocalPort) + ".");
+            m_deps.messages.showNotice("UDP port in use", note);
         }
     }
     if (!error) {

@@ -97,6 +97,10 @@ public:
     // stores it), and the UDP link sends there from now on, not only after
     // the next start-up; deferred while a frame is going out.
     void useSignAddress(std::string address);
+    // The operator finished editing the address field (Enter, Tab, focus
+    // gone): the UDP link sends to the address shown from now on, so the
+    // window never shows one sign while frames go to another.
+    void aimUdpLink();
 
     // Program-side setters for the update cycle and the composer; they notify
     // the listener and write nothing.

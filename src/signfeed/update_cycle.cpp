@@ -84,7 +84,8 @@ void UpdateCycle::runUpdate()
 {
     m_busy = true;
     m_movedNote.clear();
-    for (Field cleared : {Field::TInfo, Field::Trss, Field::Trss2, Field::TSize, Field::TTime}) {
+    // The text area keeps what the sign shows until new messages replace it.
+    for (Field cleared : {Field::TInfo, Field::Trss2, Field::TSize, Field::TTime}) {
         m_window.setText(cleared, "");
     }
     m_window.setVisible(Field::Label15, true);
@@ -264,15 +265,16 @@ void UpdateCycle::noteOutcome(bool succeeded)
 void UpdateCycle::abandon(const std::string& why, bool feedFailed)
 {
     m_window.setVisible(Field::Label15, false);
-    m_window.setVisible(Field::Label17, true);
-    m_window.setVisible(Field::Label18, true);
+    showLastUpdate(m_window);
     if (feedFailed) {
         noteOutcome(false);
     }
-    if (why != "no feed URL") {
-        m_window.setText(Field::Status,
-                         "The update did not start: " + why + "." + (feedFailed ? " " + failureSentence() : ""));
-    }
+    // An empty selected slot (the list moves on after Enter) says what to do.
+    const std::string reason = why == "no feed URL"
+                                   ? "the selected feed slot is empty. Pick a feed from the list, or type one"
+                                   : why;
+    m_window.setText(Field::Status,
+                     "The update did not start: " + reason + "." + (feedFailed ? " " + failureSentence() : ""));
     if (m_observer != nullptr) {
         m_observer->updateAbandoned(why);
     }

@@ -45,6 +45,7 @@ enum class Field {
     Ck1,            // "StripHTML"
     // Shown only by this program: why updates do not run or did not succeed.
     Status,
+    LinkNote,       // how the UDP link sends when it cannot have its own port
     Count
 };
 

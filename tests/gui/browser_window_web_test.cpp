@@ -10,8 +10,10 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QWebEngineView>
 
 #include <gtest/gtest.h>
@@ -95,6 +97,20 @@ TEST(BrowserWindowWeb, LoadsTwoLoopbackPagesWithCaptionAndHistory)
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.windowTitle() == "Page B"; }, kLoadTimeoutMs));
     EXPECT_EQ(items(*window.addressBox()), (QStringList{pageB, pageA, host + "/a.html"}));
     EXPECT_TRUE(sink.messages().empty());
+
+    // These tests run the engine without its sandbox, as the program does as root.
+    ASSERT_NE(window.sandboxNote(), nullptr);
+    EXPECT_TRUE(window.sandboxNote()->isVisible());
+    // Browse returns when Close is clicked; meanwhile no other window is blocked.
+    auto* close = window.findChild<QPushButton*>();
+    ASSERT_NE(close, nullptr);
+    EXPECT_EQ(close->text(), "&Close");
+    QTimer::singleShot(0, &window, [&] {
+        EXPECT_EQ(window.windowModality(), Qt::NonModal);
+        QTest::mouseClick(close, Qt::LeftButton);
+    });
+    window.showModal();
+    EXPECT_FALSE(window.isVisible());
 }
 
 }  // namespace

@@ -4,18 +4,21 @@
 #include "gui/main_window.h"
 #include "platform/manual_clock.h"
 #include "platform/poll_event_loop.h"
+#include "platform/posix_udp_endpoint.h"
 #include "signfeed/settings.h"
 #include "support/fake_message_sink.h"
 #include "support/fake_network.h"
 #include "support/fake_serial_port.h"
 #include "support/fake_udp_endpoint.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -25,12 +28,16 @@ using gui::MainWindow;
 using signfeed::Field;
 
 struct WindowRig {
-    explicit WindowRig(std::optional<std::string> ini = std::nullopt) : settings(std::move(ini))
+    // realUdp: frames go out through a real socket (to loopback addresses only).
+    explicit WindowRig(std::optional<std::string> ini = std::nullopt, bool realUdp = false)
+        : settings(std::move(ini)), posixUdp(realUdp ? std::make_unique<platform::PosixUdpEndpoint>(loop) : nullptr)
     {
         program.link().setObserver(&preview);
         program.load();
         window.refreshAll();
         window.show();
+        window.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
     }
 
     template <typename W>
@@ -50,6 +57,16 @@ struct WindowRig {
         box.setCurrentIndex(row);
         emit box.activated(row);
     }
+    // As a person does: a click into the field, then keys to whatever has the focus.
+    void clickAndType(QWidget& target, const QString& text, Qt::Key finish)
+    {
+        QTest::mouseClick(&target, Qt::LeftButton);
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(focus, text);
+        QTest::keyClick(QApplication::focusWidget(), finish);
+    }
     void type(Field field, const QString& text)
     {
         auto& edit = widget<QLineEdit>(field);
@@ -61,10 +78,14 @@ struct WindowRig {
     platform::PollEventLoop loop{clock};
     platform::MemoryProfileFile settings;
     FakeUdpEndpoint udp{clock};
+    std::unique_ptr<platform::PosixUdpEndpoint> posixUdp;
     FakeSerialPort serial{clock};
     FakeConnectivity connectivity;
     FakeMessageSink sink;
-    signfeed::FeedProgram program{signfeed::ProgramPorts{clock, loop, settings, udp, serial, connectivity, sink}, 0};
+    signfeed::FeedProgram program{
+        signfeed::ProgramPorts{clock, loop, settings, posixUdp ? static_cast<platform::UdpEndpoint&>(*posixUdp) : udp,
+                               serial, connectivity, sink},
+        0};
     signfeed::SignPreview preview;
     MainWindow window{program, preview, nullptr};
 };

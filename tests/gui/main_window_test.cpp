@@ -2,16 +2,30 @@
 // edits, Enter in the feed list and list choices change the model, what the
 // window shows and data.ini as the window's rules say.
 #include "main_window_rig.h"
+#include "signfeed/sign_protocol.h"
+#include "support/scripted_server.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <vector>
 
 namespace orlavo::gui {
@@ -46,9 +60,10 @@ TEST(MainWindow, FirstStartShowsTheDefaults)
     EXPECT_FALSE(rig.widget<QRadioButton>(Field::Option1).isChecked());
     EXPECT_EQ(rig.widget<QComboBox>(Field::AccessPointIP).count(), 26);
     EXPECT_EQ(rig.widget<QComboBox>(Field::AccessPointIP).currentIndex(), 0);
-    for (Field status : {Field::Label13, Field::Label14, Field::Label15, Field::Status}) {
+    for (Field status : {Field::Label13, Field::Label14, Field::Label15, Field::Label17, Field::Label18}) {
         EXPECT_FALSE(rig.window.widgetFor(status)->isVisible());
     }
+    EXPECT_EQ(rig.widget<QLabel>(Field::Status).text(), "");
     EXPECT_TRUE(rig.widget<QLabel>(Field::LblVersion).text().startsWith("Version "));
     EXPECT_EQ(rig.widget<QLabel>(Field::LblVersion).foregroundRole(), QPalette::PlaceholderText);
     EXPECT_EQ(rig.ini("CommMethod", "Ethernet"), "1");
@@ -71,11 +86,11 @@ TEST(MainWindow, CaptionsAndToolTipsReadAsTheWindowNamesThem)
         QWidget* widget = rig.window.widgetFor(field);
         ASSERT_NE(widget, nullptr) << caption;
         const QVariant text = widget->property("text");
-        EXPECT_EQ(text.toString(), caption);
+        EXPECT_EQ(text.toString().remove('&'), caption);
     }
     QStringList labels;
     for (const QLabel* label : rig.window.findChildren<QLabel*>()) {
-        labels.push_back(label->text());
+        labels.push_back(QString(label->text()).remove('&'));
     }
     for (const char* heading :
          {"RSS Feed URL (Press the Enter key after each entry):", "RSS Data Received for Message Display:",
@@ -85,6 +100,70 @@ TEST(MainWindow, CaptionsAndToolTipsReadAsTheWindowNamesThem)
     }
     EXPECT_EQ(rig.widget<QLineEdit>(Field::Text1).toolTip(), "255.255.255.255 = all displays on the subnet");
     EXPECT_EQ(rig.widget<QPushButton>(Field::BRequest).toolTip(), "Connect to server and download specified file.");
+    rig.window.setSettingsPath("/srv/signs/lobby.ini");
+    EXPECT_TRUE(rig.window.aboutText().contains("/srv/signs/lobby.ini"));
+    EXPECT_TRUE(rig.window.userGuidePath().endsWith("README.md")) << "Help finds the guide";
+}
+
+TEST(MainWindow, TabReachesEveryControlInReadingOrderAndEachHasAName)
+{
+    WindowRig rig;
+    QTest::mouseClick(rig.widget<QComboBox>(Field::AccessPointIP).lineEdit(), Qt::LeftButton);
+    std::vector<QWidget*> reached;
+    for (QWidget* focus = QApplication::focusWidget();
+         focus != nullptr && std::find(reached.begin(), reached.end(), focus) == reached.end();
+         focus = QApplication::focusWidget()) {
+        reached.push_back(focus);
+        QAccessibleInterface* named = QAccessible::queryAccessibleInterface(focus);
+        ASSERT_NE(named, nullptr);
+        EXPECT_FALSE(named->text(QAccessible::Name).isEmpty()) << focus->metaObject()->className();
+        EXPECT_FALSE(focus->visibleRegion().isEmpty()) << "scrolled into view";
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    std::vector<QWidget*> expected;
+    for (Field field : {Field::AccessPointIP, Field::Option0, Field::Option1, Field::Trss, Field::Text3, Field::Text5,
+                        Field::Text4, Field::ColorScheme, Field::Text1, Field::Check1, Field::Command3, Field::Check3,
+                        Field::Check4, Field::Check2, Field::BRequest, Field::Command1}) {
+        expected.push_back(rig.window.widgetFor(field));
+    }
+    EXPECT_EQ(reached, expected);
+}
+
+TEST(MainWindow, LabelsThatComeAndGoMoveNothing)
+{
+    WindowRig rig;
+    QWidget* text = rig.window.widgetFor(Field::Trss);
+    auto placed = [&] {
+        QApplication::processEvents();  // the scroll area lays out in turns
+        QApplication::processEvents();
+        return QRect(text->mapTo(&rig.window, QPoint()), text->size());
+    };
+    const QRect before = placed();
+    auto& model = rig.program.window();
+    model.setVisible(Field::Label17, false);
+    model.setVisible(Field::Label14, true);
+    model.setText(Field::Status, "The update at 12:00 failed: connection refused. The sign keeps its messages.");
+    model.setText(Field::LinkNote, "Frames go out from port 40000.");
+    EXPECT_EQ(placed(), before);
+    EXPECT_FALSE(rig.widget<QLabel>(Field::Status).visibleRegion().isEmpty());
+}
+
+TEST(MainWindow, FitsTheScreenWithItsButtonsInSight)
+{
+    WindowRig rig;
+    QApplication::processEvents();
+    EXPECT_TRUE(rig.window.screen()->availableGeometry().contains(rig.window.frameGeometry()))
+        << rig.window.frameGeometry().width() << "x" << rig.window.frameGeometry().height();
+    auto* scroll = rig.window.findChild<QScrollArea*>();
+    ASSERT_NE(scroll, nullptr);
+    // From the smallest screen the window is made for (1280x800 at 1.5x) up.
+    if (rig.window.screen()->availableGeometry().width() >= 853) {
+        EXPECT_LE(scroll->widget()->width(), scroll->viewport()->width()) << "no sideways scrolling";
+    }
+    for (Field button : {Field::BRequest, Field::Command1}) {
+        QWidget* shown = rig.window.widgetFor(button);
+        EXPECT_EQ(shown->visibleRegion(), QRegion(shown->rect()));
+    }
 }
 
 TEST(MainWindow, TheLastUpdateTimeShowsWhole)
@@ -157,22 +236,87 @@ TEST(MainWindow, ClampedFieldsShowTheirLimitAsTyped)
     }
 }
 
-TEST(MainWindow, EnterInTheFeedListStoresTheSlotAndMovesOn)
+TEST(MainWindow, AFeedTypedIntoTheListAndEnterIsStoredInItsSlot)
 {
-    WindowRig rig;
-    rig.choose(Field::AccessPointIP, 3);
-    auto& feeds = rig.widget<QComboBox>(Field::AccessPointIP);
-    feeds.lineEdit()->selectAll();
-    QTest::keyClicks(feeds.lineEdit(), "http://127.0.0.1:8080/three.xml");
-    QTest::keyClick(feeds.lineEdit(), Qt::Key_Return);
-    EXPECT_EQ(rig.ini("AccessPoint", "AccessPointIP3"), "http://127.0.0.1:8080/three.xml");
-    EXPECT_EQ(feeds.currentIndex(), 4);
-    EXPECT_EQ(feeds.itemText(3), "http://127.0.0.1:8080/three.xml");
-    EXPECT_EQ(feeds.count(), 26);
-    rig.choose(Field::AccessPointIP, 25);
-    QTest::keyClick(feeds.lineEdit(), Qt::Key_Enter);
-    EXPECT_EQ(feeds.currentIndex(), -1);
-    EXPECT_EQ(feeds.currentText(), "");
+    struct Row {
+        int chosen;  // -1: only a click into the list (slot 0 is selected at start)
+        const char* key;
+        int selectedAfter;
+    };
+    const Row rows[] = {{-1, "AccessPointIP0", 1}, {3, "AccessPointIP3", 4}, {25, "AccessPointIP25", -1}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.key);
+        WindowRig rig;
+        if (row.chosen >= 0) {
+            rig.choose(Field::AccessPointIP, row.chosen);
+        }
+        auto& feeds = rig.widget<QComboBox>(Field::AccessPointIP);
+        rig.clickAndType(*feeds.lineEdit(), "http://127.0.0.1:8080/news.xml", Qt::Key_Return);
+        EXPECT_EQ(rig.ini("AccessPoint", row.key), "http://127.0.0.1:8080/news.xml");
+        EXPECT_EQ(feeds.currentIndex(), row.selectedAfter);
+        EXPECT_EQ(feeds.count(), 26);
+    }
+}
+
+TEST(MainWindow, AnAddressTypedAndLeftAimsTheLinkAtOnce)
+{
+    for (Qt::Key finish : {Qt::Key_Tab, Qt::Key_Return}) {
+        WindowRig rig;
+        rig.clickAndType(rig.widget<QLineEdit>(Field::Text1), "127.0.0.2", finish);
+        EXPECT_EQ(rig.ini("CommMethod", "REMOTEIP"), "127.0.0.2");
+        EXPECT_EQ(rig.udp.remoteHost(), "127.0.0.2") << "the next frame goes there";
+        if (finish == Qt::Key_Tab) {
+            EXPECT_EQ(QApplication::focusWidget(), rig.window.widgetFor(Field::Check1));
+        }
+    }
+}
+
+// A sign on 127.0.0.2: a typed address and a click on Reset Sign reach it
+// through a real socket, without a restart.
+TEST(MainWindow, TheNextFrameReachesTheSignAtTheTypedAddress)
+{
+    const int sign = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(sign, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(0x7F000002);
+    ASSERT_EQ(bind(sign, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    socklen_t length = sizeof at;
+    ASSERT_EQ(getsockname(sign, reinterpret_cast<sockaddr*>(&at), &length), 0);
+    // Aimed at first at a loopback address nobody listens on.
+    WindowRig rig("[CommMethod]\r\nREMOTEIP=127.0.0.3\r\nEMBEDDED=0\r\nRemotePort=" +
+                      std::to_string(ntohs(at.sin_port)) + "\r\n",
+                  true);
+    rig.clickAndType(rig.widget<QLineEdit>(Field::Text1), "127.0.0.2", Qt::Key_Tab);
+    QTest::mouseClick(rig.window.widgetFor(Field::Command2), Qt::LeftButton);
+    pollfd ready{sign, POLLIN, 0};
+    ASSERT_EQ(poll(&ready, 1, 5000), 1) << "nothing reached 127.0.0.2";
+    char datagram[512];
+    const ssize_t got = recv(sign, datagram, sizeof datagram, MSG_DONTWAIT);
+    EXPECT_EQ(std::string(datagram, got > 0 ? static_cast<std::size_t>(got) : 0U),
+              signfeed::toWireBytes(signfeed::kResetFrame));
+    close(sign);
+}
+
+TEST(MainWindow, RequestShowsTheHeadlinesInTheTextAndOnTheSignPreview)
+{
+    testing::ScriptedServer server;
+    WindowRig rig("[CommMethod]\r\nREMOTEIP=127.0.0.2\r\nEMBEDDED=0\r\n[AccessPoint]\r\nACCESSPOINTIP0=" +
+                  server.url("/news.xml") + "\r\n");
+    QTest::mouseClick(rig.window.widgetFor(Field::BRequest), Qt::LeftButton);
+    ASSERT_TRUE(server.accept());
+    EXPECT_EQ(server.readRequest().rfind("GET /news.xml ", 0), 0U);
+    server.send("HTTP/1.0 200 OK\r\n\r\n<rss><channel><title>T</title><item><title>Harbour opens</title></item>"
+                "</channel></rss>");
+    server.close();
+    for (int round = 0; round < 50 && !rig.preview.shown(); ++round) {
+        rig.loop.runOnce(100);  // waits only for the server's bytes
+    }
+    ASSERT_TRUE(rig.preview.shown().has_value());
+    ASSERT_EQ(rig.preview.shown()->messages.size(), 1U);
+    EXPECT_EQ(rig.preview.shown()->messages[0].text, "Harbour opens ");
+    EXPECT_TRUE(rig.widget<QPlainTextEdit>(Field::Trss).toPlainText().startsWith("Harbour opens"));
+    EXPECT_EQ(rig.udp.remoteHost(), "127.0.0.2");
 }
 
 TEST(MainWindow, ChoosingAPortAndASpeedStoresThemAndTestsThePort)

@@ -22,7 +22,7 @@ public:
     std::optional<platform::SysError> bind(const std::string&, int port) override
     {
         open = true;
-        boundPort = port;
+        boundPort = givenPort != 0 ? givenPort : port;
         return std::nullopt;
     }
     std::optional<platform::SysError> setRemote(const std::string& h, int p) override
@@ -37,6 +37,7 @@ public:
     int localPort() const override { return boundPort; }
     bool open = false;
     int boundPort = -1;
+    int givenPort = 0;  // not 0: another program holds the port asked for
     std::string host;
     int port = 0;
 };
@@ -85,14 +86,18 @@ public:
 };
 
 struct Window {
-    explicit Window(std::optional<std::string> file = std::nullopt) : settings(std::move(file)) {}
+    explicit Window(std::optional<std::string> file = std::nullopt, int localPort = 0)
+        : localPort(localPort), settings(std::move(file))
+    {
+    }
+    int localPort;
     platform::ManualClock clock;
     platform::PollEventLoop loop{clock};
     platform::MemoryProfileFile settings;
     StubUdp udp;
     StubSerial serial;
     RecordingSink sink;
-    MainWindowModel model{MainWindowDeps{clock, loop, settings, udp, serial, sink}, MainWindowOptions{0, "1.0.7"}};
+    MainWindowModel model{MainWindowDeps{clock, loop, settings, udp, serial, sink}, MainWindowOptions{localPort, "1.0.7"}};
     std::string file() const { return settings.bytes().value_or(""); }
 };
 
@@ -235,6 +240,16 @@ TEST(MainWindowModel, EnterInTheFeedListStoresTheSlotAndMovesOn)
     EXPECT_EQ(w.model.control(Field::AccessPointIP).text, "");
     EXPECT_EQ(w.model.control(Field::AccessPointIP).entries[25], "last");
     EXPECT_EQ(w.model.feedKeyPress('a'), 'a');
+}
+
+TEST(MainWindowModel, APortHeldElsewhereIsANoteInTheWindowNotAQuestion)
+{
+    Window w(std::nullopt, kSignPort);
+    w.udp.givenPort = 40000;
+    w.model.load();
+    EXPECT_NE(w.model.control(Field::LinkNote).text.find("go out from UDP port 40000"), std::string::npos);
+    // Tools print it once; the window's sink drops it and shows the field.
+    EXPECT_EQ(w.sink.messages.size(), 1U);
 }
 
 // A cut read must never be written back over the whole value, nor be used.
