@@ -7,4 +7,7 @@ set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
 set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
 set(CMAKE_LIBRARY_ARCHITECTURE aarch64-linux-gnu)
 set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64)
-set(PKG_CONFIG_EXECUTABLE aarch64-linux-gnu-pkg-config CACHE FILEPATH "")
+# The host's pkg-config, reading the arm64 .pc files (FindOpenSSL asks it).
+set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/aarch64-linux-gnu/pkgconfig:/usr/share/pkgconfig)
+# GNUInstallDirs picks Debian's multiarch library folder only for native builds.
+set(CMAKE_INSTALL_LIBDIR lib/aarch64-linux-gnu CACHE PATH "")

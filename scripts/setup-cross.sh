@@ -4,7 +4,7 @@
 set -euo pipefail
 arch=${1:?usage: setup-cross.sh ARCH}
 case $arch in
-  arm64) triplet=aarch64-linux-gnu ;;
+  arm64) ;;
   *) echo "setup-cross.sh: no cross-build set up for $arch" >&2; exit 2 ;;
 esac
 sudo_cmd=()
@@ -13,7 +13,7 @@ if ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
   "${sudo_cmd[@]}" dpkg --add-architecture "$arch"
   "${sudo_cmd[@]}" apt-get update -qq
 fi
-packages=(crossbuild-essential-"$arch" qemu-user "pkg-config-$triplet"
+packages=(crossbuild-essential-"$arch" qemu-user
           libfmt-dev:"$arch" libssl-dev:"$arch" libgtest-dev:"$arch" libgmock-dev:"$arch")
 missing=()
 for p in "${packages[@]}"; do

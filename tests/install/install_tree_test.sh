@@ -58,7 +58,7 @@ pids+=($!)
 pids+=($!)
 wait_for "python3 -c \"import socket; socket.create_connection(('127.0.0.1', $http_port), 0.2)\" 2>/dev/null" \
   || fail "web server did not start"
-wait_for "grep -q . '$dir/signsim.log'" || fail "signsim did not start"
+wait_for "grep -q 'listening for frames' '$dir/signsim.log'" || fail "signsim did not start"
 printf '[CommMethod]\r\nREMOTEIP=127.0.0.2\r\nREMOTEPORT=%s\r\nEMBEDDED=0\r\nETHERNET=1\r\nSERIAL=0\r\n[AccessPoint]\r\nACCESSPOINTIP0=http://127.0.0.1:%s/feed.xml\r\n' \
   "$sign_port" "$http_port" > "$dir/data.ini"
 "$bin/orlavod" --settings "$dir/data.ini" --once > "$dir/once.log" 2>&1 || fail "orlavod --once exited $?"
