@@ -4,33 +4,8 @@
 set -euo pipefail
 orlavod=$1
 signsim=$2
-dir=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$dir"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  for f in "$dir"/*.log; do echo "--- $f" >&2; cat "$f" >&2; done
-  exit 1
-}
+source "$(dirname "$0")/../support/scratch.sh"
 passed=0
-# Every process started here ends with this script, even when it is killed.
-with_parent=(setpriv --pdeathsig KILL)
-
-# Polls (at most about ten seconds) until the command succeeds.
-wait_for() {
-  for _ in $(seq 100); do
-    if eval "$1"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
-free_port() {
-  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
 
 # The demo prints the bundled headlines as the sign shows them, exit 0.
 "$orlavod" --demo > "$dir/demo.out" 2> "$dir/demo.log" || fail "--demo exited $?"
@@ -41,13 +16,10 @@ passed=$((passed + 1))
 mkdir "$dir/www"
 printf '<rss><channel><item><title>Service headline</title></item></channel></rss>' > "$dir/www/feed.xml"
 http_port=$(free_port)
-"${with_parent[@]}" python3 -m http.server "$http_port" --bind 127.0.0.1 --directory "$dir/www" > /dev/null 2>&1 &
-pids+=($!)
+serve_www "$http_port"
 sign_port=$(free_port)
 "${with_parent[@]}" "$signsim" --bind 127.0.0.2 --port "$sign_port" > "$dir/sign.out" 2> "$dir/signsim.log" &
 pids+=($!)
-wait_for "python3 -c \"import socket; socket.create_connection(('127.0.0.1', $http_port), 0.2)\" 2>/dev/null" \
-  || fail "web server did not start"
 
 # start_service LOG ARGS...: runs orlavod in the background, its stderr in LOG.
 start_service() {

@@ -6,18 +6,7 @@
 # CXXFLAGS: what a sanitizer build's library needs from its programs.
 set -euo pipefail
 build=$1 source=$2 cxx=$3 flags=${4:-}
-dir=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$dir"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  for f in "$dir"/*.log; do [ -e "$f" ] && { echo "--- $f" >&2; cat "$f" >&2; }; done
-  exit 1
-}
+source "$(dirname "$0")/../support/scratch.sh"
 unset LD_LIBRARY_PATH
 prefix="$dir/prefix"  # no blank: pkg-config output is split into words
 for component in libpellix1 libpellix-dev; do
@@ -49,13 +38,8 @@ mkdir "$dir/www"
 printf '<?xml version="1.0" encoding="windows-1252"?>\n<rss><channel><title>T</title>\n<item><title>Caf\xe9 opens</title></item>\n<item><title>Rain &amp; <b>wind</b></title></item>\n</channel></rss>\n' \
   > "$dir/www/feed.xml"
 printf 'Caf\xc3\xa9 opens\nRain and wind\n' > "$dir/want.txt"
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-python3 -m http.server "$port" --bind 127.0.0.1 --directory "$dir/www" > /dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do
-  python3 -c "import socket; socket.create_connection(('127.0.0.1', $port), 0.2)" 2>/dev/null && break
-  sleep 0.1
-done
+port=$(free_port)
+serve_www "$port"
 for bin in "$dir/cmake" "$dir/pc"; do
   "$bin/parse_feed" "$dir/www/feed.xml" > "$dir/parsed.txt" 2> "$dir/parse.log" || fail "$bin/parse_feed exited $?"
   cmp -s "$dir/parsed.txt" "$dir/want.txt" || fail "$bin/parse_feed printed: $(cat "$dir/parsed.txt")"

@@ -5,28 +5,7 @@
 # their library search.
 set -euo pipefail
 build=$1 source=$2 man=$3
-dir=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$dir"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  for f in "$dir"/*.log; do [ -e "$f" ] && { echo "--- $f" >&2; cat "$f" >&2; }; done
-  exit 1
-}
-wait_for() {  # polls for about ten seconds
-  for _ in $(seq 100); do
-    if eval "$1"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
-free_port() {
-  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
+source "$(dirname "$0")/../support/scratch.sh"
 unset LD_LIBRARY_PATH
 prefix="$dir/my prefix"
 cmake --install "$build" --prefix "$prefix" > "$dir/install.log" || fail "cmake --install failed"
@@ -51,13 +30,10 @@ cmp -s "$dir/dump.json" "$source/tests/data/feeds/news_rss2.json" || fail "rssdu
 mkdir "$dir/www"
 printf '<rss><channel><item><title>Installed headline</title></item></channel></rss>' > "$dir/www/feed.xml"
 http_port=$(free_port) sign_port=$(free_port)
-python3 -m http.server "$http_port" --bind 127.0.0.1 --directory "$dir/www" > /dev/null 2>&1 &
-pids+=($!)
-"$bin/signsim" --bind 127.0.0.2 --port "$sign_port" --discovery-port "$sign_port" \
+serve_www "$http_port"
+"${with_parent[@]}" "$bin/signsim" --bind 127.0.0.2 --port "$sign_port" --discovery-port "$sign_port" \
   > "$dir/sign.out" 2> "$dir/signsim.log" &
 pids+=($!)
-wait_for "python3 -c \"import socket; socket.create_connection(('127.0.0.1', $http_port), 0.2)\" 2>/dev/null" \
-  || fail "web server did not start"
 wait_for "grep -q 'listening for frames' '$dir/signsim.log'" || fail "signsim did not start"
 printf '[CommMethod]\r\nREMOTEIP=127.0.0.2\r\nREMOTEPORT=%s\r\nEMBEDDED=0\r\nETHERNET=1\r\nSERIAL=0\r\n[AccessPoint]\r\nACCESSPOINTIP0=http://127.0.0.1:%s/feed.xml\r\n' \
   "$sign_port" "$http_port" > "$dir/data.ini"
