@@ -1,8 +1,7 @@
 #include "discovery/discovery_controls.h"
 
 #include "discovery/discovery_settings.h"
-
-#include <cstdlib>
+#include "platform/app_paths.h"
 
 namespace orlavo::discovery {
 
@@ -39,13 +38,7 @@ DiscoveryControls designedControls()
 
 std::filesystem::path userStorePath()
 {
-    namespace fs = std::filesystem;
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && *xdg == '/') {
-        return fs::path(xdg) / "orlavo" / "window.ini";
-    }
-    const char* home = std::getenv("HOME");
-    return fs::path(home != nullptr ? home : ".") / ".config" / "orlavo" / "window.ini";
+    return platform::userConfigDir() / "window.ini";
 }
 
 }  // namespace orlavo::discovery

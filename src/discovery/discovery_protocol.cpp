@@ -1,6 +1,7 @@
 #include "discovery/discovery_protocol.h"
 
 #include "platform/code_page.h"
+#include "platform/port_number.h"
 #include "signfeed/text_numbers.h"
 
 #include <array>
@@ -211,7 +212,7 @@ std::string dottedText(const std::array<int, 4>& octets)
 std::optional<int> discoveryPortOf(std::string_view portText)
 {
     auto n = signfeed::wholeNumberOf(portText);
-    if (!n || *n < 1 || *n > 65535) {
+    if (!n || !platform::isServicePort(*n)) {
         return std::nullopt;
     }
     return static_cast<int>(*n);

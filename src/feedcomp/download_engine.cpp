@@ -1,9 +1,11 @@
 #include "feedcomp/download_engine.h"
 
+#include "feedcomp/duration_text.h"
 #include "feedcomp/url.h"
 #include "platform/clock.h"
 #include "platform/code_page.h"
 #include "platform/connectivity.h"
+#include "platform/port_number.h"
 
 #include <algorithm>
 #include <new>
@@ -71,11 +73,6 @@ std::optional<detail::UrlParts> usableProxy(const std::string& configured, std::
         return std::nullopt;
     }
     return split.parts;
-}
-
-std::string seconds(std::int64_t ms)
-{
-    return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
 }
 
 }  // namespace
@@ -149,7 +146,7 @@ std::int32_t RSSComp::Engine::startRequest(const std::string& url, std::string& 
     const bool secure = split.parts.secure;
     Target target{split.parts.host, split.parts.port.value_or(secure ? 443 : 80), split.parts.path, secure, {}, {}};
     if (m_port) {
-        if (*m_port < 1 || *m_port > 65535) {
+        if (!orlavo::platform::isServicePort(*m_port)) {
             return refuse(ResultCode::BadUrl, "the port " + std::to_string(*m_port) + " is not from 1 to 65535",
                           retVal);
         }
@@ -203,7 +200,7 @@ std::int32_t RSSComp::Engine::connectTo(const Target& target, std::string& retVa
     const std::uint16_t connectPort = target.proxy ? target.proxy->port.value_or(1080) : target.port;
     auto lookup = m_services.resolver->lookup(detail::lookupName(connectHost), timeoutMs);
     if (lookup.status == LookupStatus::TimedOut) {
-        return refuse(ResultCode::LookupFailed, "lookup timed out after " + seconds(timeoutMs), retVal);
+        return refuse(ResultCode::LookupFailed, "lookup timed out after " + detail::durationText(timeoutMs), retVal);
     }
     if (lookup.status != LookupStatus::Found) {
         return refuse(ResultCode::LookupFailed, lookup.error, retVal);
@@ -214,7 +211,7 @@ std::int32_t RSSComp::Engine::connectTo(const Target& target, std::string& retVa
             connected.status == ConnectStatus::SocketFailed ? ResultCode::SocketFailed : ResultCode::ConnectFailed;
         retVal = resultText(code) + std::to_string(connected.error);
         if (connected.status == ConnectStatus::TimedOut) {
-            retVal += " (connect timed out after " + seconds(timeoutMs) + ")";
+            retVal += " (connect timed out after " + detail::durationText(timeoutMs) + ")";
         }
         return toInt(code);
     }

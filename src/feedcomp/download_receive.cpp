@@ -1,6 +1,7 @@
 // The receiving half of the download engine: runs from the event loop.
 #include "feedcomp/download_engine.h"
 
+#include "feedcomp/duration_text.h"
 #include "feedcomp/http_header.h"
 #include "platform/clock.h"
 #include "platform/code_page.h"
@@ -10,15 +11,6 @@
 #include <span>
 
 namespace pellix {
-
-namespace {
-
-std::string durationText(std::int64_t ms)
-{
-    return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
-}
-
-}  // namespace
 
 using detail::HeaderStart;
 using orlavo::platform::EventLoop;
@@ -211,14 +203,14 @@ void RSSComp::Engine::onIdleTimer()
     const std::int64_t handshakeLeft = handshakeLeftMs(now);
     if (handshakeLeft <= 0) {
         finish(toInt(ResultCode::TlsFailed), "The secure connection to " + m_host + " failed: no TLS handshake within " +
-                                                 durationText(m_limits.handshakeTimeoutMs) + ".",
+                                                 detail::durationText(m_limits.handshakeTimeoutMs) + ".",
                false);
     } else if (totalLeft <= 0) {
         finish(toInt(ResultCode::ReceiveFailed),
-               "Timed out: the download took longer than " + durationText(m_limits.totalTimeoutMs) + ".", false);
+               "Timed out: the download took longer than " + detail::durationText(m_limits.totalTimeoutMs) + ".", false);
     } else if (idleLeft <= 0) {
         finish(toInt(ResultCode::ReceiveFailed),
-               "Timed out: the server sent nothing for " + durationText(m_limits.idleTimeoutMs) + ".", false);
+               "Timed out: the server sent nothing for " + detail::durationText(m_limits.idleTimeoutMs) + ".", false);
     } else {
         armIdleTimer(std::min({idleLeft, totalLeft, handshakeLeft}));
     }

@@ -1,94 +1,46 @@
 #include "feedcomp/large_pages.h"
 
-#include <cstdint>
-
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
+#include "platform/page_memory.h"
 
 namespace pellix::detail {
 
 namespace {
 
-constexpr std::size_t kLargePage = std::size_t{2} << 20;
 constexpr std::size_t kWorthIt = std::size_t{4} << 20;
 
-constexpr std::uintptr_t roundUp(std::uintptr_t n) noexcept
+bool mappedOwnPages(std::size_t bytes) noexcept
 {
-    return (n + kLargePage - 1) & ~(kLargePage - 1);
+    return bytes >= kWorthIt && orlavo::platform::largePagesAvailable();
 }
 
 }  // namespace
 
 void adviseLargePages(void* data, std::size_t bytes) noexcept
 {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    if (bytes < kWorthIt) {
-        return;
+    if (bytes >= kWorthIt) {
+        orlavo::platform::adviseLargePages(data, bytes);
     }
-    // Out to whole large pages: a buffer this size has its own mapping, which
-    // starts a few bytes before it at a large-page boundary, so an advice kept
-    // inside it would leave the first 2 MiB to 4 KiB pages. Advising the
-    // neighbours too changes only their page size.
-    const auto begin = reinterpret_cast<std::uintptr_t>(data);
-    const std::uintptr_t first = begin & ~(kLargePage - 1);
-    (void)madvise(reinterpret_cast<void*>(first), roundUp(begin + bytes) - first, MADV_HUGEPAGE);
-#else
-    (void)data;
-    (void)bytes;
-#endif
 }
-
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
 
 void* allocateLarge(std::size_t bytes)
 {
-    if (bytes < kWorthIt) {
+    if (!mappedOwnPages(bytes)) {
         return ::operator new(bytes);
     }
-    if (bytes > std::numeric_limits<std::size_t>::max() - 2 * kLargePage) {
+    void* block = orlavo::platform::mapLargePages(bytes);
+    if (block == nullptr) {
         throw std::bad_alloc();
     }
-    // Mapped one large page longer than needed, then trimmed to start on a
-    // large-page boundary, so every page of the block can be a large one.
-    const std::size_t length = roundUp(bytes);
-    void* mapped = mmap(nullptr, length + kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED) {
-        throw std::bad_alloc();
-    }
-    const auto raw = reinterpret_cast<std::uintptr_t>(mapped);
-    const std::uintptr_t aligned = roundUp(raw);
-    if (aligned > raw) {
-        (void)munmap(mapped, aligned - raw);
-    }
-    if (const std::uintptr_t tail = raw + length + kLargePage - (aligned + length); tail > 0) {
-        (void)munmap(reinterpret_cast<void*>(aligned + length), tail);
-    }
-    (void)madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
-    return reinterpret_cast<void*>(aligned);
+    return block;
 }
 
 void freeLarge(void* block, std::size_t bytes) noexcept
 {
-    if (bytes < kWorthIt) {
+    if (!mappedOwnPages(bytes)) {
         ::operator delete(block);
         return;
     }
-    (void)munmap(block, roundUp(bytes));
+    orlavo::platform::unmapLargePages(block, bytes);
 }
-
-#else
-
-void* allocateLarge(std::size_t bytes)
-{
-    return ::operator new(bytes);
-}
-
-void freeLarge(void* block, std::size_t) noexcept
-{
-    ::operator delete(block);
-}
-
-#endif
 
 }  // namespace pellix::detail

@@ -2,6 +2,7 @@
 
 #include "platform/ascii.h"
 #include "platform/ip_address.h"
+#include "platform/port_number.h"
 
 #include <algorithm>
 #include <cctype>
@@ -85,7 +86,7 @@ std::optional<std::uint16_t> parsePort(std::string_view text)
     for (char c : text) {
         value = value * 10 + (c - '0');
     }
-    if (value < 1 || value > 65535) {
+    if (!orlavo::platform::isServicePort(value)) {
         return std::nullopt;
     }
     return static_cast<std::uint16_t>(value);

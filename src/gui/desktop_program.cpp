@@ -42,12 +42,7 @@ void DesktopProgram::start()
 
 void blockTerminationSignals()
 {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int number : {SIGTERM, SIGINT, SIGHUP}) {
-        sigaddset(&set, number);
-    }
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    platform::blockSignals({SIGTERM, SIGINT, SIGHUP});
 }
 
 void DesktopProgram::finish()

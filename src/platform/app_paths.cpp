@@ -1,5 +1,6 @@
 #include "platform/app_paths.h"
 
+#include <cstdlib>
 #include <system_error>
 
 namespace orlavo::platform {
@@ -11,6 +12,16 @@ fs::path executableDir()
     std::error_code ec;
     fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     return ec ? fs::current_path(ec) : exe.parent_path();
+}
+
+fs::path userConfigDir()
+{
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && *xdg == '/') {
+        return fs::path(xdg) / "orlavo";
+    }
+    const char* home = std::getenv("HOME");
+    return fs::path(home != nullptr ? home : ".") / ".config" / "orlavo";
 }
 
 std::optional<std::string> createParentDir(const fs::path& file)

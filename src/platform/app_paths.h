@@ -10,6 +10,10 @@ namespace orlavo::platform {
 // system does not say).
 [[nodiscard]] std::filesystem::path executableDir();
 
+// The program's own configuration directory: $XDG_CONFIG_HOME/orlavo when
+// that is an absolute path, else ~/.config/orlavo.
+[[nodiscard]] std::filesystem::path userConfigDir();
+
 // Creates the directory that will hold file, when it is missing, so a first
 // start can write its settings. Returns the reason when that fails.
 [[nodiscard]] std::optional<std::string> createParentDir(const std::filesystem::path& file);

@@ -1,6 +1,7 @@
 #include "platform/posix_udp_endpoint.h"
 
 #include "platform/descriptor.h"
+#include "platform/port_number.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -17,7 +18,6 @@
 namespace orlavo::platform {
 namespace {
 
-constexpr int kMaxPort = 65535;
 // A full send queue normally drains within milliseconds; past this the send
 // is given up as transient rather than stalling the program.
 constexpr int kSendStallMs = 1000;
@@ -27,7 +27,7 @@ constexpr std::size_t kMaxDatagramBytes = 65535;
 
 std::optional<SysError> checkPort(int port, const char* what)
 {
-    if (port < 0 || port > kMaxPort) {
+    if (!isBindablePort(port)) {
         return SysError{EINVAL, std::string(what) + " " + std::to_string(port) +
                                     " is outside 0-65535"};
     }

@@ -9,6 +9,26 @@
 
 namespace orlavo::platform {
 
+namespace {
+
+sigset_t maskOf(std::initializer_list<int> signalNumbers)
+{
+    sigset_t mask;
+    sigemptyset(&mask);
+    for (int s : signalNumbers) {
+        sigaddset(&mask, s);
+    }
+    return mask;
+}
+
+}  // namespace
+
+void blockSignals(std::initializer_list<int> signalNumbers)
+{
+    const sigset_t mask = maskOf(signalNumbers);
+    pthread_sigmask(SIG_BLOCK, &mask, nullptr);
+}
+
 SignalWatch::SignalWatch(EventLoop& loop) : m_loop(loop) {}
 
 SignalWatch::~SignalWatch()
@@ -19,11 +39,7 @@ SignalWatch::~SignalWatch()
 std::optional<SysError> SignalWatch::start(std::initializer_list<int> signalNumbers, Handler handler)
 {
     stop();
-    sigset_t mask;
-    sigemptyset(&mask);
-    for (int s : signalNumbers) {
-        sigaddset(&mask, s);
-    }
+    const sigset_t mask = maskOf(signalNumbers);
     if (int rc = pthread_sigmask(SIG_BLOCK, &mask, &m_previousMask); rc != 0) {
         return sysErrorFromErrno(rc, "cannot block signals");
     }

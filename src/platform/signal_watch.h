@@ -13,6 +13,10 @@
 
 namespace orlavo::platform {
 
+// Blocks the signals for the calling thread and the threads it starts from
+// now on, so that a watch started later is the only way they arrive.
+void blockSignals(std::initializer_list<int> signalNumbers);
+
 class SignalWatch {
 public:
     using Handler = std::function<void(int signalNumber)>;

@@ -10,7 +10,7 @@ FeedProgram::FeedProgram(const ProgramPorts& ports, int signPort, const pellix::
       m_window(MainWindowDeps{ports.clock, ports.loop, ports.settings, ports.udp, ports.serial, ports.sink},
                MainWindowOptions{signPort, ORLAVO_VERSION}),
       m_link(ports.clock, ports.loop, ports.udp, ports.serial, ports.sink),
-      m_feed(ports.loop, ports.clock, ports.connectivity, limits),
+      m_feed(pellix::RSSCompServices{ports.loop, ports.clock, ports.connectivity, ports.resolver, ports.connector}, limits),
       m_composer(m_window, m_link, ports.clock),
       m_cycle(m_window, m_feed, m_composer, ports.clock, ports.loop)
 {

@@ -7,7 +7,9 @@
 #include "platform/connectivity.h"
 #include "platform/event_loop.h"
 #include "platform/profile_file.h"
+#include "platform/resolver.h"
 #include "platform/serial_port.h"
+#include "platform/tcp_connection.h"
 #include "platform/udp_endpoint.h"
 #include "signfeed/composer.h"
 #include "signfeed/main_window_model.h"
@@ -28,19 +30,23 @@ struct ProgramPorts {
     platform::SerialPort& serial;
     platform::Connectivity& connectivity;
     MessageSink& sink;
+    // Name lookup and TCP connect of the feed control; null: the system's.
+    platform::Resolver* resolver = nullptr;
+    platform::TcpConnector* connector = nullptr;
 };
 
 class FeedProgram {
 public:
     // signPort: the local UDP port the start-up binds (0: any free one);
     // limits: the feed control's bounds on each download.
-    explicit FeedProgram(const ProgramPorts& ports, int signPort = kSignPort, const pellix::RSSCompLimits& limits = {});
+    explicit FeedProgram(const ProgramPorts& ports, int signPort = kSignUdpPort, const pellix::RSSCompLimits& limits = {});
     FeedProgram(const FeedProgram&) = delete;
     FeedProgram& operator=(const FeedProgram&) = delete;
 
     [[nodiscard]] MainWindowModel& window() { return m_window; }
     [[nodiscard]] UpdateCycle& cycle() { return m_cycle; }
     [[nodiscard]] Composer& composer() { return m_composer; }
+    [[nodiscard]] pellix::RSSComp& feed() { return m_feed; }
     [[nodiscard]] SignLink& link() { return m_link; }
     // True when a link failed to take the last frame (no such device, send
     // refused): that frame never reached the sign.

@@ -2,6 +2,7 @@
 // sign links configured, every setting written back.
 #include "signfeed/main_window_model.h"
 
+#include "platform/port_number.h"
 #include "signfeed/text_numbers.h"
 
 #include <algorithm>
@@ -205,7 +206,7 @@ void MainWindowModel::configureUdp()
 {
     loadKey(key::kRemotePort, [this](const std::string& raw) {
         auto n = wholeNumberOf(raw);
-        if (!n || *n < 1 || *n > 65535) {
+        if (!n || !platform::isServicePort(*n)) {
             return false;
         }
         m_remotePort = static_cast<int>(*n);

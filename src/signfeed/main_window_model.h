@@ -10,6 +10,7 @@
 #include "platform/udp_endpoint.h"
 #include "signfeed/message_sink.h"
 #include "signfeed/settings.h"
+#include "signfeed/sign_protocol.h"
 #include "signfeed/window_controls.h"
 
 #include <functional>
@@ -30,7 +31,7 @@ struct MainWindowDeps {
 
 struct MainWindowOptions {
     // The UDP link's own port; tests and side-by-side runs use 0 (any).
-    int udpLocalPort = kSignPort;
+    int udpLocalPort = kSignUdpPort;
     std::string version = "0.0.0";
 };
 
@@ -169,7 +170,7 @@ private:
     std::string m_serialPortNumber = "1";
     std::string m_baudRate = "9600";
     std::optional<int> m_selectedFeedSlot;
-    int m_remotePort = kSignPort;
+    int m_remotePort = kSignUdpPort;
     std::vector<std::string> m_resetKeys;
     std::vector<int> m_tooLongSlots;  // left on disk as they are, never used
     bool m_writeFailureReported = false;

@@ -1,11 +1,11 @@
 #include "signfeed/settings.h"
 
+#include "platform/app_paths.h"
 #include "platform/ascii.h"
 #include "platform/code_page.h"
 
 #include <fmt/format.h>
 
-#include <cstdlib>
 #include <system_error>
 
 namespace orlavo::signfeed {
@@ -126,12 +126,7 @@ std::filesystem::path resolveSettingsPath(const std::optional<std::filesystem::p
             return portable;
         }
     }
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && *xdg == '/') {
-        return fs::path(xdg) / "orlavo" / "data.ini";
-    }
-    const char* home = std::getenv("HOME");
-    return fs::path(home != nullptr ? home : ".") / ".config" / "orlavo" / "data.ini";
+    return platform::userConfigDir() / "data.ini";
 }
 
 }  // namespace orlavo::signfeed

@@ -45,7 +45,6 @@ inline constexpr std::string_view kDefaultFeed1 = "http://feeds.bbci.co.uk/news/
 inline constexpr std::string_view kRecoveryFeed = "http://rss.cnn.com/rss/edition.rss";
 
 inline constexpr int kFeedSlots = 26;
-inline constexpr int kSignPort = 16000;
 
 struct SettingKey {
     std::string_view section;

@@ -29,25 +29,6 @@ LinkSelection SignLink::links() const
     return m_links ? m_links() : LinkSelection{};
 }
 
-std::optional<SysError> SignLink::configureUdp(const UdpTarget& target)
-{
-    auto apply = [this, target]() -> std::optional<SysError> {
-        if (auto error = m_udp.bindSendOnly(target.localAddress, target.localPort)) {
-            return error;
-        }
-        return m_udp.setRemote(target.host, target.remotePort);
-    };
-    if (!m_busy) {
-        return apply();
-    }
-    whenIdle([this, apply] {
-        if (auto error = apply()) {
-            showFailure(*error);
-        }
-    });
-    return std::nullopt;
-}
-
 void SignLink::openLink()
 {
     whenIdle([this] {
@@ -94,7 +75,7 @@ void SignLink::sendOn(std::string_view textUtf8)
 {
     whenIdle([this, wire = toWireBytes(textUtf8)] {
         FrameReport report;
-        sendOnWire(wire, report);
+        sendOnWire(wire, report, {});
         m_lastReport = report;
     });
 }
@@ -181,32 +162,7 @@ void SignLink::sendWhole(const Outgoing& frame, FrameReport& report)
     report.units = 1;
     report.unitsSent = 1;
     progress(1, 1);
-    bool delivered = false;
-    if (links().udp) {
-        if (auto error = m_udp.send(frame.wire)) {
-            noteFailure(*error, report, false);
-        } else {
-            delivered = true;
-            unitDelivered(frame.wire);
-        }
-        if (frame.pauseMs != 0) {
-            pause(frame.pauseMs);
-        }
-    }
-    if (m_stopRequested) {
-        report.stopped = links().serial;  // the serial copy never went
-        return;
-    }
-    if (links().serial) {
-        if (auto error = m_serial.write(frame.wire)) {
-            noteFailure(*error, report, m_openFailureShown);
-        } else if (!delivered) {
-            unitDelivered(frame.wire);
-        }
-        if (frame.pauseMs != 0) {
-            pause(frame.pauseMs);
-        }
-    }
+    sendOnWire(frame.wire, report, {frame.pauseMs, true});
 }
 
 void SignLink::sendPackets(const Outgoing& frame, FrameReport& report)
@@ -222,7 +178,7 @@ void SignLink::sendPackets(const Outgoing& frame, FrameReport& report)
         }
         report.unitsSent = static_cast<int>(k) + 1;
         progress(static_cast<int>(k) + 1, units);
-        sendOnWire(packets[k], report);
+        sendOnWire(packets[k], report, {});
         // The last, partial packet is followed by no wait.
         if (k < fullPackets) {
             pause(frame.pauseMs);
@@ -230,25 +186,38 @@ void SignLink::sendPackets(const Outgoing& frame, FrameReport& report)
     }
 }
 
-void SignLink::sendOnWire(std::string_view bytes, FrameReport& report)
+void SignLink::sendOnWire(std::string_view bytes, FrameReport& report, WireSteps steps)
 {
     bool delivered = false;
+    auto sent = [&] {
+        if (!delivered) {
+            delivered = true;
+            unitDelivered(bytes);
+        }
+    };
     if (links().udp) {
         if (auto error = m_udp.send(bytes)) {
             noteFailure(*error, report, false);
         } else {
-            delivered = true;
+            sent();
         }
+        if (steps.pauseMs != 0) {
+            pause(steps.pauseMs);
+        }
+    }
+    if (steps.stoppable && m_stopRequested) {
+        report.stopped = links().serial;  // the serial copy never went
+        return;
     }
     if (links().serial) {
         if (auto error = m_serial.write(bytes)) {
             noteFailure(*error, report, m_openFailureShown);
         } else {
-            delivered = true;
+            sent();
         }
-    }
-    if (delivered) {
-        unitDelivered(bytes);
+        if (steps.pauseMs != 0) {
+            pause(steps.pauseMs);
+        }
     }
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // The sending side of the main window: frames go to the sign over UDP and/or
 // a serial line, whole or as clock packets, paced by waits that let other
-// events run. Owned by the main window model; it borrows the two endpoints
-// and reads which links are on from its owner at every step.
+// events run. Owned by the feed program; it borrows the two endpoints and
+// reads which links are on from the main window model at every step.
 //
 // One frame at a time: a frame started from an event that runs inside a wait
 // is queued and sent after the current one, and closing or reconfiguring a
@@ -28,15 +28,6 @@ namespace orlavo::signfeed {
 struct LinkSelection {
     bool udp = false;
     bool serial = false;
-};
-
-// Where UDP frames go. The remote port is 16000 for real signs; the
-// "CommMethod"/RemotePort setting may aim it at an emulator instead.
-struct UdpTarget {
-    std::string host = "255.255.255.255";
-    int remotePort = kSignUdpPort;
-    std::string localAddress;  // empty: any
-    int localPort = kSignUdpPort;
 };
 
 // How one frame fared: failures that were not transient, the first of them
@@ -74,10 +65,6 @@ public:
     void setLinkSelection(LinkSelection selection);
     void setLinkSelectionSource(LinkSelectionSource source);
     void setObserver(SignLinkObserver* observer) { m_observer = observer; }
-
-    // Binds the local port and aims the endpoint. Deferred while a frame is
-    // out; a deferred failure goes to the message sink.
-    [[nodiscard]] std::optional<platform::SysError> configureUdp(const UdpTarget& target);
 
     // Opens / closes the serial port when the serial link is on; the port is
     // left alone otherwise. Failures go to the message sink.
@@ -117,7 +104,13 @@ private:
     void transmit(const Outgoing& frame);
     void sendWhole(const Outgoing& frame, FrameReport& report);
     void sendPackets(const Outgoing& frame, FrameReport& report);
-    void sendOnWire(std::string_view bytes, FrameReport& report);
+    // How one unit goes out: a whole frame waits after each link's copy and
+    // keeps the serial copy back when stopped meanwhile; a packet does neither.
+    struct WireSteps {
+        int pauseMs = 0;
+        bool stoppable = false;
+    };
+    void sendOnWire(std::string_view bytes, FrameReport& report, WireSteps steps);
     void noteFailure(const platform::SysError& error, FrameReport& report, bool alreadyShown);
     void showFailure(const platform::SysError& error);
     void progress(int unit, int units);

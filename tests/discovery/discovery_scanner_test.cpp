@@ -2,6 +2,7 @@
 #include "platform/manual_clock.h"
 #include "platform/poll_event_loop.h"
 #include "platform/posix_udp_endpoint.h"
+#include "support/fake_message_sink.h"
 #include "support/fake_udp_endpoint.h"
 
 #include <gtest/gtest.h>
@@ -16,15 +17,6 @@ using namespace orlavo::discovery;
 namespace {
 
 const std::string kReply = std::string("*$:0050C2A1B2C3:192.168.001.050:") + "Lobby clock 3       ";
-
-class RecordingSink final : public signfeed::MessageSink {
-public:
-    void showMessage(signfeed::MessageIcon, std::string_view title, std::string_view text) override
-    {
-        messages.push_back(std::string(title) + ": " + std::string(text));
-    }
-    std::vector<std::string> messages;
-};
 
 // Records what the scanner reports, in order, and runs an action on a chosen
 // progress step (a click that lands during a pause).
@@ -55,7 +47,7 @@ struct Rig {
     platform::ManualClock clock;
     platform::PollEventLoop loop{clock};
     orlavo::testing::FakeUdpEndpoint udp{clock};
-    RecordingSink sink;
+    orlavo::testing::FakeMessageSink sink;
     Recorder recorder;
     DiscoveryScanner scanner{clock, loop, udp, sink};
     Rig() { scanner.setListener(&recorder); }
@@ -119,7 +111,7 @@ TEST(DiscoveryScanner, ProbesGoOnlyToQualifyingAddressesTenMillisecondsApart)
             EXPECT_EQ(rig.udp.sent().front().port, 16001);
         }
         EXPECT_EQ(rig.udp.boundPort(), 16001);  // bound before the first probe
-        EXPECT_TRUE(rig.sink.messages.empty());
+        EXPECT_TRUE(rig.sink.lines().empty());
         EXPECT_EQ(rig.recorder.events, (std::vector<std::string>{"started", "ended"}));
     }
 }
@@ -187,9 +179,9 @@ TEST(DiscoveryScanner, BadPortOrRangeIsRefusedAtLocateWithNothingBound)
         Rig rig;
         (void)rig.scanner.open("16001", "");
         rig.scanner.changePort(row.port);  // every keystroke: no message yet
-        EXPECT_TRUE(rig.sink.messages.empty());
+        EXPECT_TRUE(rig.sink.lines().empty());
         EXPECT_EQ(rig.scanner.locate(row.texts, [] { return true; }), WalkOutcome::Refused);
-        ASSERT_EQ(rig.sink.messages.size(), 1u);
+        ASSERT_EQ(rig.sink.lines().size(), 1u);
         EXPECT_EQ(rig.udp.binds(), 0);
         EXPECT_TRUE(rig.udp.sent().empty());
         EXPECT_TRUE(rig.recorder.events.empty());
@@ -207,9 +199,9 @@ TEST(DiscoveryScanner, SendFailuresAreReportedOncePerWalk)
     EXPECT_EQ(rig.scanner.locate(texts, [] { return true; }), WalkOutcome::Finished);
     EXPECT_EQ(rig.recorder.summary.sendFailures, 5u);
     EXPECT_EQ(rig.recorder.summary.walked, 5u);
-    EXPECT_EQ(rig.sink.messages, (std::vector<std::string>{"101: fake send failure 101"}));
+    EXPECT_EQ(rig.sink.lines(), (std::vector<std::string>{"101: fake send failure 101"}));
     (void)rig.scanner.locate(texts, [] { return true; });
-    EXPECT_EQ(rig.sink.messages.size(), 2u);
+    EXPECT_EQ(rig.sink.lines().size(), 2u);
 }
 
 TEST(DiscoveryScanner, SecondLocateDuringAWalkIsRefusedAndStopEndsItAtTheNextPause)
@@ -262,7 +254,7 @@ TEST(DiscoveryScanner, RepliesReachTheScannerWhenTheSignLinkHoldsTheSamePort)
     const int port = link.localPort();
     link.setReceiveHandler([](std::string, std::string, int) {});
     platform::PosixUdpEndpoint discoveryUdp(loop);
-    RecordingSink sink;
+    orlavo::testing::FakeMessageSink sink;
     Recorder recorder;
     DiscoveryScanner scanner(clock, loop, discoveryUdp, sink);
     scanner.setListener(&recorder);
@@ -286,7 +278,7 @@ struct LoopbackRig {
     platform::ManualClock clock;
     platform::PollEventLoop loop{clock};
     platform::PosixUdpEndpoint udp{loop};
-    RecordingSink sink;
+    orlavo::testing::FakeMessageSink sink;
     Recorder recorder;
     DiscoveryScanner scanner{clock, loop, udp, sink};
     platform::PosixUdpEndpoint signs{loop};

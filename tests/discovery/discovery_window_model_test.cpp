@@ -1,6 +1,7 @@
 #include "discovery/discovery_window_model.h"
 #include "platform/manual_clock.h"
 #include "platform/poll_event_loop.h"
+#include "support/fake_message_sink.h"
 #include "support/fake_process_launcher.h"
 #include "support/fake_serial_port.h"
 #include "support/fake_udp_endpoint.h"
@@ -16,15 +17,6 @@ using namespace orlavo::discovery;
 using F = DiscoveryField;
 
 namespace {
-
-class RecordingSink final : public signfeed::MessageSink {
-public:
-    void showMessage(signfeed::MessageIcon, std::string_view title, std::string_view text) override
-    {
-        messages.push_back(std::string(title) + ": " + std::string(text));
-    }
-    std::vector<std::string> messages;
-};
 
 class FakeBrowsers final : public BrowserFactory {
 public:
@@ -66,7 +58,7 @@ struct Rig {
     orlavo::testing::FakeProcessLauncher launcher;
     TelnetLauncher telnet{launcher};
     FakeBrowsers browsers;
-    RecordingSink sink;
+    orlavo::testing::FakeMessageSink sink;
     signfeed::MainWindowModel mainWindow{signfeed::MainWindowDeps{clock, loop, settings, mainUdp, serial, sink},
                                          signfeed::MainWindowOptions{0, "test"}};
     DiscoveryWindowModel window{DiscoveryWindowDeps{clock, loop, settings, store, discoveryUdp, sink, mainWindow,
@@ -256,14 +248,14 @@ TEST(DiscoveryWindowModel, BrowseAndTelnetUseTheAddressField)
     rig.window.editAddress("-oProxyCommand=sh");
     rig.window.telnet();
     EXPECT_EQ(rig.launcher.launched.size(), 1u);
-    ASSERT_EQ(rig.sink.messages.size(), 1u);
-    EXPECT_NE(rig.sink.messages[0].find("not a host name"), std::string::npos);
+    ASSERT_EQ(rig.sink.lines().size(), 1u);
+    EXPECT_NE(rig.sink.lines()[0].find("not a host name"), std::string::npos);
     EXPECT_FALSE(rig.window.closed());
 
     rig.window.editAddress("");
     rig.window.telnet();
     EXPECT_EQ(rig.launcher.launched.size(), 1u);
-    EXPECT_EQ(rig.sink.messages.size(), 1u);
+    EXPECT_EQ(rig.sink.lines().size(), 1u);
     rig.window.browse();
     rig.window.browse();
     EXPECT_EQ(rig.browsers.addresses, (std::vector<std::string>{"", ""}));
@@ -277,9 +269,9 @@ TEST(DiscoveryWindowModel, BadPortIsReportedAtLocateNotPerKeystroke)
     for (const char* text : {"7", "70", "700", "7000", "70000"}) {
         rig.window.editPort(text);
     }
-    EXPECT_TRUE(rig.sink.messages.empty());
+    EXPECT_TRUE(rig.sink.lines().empty());
     rig.window.locate();
-    EXPECT_EQ(rig.sink.messages.size(), 1u);
+    EXPECT_EQ(rig.sink.lines().size(), 1u);
     EXPECT_EQ(rig.discoveryUdp.binds(), 0);
     EXPECT_TRUE(rig.window.control(F::Command5).enabled);
 }

@@ -259,7 +259,7 @@ TEST_F(OrlavodOnce, ASignEmulatorOnTheSignPortOfThisMachineGetsTheFrame)
 {
     ChildProcess signsim({SIGNSIM_PATH});
     int port = waitUntilListening(signsim, false, kLineTimeoutMs).port;
-    if (port != signfeed::kSignPort) {
+    if (port != signfeed::kSignUdpPort) {
         GTEST_SKIP() << "UDP port 16000 is held by another program on this machine";
     }
     SignSettings settings = udpSign(feedUrl("news.xml"), port);

@@ -71,7 +71,8 @@ TEST(SignsimRoundTrip, FramesOverUdpAndPseudoTerminalPrintTheSameMessages)
     orlavo::testing::FakeMessageSink sink;
     signfeed::SignLink link(clock, loop, udp, serial, sink);
     link.setLinkSelection({true, true});
-    ASSERT_FALSE(link.configureUdp({"127.0.0.2", address.port, "127.0.0.1", 0}));
+    ASSERT_FALSE(udp.bindSendOnly("127.0.0.1", 0));
+    ASSERT_FALSE(udp.setRemote("127.0.0.2", address.port));
 
     const std::string expected =
         "MESSAGE green:Hello - World | blue:a~04b#c | red:Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC";

@@ -1,8 +1,9 @@
 #include "platform/manual_clock.h"
 #include "platform/poll_event_loop.h"
-#include "signfeed/composer.h"
+#include "signfeed/feed_program.h"
 #include "signfeed/message_text.h"
 #include "support/fake_message_sink.h"
+#include "support/fake_network.h"
 #include "support/fake_serial_port.h"
 #include "support/fake_udp_endpoint.h"
 
@@ -32,15 +33,9 @@ std::string feedOf(const std::vector<Item>& items)
     return xml + "</channel></rss>";
 }
 
-// A main window on an in-memory settings file, its sign link on fakes, and the composer.
+// The feed program on an in-memory settings file and fakes; only its composer runs.
 struct ComposerRig {
-    explicit ComposerRig(const std::string& ini) : settings(ini)
-    {
-        window.load();
-        link.setLinkSelectionSource([this] {
-            return LinkSelection{window.checked(Field::Check1), window.checked(Field::Check2)};
-        });
-    }
+    explicit ComposerRig(const std::string& ini) : settings(ini) { program.load(); }
     ComposeResult run(const std::string& xml, DownloadOutcome outcome = {true, 200, "OK"})
     {
         clock.clearSleeps();
@@ -58,9 +53,10 @@ struct ComposerRig {
     orlavo::testing::FakeUdpEndpoint udp{clock};
     orlavo::testing::FakeSerialPort serial{clock};
     orlavo::testing::FakeMessageSink sink;
-    MainWindowModel window{MainWindowDeps{clock, loop, settings, udp, serial, sink}, MainWindowOptions{0, "1"}};
-    SignLink link{clock, loop, udp, serial, sink};
-    Composer composer{window, link, clock};
+    orlavo::testing::FakeConnectivity connectivity;
+    FeedProgram program{ProgramPorts{clock, loop, settings, udp, serial, connectivity, sink}, 0};
+    MainWindowModel& window = program.window();
+    Composer& composer = program.composer();
 };
 
 const std::string kSmartClock =

@@ -2,6 +2,9 @@
 #include "platform/poll_event_loop.h"
 #include "platform/profile_text.h"
 #include "signfeed/main_window_model.h"
+#include "support/fake_message_sink.h"
+#include "support/fake_serial_port.h"
+#include "support/fake_udp_endpoint.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -16,75 +19,6 @@ using namespace orlavo::signfeed;
 
 namespace {
 
-// Records what the window asks of its UDP link.
-class StubUdp final : public platform::UdpEndpoint {
-public:
-    std::optional<platform::SysError> bind(const std::string&, int port) override
-    {
-        open = true;
-        boundPort = givenPort != 0 ? givenPort : port;
-        return std::nullopt;
-    }
-    std::optional<platform::SysError> setRemote(const std::string& h, int p) override
-    {
-        host = h, port = p;
-        return std::nullopt;
-    }
-    std::optional<platform::SysError> send(std::string_view) override { return std::nullopt; }
-    void setReceiveHandler(ReceiveHandler) override {}
-    void close() override { open = false; }
-    bool isOpen() const override { return open; }
-    int localPort() const override { return boundPort; }
-    bool open = false;
-    int boundPort = -1;
-    int givenPort = 0;  // not 0: another program holds the port asked for
-    std::string host;
-    int port = 0;
-};
-
-// Records opens and closes; fails to open devices listed in missing.
-class StubSerial final : public platform::SerialPort {
-public:
-    void setDevice(const std::string& path) override { dev = path; }
-    const std::string& device() const override { return dev; }
-    std::optional<platform::SysError> setLineSettings(std::string_view text) override
-    {
-        settings = std::string(text);
-        return std::nullopt;
-    }
-    std::optional<platform::SysError> open() override
-    {
-        if (dev == missing) {
-            return platform::SysError{2, "No such file or directory"};
-        }
-        opened.push_back(dev + "@" + settings);
-        isOpenNow = true;
-        return std::nullopt;
-    }
-    void close() override
-    {
-        if (isOpenNow) {
-            ++closes;
-        }
-        isOpenNow = false;
-    }
-    bool isOpen() const override { return isOpenNow; }
-    std::optional<platform::SysError> write(std::string_view) override { return std::nullopt; }
-    std::string dev, settings, missing;
-    std::vector<std::string> opened;
-    int closes = 0;
-    bool isOpenNow = false;
-};
-
-class RecordingSink final : public MessageSink {
-public:
-    void showMessage(MessageIcon, std::string_view title, std::string_view text) override
-    {
-        messages.push_back(std::string(title) + ": " + std::string(text));
-    }
-    std::vector<std::string> messages;
-};
-
 struct Window {
     explicit Window(std::optional<std::string> file = std::nullopt, int localPort = 0)
         : localPort(localPort), settings(std::move(file))
@@ -94,9 +28,9 @@ struct Window {
     platform::ManualClock clock;
     platform::PollEventLoop loop{clock};
     platform::MemoryProfileFile settings;
-    StubUdp udp;
-    StubSerial serial;
-    RecordingSink sink;
+    orlavo::testing::FakeUdpEndpoint udp{clock};
+    orlavo::testing::FakeSerialPort serial{clock};
+    orlavo::testing::FakeMessageSink sink;
     MainWindowModel model{MainWindowDeps{clock, loop, settings, udp, serial, sink}, MainWindowOptions{localPort, "1.0.7"}};
     std::string file() const { return settings.bytes().value_or(""); }
 };
@@ -143,11 +77,11 @@ TEST(MainWindowModel, FirstStartShowsDefaultsAndWritesEveryKeyInOrder)
     EXPECT_EQ(m.selectedFeedSlot(), 0);
     EXPECT_EQ(m.control(Field::Text1).text, "255.255.255.255");
     EXPECT_EQ(m.control(Field::LblVersion).text, "Version 1.0.7");
-    EXPECT_EQ(w.udp.host, "255.255.255.255");
-    EXPECT_EQ(w.udp.port, 16000);
-    EXPECT_EQ(w.serial.dev, "/dev/ttyS0");
+    EXPECT_EQ(w.udp.remoteHost(), "255.255.255.255");
+    EXPECT_EQ(w.udp.remotePort(), 16000);
+    EXPECT_EQ(w.serial.device(), "/dev/ttyS0");
     EXPECT_EQ(w.file(), kFirstStartFile);
-    EXPECT_TRUE(w.sink.messages.empty());
+    EXPECT_TRUE(w.sink.lines().empty());
 
     w.model.close();
     EXPECT_TRUE(w.model.closed());
@@ -169,7 +103,7 @@ TEST(MainWindowModel, LoadKeepsEmptyValuesClampsAndReadsHandWrittenKeys)
     EXPECT_EQ(w.model.control(Field::Option1).value, 0);
     EXPECT_NE(w.file().find("messages=25\n"), std::string::npos) << w.file();
     EXPECT_NE(w.file().find("remoteip=255.255.255.255\n"), std::string::npos);
-    EXPECT_TRUE(w.sink.messages.empty());
+    EXPECT_TRUE(w.sink.lines().empty());
 
     w.model.editText(Field::Text3, "30 items");
     EXPECT_EQ(w.model.control(Field::Text3).text, "25");
@@ -187,9 +121,9 @@ TEST(MainWindowModel, RecoveryResetsOnlyTheKeysThatFailedAndSaysWhichOnce)
     EXPECT_EQ(w.model.control(Field::TUrl).text, "http://127.0.0.1/feed");
     EXPECT_EQ(w.model.serialPortNumber(), "1");
     EXPECT_EQ(w.model.control(Field::Check2).value, 0);
-    ASSERT_EQ(w.sink.messages.size(), 1u);
-    EXPECT_NE(w.sink.messages[0].find("Serial, Speed, ColorSchemeIndex, CommPort"), std::string::npos)
-        << w.sink.messages[0];
+    ASSERT_EQ(w.sink.lines().size(), 1u);
+    EXPECT_NE(w.sink.lines()[0].find("Serial, Speed, ColorSchemeIndex, CommPort"), std::string::npos)
+        << w.sink.lines()[0];
     EXPECT_NE(w.file().find("COLORSCHEMEINDEX=0\r\n"), std::string::npos);
     EXPECT_NE(w.file().find("COMMPORT=1\r\n"), std::string::npos);
     EXPECT_NE(w.file().find("MESSAGES=12\r\n"), std::string::npos);
@@ -204,7 +138,7 @@ TEST(MainWindowModel, ChoosingAPortKeepsUnsavedEditsAndTestsThePort)
     w.model.editCheck(Field::Check2, 1);
     w.model.chooseBaud(2);
     w.model.editText(Field::Text5, "15");
-    w.serial.opened.clear();
+    const int opensBefore = w.serial.opens();
     w.model.choosePort(2);
     EXPECT_EQ(w.model.control(Field::Check2).value, 1) << "the re-run start-up must not untick it";
     EXPECT_EQ(w.model.control(Field::Text5).text, "15");
@@ -212,14 +146,15 @@ TEST(MainWindowModel, ChoosingAPortKeepsUnsavedEditsAndTestsThePort)
     EXPECT_EQ(w.model.control(Field::Combo1).text, "Com3");
     EXPECT_EQ(w.model.control(Field::Combo1).entries.size(), 255u);
     EXPECT_EQ(w.model.control(Field::TypeFont).entries.size(), 15u);
-    ASSERT_EQ(w.serial.opened, std::vector<std::string>{"/dev/ttyS2@19200,n,8,1"});
+    ASSERT_EQ(w.serial.opens(), opensBefore + 1);
+    EXPECT_EQ(w.serial.device() + "@" + w.serial.lineSettings(), "/dev/ttyS2@19200,n,8,1");
     EXPECT_FALSE(w.serial.isOpen());
     EXPECT_NE(w.file().find("COMMPORT=3\r\n"), std::string::npos);
 
-    w.serial.missing = "/dev/ttyS4";
+    w.serial.failOpen(2);
     w.model.choosePort(4);
-    ASSERT_EQ(w.sink.messages.size(), 1u);
-    EXPECT_EQ(w.sink.messages[0], "ERROR: Please check your comm settings");
+    ASSERT_EQ(w.sink.lines().size(), 1u);
+    EXPECT_EQ(w.sink.lines()[0], "ERROR: Please check your comm settings");
 }
 
 TEST(MainWindowModel, EnterInTheFeedListStoresTheSlotAndMovesOn)
@@ -244,12 +179,12 @@ TEST(MainWindowModel, EnterInTheFeedListStoresTheSlotAndMovesOn)
 
 TEST(MainWindowModel, APortHeldElsewhereIsANoteInTheWindowNotAQuestion)
 {
-    Window w(std::nullopt, kSignPort);
-    w.udp.givenPort = 40000;
+    Window w(std::nullopt, kSignUdpPort);
+    w.udp.bindElsewhere(40000);
     w.model.load();
     EXPECT_NE(w.model.control(Field::LinkNote).text.find("go out from UDP port 40000"), std::string::npos);
     // Tools print it once; the window's sink drops it and shows the field.
-    EXPECT_EQ(w.sink.messages.size(), 1U);
+    EXPECT_EQ(w.sink.lines().size(), 1U);
 }
 
 // A cut read must never be written back over the whole value, nor be used.
@@ -259,14 +194,14 @@ TEST(MainWindowModel, AValueTooLongToReadSurvivesOpenAndCloseAndAFeedSlotSoLongI
     Window w("[Parameters]\r\nTURL=" + longUrl + "\r\n[AccessPoint]\r\nACCESSPOINTIP2=" + longUrl + "\r\n");
     w.model.load();
     EXPECT_EQ(w.model.control(Field::AccessPointIP).entries.at(2), "");
-    ASSERT_EQ(w.sink.messages.size(), 1u);
-    EXPECT_NE(w.sink.messages[0].find("749 characters"), std::string::npos) << w.sink.messages[0];
-    EXPECT_NE(w.sink.messages[0].find(": AccessPointIP2."), std::string::npos) << w.sink.messages[0];
+    ASSERT_EQ(w.sink.lines().size(), 1u);
+    EXPECT_NE(w.sink.lines()[0].find("749 characters"), std::string::npos) << w.sink.lines()[0];
+    EXPECT_NE(w.sink.lines()[0].find(": AccessPointIP2."), std::string::npos) << w.sink.lines()[0];
 
     w.model.chooseFeedSlot(3);
     w.model.editFeedText(longUrl);
     w.model.feedKeyPress(13);
-    EXPECT_EQ(w.sink.messages.size(), 2u) << "a typed address that long is refused, not stored cut";
+    EXPECT_EQ(w.sink.lines().size(), 2u) << "a typed address that long is refused, not stored cut";
     w.model.close();
     EXPECT_NE(w.file().find("TURL=" + longUrl + "\r\n"), std::string::npos);
     EXPECT_NE(w.file().find("ACCESSPOINTIP2=" + longUrl + "\r\n"), std::string::npos);
@@ -291,7 +226,7 @@ TEST(MainWindowModel, EveryEditIsStoredWhenItIsMade)
     EXPECT_FALSE(w.model.control(Field::Command3).visible);
     EXPECT_EQ(w.model.control(Field::ColorScheme).entries.size(), 8u);
     EXPECT_EQ(w.model.control(Field::ColorScheme).selectedIndex, -1);
-    EXPECT_EQ(w.udp.host, "255.255.255.255") << "the link keeps its address until the next start-up";
+    EXPECT_EQ(w.udp.remoteHost(), "255.255.255.255") << "the link keeps its address until the next start-up";
 }
 
 // Another program's edits while the window runs: a reload takes them as a
@@ -325,9 +260,9 @@ TEST(MainWindowModel, AReloadNeverTakesAFileItCannotRead)
     platform::ManualClock clock;
     platform::PollEventLoop loop(clock);
     platform::DiskProfileFile settings(dir.file("data.ini"));
-    StubUdp udp;
-    StubSerial serial;
-    RecordingSink sink;
+    orlavo::testing::FakeUdpEndpoint udp{clock};
+    orlavo::testing::FakeSerialPort serial{clock};
+    orlavo::testing::FakeMessageSink sink;
     MainWindowModel model(MainWindowDeps{clock, loop, settings, udp, serial, sink}, MainWindowOptions{0, "1"});
     model.load();
     model.editText(Field::Text1, "127.0.0.9");
@@ -349,15 +284,15 @@ TEST(MainWindowModel, AFailedWriteIsReportedOnceAndTheWindowGoesOn)
     platform::ManualClock clock;
     platform::PollEventLoop loop(clock);
     platform::DiskProfileFile settings(dir.path());  // a directory: every write fails
-    StubUdp udp;
-    StubSerial serial;
-    RecordingSink sink;
+    orlavo::testing::FakeUdpEndpoint udp{clock};
+    orlavo::testing::FakeSerialPort serial{clock};
+    orlavo::testing::FakeMessageSink sink;
     MainWindowModel model(MainWindowDeps{clock, loop, settings, udp, serial, sink}, MainWindowOptions{0, "1"});
     model.load();
     model.editText(Field::Text5, "5");
     model.close();
-    ASSERT_EQ(sink.messages.size(), 1u);
-    EXPECT_EQ(sink.messages[0].rfind("Settings not saved", 0), 0u);
+    ASSERT_EQ(sink.lines().size(), 1u);
+    EXPECT_EQ(sink.lines()[0].rfind("Settings not saved", 0), 0u);
     EXPECT_EQ(model.control(Field::Text5).text, "5");
 }
 

@@ -94,17 +94,6 @@ TEST(SignLinkQueue, PortReconfigurationIsDeferredInOrder)
     EXPECT_EQ(order.back(), "idle: at once");
 }
 
-TEST(SignLinkQueue, UdpReconfigurationDuringAFrameWaits)
-{
-    SignLinkRig rig({true, false});
-    ASSERT_FALSE(rig.link.configureUdp({"127.0.0.2", 16000, "", 0}));
-    rig.loop.post([&] { EXPECT_FALSE(rig.link.configureUdp({"127.0.0.3", 16000, "", 0})); });
-    rig.link.sendFrame(exampleFrame(), true, 1000);
-    ASSERT_EQ(rig.udp.sent().size(), 3u);
-    EXPECT_EQ(rig.udp.sent()[2].host, "127.0.0.2");
-    EXPECT_EQ(rig.udp.remoteHost(), "127.0.0.3");
-}
-
 // A program that must end now: the frame stops before its next packet, the
 // frames queued behind it are dropped, deferred link operations still run.
 TEST(SignLinkQueue, StopSendingCutsTheFrameShortAndKeepsDeferredOperations)

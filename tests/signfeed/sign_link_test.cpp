@@ -137,16 +137,6 @@ TEST(SignLink, ReportsProgressPacketByPacket)
     EXPECT_EQ(recorder.events, (Strings{"1/3", "2/3", "3/3", "done failures=0", "1/1", "done failures=0"}));
 }
 
-TEST(SignLink, ConfiguresUdpWithTheGivenRemotePort)
-{
-    SignLinkRig rig({true, false});
-    ASSERT_FALSE(rig.link.configureUdp({"127.0.0.2", 16010, "", 0}));
-    EXPECT_EQ(rig.udp.remoteHost(), "127.0.0.2");
-    EXPECT_EQ(rig.udp.remotePort(), 16010);
-    EXPECT_EQ(rig.udp.boundPort(), 0);
-    EXPECT_EQ(UdpTarget{}.remotePort, 16000);
-    EXPECT_EQ(UdpTarget{}.localPort, 16000);
-}
 
 TEST(SignLink, LinkSelectionIsReadAtEveryStep)
 {

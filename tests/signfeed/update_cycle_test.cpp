@@ -3,10 +3,7 @@
 // the composer and the sign link on fake endpoints.
 #include "platform/manual_clock.h"
 #include "platform/poll_event_loop.h"
-#include "signfeed/composer.h"
-#include "signfeed/main_window_model.h"
-#include "signfeed/sign_link.h"
-#include "signfeed/update_cycle.h"
+#include "signfeed/feed_program.h"
 #include "support/fake_message_sink.h"
 #include "support/fake_network.h"
 #include "support/fake_serial_port.h"
@@ -89,18 +86,15 @@ bool startsWith(const std::string& text, const std::string& prefix)
     return text.rfind(prefix, 0) == 0;
 }
 
-// The main window with its update cycle, wired as the program wires them. The
-// cycle's timer starts at virtual time 0, so ticks fall on whole minutes.
+// The feed program on fakes and a scripted server. The cycle's timer starts at
+// virtual time 0, so ticks fall on whole minutes.
 struct CycleRig final : private MainWindowModel::Listener, private UpdateCycleObserver, private SignLinkObserver {
     explicit CycleRig(const RigSetup& s = {}) : setup(s)
     {
         resolver.answer = {platform::LookupStatus::Found, {*platform::parseIpLiteral("127.0.0.1")}, {}};
         window.setListener(this);
-        window.load();
-        link.setLinkSelectionSource(
-            [this] { return LinkSelection{window.checked(Field::Check1), window.checked(Field::Check2)}; });
-        link.setObserver(this);
-        window.setDeferral([this](std::function<void()> action) { link.whenIdle(std::move(action)); });
+        program.load();
+        program.link().setObserver(this);
         cycle.setObserver(this);
         cycle.start();
     }
@@ -174,14 +168,12 @@ struct CycleRig final : private MainWindowModel::Listener, private UpdateCycleOb
     orlavo::testing::FakeMessageSink sink;
     orlavo::testing::FakeConnectivity connectivity;
     orlavo::testing::FakeResolver resolver;
-    MainWindowModel window{MainWindowDeps{clock, loop, settings, udp, serial, sink}, MainWindowOptions{0, "1"}};
-    SignLink link{clock, loop, udp, serial, sink};
     // Long silence limits, so a tick that virtual time reaches while a
     // download runs does not time the download out.
-    pellix::RSSComp feed{pellix::RSSCompServices{loop, clock, connectivity, &resolver, setup.connector},
-                         pellix::RSSCompLimits{600'000, 3'600'000, 64LL * 1024 * 1024, 64LL * 1024}};
-    Composer composer{window, link, clock};
-    UpdateCycle cycle{window, feed, composer, clock, loop};
+    FeedProgram program{ProgramPorts{clock, loop, settings, udp, serial, connectivity, sink, &resolver, setup.connector},
+                        0, pellix::RSSCompLimits{600'000, 3'600'000, 64LL * 1024 * 1024, 64LL * 1024}};
+    MainWindowModel& window = program.window();
+    UpdateCycle& cycle = program.cycle();
 
     Strings info;              // every text TInfo showed
     Strings endings;           // "sent", "nothing sent" or "abandoned" per update
@@ -736,7 +728,8 @@ TEST(UpdateCycle, APendingRequestEndsWithTheCycle)
     RigSetup s;
     s.rotation = true;  // every slot empty: the update ends without the network
     CycleRig rig(s);
-    auto cycle = std::make_unique<UpdateCycle>(rig.window, rig.feed, rig.composer, rig.clock, rig.loop);
+    auto cycle = std::make_unique<UpdateCycle>(rig.window, rig.program.feed(), rig.program.composer(), rig.clock,
+                                               rig.loop);
     rig.loop.post([&] { cycle->requestUpdate(); });  // a click during the pause
     cycle->requestUpdate();
     EXPECT_FALSE(cycle->busy());

@@ -21,6 +21,15 @@ public:
     }
 
     [[nodiscard]] const std::vector<Message>& messages() const { return m_messages; }
+    // Each message as "title: text", for comparing whole boxes at once.
+    [[nodiscard]] std::vector<std::string> lines() const
+    {
+        std::vector<std::string> out;
+        for (const Message& m : m_messages) {
+            out.push_back(m.title + ": " + m.text);
+        }
+        return out;
+    }
 
 private:
     std::vector<Message> m_messages;

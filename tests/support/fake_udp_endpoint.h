@@ -2,6 +2,7 @@
 // UdpEndpoint that sends nowhere: records each datagram with the clock's time
 // and fails sends on request with a chosen error number.
 #include "platform/clock.h"
+#include "platform/port_number.h"
 #include "platform/udp_endpoint.h"
 
 #include <cstdint>
@@ -29,12 +30,12 @@ public:
 
     std::optional<platform::SysError> bind(const std::string& address, int port) override
     {
-        if (port < 0 || port > 65535) {
+        if (!platform::isBindablePort(port)) {
             return platform::SysError{22, "port out of range"};
         }
         ++m_binds;
         m_boundAddress = address;
-        m_boundPort = port;
+        m_boundPort = m_elsewherePort != 0 ? m_elsewherePort : port;
         m_open = true;
         return std::nullopt;
     }
@@ -74,6 +75,8 @@ public:
         }
     }
     [[nodiscard]] int binds() const { return m_binds; }
+    // Another program holds the port asked for: binds land on port instead.
+    void bindElsewhere(int port) { m_elsewherePort = port; }
 
     // Every send fails with number (0: none) / the next sends fail in turn.
     void failAlways(int number) { m_failAlways = number; }
@@ -103,6 +106,7 @@ private:
     std::string m_boundAddress;
     int m_boundPort = -1;
     int m_binds = 0;
+    int m_elsewherePort = 0;
     std::string m_host;
     int m_port = -1;
     ReceiveHandler m_handler;

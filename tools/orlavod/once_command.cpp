@@ -48,7 +48,7 @@ private:
 int runOnce(const std::filesystem::path& settingsPath, const pellix::RSSCompLimits& limits, bool verbose)
 {
     SystemPorts system(settingsPath);
-    FeedProgram program(system.ports(), signfeed::kSignPort, limits);
+    FeedProgram program(system.ports(), signfeed::kSignUdpPort, limits);
     StatusPrinter printer(program.window());
     if (verbose) {
         program.window().setListener(&printer);

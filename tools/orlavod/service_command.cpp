@@ -92,7 +92,7 @@ int runService(const std::filesystem::path& settingsPath, const ServiceOptions& 
 {
     SystemPorts system(settingsPath);
     platform::SignalWatch signals(system.loop);
-    FeedProgram program(system.ports(), signfeed::kSignPort, options.limits);
+    FeedProgram program(system.ports(), signfeed::kSignUdpPort, options.limits);
     SettingsFollower follower(program, system.clock);
     program.cycle().setBeforeTick([&follower] { follower.beforeTick(); });
     bool closing = false;

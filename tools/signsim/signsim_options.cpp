@@ -1,5 +1,7 @@
 #include "signsim_options.h"
 
+#include "platform/port_number.h"
+
 #include <algorithm>
 #include <charconv>
 #include <iterator>
@@ -11,7 +13,7 @@ bool parsePort(const std::string& text, int& port)
 {
     int value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value < 0 || value > 65535) {
+    if (ec != std::errc() || end != text.data() + text.size() || !platform::isBindablePort(value)) {
         return false;
     }
     port = value;
