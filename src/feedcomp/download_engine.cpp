@@ -261,7 +261,7 @@ std::int32_t RSSComp::Engine::sendRequest(const Target& target, std::string& ret
     const bool absolute = target.proxy && !target.secure;
     std::string request = "GET " + (absolute ? target.absoluteUrl : target.path) + " HTTP/1.0\r\n" +
                           "User-Agent: " + RSSComp::UserAgent() + "\r\n" + "Host: " + target.host + "\r\n" +
-                          conditionalHeaders() + "\r\n";
+                          m_cache.requestHeaders(m_url) + "\r\n";
     if (m_tunnelling) {
         m_afterTunnel = std::move(request);
         return toInt(ResultCode::Ok);
@@ -325,6 +325,24 @@ bool RSSComp::Engine::disconnect(bool raiseEvent)
         m_listener->OnDisconnect();
     }
     return !alive.expired();
+}
+
+
+void RSSComp::Engine::rememberBody()
+{
+    if (m_state == State::Finished) {
+        m_cache.remember(m_url, m_statusCode, {m_lastModified, m_etag, m_charset, std::move(m_body)});
+    }
+}
+
+void RSSComp::Engine::restoreRememberedBody()
+{
+    if (auto kept = m_cache.takeBack(m_url)) {
+        m_body = std::move(kept->body);
+        m_charset = std::move(kept->charset);
+        m_lastModified = std::move(kept->lastModified);
+        m_etag = std::move(kept->etag);
+    }
 }
 
 }  // namespace pellix

@@ -3,6 +3,7 @@
 // non-blocking connection watched by the event loop. Owned by RSSComp; raises
 // the listener's events on the loop's thread.
 #include "feedcomp/body.h"
+#include "feedcomp/conditional_cache.h"
 #include "pellix/rss_comp.h"
 
 #include "platform/connectivity.h"
@@ -12,7 +13,6 @@
 #include "platform/tls_connection.h"
 
 #include <array>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,7 +40,7 @@ public:
     void setListener(RSSCompListener* listener) { m_listener = listener; }
     void setPort(std::int32_t port) { m_port = port; }
     void setFollowRedirects(bool on) { m_followRedirects = on; }
-    void setConditional(bool on);
+    void setConditional(bool on) { m_cache.setEnabled(on); }
     void setCaFile(std::string path);
     [[nodiscard]] const std::string& finalUrl() const { return m_url; }
     [[nodiscard]] const std::string& movedUrl() const { return m_movedUrl; }
@@ -74,11 +74,10 @@ private:
     // True when the finished response was a redirect that was followed or
     // that ended the download; false when it is the download's answer.
     [[nodiscard]] bool followRedirect();
-    // Conditional GET: the finished body is kept for its URL when the next
-    // request starts, offered back through the request's validators, and
-    // handed back on a 304.
+    // The finished body goes to the cache as the next request starts, so it
+    // moves instead of being copied and the host reads it until then.
     void rememberBody();
-    [[nodiscard]] std::string conditionalHeaders() const;
+    // A 304 carries no body: the kept one stands in, with its validators.
     void restoreRememberedBody();
     [[nodiscard]] int sendSome();  // 0 or the errno of a failed send
     void receiveOnce();
@@ -130,17 +129,7 @@ private:
     std::string m_lastModified;
     std::string m_etag;
 
-    struct Remembered {
-        std::string lastModified;
-        std::string etag;
-        std::string charset;
-        detail::Body body;
-        std::uint64_t age = 0;  // order of remembering, for dropping the oldest
-    };
-    bool m_conditional = false;
-    std::map<std::string, Remembered> m_remembered;  // by the URL that was requested
-    std::int64_t m_rememberedBytes = 0;
-    std::uint64_t m_rememberCount = 0;
+    detail::ConditionalCache m_cache;
 
     bool m_followRedirects = false;
     int m_hops = 0;
