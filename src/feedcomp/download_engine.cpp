@@ -128,7 +128,7 @@ std::int32_t RSSComp::Engine::requestFile(const std::string& url, std::string& r
     }
     rememberBody();
     resetDownload();
-    resetRedirects();
+    m_redirects.reset();
     const std::int32_t result = startRequest(url, retVal);
     if (!alive.expired() && generation == m_generation) {
         m_lastResult = result;
@@ -248,7 +248,7 @@ std::int32_t RSSComp::Engine::connectTo(const Target& target, std::string& retVa
     m_state = State::Running;
     const std::int64_t now = m_services.clock.nowMs();
     m_lastActivityMs = m_hopStartMs = now;
-    if (m_hops == 0) {
+    if (m_redirects.onFirstRequest()) {
         m_startMs = now;  // the total limit covers every hop of a redirect chain
     }
     armIdleTimer(std::min({m_limits.idleTimeoutMs, m_startMs + m_limits.totalTimeoutMs - now, handshakeLeftMs(now)}));
@@ -327,6 +327,31 @@ bool RSSComp::Engine::disconnect(bool raiseEvent)
     return !alive.expired();
 }
 
+
+bool RSSComp::Engine::followRedirect()
+{
+    const detail::RedirectStep step = m_redirects.consider(m_url, m_statusCode, m_statusText, m_location);
+    if (step.kind == detail::RedirectStep::Kind::Answer) {
+        return false;
+    }
+    if (step.kind == detail::RedirectStep::Kind::Refused) {
+        finish(toInt(ResultCode::RedirectFailed), step.text, false);
+        return true;
+    }
+    std::weak_ptr<int> alive = m_lifeToken;
+    const std::uint64_t generation = m_generation;
+    if (!disconnect(true) || generation != m_generation) {
+        return true;  // a handler released the control or started anew
+    }
+    m_redirects.enter(step);
+    resetDownload();
+    std::string text;
+    const std::int32_t result = startRequest(step.next, text);
+    if (!alive.expired() && generation == m_generation && result != toInt(ResultCode::Ok)) {
+        finish(toInt(ResultCode::RedirectFailed), m_redirects.hopFailedText(step.next, text), false);
+    }
+    return true;
+}
 
 void RSSComp::Engine::rememberBody()
 {

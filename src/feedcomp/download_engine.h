@@ -4,6 +4,7 @@
 // the listener's events on the loop's thread.
 #include "feedcomp/body.h"
 #include "feedcomp/conditional_cache.h"
+#include "feedcomp/redirect_follower.h"
 #include "pellix/rss_comp.h"
 
 #include "platform/connectivity.h"
@@ -39,11 +40,11 @@ public:
 
     void setListener(RSSCompListener* listener) { m_listener = listener; }
     void setPort(std::int32_t port) { m_port = port; }
-    void setFollowRedirects(bool on) { m_followRedirects = on; }
+    void setFollowRedirects(bool on) { m_redirects.setEnabled(on); }
     void setConditional(bool on) { m_cache.setEnabled(on); }
     void setCaFile(std::string path);
     [[nodiscard]] const std::string& finalUrl() const { return m_url; }
-    [[nodiscard]] const std::string& movedUrl() const { return m_movedUrl; }
+    [[nodiscard]] const std::string& movedUrl() const { return m_redirects.movedUrl(); }
     [[nodiscard]] const std::string& charset() const { return m_charset; }
     [[nodiscard]] std::int32_t requestFile(const std::string& url, std::string& retVal);
     void closeComm();
@@ -59,7 +60,6 @@ private:
     [[nodiscard]] std::int32_t connectTo(const Target& target, std::string& retVal);
     [[nodiscard]] std::int32_t sendRequest(const Target& target, std::string& retVal);
     void resetDownload();
-    void resetRedirects();
     void onReady(unsigned bits);
     // https: the TCP connection becomes a TLS session whose handshake the
     // loop then drives; null with error set when TLS cannot be set up.
@@ -131,11 +131,8 @@ private:
 
     detail::ConditionalCache m_cache;
 
-    bool m_followRedirects = false;
-    int m_hops = 0;
-    std::string m_url;           // what the current hop requested
-    std::string m_movedUrl;      // set while every hop so far was permanent
-    std::string m_redirectTrail; // each hop's text and "; ", ahead of the final status text
+    detail::RedirectFollower m_redirects;
+    std::string m_url;  // what the current hop requested
 
     // Lets a method notice that a handler replaced the request or destroyed
     // the control while an event was being raised.

@@ -184,7 +184,7 @@ void RSSComp::Engine::endOfStream()
     if (m_statusCode == 304) {
         restoreRememberedBody();
     }
-    finish(m_statusCode, m_redirectTrail + m_statusText, true);
+    finish(m_statusCode, m_redirects.trail() + m_statusText, true);
 }
 
 void RSSComp::Engine::armIdleTimer(std::int64_t delayMs)
