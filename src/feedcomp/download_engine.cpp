@@ -78,7 +78,7 @@ std::optional<detail::UrlParts> usableProxy(const std::string& configured, std::
 }  // namespace
 
 RSSComp::Engine::Engine(const RSSCompServices& services, const RSSCompLimits& limits)
-    : m_services(services), m_limits(limits), m_buffer(std::make_unique<std::array<char, kReceiveBytes>>())
+    : m_services(services), m_limits(limits), m_reader(limits.maxHeaderBytes, limits.maxBodyBytes)
 {
     if (m_services.resolver == nullptr) {
         m_ownResolver = std::make_unique<orlavo::platform::SystemResolver>();
@@ -99,20 +99,12 @@ RSSComp::Engine::~Engine()
 void RSSComp::Engine::resetDownload()
 {
     m_state = State::Idle;
-    m_awaitingHeader = true;
-    m_headerBytes.clear();
-    m_body.clear();
-    m_statusCode = 0;
-    m_statusText.clear();
-    m_contentLength.reset();
-    m_location.clear();
-    m_charset.clear();
-    m_lastModified.clear();
-    m_etag.clear();
+    m_reader.reset();
     m_unsent.clear();
     m_handshaking = false;
     m_tunnelling = false;
     m_afterTunnel.clear();
+    m_tunnelAnswer.clear();
 }
 
 std::int32_t RSSComp::Engine::requestFile(const std::string& url, std::string& retVal)
@@ -330,7 +322,8 @@ bool RSSComp::Engine::disconnect(bool raiseEvent)
 
 bool RSSComp::Engine::followRedirect()
 {
-    const detail::RedirectStep step = m_redirects.consider(m_url, m_statusCode, m_statusText, m_location);
+    const detail::ResponseHeader& header = m_reader.header();
+    const detail::RedirectStep step = m_redirects.consider(m_url, header.statusCode, header.statusText, header.location);
     if (step.kind == detail::RedirectStep::Kind::Answer) {
         return false;
     }
@@ -356,17 +349,20 @@ bool RSSComp::Engine::followRedirect()
 void RSSComp::Engine::rememberBody()
 {
     if (m_state == State::Finished) {
-        m_cache.remember(m_url, m_statusCode, {m_lastModified, m_etag, m_charset, std::move(m_body)});
+        detail::ResponseHeader& header = m_reader.header();
+        m_cache.remember(m_url, header.statusCode,
+                         {header.lastModified, header.etag, header.charset, std::move(m_reader.body())});
     }
 }
 
 void RSSComp::Engine::restoreRememberedBody()
 {
     if (auto kept = m_cache.takeBack(m_url)) {
-        m_body = std::move(kept->body);
-        m_charset = std::move(kept->charset);
-        m_lastModified = std::move(kept->lastModified);
-        m_etag = std::move(kept->etag);
+        detail::ResponseHeader& header = m_reader.header();
+        m_reader.body() = std::move(kept->body);
+        header.charset = std::move(kept->charset);
+        header.lastModified = std::move(kept->lastModified);
+        header.etag = std::move(kept->etag);
     }
 }
 

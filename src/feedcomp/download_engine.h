@@ -2,9 +2,9 @@
 // The download state machine behind RSSComp: one HTTP/1.0 GET at a time on a
 // non-blocking connection watched by the event loop. Owned by RSSComp; raises
 // the listener's events on the loop's thread.
-#include "feedcomp/body.h"
 #include "feedcomp/conditional_cache.h"
 #include "feedcomp/redirect_follower.h"
+#include "feedcomp/response_reader.h"
 #include "pellix/rss_comp.h"
 
 #include "platform/connectivity.h"
@@ -13,16 +13,11 @@
 #include "platform/tcp_connection.h"
 #include "platform/tls_connection.h"
 
-#include <array>
 #include <memory>
 #include <optional>
 #include <string>
 
 namespace pellix {
-
-// One receive of at most this many bytes per readable notification, so a
-// fast server cannot keep the loop from its other events.
-inline constexpr std::size_t kReceiveBytes = 8192;
 
 class RSSComp::Engine {
 public:
@@ -45,12 +40,12 @@ public:
     void setCaFile(std::string path);
     [[nodiscard]] const std::string& finalUrl() const { return m_url; }
     [[nodiscard]] const std::string& movedUrl() const { return m_redirects.movedUrl(); }
-    [[nodiscard]] const std::string& charset() const { return m_charset; }
+    [[nodiscard]] const std::string& charset() const { return m_reader.header().charset; }
     [[nodiscard]] std::int32_t requestFile(const std::string& url, std::string& retVal);
     void closeComm();
 
     [[nodiscard]] orlavo::platform::Connectivity& connectivity() const { return m_services.connectivity; }
-    [[nodiscard]] const detail::Body& body() const { return m_body; }
+    [[nodiscard]] const detail::Body& body() const { return m_reader.body(); }
     [[nodiscard]] State state() const { return m_state; }
 
 private:
@@ -81,16 +76,11 @@ private:
     void restoreRememberedBody();
     [[nodiscard]] int sendSome();  // 0 or the errno of a failed send
     void receiveOnce();
-    void takeHeaderBytes(std::string_view data);
-    void addBody(std::string_view chunk);
-    // False, with the download ended, when `more` bytes would pass the body limit.
-    [[nodiscard]] bool bodyFits(std::size_t more);
-    // Ends the download with the body limit's code when the body's memory cannot be had.
-    void bodyOutOfMemory(std::size_t bytes);
     void endOfStream();
     void armIdleTimer(std::int64_t delayMs);
     void onIdleTimer();
     void finish(std::int32_t code, const std::string& text, bool clean);
+    void fail(const detail::ReadFault& fault) { finish(fault.code, fault.text, false); }
     // Closes the connection; raises OnDisconnect when one was open and
     // raiseEvent is set. False when a handler destroyed the control.
     [[nodiscard]] bool disconnect(bool raiseEvent);
@@ -110,6 +100,7 @@ private:
     bool m_tunnelling = false;  // https:// through a proxy: CONNECT sent, its answer awaited
     std::string m_tlsName;      // the host the certificate must name
     std::string m_afterTunnel;  // the request, sent once TLS stands in the tunnel
+    std::string m_tunnelAnswer; // the proxy's answer header, as it arrives
     std::int64_t m_hopStartMs = 0;
     std::optional<orlavo::platform::EventLoop::WatchId> m_watch;
     std::optional<orlavo::platform::EventLoop::TimerId> m_idleTimer;
@@ -118,16 +109,7 @@ private:
     std::string m_unsent;
 
     State m_state = State::Idle;
-    bool m_awaitingHeader = true;
-    std::string m_headerBytes;
-    detail::Body m_body;
-    std::int32_t m_statusCode = 0;
-    std::string m_statusText;
-    std::optional<std::int64_t> m_contentLength;
-    std::string m_location;
-    std::string m_charset;  // from the response's Content-Type
-    std::string m_lastModified;
-    std::string m_etag;
+    detail::ResponseReader m_reader;
 
     detail::ConditionalCache m_cache;
 
@@ -139,7 +121,6 @@ private:
     std::uint64_t m_generation = 0;
     std::int32_t m_lastResult = 0;
     std::shared_ptr<int> m_lifeToken = std::make_shared<int>(0);
-    std::unique_ptr<std::array<char, kReceiveBytes>> m_buffer;
 };
 
 }  // namespace pellix

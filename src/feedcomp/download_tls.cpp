@@ -91,12 +91,12 @@ void RSSComp::Engine::continueTunnel(unsigned bits)
                false);
         return;
     }
-    m_headerBytes += byte;
-    const std::size_t end = detail::findHeaderEnd(m_headerBytes, m_headerBytes.size() >= 3 ? m_headerBytes.size() - 3 : 0);
-    if (end == std::string::npos && m_headerBytes.size() > static_cast<std::size_t>(m_limits.maxHeaderBytes)) {
+    m_tunnelAnswer += byte;
+    const std::size_t end = detail::findHeaderEnd(m_tunnelAnswer, m_tunnelAnswer.size() >= 3 ? m_tunnelAnswer.size() - 3 : 0);
+    if (end == std::string::npos && m_tunnelAnswer.size() > static_cast<std::size_t>(m_limits.maxHeaderBytes)) {
         finish(toInt(ResultCode::HeaderTooLarge), resultText(ResultCode::HeaderTooLarge), false);
     } else if (end != std::string::npos) {
-        enterTunnel(std::exchange(m_headerBytes, {}));
+        enterTunnel(std::exchange(m_tunnelAnswer, {}));
     }
 }
 
