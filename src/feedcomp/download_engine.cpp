@@ -78,7 +78,10 @@ std::optional<detail::UrlParts> usableProxy(const std::string& configured, std::
 }  // namespace
 
 RSSComp::Engine::Engine(const RSSCompServices& services, const RSSCompLimits& limits)
-    : m_services(services), m_limits(limits), m_reader(limits.maxHeaderBytes, limits.maxBodyBytes)
+    : m_services(services),
+      m_limits(limits),
+      m_link(services.loop, limits.maxHeaderBytes),
+      m_reader(limits.maxHeaderBytes, limits.maxBodyBytes)
 {
     if (m_services.resolver == nullptr) {
         m_ownResolver = std::make_unique<orlavo::platform::SystemResolver>();
@@ -100,11 +103,7 @@ void RSSComp::Engine::resetDownload()
 {
     m_state = State::Idle;
     m_reader.reset();
-    m_unsent.clear();
-    m_handshaking = false;
-    m_tunnelling = false;
-    m_afterTunnel.clear();
-    m_tunnelAnswer.clear();
+    m_link.close();
 }
 
 std::int32_t RSSComp::Engine::requestFile(const std::string& url, std::string& retVal)
@@ -112,7 +111,7 @@ std::int32_t RSSComp::Engine::requestFile(const std::string& url, std::string& r
     std::weak_ptr<int> alive = m_lifeToken;
     const std::uint64_t generation = ++m_generation;
     // The old connection goes first, so its bytes never reach the new body.
-    if (m_connection && !disconnect(true)) {
+    if (m_link.isOpen() && !disconnect(true)) {
         return refuse(ResultCode::ConnectFailed, "the control was released", retVal);
     }
     if (generation != m_generation) {
@@ -178,7 +177,7 @@ std::int32_t RSSComp::Engine::startRequest(const std::string& url, std::string& 
     if (generation != m_generation) {
         return m_lastResult;
     }
-    if (!m_connection) {
+    if (!m_link.isOpen()) {
         retVal = "The connection was closed before the request was sent.";
         return toInt(ResultCode::SendFailed);
     }
@@ -207,36 +206,19 @@ std::int32_t RSSComp::Engine::connectTo(const Target& target, std::string& retVa
         }
         return toInt(code);
     }
-    m_host = target.host;
-    if (target.secure && target.proxy) {
-        // The proxy first opens a tunnel; TLS starts inside it (download_tls.cpp).
-        if (std::string error; !haveTlsContext(error)) {
-            return refuse(ResultCode::TlsUnavailable, error, retVal);
-        }
-        m_tunnelling = true;
-        m_tlsName = detail::lookupName(target.host);
-        m_unsent = "CONNECT " + target.host + ":" + std::to_string(target.port) + " HTTP/1.0\r\nHost: " + target.host +
-                   ":" + std::to_string(target.port) + "\r\n\r\n";
-    } else if (target.secure) {
-        std::string error;
-        connected.connection = startTls(std::move(connected.connection), detail::lookupName(target.host), error);
-        if (!connected.connection) {
-            return refuse(ResultCode::TlsUnavailable, error, retVal);
-        }
-        m_handshaking = true;
-    }
-    m_connection = std::move(connected.connection);
-    // The handshake's first step waits for the loop: a socket that just
-    // connected is writable, and a failure then ends with events like any other.
-    const unsigned events = m_handshaking || m_tunnelling ? EventLoop::kWritable : EventLoop::kReadable;
-    m_watch = m_services.loop.watchFd(m_connection->fd(), events, [this](unsigned bits) {
+    std::string error;
+    auto onReadyGuarded = [this](unsigned bits) {
         // Called from the host's loop, where no exception of ours may arrive.
         try {
             onReady(bits);
         } catch (const std::bad_alloc&) {
             finish(toInt(ResultCode::ReceiveFailed), resultText(ResultCode::OutOfMemory), false);
         }
-    });
+    };
+    if (!m_link.open(std::move(connected.connection), target.host, target.port, target.secure,
+                     target.proxy.has_value(), onReadyGuarded, error)) {
+        return refuse(ResultCode::TlsUnavailable, error, retVal);
+    }
     m_state = State::Running;
     const std::int64_t now = m_services.clock.nowMs();
     m_lastActivityMs = m_hopStartMs = now;
@@ -254,39 +236,12 @@ std::int32_t RSSComp::Engine::sendRequest(const Target& target, std::string& ret
     std::string request = "GET " + (absolute ? target.absoluteUrl : target.path) + " HTTP/1.0\r\n" +
                           "User-Agent: " + RSSComp::UserAgent() + "\r\n" + "Host: " + target.host + "\r\n" +
                           m_cache.requestHeaders(m_url) + "\r\n";
-    if (m_tunnelling) {
-        m_afterTunnel = std::move(request);
-        return toInt(ResultCode::Ok);
-    }
-    m_unsent = std::move(request);
-    if (m_handshaking) {
-        return toInt(ResultCode::Ok);  // goes out once the handshake is done
-    }
-    const int error = sendSome();
-    if (error != 0) {
+    if (const int error = m_link.send(std::move(request)); error != 0) {
         // The connection stays open: its close still ends the download with events.
         retVal = std::to_string(error);
         return toInt(ResultCode::SendFailed);
     }
-    if (!m_unsent.empty()) {
-        m_services.loop.setWatchEvents(*m_watch, EventLoop::kReadable | EventLoop::kWritable);
-    }
     return toInt(ResultCode::Ok);
-}
-
-int RSSComp::Engine::sendSome()
-{
-    while (!m_unsent.empty()) {
-        auto sent = m_connection->send(m_unsent);
-        if (sent.wouldBlock()) {
-            return 0;
-        }
-        if (sent.bytes < 0) {
-            return sent.error;
-        }
-        m_unsent.erase(0, static_cast<std::size_t>(sent.bytes));
-    }
-    return 0;
 }
 
 void RSSComp::Engine::closeComm()
@@ -300,15 +255,10 @@ bool RSSComp::Engine::disconnect(bool raiseEvent)
         m_services.loop.cancelTimer(*m_idleTimer);
         m_idleTimer.reset();
     }
-    if (!m_connection) {
+    if (!m_link.isOpen()) {
         return true;
     }
-    orlavo::platform::stopWatching(m_services.loop, m_watch);
-    m_connection->close();
-    m_connection.reset();
-    m_unsent.clear();
-    m_handshaking = false;
-    m_tunnelling = false;
+    m_link.close();
     if (m_state == State::Running) {
         m_state = State::Failed;
     }

@@ -3,6 +3,7 @@
 // non-blocking connection watched by the event loop. Owned by RSSComp; raises
 // the listener's events on the loop's thread.
 #include "feedcomp/conditional_cache.h"
+#include "feedcomp/download_connection.h"
 #include "feedcomp/redirect_follower.h"
 #include "feedcomp/response_reader.h"
 #include "pellix/rss_comp.h"
@@ -11,7 +12,6 @@
 #include "platform/event_loop.h"
 #include "platform/resolver.h"
 #include "platform/tcp_connection.h"
-#include "platform/tls_connection.h"
 
 #include <memory>
 #include <optional>
@@ -37,7 +37,7 @@ public:
     void setPort(std::int32_t port) { m_port = port; }
     void setFollowRedirects(bool on) { m_redirects.setEnabled(on); }
     void setConditional(bool on) { m_cache.setEnabled(on); }
-    void setCaFile(std::string path);
+    void setCaFile(std::string path) { m_link.setCaFile(std::move(path)); }
     [[nodiscard]] const std::string& finalUrl() const { return m_url; }
     [[nodiscard]] const std::string& movedUrl() const { return m_redirects.movedUrl(); }
     [[nodiscard]] const std::string& charset() const { return m_reader.header().charset; }
@@ -56,14 +56,6 @@ private:
     [[nodiscard]] std::int32_t sendRequest(const Target& target, std::string& retVal);
     void resetDownload();
     void onReady(unsigned bits);
-    // https: the TCP connection becomes a TLS session whose handshake the
-    // loop then drives; null with error set when TLS cannot be set up.
-    [[nodiscard]] std::unique_ptr<orlavo::platform::TcpConnection>
-    startTls(std::unique_ptr<orlavo::platform::TcpConnection> tcp, const std::string& host, std::string& error);
-    [[nodiscard]] bool haveTlsContext(std::string& error);
-    void continueHandshake();
-    void continueTunnel(unsigned bits);
-    void enterTunnel(std::string_view answer);
     [[nodiscard]] std::int64_t handshakeLeftMs(std::int64_t now) const;
     void receiveAll();
     // True when the finished response was a redirect that was followed or
@@ -74,13 +66,12 @@ private:
     void rememberBody();
     // A 304 carries no body: the kept one stands in, with its validators.
     void restoreRememberedBody();
-    [[nodiscard]] int sendSome();  // 0 or the errno of a failed send
     void receiveOnce();
     void endOfStream();
     void armIdleTimer(std::int64_t delayMs);
     void onIdleTimer();
     void finish(std::int32_t code, const std::string& text, bool clean);
-    void fail(const detail::ReadFault& fault) { finish(fault.code, fault.text, false); }
+    void fail(const detail::DownloadFault& fault) { finish(fault.code, fault.text, false); }
     // Closes the connection; raises OnDisconnect when one was open and
     // raiseEvent is set. False when a handler destroyed the control.
     [[nodiscard]] bool disconnect(bool raiseEvent);
@@ -92,21 +83,11 @@ private:
     RSSCompListener* m_listener = nullptr;
     std::optional<std::int32_t> m_port;
 
-    std::unique_ptr<orlavo::platform::TcpConnection> m_connection;
-    std::unique_ptr<orlavo::platform::TlsClientContext> m_tls;  // made at the first https:// request
-    std::string m_caFile;
-    std::string m_host;       // of the current hop, for the texts
-    bool m_handshaking = false;
-    bool m_tunnelling = false;  // https:// through a proxy: CONNECT sent, its answer awaited
-    std::string m_tlsName;      // the host the certificate must name
-    std::string m_afterTunnel;  // the request, sent once TLS stands in the tunnel
-    std::string m_tunnelAnswer; // the proxy's answer header, as it arrives
+    detail::DownloadConnection m_link;
     std::int64_t m_hopStartMs = 0;
-    std::optional<orlavo::platform::EventLoop::WatchId> m_watch;
     std::optional<orlavo::platform::EventLoop::TimerId> m_idleTimer;
     std::int64_t m_lastActivityMs = 0;
     std::int64_t m_startMs = 0;
-    std::string m_unsent;
 
     State m_state = State::Idle;
     detail::ResponseReader m_reader;

@@ -7,6 +7,7 @@
 #include "platform/code_page.h"
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 #include <span>
 
@@ -16,27 +17,21 @@ using orlavo::platform::EventLoop;
 
 void RSSComp::Engine::onReady(unsigned bits)
 {
-    if (m_tunnelling) {
-        continueTunnel(bits);
-        return;
-    }
-    if (m_handshaking) {
-        continueHandshake();
-        return;
-    }
-    if ((bits & EventLoop::kWritable) && !m_unsent.empty()) {
-        if (const int error = sendSome(); error != 0) {
-            finish(toInt(ResultCode::ReceiveFailed), std::to_string(error), false);
-            return;
-        }
+    const detail::ConnectionStep step = m_link.onReady(bits);
+    if (step.active) {
         m_lastActivityMs = m_services.clock.nowMs();
-        if (m_unsent.empty()) {
-            m_services.loop.setWatchEvents(*m_watch, EventLoop::kReadable);
-        }
     }
-    if (bits & (EventLoop::kReadable | EventLoop::kHangup)) {
+    if (step.fault) {
+        fail(*step.fault);
+    } else if (step.readable) {
         receiveAll();
     }
+}
+
+std::int64_t RSSComp::Engine::handshakeLeftMs(std::int64_t now) const
+{
+    return m_link.settingUp() ? m_hopStartMs + m_limits.handshakeTimeoutMs - now
+                              : std::numeric_limits<std::int64_t>::max();
 }
 
 // A TLS session may hold decrypted bytes that no readiness will announce, so
@@ -46,18 +41,14 @@ void RSSComp::Engine::receiveAll()
     std::weak_ptr<int> alive = m_lifeToken;
     const std::uint64_t generation = m_generation;
     receiveOnce();
-    while (!alive.expired() && generation == m_generation && m_connection) {
-        auto* session = dynamic_cast<orlavo::platform::TlsSession*>(m_connection.get());
-        if (session == nullptr || !session->hasBufferedData()) {
-            return;
-        }
+    while (!alive.expired() && generation == m_generation && m_link.hasBufferedData()) {
         receiveOnce();
     }
 }
 
 void RSSComp::Engine::receiveOnce()
 {
-    if (!m_connection) {
+    if (!m_link.isOpen()) {
         return;
     }
     std::span<char> room = m_reader.room();
@@ -65,7 +56,7 @@ void RSSComp::Engine::receiveOnce()
         fail(m_reader.roomFault());
         return;
     }
-    auto received = m_connection->receive(room.data(), room.size());
+    auto received = m_link.receive(room.data(), room.size());
     if (received.wouldBlock()) {
         return;
     }
@@ -114,7 +105,7 @@ void RSSComp::Engine::onIdleTimer()
     const std::int64_t totalLeft = m_startMs + m_limits.totalTimeoutMs - now;
     const std::int64_t handshakeLeft = handshakeLeftMs(now);
     if (handshakeLeft <= 0) {
-        finish(toInt(ResultCode::TlsFailed), "The secure connection to " + m_host + " failed: no TLS handshake within " +
+        finish(toInt(ResultCode::TlsFailed), "The secure connection to " + m_link.host() + " failed: no TLS handshake within " +
                                                  detail::durationText(m_limits.handshakeTimeoutMs) + ".",
                false);
     } else if (totalLeft <= 0) {

@@ -9,7 +9,7 @@ namespace pellix::detail {
 
 namespace {
 
-ReadFault outOfMemory(std::size_t bytes)
+DownloadFault outOfMemory(std::size_t bytes)
 {
     return {toInt(ResultCode::BodyTooLarge),
             "The response body does not fit in memory: " + std::to_string(bytes) + " bytes could not be reserved."};
@@ -39,12 +39,12 @@ std::span<char> ResponseReader::room()
     return m_awaitingHeader ? std::span<char>(*m_buffer) : m_body.tail(kReceiveBytes);
 }
 
-ReadFault ResponseReader::roomFault() const
+DownloadFault ResponseReader::roomFault() const
 {
     return outOfMemory(static_cast<std::size_t>(m_body.size()) + kReceiveBytes);
 }
 
-std::optional<ReadFault> ResponseReader::take(std::size_t count)
+std::optional<DownloadFault> ResponseReader::take(std::size_t count)
 {
     if (m_awaitingHeader) {
         return takeHeaderBytes(std::string_view(m_buffer->data(), count));
@@ -56,7 +56,7 @@ std::optional<ReadFault> ResponseReader::take(std::size_t count)
     return std::nullopt;
 }
 
-std::optional<ReadFault> ResponseReader::takeHeaderBytes(std::string_view data)
+std::optional<DownloadFault> ResponseReader::takeHeaderBytes(std::string_view data)
 {
     const std::size_t scanFrom = m_headerBytes.size() >= 2 ? m_headerBytes.size() - 2 : 0;
     m_headerBytes.append(data);
@@ -71,7 +71,7 @@ std::optional<ReadFault> ResponseReader::takeHeaderBytes(std::string_view data)
     const std::size_t end = findHeaderEnd(m_headerBytes, scanFrom);
     const auto limit = static_cast<std::size_t>(std::max<std::int64_t>(m_maxHeaderBytes, 0));
     if ((end == std::string::npos && m_headerBytes.size() > limit) || (end != std::string::npos && end > limit)) {
-        return ReadFault{toInt(ResultCode::HeaderTooLarge),
+        return DownloadFault{toInt(ResultCode::HeaderTooLarge),
                          resultText(ResultCode::HeaderTooLarge) + " (" + std::to_string(limit) + " bytes)"};
     }
     if (end == std::string::npos) {
@@ -94,7 +94,7 @@ std::optional<ReadFault> ResponseReader::takeHeaderBytes(std::string_view data)
     return std::nullopt;
 }
 
-std::optional<ReadFault> ResponseReader::addBody(std::string_view chunk)
+std::optional<DownloadFault> ResponseReader::addBody(std::string_view chunk)
 {
     if (auto fault = checkBodyFits(chunk.size())) {
         return fault;
@@ -105,16 +105,16 @@ std::optional<ReadFault> ResponseReader::addBody(std::string_view chunk)
     return std::nullopt;
 }
 
-std::optional<ReadFault> ResponseReader::checkBodyFits(std::size_t more) const
+std::optional<DownloadFault> ResponseReader::checkBodyFits(std::size_t more) const
 {
     if (m_body.size() + static_cast<std::int64_t>(more) <= m_maxBodyBytes) {
         return std::nullopt;
     }
-    return ReadFault{toInt(ResultCode::BodyTooLarge),
+    return DownloadFault{toInt(ResultCode::BodyTooLarge),
                      resultText(ResultCode::BodyTooLarge) + " (" + std::to_string(m_maxBodyBytes) + " bytes)"};
 }
 
-std::optional<ReadFault> ResponseReader::endOfStream()
+std::optional<DownloadFault> ResponseReader::endOfStream()
 {
     if (m_awaitingHeader && !m_headerBytes.empty()) {
         // Closed inside what began like a header: keep it all as the body.
@@ -124,7 +124,7 @@ std::optional<ReadFault> ResponseReader::endOfStream()
         }
     }
     if (m_header.contentLength && m_body.size() < *m_header.contentLength) {
-        return ReadFault{toInt(ResultCode::ReceiveFailed), "The connection closed after " +
+        return DownloadFault{toInt(ResultCode::ReceiveFailed), "The connection closed after " +
                                                                std::to_string(m_body.size()) + " of " +
                                                                std::to_string(*m_header.contentLength) +
                                                                " body bytes."};

@@ -3,6 +3,7 @@
 // the server split it, then the body, received straight into its buffer. It
 // owns the size limits; a breach comes back as the fault that ends the download.
 #include "feedcomp/body.h"
+#include "feedcomp/download_fault.h"
 #include "feedcomp/http_header.h"
 
 #include <array>
@@ -19,12 +20,6 @@ namespace pellix::detail {
 // fast server cannot keep the loop from its other events.
 inline constexpr std::size_t kReceiveBytes = 8192;
 
-// Why a download ends early, as OnFinish reports it.
-struct ReadFault {
-    std::int32_t code = 0;
-    std::string text;
-};
-
 class ResponseReader {
 public:
     ResponseReader(std::int64_t maxHeaderBytes, std::int64_t maxBodyBytes);
@@ -34,12 +29,12 @@ public:
     // Where the next receive writes; empty when the body's memory cannot be
     // had, and roomFault() then tells why.
     [[nodiscard]] std::span<char> room();
-    [[nodiscard]] ReadFault roomFault() const;
+    [[nodiscard]] DownloadFault roomFault() const;
     // `count` bytes were received into room().
-    [[nodiscard]] std::optional<ReadFault> take(std::size_t count);
+    [[nodiscard]] std::optional<DownloadFault> take(std::size_t count);
     // The server closed: what began like a header is the body, and a body
     // shorter than announced is a fault.
-    [[nodiscard]] std::optional<ReadFault> endOfStream();
+    [[nodiscard]] std::optional<DownloadFault> endOfStream();
 
     // Status 0 and empty fields until the header is complete.
     [[nodiscard]] const ResponseHeader& header() const { return m_header; }
@@ -48,10 +43,10 @@ public:
     [[nodiscard]] Body& body() { return m_body; }
 
 private:
-    [[nodiscard]] std::optional<ReadFault> takeHeaderBytes(std::string_view data);
-    [[nodiscard]] std::optional<ReadFault> addBody(std::string_view chunk);
+    [[nodiscard]] std::optional<DownloadFault> takeHeaderBytes(std::string_view data);
+    [[nodiscard]] std::optional<DownloadFault> addBody(std::string_view chunk);
     // A fault when `more` bytes would pass the body limit.
-    [[nodiscard]] std::optional<ReadFault> checkBodyFits(std::size_t more) const;
+    [[nodiscard]] std::optional<DownloadFault> checkBodyFits(std::size_t more) const;
 
     std::int64_t m_maxHeaderBytes;
     std::int64_t m_maxBodyBytes;

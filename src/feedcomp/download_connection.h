@@ -1,0 +1,81 @@
+#pragma once
+// One hop's connection, watched by the event loop: plain TCP, a TLS session
+// whose handshake the loop's readiness drives, or, for https:// through an
+// HTTP proxy, a CONNECT tunnel that TLS then runs in. It sends the request
+// once the connection stands; the engine reads the response through it.
+#include "feedcomp/download_fault.h"
+
+#include "platform/event_loop.h"
+#include "platform/tcp_connection.h"
+#include "platform/tls_connection.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace pellix::detail {
+
+// What one readiness notification brought.
+struct ConnectionStep {
+    std::optional<DownloadFault> fault;  // the download ends
+    bool active = false;                 // bytes went out: the idle time starts anew
+    bool readable = false;               // response bytes may be waiting
+};
+
+class DownloadConnection {
+public:
+    DownloadConnection(orlavo::platform::EventLoop& loop, std::int64_t maxHeaderBytes);
+    ~DownloadConnection();
+    DownloadConnection(const DownloadConnection&) = delete;
+    DownloadConnection& operator=(const DownloadConnection&) = delete;
+
+    void setCaFile(std::string path);
+    // Takes a connected socket to host (or to the proxy, when viaProxy) and
+    // starts watching it; onReady gets each readiness. False with error set
+    // when TLS cannot be set up.
+    [[nodiscard]] bool open(std::unique_ptr<orlavo::platform::TcpConnection> tcp, const std::string& host,
+                            std::uint16_t port, bool secure, bool viaProxy, std::function<void(unsigned)> onReady,
+                            std::string& error);
+    // Sends what can go now; the rest waits for the handshake, the tunnel or
+    // a writable socket. 0 or the errno of a failed send.
+    [[nodiscard]] int send(std::string request);
+    [[nodiscard]] ConnectionStep onReady(unsigned bits);
+    [[nodiscard]] orlavo::platform::IoResult receive(char* data, std::size_t size);
+    // A TLS session may hold decrypted bytes that no readiness will announce.
+    [[nodiscard]] bool hasBufferedData() const;
+    // Stops watching and closes; safe to call when nothing is open.
+    void close();
+
+    [[nodiscard]] bool isOpen() const { return m_connection != nullptr; }
+    // The TLS handshake or the proxy's tunnel is still being set up.
+    [[nodiscard]] bool settingUp() const { return m_handshaking || m_tunnelling; }
+    [[nodiscard]] const std::string& host() const { return m_host; }
+
+private:
+    [[nodiscard]] bool haveTlsContext(std::string& error);
+    [[nodiscard]] std::unique_ptr<orlavo::platform::TcpConnection>
+    startTls(std::unique_ptr<orlavo::platform::TcpConnection> tcp, const std::string& host, std::string& error);
+    [[nodiscard]] int sendSome();
+    [[nodiscard]] ConnectionStep continueTunnel(unsigned bits);
+    [[nodiscard]] ConnectionStep enterTunnel(std::string_view answer);
+    [[nodiscard]] ConnectionStep continueHandshake();
+    void watchFor(unsigned events);
+
+    orlavo::platform::EventLoop& m_loop;
+    std::int64_t m_maxHeaderBytes;
+    std::unique_ptr<orlavo::platform::TlsClientContext> m_tls;  // made at the first https:// request
+    std::string m_caFile;
+    std::unique_ptr<orlavo::platform::TcpConnection> m_connection;
+    std::optional<orlavo::platform::EventLoop::WatchId> m_watch;
+    std::string m_host;  // of this hop, for the texts
+    bool m_handshaking = false;
+    bool m_tunnelling = false;  // CONNECT sent, its answer awaited
+    std::string m_tlsName;      // the host the certificate must name
+    std::string m_unsent;
+    std::string m_afterTunnel;   // the request, sent once TLS stands in the tunnel
+    std::string m_tunnelAnswer;  // the proxy's answer header, as it arrives
+};
+
+}  // namespace pellix::detail
