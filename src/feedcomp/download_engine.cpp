@@ -81,6 +81,7 @@ RSSComp::Engine::Engine(const RSSCompServices& services, const RSSCompLimits& li
     : m_services(services),
       m_limits(limits),
       m_link(services.loop, limits.maxHeaderBytes),
+      m_deadlines(services.loop, services.clock, m_limits, m_link, [this](const auto& fault) { fail(fault); }),
       m_reader(limits.maxHeaderBytes, limits.maxBodyBytes)
 {
     if (m_services.resolver == nullptr) {
@@ -220,12 +221,7 @@ std::int32_t RSSComp::Engine::connectTo(const Target& target, std::string& retVa
         return refuse(ResultCode::TlsUnavailable, error, retVal);
     }
     m_state = State::Running;
-    const std::int64_t now = m_services.clock.nowMs();
-    m_lastActivityMs = m_hopStartMs = now;
-    if (m_redirects.onFirstRequest()) {
-        m_startMs = now;  // the total limit covers every hop of a redirect chain
-    }
-    armIdleTimer(std::min({m_limits.idleTimeoutMs, m_startMs + m_limits.totalTimeoutMs - now, handshakeLeftMs(now)}));
+    m_deadlines.startHop(m_redirects.onFirstRequest());
     return toInt(ResultCode::Ok);
 }
 
@@ -251,10 +247,7 @@ void RSSComp::Engine::closeComm()
 
 bool RSSComp::Engine::disconnect(bool raiseEvent)
 {
-    if (m_idleTimer) {
-        m_services.loop.cancelTimer(*m_idleTimer);
-        m_idleTimer.reset();
-    }
+    m_deadlines.stop();
     if (!m_link.isOpen()) {
         return true;
     }

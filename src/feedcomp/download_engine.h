@@ -4,6 +4,7 @@
 // the listener's events on the loop's thread.
 #include "feedcomp/conditional_cache.h"
 #include "feedcomp/download_connection.h"
+#include "feedcomp/download_deadlines.h"
 #include "feedcomp/redirect_follower.h"
 #include "feedcomp/response_reader.h"
 #include "pellix/rss_comp.h"
@@ -56,7 +57,6 @@ private:
     [[nodiscard]] std::int32_t sendRequest(const Target& target, std::string& retVal);
     void resetDownload();
     void onReady(unsigned bits);
-    [[nodiscard]] std::int64_t handshakeLeftMs(std::int64_t now) const;
     void receiveAll();
     // True when the finished response was a redirect that was followed or
     // that ended the download; false when it is the download's answer.
@@ -68,8 +68,6 @@ private:
     void restoreRememberedBody();
     void receiveOnce();
     void endOfStream();
-    void armIdleTimer(std::int64_t delayMs);
-    void onIdleTimer();
     void finish(std::int32_t code, const std::string& text, bool clean);
     void fail(const detail::DownloadFault& fault) { finish(fault.code, fault.text, false); }
     // Closes the connection; raises OnDisconnect when one was open and
@@ -84,10 +82,7 @@ private:
     std::optional<std::int32_t> m_port;
 
     detail::DownloadConnection m_link;
-    std::int64_t m_hopStartMs = 0;
-    std::optional<orlavo::platform::EventLoop::TimerId> m_idleTimer;
-    std::int64_t m_lastActivityMs = 0;
-    std::int64_t m_startMs = 0;
+    detail::DownloadDeadlines m_deadlines;
 
     State m_state = State::Idle;
     detail::ResponseReader m_reader;

@@ -19,19 +19,13 @@ void RSSComp::Engine::onReady(unsigned bits)
 {
     const detail::ConnectionStep step = m_link.onReady(bits);
     if (step.active) {
-        m_lastActivityMs = m_services.clock.nowMs();
+        m_deadlines.touch();
     }
     if (step.fault) {
         fail(*step.fault);
     } else if (step.readable) {
         receiveAll();
     }
-}
-
-std::int64_t RSSComp::Engine::handshakeLeftMs(std::int64_t now) const
-{
-    return m_link.settingUp() ? m_hopStartMs + m_limits.handshakeTimeoutMs - now
-                              : std::numeric_limits<std::int64_t>::max();
 }
 
 // A TLS session may hold decrypted bytes that no readiness will announce, so
@@ -68,7 +62,7 @@ void RSSComp::Engine::receiveOnce()
         endOfStream();
         return;
     }
-    m_lastActivityMs = m_services.clock.nowMs();
+    m_deadlines.touch();
     if (auto fault = m_reader.take(static_cast<std::size_t>(received.bytes))) {
         fail(*fault);
     }
@@ -88,35 +82,6 @@ void RSSComp::Engine::endOfStream()
         restoreRememberedBody();
     }
     finish(header.statusCode, m_redirects.trail() + header.statusText, true);
-}
-
-void RSSComp::Engine::armIdleTimer(std::int64_t delayMs)
-{
-    m_idleTimer = m_services.loop.startTimer(delayMs, [this] { onIdleTimer(); });
-}
-
-// One timer instead of one per read: when it fires while time is left (data
-// came meanwhile), it is set again for the nearer of the two deadlines.
-void RSSComp::Engine::onIdleTimer()
-{
-    m_idleTimer.reset();
-    const std::int64_t now = m_services.clock.nowMs();
-    const std::int64_t idleLeft = m_lastActivityMs + m_limits.idleTimeoutMs - now;
-    const std::int64_t totalLeft = m_startMs + m_limits.totalTimeoutMs - now;
-    const std::int64_t handshakeLeft = handshakeLeftMs(now);
-    if (handshakeLeft <= 0) {
-        finish(toInt(ResultCode::TlsFailed), "The secure connection to " + m_link.host() + " failed: no TLS handshake within " +
-                                                 detail::durationText(m_limits.handshakeTimeoutMs) + ".",
-               false);
-    } else if (totalLeft <= 0) {
-        finish(toInt(ResultCode::ReceiveFailed),
-               "Timed out: the download took longer than " + detail::durationText(m_limits.totalTimeoutMs) + ".", false);
-    } else if (idleLeft <= 0) {
-        finish(toInt(ResultCode::ReceiveFailed),
-               "Timed out: the server sent nothing for " + detail::durationText(m_limits.idleTimeoutMs) + ".", false);
-    } else {
-        armIdleTimer(std::min({idleLeft, totalLeft, handshakeLeft}));
-    }
 }
 
 void RSSComp::Engine::finish(std::int32_t code, const std::string& text, bool clean)
