@@ -5,28 +5,15 @@
 #include "platform/clock.h"
 #include "platform/code_page.h"
 #include "platform/connectivity.h"
-#include "platform/port_number.h"
 
 #include <algorithm>
 #include <new>
 
 namespace pellix {
 
-using detail::UrlSplit;
 using orlavo::platform::ConnectStatus;
 using orlavo::platform::EventLoop;
 using orlavo::platform::LookupStatus;
-
-struct RSSComp::Engine::Target {
-    std::string host;
-    std::uint16_t port = 80;
-    std::string path;
-    bool secure = false;
-    // Through an HTTP proxy: where to connect, and the whole URL as the
-    // request line's target instead of the path.
-    std::optional<detail::UrlParts> proxy;
-    std::string absoluteUrl;
-};
 
 namespace {
 
@@ -37,42 +24,6 @@ std::int32_t refuse(ResultCode code, const std::string& detail, std::string& ret
         retVal += " (" + orlavo::platform::escapeControls(detail) + ")";
     }
     return toInt(code);
-}
-
-// The configured proxy when this download can use it: an http:// proxy, or
-// one written without scheme, that asks for no credentials.
-std::optional<detail::UrlParts> usableProxy(const std::string& configured, std::string& why)
-{
-    if (configured.empty()) {
-        why = "no proxy is named for this host";
-        return std::nullopt;
-    }
-    std::string url = configured;
-    while (!url.empty() && url.back() == '/') {
-        url.pop_back();
-    }
-    const std::size_t authorityAt = url.find("://") == std::string::npos ? 0 : url.find("://") + 3;
-    const std::size_t authorityEnd = std::min(url.find('/', authorityAt), url.size());
-    if (const std::size_t at = url.rfind('@', authorityEnd); at != std::string::npos && at >= authorityAt) {
-        // The credentials stay out of the text: it reaches logs.
-        why = "the proxy " + url.substr(at + 1, authorityEnd - at - 1) +
-              " asks for a user name and password, which are not supported";
-        return std::nullopt;
-    }
-    UrlSplit split = detail::splitUrl(url + "/p");
-    if (split.code == ResultCode::BadUrl) {
-        why = "the proxy " + configured + " is not usable: " + split.detail;
-        return std::nullopt;
-    }
-    if (split.code != ResultCode::Ok || split.parts.secure) {
-        why = "the proxy " + configured + " is not an http:// proxy";
-        return std::nullopt;
-    }
-    if (split.parts.host.empty()) {
-        why = "the proxy " + configured + " names no host";
-        return std::nullopt;
-    }
-    return split.parts;
 }
 
 }  // namespace
@@ -131,38 +82,11 @@ std::int32_t RSSComp::Engine::requestFile(const std::string& url, std::string& r
 std::int32_t RSSComp::Engine::startRequest(const std::string& url, std::string& retVal)
 {
     m_url = url;
-    UrlSplit split = detail::splitUrl(url);
-    if (split.code != ResultCode::Ok) {
-        return refuse(split.code, split.detail, retVal);
+    auto planned = detail::planHop(url, m_port, m_services.connectivity);
+    if (const auto* refusal = std::get_if<detail::HopRefusal>(&planned)) {
+        return refuse(refusal->code, refusal->detail, retVal);
     }
-    const bool secure = split.parts.secure;
-    Target target{split.parts.host, split.parts.port.value_or(secure ? 443 : 80), split.parts.path, secure, {}, {}};
-    if (m_port) {
-        if (!orlavo::platform::isServicePort(*m_port)) {
-            return refuse(ResultCode::BadUrl, "the port " + std::to_string(*m_port) + " is not from 1 to 65535",
-                          retVal);
-        }
-        target.port = static_cast<std::uint16_t>(*m_port);
-    }
-    // A local feed needs neither a network nor the proxy's permission.
-    if (!detail::isLoopbackHost(target.host)) {
-        if (!m_services.connectivity.isOnline()) {
-            return refuse(ResultCode::NotOnline, {}, retVal);
-        }
-        const std::string configured = m_services.connectivity.proxyFor(target.host, secure);
-        if (m_services.connectivity.isConnectionProxy(target.host) || !configured.empty()) {
-            std::string why;
-            target.proxy = usableProxy(configured, why);
-            if (!target.proxy) {
-                return refuse(ResultCode::ProxyInUse, why, retVal);
-            }
-            const std::string port = target.port == 80 ? "" : ":" + std::to_string(target.port);
-            target.absoluteUrl = "http://" + target.host + port + target.path;
-        }
-    }
-    if (target.host.empty()) {
-        return refuse(ResultCode::EmptyHost, {}, retVal);
-    }
+    const auto& target = std::get<detail::HopTarget>(planned);
     if (std::int32_t result = connectTo(target, retVal); result != toInt(ResultCode::Ok)) {
         return result;
     }
@@ -185,7 +109,7 @@ std::int32_t RSSComp::Engine::startRequest(const std::string& url, std::string& 
     return sendRequest(target, retVal);
 }
 
-std::int32_t RSSComp::Engine::connectTo(const Target& target, std::string& retVal)
+std::int32_t RSSComp::Engine::connectTo(const detail::HopTarget& target, std::string& retVal)
 {
     const std::int64_t timeoutMs = m_limits.connectTimeoutMs;
     const std::string& connectHost = target.proxy ? target.proxy->host : target.host;
@@ -225,7 +149,7 @@ std::int32_t RSSComp::Engine::connectTo(const Target& target, std::string& retVa
     return toInt(ResultCode::Ok);
 }
 
-std::int32_t RSSComp::Engine::sendRequest(const Target& target, std::string& retVal)
+std::int32_t RSSComp::Engine::sendRequest(const detail::HopTarget& target, std::string& retVal)
 {
     // Through a tunnel the request is the one to the feed's server, so it names the path.
     const bool absolute = target.proxy && !target.secure;

@@ -5,6 +5,7 @@
 #include "feedcomp/conditional_cache.h"
 #include "feedcomp/download_connection.h"
 #include "feedcomp/download_deadlines.h"
+#include "feedcomp/hop_target.h"
 #include "feedcomp/redirect_follower.h"
 #include "feedcomp/response_reader.h"
 #include "pellix/rss_comp.h"
@@ -50,11 +51,9 @@ public:
     [[nodiscard]] State state() const { return m_state; }
 
 private:
-    struct Target;
-
     [[nodiscard]] std::int32_t startRequest(const std::string& url, std::string& retVal);
-    [[nodiscard]] std::int32_t connectTo(const Target& target, std::string& retVal);
-    [[nodiscard]] std::int32_t sendRequest(const Target& target, std::string& retVal);
+    [[nodiscard]] std::int32_t connectTo(const detail::HopTarget& target, std::string& retVal);
+    [[nodiscard]] std::int32_t sendRequest(const detail::HopTarget& target, std::string& retVal);
     void resetDownload();
     void onReady(unsigned bits);
     void receiveAll();
