@@ -1,7 +1,10 @@
 #pragma once
 // The download state machine behind RSSComp: one HTTP/1.0 GET at a time on a
 // non-blocking connection watched by the event loop. Owned by RSSComp; raises
-// the listener's events on the loop's thread.
+// the listener's events on the loop's thread. Its parts each keep their own
+// state: where a hop goes (planHop), the connection with its TLS and tunnel,
+// the time limits, the response reader, the redirect follower and the
+// conditional-request cache; the engine moves between them and raises the events.
 #include "feedcomp/conditional_cache.h"
 #include "feedcomp/download_connection.h"
 #include "feedcomp/download_deadlines.h"
