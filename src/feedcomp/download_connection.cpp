@@ -1,5 +1,6 @@
 #include "feedcomp/download_connection.h"
 
+#include "feedcomp/duration_text.h"
 #include "feedcomp/http_header.h"
 #include "feedcomp/url.h"
 #include "pellix/result_code.h"
@@ -35,8 +36,15 @@ ConnectionStep failed(ResultCode code, std::string text)
 
 }  // namespace
 
-DownloadConnection::DownloadConnection(EventLoop& loop, std::int64_t maxHeaderBytes)
-    : m_loop(loop), m_maxHeaderBytes(maxHeaderBytes)
+DownloadConnection::DownloadConnection(EventLoop& loop, Resolver* resolver, TcpConnector* connector,
+                                       std::int64_t connectTimeoutMs, std::int64_t maxHeaderBytes)
+    : m_loop(loop),
+      m_ownResolver(resolver == nullptr ? std::make_unique<SystemResolver>() : nullptr),
+      m_ownConnector(connector == nullptr ? std::make_unique<PosixTcpConnector>() : nullptr),
+      m_resolver(resolver == nullptr ? *m_ownResolver : *resolver),
+      m_connector(connector == nullptr ? *m_ownConnector : *connector),
+      m_connectTimeoutMs(connectTimeoutMs),
+      m_maxHeaderBytes(maxHeaderBytes)
 {
 }
 
@@ -71,12 +79,43 @@ DownloadConnection::startTls(std::unique_ptr<orlavo::platform::TcpConnection> tc
     return m_tls->startSession(std::move(tcp), host, error);
 }
 
-bool DownloadConnection::open(std::unique_ptr<orlavo::platform::TcpConnection> tcp, const std::string& host,
-                              std::uint16_t port, bool secure, bool viaProxy, std::function<void(unsigned)> onReady,
-                              std::string& error)
+std::optional<DownloadFault> DownloadConnection::connect(const HopTarget& target,
+                                                         std::function<void(unsigned)> onReady)
 {
+    const std::int64_t timeoutMs = m_connectTimeoutMs;
+    const std::string& connectHost = target.proxy ? target.proxy->host : target.host;
+    const std::uint16_t connectPort = target.proxy ? target.proxy->port.value_or(1080) : target.port;
+    auto lookup = m_resolver.lookup(lookupName(connectHost), timeoutMs);
+    if (lookup.status == LookupStatus::TimedOut) {
+        return DownloadFault{toInt(ResultCode::LookupFailed),
+                             refusalText(ResultCode::LookupFailed, "lookup timed out after " + durationText(timeoutMs))};
+    }
+    if (lookup.status != LookupStatus::Found) {
+        return DownloadFault{toInt(ResultCode::LookupFailed), refusalText(ResultCode::LookupFailed, lookup.error)};
+    }
+    auto connected = m_connector.connect(lookup.addresses, connectPort, timeoutMs);
+    if (connected.status != ConnectStatus::Connected) {
+        const ResultCode code =
+            connected.status == ConnectStatus::SocketFailed ? ResultCode::SocketFailed : ResultCode::ConnectFailed;
+        std::string text = resultText(code) + std::to_string(connected.error);
+        if (connected.status == ConnectStatus::TimedOut) {
+            text += " (connect timed out after " + durationText(timeoutMs) + ")";
+        }
+        return DownloadFault{toInt(code), std::move(text)};
+    }
+    if (std::string error; !open(std::move(connected.connection), target, std::move(onReady), error)) {
+        return DownloadFault{toInt(ResultCode::TlsUnavailable), refusalText(ResultCode::TlsUnavailable, error)};
+    }
+    return std::nullopt;
+}
+
+bool DownloadConnection::open(std::unique_ptr<orlavo::platform::TcpConnection> tcp, const HopTarget& target,
+                              std::function<void(unsigned)> onReady, std::string& error)
+{
+    const std::string& host = target.host;
+    const std::uint16_t port = target.port;
     m_host = host;
-    if (secure && viaProxy) {
+    if (target.secure && target.proxy) {
         // The proxy first opens a tunnel; TLS starts inside it.
         if (!haveTlsContext(error)) {
             return false;
@@ -85,7 +124,7 @@ bool DownloadConnection::open(std::unique_ptr<orlavo::platform::TcpConnection> t
         m_tlsName = lookupName(host);
         m_unsent = "CONNECT " + host + ":" + std::to_string(port) + " HTTP/1.0\r\nHost: " + host + ":" +
                    std::to_string(port) + "\r\n\r\n";
-    } else if (secure) {
+    } else if (target.secure) {
         tcp = startTls(std::move(tcp), lookupName(host), error);
         if (!tcp) {
             return false;

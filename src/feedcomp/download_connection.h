@@ -4,8 +4,10 @@
 // HTTP proxy, a CONNECT tunnel that TLS then runs in. It sends the request
 // once the connection stands; the engine reads the response through it.
 #include "feedcomp/download_fault.h"
+#include "feedcomp/hop_target.h"
 
 #include "platform/event_loop.h"
+#include "platform/resolver.h"
 #include "platform/tcp_connection.h"
 #include "platform/tls_connection.h"
 
@@ -26,18 +28,18 @@ struct ConnectionStep {
 
 class DownloadConnection {
 public:
-    DownloadConnection(orlavo::platform::EventLoop& loop, std::int64_t maxHeaderBytes);
+    // Null resolver or connector: the system's.
+    DownloadConnection(orlavo::platform::EventLoop& loop, Resolver* resolver, TcpConnector* connector,
+                       std::int64_t connectTimeoutMs, std::int64_t maxHeaderBytes);
     ~DownloadConnection();
     DownloadConnection(const DownloadConnection&) = delete;
     DownloadConnection& operator=(const DownloadConnection&) = delete;
 
     void setCaFile(std::string path);
-    // Takes a connected socket to host (or to the proxy, when viaProxy) and
-    // starts watching it; onReady gets each readiness. False with error set
-    // when TLS cannot be set up.
-    [[nodiscard]] bool open(std::unique_ptr<orlavo::platform::TcpConnection> tcp, const std::string& host,
-                            std::uint16_t port, bool secure, bool viaProxy, std::function<void(unsigned)> onReady,
-                            std::string& error);
+    // Looks up and connects to the target's host (or its proxy) within the
+    // connect timeout, sets up TLS or the tunnel, and starts watching the
+    // socket; onReady gets each readiness. The fault's text is RequestFile's.
+    [[nodiscard]] std::optional<DownloadFault> connect(const HopTarget& target, std::function<void(unsigned)> onReady);
     // Sends what can go now; the rest waits for the handshake, the tunnel or
     // a writable socket. 0 or the errno of a failed send.
     [[nodiscard]] int send(std::string request);
@@ -54,6 +56,8 @@ public:
     [[nodiscard]] const std::string& host() const { return m_host; }
 
 private:
+    [[nodiscard]] bool open(std::unique_ptr<orlavo::platform::TcpConnection> tcp, const HopTarget& target,
+                            std::function<void(unsigned)> onReady, std::string& error);
     [[nodiscard]] bool haveTlsContext(std::string& error);
     [[nodiscard]] std::unique_ptr<orlavo::platform::TcpConnection>
     startTls(std::unique_ptr<orlavo::platform::TcpConnection> tcp, const std::string& host, std::string& error);
@@ -64,6 +68,11 @@ private:
     void watchFor(unsigned events);
 
     orlavo::platform::EventLoop& m_loop;
+    std::unique_ptr<Resolver> m_ownResolver;
+    std::unique_ptr<TcpConnector> m_ownConnector;
+    Resolver& m_resolver;
+    TcpConnector& m_connector;
+    std::int64_t m_connectTimeoutMs;
     std::int64_t m_maxHeaderBytes;
     std::unique_ptr<orlavo::platform::TlsClientContext> m_tls;  // made at the first https:// request
     std::string m_caFile;

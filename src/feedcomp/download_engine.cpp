@@ -3,11 +3,7 @@
 // either follows a redirect or finishes with the events.
 #include "feedcomp/download_engine.h"
 
-#include "feedcomp/duration_text.h"
-#include "feedcomp/url.h"
-#include "platform/clock.h"
 #include "platform/code_page.h"
-#include "platform/connectivity.h"
 
 #include <new>
 #include <span>
@@ -15,18 +11,11 @@
 
 namespace pellix {
 
-using orlavo::platform::ConnectStatus;
-using orlavo::platform::EventLoop;
-using orlavo::platform::LookupStatus;
-
 namespace {
 
 std::int32_t refuse(ResultCode code, const std::string& detail, std::string& retVal)
 {
-    retVal = resultText(code);
-    if (!detail.empty()) {
-        retVal += " (" + orlavo::platform::escapeControls(detail) + ")";
-    }
+    retVal = detail::refusalText(code, detail);
     return toInt(code);
 }
 
@@ -35,18 +24,10 @@ std::int32_t refuse(ResultCode code, const std::string& detail, std::string& ret
 RSSComp::Engine::Engine(const RSSCompServices& services, const RSSCompLimits& limits)
     : m_services(services),
       m_limits(limits),
-      m_link(services.loop, limits.maxHeaderBytes),
+      m_link(services.loop, services.resolver, services.connector, limits.connectTimeoutMs, limits.maxHeaderBytes),
       m_deadlines(services.loop, services.clock, m_limits, m_link, [this](const auto& fault) { fail(fault); }),
       m_reader(limits.maxHeaderBytes, limits.maxBodyBytes)
 {
-    if (m_services.resolver == nullptr) {
-        m_ownResolver = std::make_unique<orlavo::platform::SystemResolver>();
-        m_services.resolver = m_ownResolver.get();
-    }
-    if (m_services.connector == nullptr) {
-        m_ownConnector = std::make_unique<orlavo::platform::PosixTcpConnector>();
-        m_services.connector = m_ownConnector.get();
-    }
 }
 
 RSSComp::Engine::~Engine()
@@ -115,27 +96,6 @@ std::int32_t RSSComp::Engine::startRequest(const std::string& url, std::string& 
 
 std::int32_t RSSComp::Engine::connectTo(const detail::HopTarget& target, std::string& retVal)
 {
-    const std::int64_t timeoutMs = m_limits.connectTimeoutMs;
-    const std::string& connectHost = target.proxy ? target.proxy->host : target.host;
-    const std::uint16_t connectPort = target.proxy ? target.proxy->port.value_or(1080) : target.port;
-    auto lookup = m_services.resolver->lookup(detail::lookupName(connectHost), timeoutMs);
-    if (lookup.status == LookupStatus::TimedOut) {
-        return refuse(ResultCode::LookupFailed, "lookup timed out after " + detail::durationText(timeoutMs), retVal);
-    }
-    if (lookup.status != LookupStatus::Found) {
-        return refuse(ResultCode::LookupFailed, lookup.error, retVal);
-    }
-    auto connected = m_services.connector->connect(lookup.addresses, connectPort, timeoutMs);
-    if (connected.status != ConnectStatus::Connected) {
-        const ResultCode code =
-            connected.status == ConnectStatus::SocketFailed ? ResultCode::SocketFailed : ResultCode::ConnectFailed;
-        retVal = resultText(code) + std::to_string(connected.error);
-        if (connected.status == ConnectStatus::TimedOut) {
-            retVal += " (connect timed out after " + detail::durationText(timeoutMs) + ")";
-        }
-        return toInt(code);
-    }
-    std::string error;
     auto onReadyGuarded = [this](unsigned bits) {
         // Called from the host's loop, where no exception of ours may arrive.
         try {
@@ -144,9 +104,9 @@ std::int32_t RSSComp::Engine::connectTo(const detail::HopTarget& target, std::st
             finish(toInt(ResultCode::ReceiveFailed), resultText(ResultCode::OutOfMemory), false);
         }
     };
-    if (!m_link.open(std::move(connected.connection), target.host, target.port, target.secure,
-                     target.proxy.has_value(), onReadyGuarded, error)) {
-        return refuse(ResultCode::TlsUnavailable, error, retVal);
+    if (auto fault = m_link.connect(target, onReadyGuarded)) {
+        retVal = std::move(fault->text);
+        return fault->code;
     }
     m_state = State::Running;
     m_deadlines.startHop(m_redirects.onFirstRequest());

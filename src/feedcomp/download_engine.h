@@ -14,9 +14,6 @@
 #include "pellix/rss_comp.h"
 
 #include "platform/connectivity.h"
-#include "platform/event_loop.h"
-#include "platform/resolver.h"
-#include "platform/tcp_connection.h"
 
 #include <memory>
 #include <optional>
@@ -78,8 +75,6 @@ private:
 
     RSSCompServices m_services;
     RSSCompLimits m_limits;
-    std::unique_ptr<orlavo::platform::Resolver> m_ownResolver;
-    std::unique_ptr<orlavo::platform::TcpConnector> m_ownConnector;
     RSSCompListener* m_listener = nullptr;
     std::optional<std::int32_t> m_port;
 

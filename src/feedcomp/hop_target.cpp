@@ -1,5 +1,6 @@
 #include "feedcomp/hop_target.h"
 
+#include "platform/code_page.h"
 #include "platform/port_number.h"
 
 #include <algorithm>
@@ -45,6 +46,15 @@ std::optional<UrlParts> usableProxy(const std::string& configured, std::string& 
 }
 
 }  // namespace
+
+std::string refusalText(ResultCode code, const std::string& detail)
+{
+    std::string text = resultText(code);
+    if (!detail.empty()) {
+        text += " (" + orlavo::platform::escapeControls(detail) + ")";
+    }
+    return text;
+}
 
 std::variant<HopTarget, HopRefusal> planHop(const std::string& url, std::optional<std::int32_t> port,
                                             Connectivity& connectivity)

@@ -30,6 +30,10 @@ struct HopRefusal {
     std::string detail;
 };
 
+// What RequestFile returns for a refusal: the code's text and, when there is
+// one, the detail in brackets, its control bytes escaped.
+[[nodiscard]] std::string refusalText(ResultCode code, const std::string& detail);
+
 [[nodiscard]] std::variant<HopTarget, HopRefusal> planHop(const std::string& url, std::optional<std::int32_t> port,
                                                           Connectivity& connectivity);
 
