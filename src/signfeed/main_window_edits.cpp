@@ -187,10 +187,10 @@ MainWindowModel::SettingsReload MainWindowModel::reloadChangedSettings()
         return {false, platform::SysError{ENOENT, "the file was removed"}};
     }
     // The count and the rotation belong to the running cycle, not to the file.
-    runWhenIdle([this, minutes = minuteCount, next = feedIndex] {
+    runWhenIdle([this, minutes = m_minutesSinceUpdate, next = m_nextFeedSlot] {
         load();
-        minuteCount = minutes;
-        feedIndex = next;
+        m_minutesSinceUpdate = minutes;
+        m_nextFeedSlot = next;
     });
     return {true, std::nullopt};
 }
@@ -208,7 +208,7 @@ void MainWindowModel::close()
         writeBack(true);
         m_storeMode = platform::WriteMode::Always;
         m_closeWriteFailed = m_writeFailures != failuresBefore;
-        if (notUnchecked(Field::Check2) && m_deps.serial.isOpen()) {
+        if (!serialLinkOff() && m_deps.serial.isOpen()) {
             m_deps.serial.close();
         }
         setText(Field::TInfo, "");

@@ -32,22 +32,20 @@ void MainWindowModel::load()
     configureUdp();
     setVisible(Field::Label13, false);
     setVisible(Field::Label14, false);
-    setVisible(Field::Label15, false);
-    // "Last Update: " only once an update has reached the sign.
-    setVisible(Field::Label17, !control(Field::Label18).text.empty());
-    setVisible(Field::Label18, !control(Field::Label18).text.empty());
+    showInitializing(false);
+    showLastUpdateIfAny();
     setText(Field::LblVersion, "Version " + m_options.version);
     loadChecks();
     loadTexts();
-    setEnabled(Field::Text1, notUnchecked(Field::Check1));
-    setVisible(Field::Command3, notUnchecked(Field::Check1));
+    setEnabled(Field::Text1, !udpLinkOff());
+    setVisible(Field::Command3, !udpLinkOff());
     fillFeedList(true);
     loadOptions();
     loadLists();
     loadSerialSettings();
-    setEnabled(Field::Text1, notUnchecked(Field::Check1));
-    setEnabled(Field::Combo1, notUnchecked(Field::Check2));
-    setEnabled(Field::Combo2, notUnchecked(Field::Check2));
+    setEnabled(Field::Text1, !udpLinkOff());
+    setEnabled(Field::Combo1, !serialLinkOff());
+    setEnabled(Field::Combo2, !serialLinkOff());
     writeBack(false);
     for (int slot = 0; slot < kFeedSlots; ++slot) {
         select(Field::AccessPointIP, slot);
@@ -57,7 +55,7 @@ void MainWindowModel::load()
     }
     select(Field::AccessPointIP, 0);
     configureSerial();
-    minuteCount = 0;
+    restartUpdatePeriod();
     reportRecovery();
     reportTooLongSlots();
 }

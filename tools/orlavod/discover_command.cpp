@@ -145,7 +145,7 @@ int runDiscover(const std::filesystem::path& settingsPath)
     window.setListener(nullptr);
     // An empty stdout alone cannot tell a quiet network from a walk that sent nothing.
     if (printer.printed() == 0) {
-        std::fputs(noAnswerText(printer, mainWindow.checked(signfeed::Field::Check1),
+        std::fputs(noAnswerText(printer, mainWindow.udpLinkOn(),
                                 window.control(DiscoveryField::DiscoveryPort).text).c_str(), stderr);
     }
     return 0;
