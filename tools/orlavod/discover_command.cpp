@@ -39,10 +39,10 @@ public:
 
     void fieldChanged(DiscoveryField field) override
     {
-        if (field != DiscoveryField::List1) {
+        if (field != DiscoveryField::Replies) {
             return;
         }
-        const auto& entries = m_window.control(DiscoveryField::List1).entries;
+        const auto& entries = m_window.control(DiscoveryField::Replies).entries;
         if (entries.size() < m_printed) {
             m_printed = 0;  // a new walk emptied the list
         }
