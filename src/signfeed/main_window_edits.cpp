@@ -61,7 +61,7 @@ void MainWindowModel::aimUdpLink()
 void MainWindowModel::chooseOption(int index)
 {
     setOption(index, true);
-    store(key::kRssListOp0, checked(Field::Option0) ? "True" : "False");
+    store(key::kRssListOp0, selectedFeedOnly() ? "True" : "False");
     store(key::kRssListOp1, checked(Field::Option1) ? "True" : "False");
 }
 
@@ -130,7 +130,7 @@ int MainWindowModel::feedKeyPress(int keyAscii)
         return keyAscii;
     }
     const int slot = *m_selectedFeedSlot;
-    const std::string& typed = control(Field::AccessPointIP).text;
+    const std::string& typed = editedFeedUrl();
     if (platform::utf8Length(typed) > kLongestValue) {
         // Stored, it would read back cut: another address.
         m_deps.messages.showMessage(MessageIcon::Exclamation, "Feed address too long",
@@ -211,7 +211,7 @@ void MainWindowModel::close()
         if (!serialLinkOff() && m_deps.serial.isOpen()) {
             m_deps.serial.close();
         }
-        setText(Field::TInfo, "");
+        setDownloadInfo("");
         m_closed = true;
         if (m_listener != nullptr) {
             m_listener->closeRequested();

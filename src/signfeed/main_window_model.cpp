@@ -162,7 +162,7 @@ void MainWindowModel::fillColorScheme()
     Control& c = mut(Field::ColorScheme);
     c.entries.clear();
     c.text = "Multicolor";
-    if (checked(Field::Check4)) {
+    if (smartDisplay()) {
         c.entries = {"Multicolor", "Red", "Blue", "Green", "Yellow", "Magenta", "Cyan", "White"};
     } else {
         c.entries = {"Multicolor", "Red", "Green", "Yellow"};
