@@ -101,6 +101,7 @@ public:
     [[nodiscard]] const std::string& baudRate() const { return m_baudRate; }
     [[nodiscard]] std::optional<int> selectedFeedSlot() const { return m_selectedFeedSlot; }
     [[nodiscard]] int remotePort() const { return m_remotePort; }
+    [[nodiscard]] const std::string& version() const { return m_options.version; }
     // The automatic update's minute count and feed rotation.
     [[nodiscard]] long minutesSinceUpdate() const { return m_minutesSinceUpdate; }
     long countMinute() { return ++m_minutesSinceUpdate; }
