@@ -137,7 +137,7 @@ WalkOutcome DiscoveryWindowModel::locate()
     if (m_closed || m_scanner.walking()) {
         return WalkOutcome::Refused;
     }
-    return m_scanner.locate(rangeTexts(), [this] { return m_deps.mainWindow.checked(signfeed::Field::Check1); });
+    return m_scanner.locate(rangeTexts(), [this] { return m_deps.mainWindow.udpLinkOn(); });
 }
 
 void DiscoveryWindowModel::walkStarted()
