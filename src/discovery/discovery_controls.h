@@ -9,39 +9,39 @@
 
 namespace orlavo::discovery {
 
-enum class DiscoveryField {
-    Label12,   // title line
-    Label9,    // "Starting IP Address Range"
-    Text3,     // octets 1-4 of the first address
-    Text4,
-    Text5,
-    Text6,
-    Label10,   // "Ending IP Address Range"
-    Text7,     // octets 1-4 of the last address
-    Text8,
-    Text9,
-    Text10,
-    Label3,    // Label3 to Label8: the dots between the octet fields
-    Label4,
-    Label5,
-    Label6,
-    Label7,
-    Label8,
-    Command2,  // "Set all to 255"
-    Command5,  // Locate; disabled during a walk
-    Label11,   // "Searching:"; visible during a walk
-    Label13,   // the address being walked; visible during a walk
-    List1,     // one entry per reply, in order of arrival
-    Label1,    // instruction under the list
-    Hostname,  // name of the chosen sign
-    Text1,     // the sign address
-    Command1,  // "Browse"
-    Command3,  // "Telnet"
+enum class DiscoveryField {  // the control each value binds to, and what it shows
+    Title,              // Label12
+    StartRangeCaption,  // Label9: "Starting IP Address Range"
+    StartOctet1,        // Text3 to Text6: octets 1-4 of the first address
+    StartOctet2,
+    StartOctet3,
+    StartOctet4,
+    EndRangeCaption,    // Label10: "Ending IP Address Range"
+    EndOctet1,          // Text7 to Text10: octets 1-4 of the last address
+    EndOctet2,
+    EndOctet3,
+    EndOctet4,
+    Dot1,               // Label3 to Label8: the dots between the octet fields
+    Dot2,
+    Dot3,
+    Dot4,
+    Dot5,
+    Dot6,
+    SetAllTo255,        // Command2: "Set all to 255"
+    Locate,             // Command5; disabled during a walk
+    SearchingCaption,   // Label11: "Searching:"; visible during a walk
+    SearchedAddress,    // Label13: the address being walked; visible during a walk
+    Replies,            // List1: one entry per reply, in order of arrival
+    RepliesHint,        // Label1: instruction under the list
+    Hostname,           // name of the chosen sign
+    SignAddress,        // Text1
+    Browse,             // Command1
+    Telnet,             // Command3
     DiscoveryPort,
-    Label14,   // "Discovery Port Address"
-    Label15,   // what the two port values mean
-    Label2,    // help text
-    CmdOk,     // "E&xit"
+    PortCaption,        // Label14: "Discovery Port Address"
+    PortHint,           // Label15: what the two port values mean
+    Help,               // Label2: help text
+    Exit,               // CmdOk: "E&xit"
     Count
 };
 

@@ -10,8 +10,8 @@ using F = DiscoveryField;
 
 namespace {
 
-constexpr std::array<F, 4> kStartFields{F::Text3, F::Text4, F::Text5, F::Text6};
-constexpr std::array<F, 4> kEndFields{F::Text7, F::Text8, F::Text9, F::Text10};
+constexpr std::array<F, 4> kStartFields{F::StartOctet1, F::StartOctet2, F::StartOctet3, F::StartOctet4};
+constexpr std::array<F, 4> kEndFields{F::EndOctet1, F::EndOctet2, F::EndOctet3, F::EndOctet4};
 constexpr std::string_view kBroadcast = "255.255.255.255";
 
 }  // namespace
@@ -23,17 +23,17 @@ void DiscoveryWindowModel::load()
         remote = std::string(kBroadcast);
         store(key::kRemoteIp, remote);
     }
-    setVisible(F::Label11, false);
-    setVisible(F::Label13, false);
-    setFieldText(F::Text1, remote);
-    mut(F::List1).entries.clear();
-    mut(F::List1).selectedIndex = -1;
-    mut(F::List1).visible = true;
-    notify(F::List1);
+    setVisible(F::SearchingCaption, false);
+    setVisible(F::SearchedAddress, false);
+    setFieldText(F::SignAddress, remote);
+    mut(F::Replies).entries.clear();
+    mut(F::Replies).selectedIndex = -1;
+    mut(F::Replies).visible = true;
+    notify(F::Replies);
     setText(F::Hostname, "");
     readWindowPosition();
     readDiscoveryKeys();
-    if (control(F::Text3).text.empty()) {
+    if (control(F::StartOctet1).text.empty()) {
         writeDiscoveryDefaults();
         readDiscoveryKeys();
     }
@@ -82,7 +82,7 @@ void DiscoveryWindowModel::close()
     }
     m_closed = true;
     m_scanner.close();
-    store(key::kRemoteIp, control(F::Text1).text);
+    store(key::kRemoteIp, control(F::SignAddress).text);
     for (std::size_t i = 0; i < 4; ++i) {
         store(key::kStart[i], control(kStartFields[i]).text);
         store(key::kEnd[i], control(kEndFields[i]).text);

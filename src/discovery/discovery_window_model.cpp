@@ -9,8 +9,8 @@ using signfeed::MessageIcon;
 
 namespace {
 
-constexpr std::array<F, 4> kStartFields{F::Text3, F::Text4, F::Text5, F::Text6};
-constexpr std::array<F, 4> kEndFields{F::Text7, F::Text8, F::Text9, F::Text10};
+constexpr std::array<F, 4> kStartFields{F::StartOctet1, F::StartOctet2, F::StartOctet3, F::StartOctet4};
+constexpr std::array<F, 4> kEndFields{F::EndOctet1, F::EndOctet2, F::EndOctet3, F::EndOctet4};
 
 // Characters, not bytes: a field holds UTF-8 text.
 std::string cutToChars(std::string text, std::size_t chars)
@@ -77,8 +77,8 @@ void DiscoveryWindowModel::setFieldText(F field, std::string text)
 
 void DiscoveryWindowModel::textChanged(F field)
 {
-    if (field == F::Text1) {
-        store(key::kRemoteIp, control(F::Text1).text);
+    if (field == F::SignAddress) {
+        store(key::kRemoteIp, control(F::SignAddress).text);
     } else if (field == F::DiscoveryPort) {
         m_scanner.changePort(control(F::DiscoveryPort).text);
     }
@@ -96,7 +96,7 @@ void DiscoveryWindowModel::store(const signfeed::SettingKey& key, std::string_vi
 
 void DiscoveryWindowModel::editAddress(std::string text)
 {
-    setFieldText(F::Text1, std::move(text));
+    setFieldText(F::SignAddress, std::move(text));
 }
 
 void DiscoveryWindowModel::editPort(std::string text)
@@ -107,7 +107,7 @@ void DiscoveryWindowModel::editPort(std::string text)
 
 void DiscoveryWindowModel::editOctet(F field, std::string text)
 {
-    const bool isOctet = (field >= F::Text3 && field <= F::Text6) || (field >= F::Text7 && field <= F::Text10);
+    const bool isOctet = (field >= F::StartOctet1 && field <= F::StartOctet4) || (field >= F::EndOctet1 && field <= F::EndOctet4);
     if (isOctet) {
         setFieldText(field, cutToChars(std::move(text), kOctetMaxChars));
     }
@@ -137,24 +137,24 @@ WalkOutcome DiscoveryWindowModel::locate()
     if (m_closed || m_scanner.walking()) {
         return WalkOutcome::Refused;
     }
-    return m_scanner.locate(rangeTexts(), [this] { return m_deps.mainWindow.checked(signfeed::Field::Check1); });
+    return m_scanner.locate(rangeTexts(), [this] { return m_deps.mainWindow.udpLinkOn(); });
 }
 
 void DiscoveryWindowModel::walkStarted()
 {
-    mut(F::List1).entries.clear();
-    mut(F::List1).selectedIndex = -1;
-    notify(F::List1);
-    setEnabled(F::Command5, false);
-    setText(F::Label13, "");
-    setVisible(F::Label11, true);
-    setVisible(F::Label13, true);
+    mut(F::Replies).entries.clear();
+    mut(F::Replies).selectedIndex = -1;
+    notify(F::Replies);
+    setEnabled(F::Locate, false);
+    setText(F::SearchedAddress, "");
+    setVisible(F::SearchingCaption, true);
+    setVisible(F::SearchedAddress, true);
 }
 
 void DiscoveryWindowModel::walkProgress(const WalkProgress& progress)
 {
     m_progress = progress;
-    setText(F::Label13, progress.address);
+    setText(F::SearchedAddress, progress.address);
     if (m_listener != nullptr) {
         m_listener->walkProgress(progress);
     }
@@ -163,20 +163,20 @@ void DiscoveryWindowModel::walkProgress(const WalkProgress& progress)
 void DiscoveryWindowModel::walkEnded(const WalkSummary&)
 {
     m_progress.reset();
-    setVisible(F::Label11, false);
-    setVisible(F::Label13, false);
-    setEnabled(F::Command5, true);
+    setVisible(F::SearchingCaption, false);
+    setVisible(F::SearchedAddress, false);
+    setEnabled(F::Locate, true);
 }
 
 void DiscoveryWindowModel::lineFound(const std::string& line)
 {
-    mut(F::List1).entries.push_back(line);
-    notify(F::List1);
+    mut(F::Replies).entries.push_back(line);
+    notify(F::Replies);
 }
 
 void DiscoveryWindowModel::select(int index)
 {
-    const auto& entries = control(F::List1).entries;
+    const auto& entries = control(F::Replies).entries;
     if (index < 0 || static_cast<std::size_t>(index) >= entries.size()) {
         return;
     }
@@ -184,13 +184,13 @@ void DiscoveryWindowModel::select(int index)
     if (!reading) {
         return;
     }
-    mut(F::List1).selectedIndex = index;
-    notify(F::List1);
-    setFieldText(F::Text1, reading->address);
+    mut(F::Replies).selectedIndex = index;
+    notify(F::Replies);
+    setFieldText(F::SignAddress, reading->address);
     // The main window's field and its sign link follow at once: the window
     // exists to choose the target.
-    m_deps.mainWindow.useSignAddress(control(F::Text1).text);
-    store(key::kRemoteIp, control(F::Text1).text);
+    m_deps.mainWindow.useSignAddress(control(F::SignAddress).text);
+    store(key::kRemoteIp, control(F::SignAddress).text);
     if (namedReplyMode(control(F::DiscoveryPort).text)) {
         setText(F::Hostname, reading->name);
     }
@@ -204,14 +204,14 @@ void DiscoveryWindowModel::browse()
     }
     std::unique_ptr<BrowserWindow> window = m_deps.browsers->createBrowserWindow();
     if (window) {
-        window->setStartingAddress(control(F::Text1).text);
+        window->setStartingAddress(control(F::SignAddress).text);
         window->showModal();
     }
 }
 
 void DiscoveryWindowModel::telnet()
 {
-    const std::string& address = control(F::Text1).text;
+    const std::string& address = control(F::SignAddress).text;
     if (address.empty()) {
         return;
     }

@@ -65,7 +65,7 @@ public:
     void select(int index);
     void editAddress(std::string text);
     void editPort(std::string text);
-    // field is one of Text3-Text6, Text7-Text10.
+    // field is one of the start or end octets.
     void editOctet(DiscoveryField field, std::string text);
     void setAllTo255();
     void browse();

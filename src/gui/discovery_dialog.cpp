@@ -61,20 +61,20 @@ DiscoveryDialog::DiscoveryDialog(Model& model, QWidget* parent) : QDialog(parent
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(10);
 
-    layout->addWidget(emphasised(addLabel(F::Label12), 1.25));
+    layout->addWidget(emphasised(addLabel(F::Title), 1.25));
     layout->addLayout(buildRangeRow());
     layout->addLayout(buildLocateRow());
 
     m_list = new QListWidget(this);
     m_list->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_widgets[index(F::List1)] = m_list;
+    m_widgets[index(F::Replies)] = m_list;
     auto select = [this] { m_model.select(m_list->currentRow()); };
     connect(m_list, &QListWidget::itemClicked, this, select);
     connect(m_list, &QListWidget::itemActivated, this, select);
     layout->addWidget(m_list, 1);
 
-    layout->addWidget(addLabel(F::Label1));
+    layout->addWidget(addLabel(F::RepliesHint));
     layout->addWidget(emphasised(addLabel(F::Hostname)));
     layout->addLayout(buildAddressRow());
 
@@ -89,8 +89,8 @@ void DiscoveryDialog::nameFields()
 {
     // Screen readers name each field as a sighted user reads it.
     const std::array<const char*, 4> octet{"first", "second", "third", "fourth"};
-    const std::array<std::array<F, 4>, 2> octets{{{F::Text3, F::Text4, F::Text5, F::Text6},
-                                                  {F::Text7, F::Text8, F::Text9, F::Text10}}};
+    const std::array<std::array<F, 4>, 2> octets{{{F::StartOctet1, F::StartOctet2, F::StartOctet3, F::StartOctet4},
+                                                  {F::EndOctet1, F::EndOctet2, F::EndOctet3, F::EndOctet4}}};
     for (std::size_t range = 0; range < 2; ++range) {
         for (std::size_t i = 0; i < 4; ++i) {
             widget(octets[range][i])
@@ -99,8 +99,8 @@ void DiscoveryDialog::nameFields()
                                              QString::fromLatin1(octet[i])));
         }
     }
-    widget(F::List1)->setAccessibleName(QStringLiteral("Clocks found"));
-    widget(F::Text1)->setAccessibleName(QStringLiteral("Clock IP address"));
+    widget(F::Replies)->setAccessibleName(QStringLiteral("Clocks found"));
+    widget(F::SignAddress)->setAccessibleName(QStringLiteral("Clock IP address"));
     widget(F::DiscoveryPort)->setAccessibleName(QStringLiteral("Discovery Port Address"));
 }
 
@@ -112,10 +112,10 @@ DiscoveryDialog::~DiscoveryDialog()
 QLayout* DiscoveryDialog::buildRangeRow()
 {
     auto* row = new QHBoxLayout;
-    const std::array<std::array<F, 4>, 2> octets{{{F::Text3, F::Text4, F::Text5, F::Text6},
-                                                  {F::Text7, F::Text8, F::Text9, F::Text10}}};
-    const std::array<std::array<F, 3>, 2> dots{{{F::Label3, F::Label4, F::Label5}, {F::Label6, F::Label7, F::Label8}}};
-    const std::array<F, 2> headings{F::Label9, F::Label10};
+    const std::array<std::array<F, 4>, 2> octets{{{F::StartOctet1, F::StartOctet2, F::StartOctet3, F::StartOctet4},
+                                                  {F::EndOctet1, F::EndOctet2, F::EndOctet3, F::EndOctet4}}};
+    const std::array<std::array<F, 3>, 2> dots{{{F::Dot1, F::Dot2, F::Dot3}, {F::Dot4, F::Dot5, F::Dot6}}};
+    const std::array<F, 2> headings{F::StartRangeCaption, F::EndRangeCaption};
     for (std::size_t range = 0; range < 2; ++range) {
         auto* box = new QGroupBox(this);
         m_widgets[index(headings[range])] = box;
@@ -134,16 +134,16 @@ QLayout* DiscoveryDialog::buildRangeRow()
         row->addWidget(box);
     }
     row->addStretch(1);
-    row->addWidget(addButton(F::Command2, [](Model& m) { m.setAllTo255(); }), 0, Qt::AlignBottom);
+    row->addWidget(addButton(F::SetAllTo255, [](Model& m) { m.setAllTo255(); }), 0, Qt::AlignBottom);
     return row;
 }
 
 QLayout* DiscoveryDialog::buildLocateRow()
 {
     auto* locateRow = new QHBoxLayout;
-    locateRow->addWidget(addButton(F::Command5, [](Model& m) { (void)m.locate(); }));
+    locateRow->addWidget(addButton(F::Locate, [](Model& m) { (void)m.locate(); }));
     // Shown only during a walk; their room is kept so nothing below jumps.
-    for (F field : {F::Label11, F::Label13}) {
+    for (F field : {F::SearchingCaption, F::SearchedAddress}) {
         QLabel* label = addLabel(field);
         QSizePolicy keep = label->sizePolicy();
         keep.setRetainSizeWhenHidden(true);
@@ -160,24 +160,24 @@ QLayout* DiscoveryDialog::buildAddressRow()
 {
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(8);
-    QLineEdit* address = addLineEdit(F::Text1, 0);
+    QLineEdit* address = addLineEdit(F::SignAddress, 0);
     address->setMinimumWidth(fieldWidth(*address, 15));
     connect(address, &QLineEdit::textEdited, this,
             [this](const QString& text) { m_model.editAddress(text.toStdString()); });
     QLineEdit* port = addLineEdit(F::DiscoveryPort, discovery::kPortMaxChars);
     connect(port, &QLineEdit::textEdited, this, [this](const QString& text) { m_model.editPort(text.toStdString()); });
     grid->addWidget(address, 0, 0);
-    grid->addWidget(addButton(F::Command1, [](Model& m) { m.browse(); }), 0, 1);
-    grid->addWidget(addButton(F::Command3, [](Model& m) { m.telnet(); }), 0, 2);
+    grid->addWidget(addButton(F::Browse, [](Model& m) { m.browse(); }), 0, 1);
+    grid->addWidget(addButton(F::Telnet, [](Model& m) { m.telnet(); }), 0, 2);
     grid->addWidget(port, 0, 3);
     grid->setColumnStretch(4, 1);
-    grid->addWidget(addButton(F::CmdOk, [](Model& m) { m.exit(); }), 0, 5);
+    grid->addWidget(addButton(F::Exit, [](Model& m) { m.exit(); }), 0, 5);
 
-    QLabel* help = addLabel(F::Label2);
+    QLabel* help = addLabel(F::Help);
     grid->addWidget(help, 1, 0, 1, 3, Qt::AlignTop);
     auto* portHelp = new QVBoxLayout;
-    portHelp->addWidget(emphasised(addLabel(F::Label14)));
-    portHelp->addWidget(addLabel(F::Label15));
+    portHelp->addWidget(emphasised(addLabel(F::PortCaption)));
+    portHelp->addWidget(addLabel(F::PortHint));
     portHelp->addStretch(1);
     grid->addLayout(portHelp, 1, 3, 1, 3);
     grid->setColumnStretch(0, 3);
@@ -201,7 +201,7 @@ QLabel* DiscoveryDialog::addLabel(F field)
     auto* label = new QLabel(this);
     // Sign names come from the network: never read as markup.
     label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(field == F::Label1 || field == F::Label2 || field == F::Label15);
+    label->setWordWrap(field == F::RepliesHint || field == F::Help || field == F::PortHint);
     m_widgets[index(field)] = label;
     return label;
 }
@@ -240,7 +240,7 @@ void DiscoveryDialog::refreshAll()
 
 void DiscoveryDialog::showList()
 {
-    const auto& control = m_model.control(F::List1);
+    const auto& control = m_model.control(F::Replies);
     const QSignalBlocker quiet(m_list);
     // Replies only ever append; anything else (a new walk) starts afresh.
     bool prefixKept = static_cast<std::size_t>(m_list->count()) <= control.entries.size();

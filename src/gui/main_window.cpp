@@ -239,7 +239,7 @@ QString MainWindow::aboutText() const
     const QString guide = userGuidePath();
     return QStringLiteral("<p><b>Orlavo %1</b><br>Puts the headlines of news feeds on LED message signs.</p>"
                           "<p>Licence: %2</p><p>Settings file:<br>%3</p><p>Documentation:<br>%4</p>")
-        .arg(QString::fromStdString(m_model.control(Field::LblVersion).text).remove(QStringLiteral("Version ")),
+        .arg(QString::fromStdString(m_model.version()),
              QStringLiteral(ORLAVO_LICENCE),
              m_settingsPath.isEmpty() ? QStringLiteral("(none)") : m_settingsPath.toHtmlEscaped(),
              guide.isEmpty() ? QString::fromUtf8(ORLAVO_INSTALLED_DOC_DIR).toHtmlEscaped()

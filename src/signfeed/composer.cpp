@@ -51,33 +51,32 @@ Composer::Composer(MainWindowModel& window, SignLink& link, platform::Clock& clo
 ComposeResult Composer::run(const DocumentSource& source, const DownloadOutcome& outcome)
 {
     ComposeResult result;
-    m_window.setEnabled(Field::Command1, false);
+    m_window.setExitEnabled(false);
     m_link.openLink();
-    m_window.setVisible(Field::Label15, false);
-    m_window.setVisible(Field::Label13, true);
-    for (Field hidden : {Field::Label14, Field::Label17, Field::Label18}) {
-        m_window.setVisible(hidden, false);
-    }
-    std::shared_ptr<pellix::RSSFile> doc = source(m_window.checked(Field::Ck1), result.itemCount);
+    m_window.showInitializing(false);
+    m_window.showDownloading(true);
+    m_window.showUpdatingSign(false);
+    m_window.showLastUpdate(false);
+    std::shared_ptr<pellix::RSSFile> doc = source(m_window.stripMarkup(), result.itemCount);
     // A failed download never reaches the sign, even when its body parses.
     const bool usable = doc && result.itemCount >= 1 && failureReason(outcome, result.itemCount).empty();
     std::string sendFailure;
     if (usable) {
-        const std::string shownBefore = m_window.control(Field::Trss).text;
-        m_window.setVisible(Field::Label13, false);
-        m_window.setVisible(Field::Label14, true);
-        const long asked = itemLimitOf(m_window.control(Field::Text3).text);
+        const std::string shownBefore = m_window.shownMessages();
+        m_window.showDownloading(false);
+        m_window.showUpdatingSign(true);
+        const long asked = itemLimitOf(m_window.messageLimitText());
         long limit = budgetPass(*doc, asked);
         result.itemsUsed = limit > 0 ? limit : 0;
         std::string messages = messagePass(*doc, limit, result.itemsShown);
         result.frame = buildFrame(messages);
         if (hasNonBlank(messages)) {
             const bool queued = m_link.busy();  // then its report comes later
-            m_link.sendFrame(result.frame, m_window.checked(Field::Check3), 1000);
+            m_link.sendFrame(result.frame, m_window.embeddedInClock(), 1000);
             result.sent = true;
             sendFailure = queued ? std::string() : unsentReason(m_link.lastFrameReport());
             if (!sendFailure.empty()) {
-                m_window.setText(Field::Trss, shownBefore);  // the sign still shows those
+                m_window.showMessages(shownBefore);  // the sign still shows those
             }
         } else if (asked < 1) {
             result.notSentReason = "the message limit is 0: nothing to send";
@@ -110,36 +109,36 @@ std::string Composer::messagePass(const pellix::RSSFile& doc, long limit, long& 
     std::string preview;
     std::string messages;
     char colour = 'B';
-    const bool smart = m_window.checked(Field::Check4);
+    const bool smart = m_window.smartDisplay();
     for (long i = 1; i <= limit; ++i) {
         std::string text = composedItemText(doc, static_cast<std::int32_t>(i));
         preview += text + "\r\n";
         if (!hasNonBlank(text)) {
             continue;
         }
-        colour = nextColour(colour, smart, m_window.control(Field::ColorScheme).selectedIndex);
+        colour = nextColour(colour, smart, m_window.colorSchemeIndex());
         messages += buildMessageSegment(colour, text);
         ++shown;
     }
-    m_window.setText(Field::Trss, preview);
+    m_window.showMessages(preview);
     return messages;
 }
 
 std::string Composer::buildFrame(const std::string& messages) const
 {
-    const bool smart = m_window.checked(Field::Check4);
-    const std::string code = smart ? intensityCode(m_window.control(Field::TypeFont).selectedIndex)
+    const bool smart = m_window.smartDisplay();
+    const std::string code = smart ? intensityCode(m_window.intensityIndex())
                                    : std::string(kPlainIntensityCode);
-    const std::string speed(1, speedDigitOf(m_window.control(Field::Text4).text));
+    const std::string speed(1, speedDigitOf(m_window.speedText()));
     return buildSignFrame(buildTextBody(TextBodyFields{speed, code, smart, messages}));
 }
 
 void Composer::finish(const DownloadOutcome& outcome, std::int32_t itemCount, const std::string& sendFailure)
 {
     m_link.closeLink();
-    m_window.setEnabled(Field::Command1, true);
-    m_window.setVisible(Field::Label13, false);
-    m_window.setVisible(Field::Label14, false);
+    m_window.setExitEnabled(true);
+    m_window.showDownloading(false);
+    m_window.showUpdatingSign(false);
     platform::LocalTime now = m_clock.localTime();
     const std::string hhmm = fmt::format("{:02}:{:02}", now.hour, now.minute);
     std::string reason = failureReason(outcome, itemCount);
@@ -149,24 +148,16 @@ void Composer::finish(const DownloadOutcome& outcome, std::int32_t itemCount, co
     // The top right only ever names the last update that reached the sign;
     // what went wrong now is the status line's.
     if (reason.empty()) {
-        m_window.setText(Field::Label17, "Last Update: ");
-        m_window.setText(Field::Label18, hhmm);
-        m_window.setText(Field::Status, "");
+        m_window.setLastUpdate(hhmm);
+        m_window.setStatus("");
     } else {
         std::string status = "The update at " + hhmm + " failed: " + reason + ". The sign keeps its messages.";
         if (const std::string note = m_failureNote ? m_failureNote() : std::string(); !note.empty()) {
             status += " " + note;
         }
-        m_window.setText(Field::Status, status);
+        m_window.setStatus(status);
     }
-    showLastUpdate(m_window);
-}
-
-void showLastUpdate(MainWindowModel& window)
-{
-    const bool any = !window.control(Field::Label18).text.empty();
-    window.setVisible(Field::Label17, any);
-    window.setVisible(Field::Label18, any);
+    m_window.showLastUpdateIfAny();
 }
 
 }  // namespace orlavo::signfeed

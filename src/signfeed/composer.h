@@ -65,9 +65,6 @@ private:
     std::function<std::string()> m_failureNote;
 };
 
-// "Last Update: " and its time, shown once an update has reached the sign.
-void showLastUpdate(MainWindowModel& window);
-
 // The cleaned item text of item i, as both passes compute it.
 [[nodiscard]] std::string composedItemText(const pellix::RSSFile& doc, std::int32_t i);
 

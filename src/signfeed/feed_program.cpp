@@ -15,8 +15,7 @@ FeedProgram::FeedProgram(const ProgramPorts& ports, int signPort, const pellix::
       m_cycle(m_window, m_feed, m_composer, ports.clock, ports.loop)
 {
     m_link.setLinkSelectionSource([this] {
-        return LinkSelection{m_window.checked(Field::Check1),
-                                       m_window.checked(Field::Check2)};
+        return LinkSelection{m_window.udpLinkOn(), m_window.serialLinkOn()};
     });
     // Close and port changes wait until the frame going out is gone.
     m_window.setDeferral([this](std::function<void()> action) { m_link.whenIdle(std::move(action)); });

@@ -61,7 +61,7 @@ void MainWindowModel::aimUdpLink()
 void MainWindowModel::chooseOption(int index)
 {
     setOption(index, true);
-    store(key::kRssListOp0, checked(Field::Option0) ? "True" : "False");
+    store(key::kRssListOp0, selectedFeedOnly() ? "True" : "False");
     store(key::kRssListOp1, checked(Field::Option1) ? "True" : "False");
 }
 
@@ -130,7 +130,7 @@ int MainWindowModel::feedKeyPress(int keyAscii)
         return keyAscii;
     }
     const int slot = *m_selectedFeedSlot;
-    const std::string& typed = control(Field::AccessPointIP).text;
+    const std::string& typed = editedFeedUrl();
     if (platform::utf8Length(typed) > kLongestValue) {
         // Stored, it would read back cut: another address.
         m_deps.messages.showMessage(MessageIcon::Exclamation, "Feed address too long",
@@ -187,10 +187,10 @@ MainWindowModel::SettingsReload MainWindowModel::reloadChangedSettings()
         return {false, platform::SysError{ENOENT, "the file was removed"}};
     }
     // The count and the rotation belong to the running cycle, not to the file.
-    runWhenIdle([this, minutes = minuteCount, next = feedIndex] {
+    runWhenIdle([this, minutes = m_minutesSinceUpdate, next = m_nextFeedSlot] {
         load();
-        minuteCount = minutes;
-        feedIndex = next;
+        m_minutesSinceUpdate = minutes;
+        m_nextFeedSlot = next;
     });
     return {true, std::nullopt};
 }
@@ -208,10 +208,10 @@ void MainWindowModel::close()
         writeBack(true);
         m_storeMode = platform::WriteMode::Always;
         m_closeWriteFailed = m_writeFailures != failuresBefore;
-        if (notUnchecked(Field::Check2) && m_deps.serial.isOpen()) {
+        if (!serialLinkOff() && m_deps.serial.isOpen()) {
             m_deps.serial.close();
         }
-        setText(Field::TInfo, "");
+        setDownloadInfo("");
         m_closed = true;
         if (m_listener != nullptr) {
             m_listener->closeRequested();

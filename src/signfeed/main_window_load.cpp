@@ -30,24 +30,22 @@ void MainWindowModel::load()
     setFieldText(Field::Text1, m_signAddress);
     m_resetKeys.clear();
     configureUdp();
-    setVisible(Field::Label13, false);
-    setVisible(Field::Label14, false);
-    setVisible(Field::Label15, false);
-    // "Last Update: " only once an update has reached the sign.
-    setVisible(Field::Label17, !control(Field::Label18).text.empty());
-    setVisible(Field::Label18, !control(Field::Label18).text.empty());
+    showDownloading(false);
+    showUpdatingSign(false);
+    showInitializing(false);
+    showLastUpdateIfAny();
     setText(Field::LblVersion, "Version " + m_options.version);
     loadChecks();
     loadTexts();
-    setEnabled(Field::Text1, notUnchecked(Field::Check1));
-    setVisible(Field::Command3, notUnchecked(Field::Check1));
+    setEnabled(Field::Text1, !udpLinkOff());
+    setVisible(Field::Command3, !udpLinkOff());
     fillFeedList(true);
     loadOptions();
     loadLists();
     loadSerialSettings();
-    setEnabled(Field::Text1, notUnchecked(Field::Check1));
-    setEnabled(Field::Combo1, notUnchecked(Field::Check2));
-    setEnabled(Field::Combo2, notUnchecked(Field::Check2));
+    setEnabled(Field::Text1, !udpLinkOff());
+    setEnabled(Field::Combo1, !serialLinkOff());
+    setEnabled(Field::Combo2, !serialLinkOff());
     writeBack(false);
     for (int slot = 0; slot < kFeedSlots; ++slot) {
         select(Field::AccessPointIP, slot);
@@ -57,7 +55,7 @@ void MainWindowModel::load()
     }
     select(Field::AccessPointIP, 0);
     configureSerial();
-    minuteCount = 0;
+    restartUpdatePeriod();
     reportRecovery();
     reportTooLongSlots();
 }
@@ -104,7 +102,7 @@ void MainWindowModel::loadTexts()
     // The speed reaches the sign as a number, so a text that is none is reset.
     loadKey(key::kSpeed, [this](const std::string& raw) {
         setFieldText(Field::Text4, raw);
-        return decimalNumberOf(control(Field::Text4).text).has_value();
+        return decimalNumberOf(speedText()).has_value();
     });
     setFieldText(Field::Text6, read(key::kInitialDelay));
 }
@@ -141,9 +139,9 @@ void MainWindowModel::loadLists()
         };
     };
     loadKey(key::kTypeFontIndex, selectIndex(Field::TypeFont));
-    setVisible(Field::Label19, checked(Field::Check4));
-    setVisible(Field::TypeFont, checked(Field::Check4));
-    setVisible(Field::Command2, !checked(Field::Check3));
+    setVisible(Field::Label19, smartDisplay());
+    setVisible(Field::TypeFont, smartDisplay());
+    setVisible(Field::Command2, !embeddedInClock());
     fillColorScheme();
     loadKey(key::kColorSchemeIndex, selectIndex(Field::ColorScheme));
 }
@@ -187,18 +185,18 @@ void MainWindowModel::writeBack(bool withColorScheme)
     store(key::kSerial, std::to_string(control(Field::Check2).value));
     store(key::kRemoteIp, m_signAddress);
     store(key::kInitialDelay, control(Field::Text6).text);
-    store(key::kMessages, control(Field::Text3).text);
+    store(key::kMessages, messageLimitText());
     store(key::kRssListOp0, flag(Field::Option0));
     store(key::kRssListOp1, flag(Field::Option1));
-    store(key::kUpdatePeriod, control(Field::Text5).text);
-    store(key::kSpeed, control(Field::Text4).text);
+    store(key::kUpdatePeriod, updatePeriodText());
+    store(key::kSpeed, speedText());
     store(key::kBaud, m_baudRate);
     store(key::kCommPort, m_serialPortNumber);
-    store(key::kTypeFontIndex, std::to_string(control(Field::TypeFont).selectedIndex));
+    store(key::kTypeFontIndex, std::to_string(intensityIndex()));
     store(key::kEmbedded, std::to_string(control(Field::Check3).value));
     store(key::kRgbDisplay, std::to_string(control(Field::Check4).value));
     if (withColorScheme) {
-        store(key::kColorSchemeIndex, std::to_string(control(Field::ColorScheme).selectedIndex));
+        store(key::kColorSchemeIndex, std::to_string(colorSchemeIndex()));
     }
 }
 

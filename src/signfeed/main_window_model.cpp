@@ -62,6 +62,37 @@ void MainWindowModel::setEnabled(Field field, bool enabled)
     }
 }
 
+std::optional<double> MainWindowModel::updatePeriodMinutes() const
+{
+    return decimalNumberOf(updatePeriodText());
+}
+
+int MainWindowModel::takeFeedSlot()
+{
+    const int slot = m_nextFeedSlot;
+    m_nextFeedSlot = slot + 1 > kFeedSlots - 1 ? 0 : slot + 1;
+    return slot;
+}
+
+void MainWindowModel::showLastUpdate(bool shown)
+{
+    setVisible(Field::Label17, shown);
+    setVisible(Field::Label18, shown);
+}
+
+void MainWindowModel::setLastUpdate(const std::string& hhmm)
+{
+    setText(Field::Label17, "Last Update: ");
+    setText(Field::Label18, hhmm);
+}
+
+void MainWindowModel::clearDownloadDetails()
+{
+    for (Field cleared : {Field::TInfo, Field::Trss2, Field::TSize, Field::TTime}) {
+        setText(cleared, "");
+    }
+}
+
 void MainWindowModel::store(const SettingKey& key, std::string_view value)
 {
     store(key.section, key.key, value);
@@ -131,7 +162,7 @@ void MainWindowModel::fillColorScheme()
     Control& c = mut(Field::ColorScheme);
     c.entries.clear();
     c.text = "Multicolor";
-    if (checked(Field::Check4)) {
+    if (smartDisplay()) {
         c.entries = {"Multicolor", "Red", "Blue", "Green", "Yellow", "Magenta", "Cyan", "White"};
     } else {
         c.entries = {"Multicolor", "Red", "Green", "Yellow"};
@@ -215,7 +246,7 @@ void MainWindowModel::clamp(Field field, double limit)
 void MainWindowModel::portTest()
 {
     platform::SerialPort& port = m_deps.serial;
-    if (!notUnchecked(Field::Check2) || port.isOpen()) {
+    if (serialLinkOff() || port.isOpen()) {
         return;
     }
     auto error = port.setLineSettings(m_baudRate + ",n,8,1");

@@ -71,7 +71,29 @@ public:
 
     [[nodiscard]] const Control& control(Field field) const { return m_controls[index(field)]; }
     [[nodiscard]] bool checked(Field box) const { return control(box).value == 1; }
-    [[nodiscard]] bool notUnchecked(Field box) const { return control(box).value != 0; }
+
+    // What the controls mean. A greyed box is neither on nor off: a link is
+    // used only when its box is on, and left alone only when it is off.
+    [[nodiscard]] bool udpLinkOn() const { return checked(Field::Check1); }
+    [[nodiscard]] bool udpLinkOff() const { return control(Field::Check1).value == 0; }
+    [[nodiscard]] bool serialLinkOn() const { return checked(Field::Check2); }
+    [[nodiscard]] bool serialLinkOff() const { return control(Field::Check2).value == 0; }
+    [[nodiscard]] bool embeddedInClock() const { return checked(Field::Check3); }
+    [[nodiscard]] bool smartDisplay() const { return checked(Field::Check4); }
+    [[nodiscard]] bool stripMarkup() const { return checked(Field::Ck1); }
+    [[nodiscard]] bool selectedFeedOnly() const { return checked(Field::Option0); }
+    [[nodiscard]] const std::string& editedFeedUrl() const { return control(Field::AccessPointIP).text; }
+    [[nodiscard]] const std::string& updatePeriodText() const { return control(Field::Text5).text; }
+    // Empty when the period is not a number: automatic updates are off.
+    [[nodiscard]] std::optional<double> updatePeriodMinutes() const;
+    [[nodiscard]] const std::string& messageLimitText() const { return control(Field::Text3).text; }
+    [[nodiscard]] const std::string& speedText() const { return control(Field::Text4).text; }
+    [[nodiscard]] int colorSchemeIndex() const { return control(Field::ColorScheme).selectedIndex; }
+    [[nodiscard]] int intensityIndex() const { return control(Field::TypeFont).selectedIndex; }
+    [[nodiscard]] const std::string& shownMessages() const { return control(Field::Trss).text; }
+    [[nodiscard]] const std::string& statusText() const { return control(Field::Status).text; }
+    // The texts that tell how an update goes, worth a line in a log.
+    [[nodiscard]] static bool isProgressText(Field field) { return field == Field::TInfo || field == Field::Status; }
 
     // Window variables.
     [[nodiscard]] const std::string& signAddress() const { return m_signAddress; }
@@ -79,8 +101,14 @@ public:
     [[nodiscard]] const std::string& baudRate() const { return m_baudRate; }
     [[nodiscard]] std::optional<int> selectedFeedSlot() const { return m_selectedFeedSlot; }
     [[nodiscard]] int remotePort() const { return m_remotePort; }
-    int feedIndex = 0;     // next slot to try in rotation
-    long minuteCount = 0;  // timer ticks since the last automatic update
+    [[nodiscard]] const std::string& version() const { return m_options.version; }
+    // The automatic update's minute count and feed rotation.
+    [[nodiscard]] long minutesSinceUpdate() const { return m_minutesSinceUpdate; }
+    long countMinute() { return ++m_minutesSinceUpdate; }
+    void restartUpdatePeriod() { m_minutesSinceUpdate = 0; }
+    [[nodiscard]] int nextFeedSlot() const { return m_nextFeedSlot; }
+    // Returns the slot to try now and moves the rotation on, wrapping after the last.
+    int takeFeedSlot();
 
     // Operator edits. Each is stored in data.ini at once.
     void editCheck(Field box, int value);
@@ -111,6 +139,22 @@ public:
     // A feed slot rewritten in data.ini: the list shows the stored address, and
     // so does the text when it still showed previous for that slot.
     void showStoredFeedSlot(int slot, const std::string& previous);
+    void setExitEnabled(bool enabled) { setEnabled(Field::Command1, enabled); }
+    void showDownloading(bool shown) { setVisible(Field::Label13, shown); }
+    void showUpdatingSign(bool shown) { setVisible(Field::Label14, shown); }
+    void showInitializing(bool shown) { setVisible(Field::Label15, shown); }
+    // Shows or hides "Last Update: " with its time.
+    void showLastUpdate(bool shown);
+    // "Last Update: " is shown only once an update has reached the sign.
+    void showLastUpdateIfAny() { showLastUpdate(!control(Field::Label18).text.empty()); }
+    void setLastUpdate(const std::string& hhmm);
+    void showMessages(std::string text) { setText(Field::Trss, std::move(text)); }
+    void setStatus(std::string text) { setText(Field::Status, std::move(text)); }
+    void setDownloadInfo(std::string text) { setText(Field::TInfo, std::move(text)); }
+    void setDownloadSize(std::string text) { setText(Field::TSize, std::move(text)); }
+    void setDocumentText(std::string text) { setText(Field::Trss2, std::move(text)); }
+    // Empties what the last download left: its status, document, size and time.
+    void clearDownloadDetails();
 
     [[nodiscard]] platform::ProfileFile& settings() { return m_deps.settings; }
     [[nodiscard]] MessageSink& messages() { return m_deps.messages; }
@@ -179,6 +223,8 @@ private:
     bool m_udpFailureReported = false;
     bool m_udpPortNoticeShown = false;
     bool m_closed = false;
+    long m_minutesSinceUpdate = 0;  // timer ticks since the last automatic update
+    int m_nextFeedSlot = 0;         // next slot to try in rotation
     bool m_closing = false;
     platform::WriteMode m_storeMode = platform::WriteMode::Always;
     std::function<void(std::function<void()>)> m_defer;

@@ -55,18 +55,18 @@ void UpdateCycle::stop()
 void UpdateCycle::tick()
 {
     // The count does not wrap: a period of 300 minutes updates every 300 minutes.
-    ++m_window.minuteCount;
-    std::optional<double> period = decimalNumberOf(m_window.control(Field::Text5).text);
+    const long minutes = m_window.countMinute();
+    std::optional<double> period = m_window.updatePeriodMinutes();
     if (!period) {
-        m_window.setText(Field::Status, std::string(kPeriodNotANumber));
+        m_window.setStatus(std::string(kPeriodNotANumber));
         return;
     }
     // A corrected period must not leave the window saying that updates are off.
-    if (m_window.control(Field::Status).text == kPeriodNotANumber) {
-        m_window.setText(Field::Status, "");
+    if (m_window.statusText() == kPeriodNotANumber) {
+        m_window.setStatus("");
     }
-    if (*period <= static_cast<double>(m_window.minuteCount)) {
-        m_window.minuteCount = 0;
+    if (*period <= static_cast<double>(minutes)) {
+        m_window.restartUpdatePeriod();
         requestUpdate();
     }
 }
@@ -85,12 +85,9 @@ void UpdateCycle::runUpdate()
     m_busy = true;
     m_movedNote.clear();
     // The text area keeps what the sign shows until new messages replace it.
-    for (Field cleared : {Field::TInfo, Field::Trss2, Field::TSize, Field::TTime}) {
-        m_window.setText(cleared, "");
-    }
-    m_window.setVisible(Field::Label15, true);
-    m_window.setVisible(Field::Label17, false);
-    m_window.setVisible(Field::Label18, false);
+    m_window.clearDownloadDetails();
+    m_window.showInitializing(true);
+    m_window.showLastUpdate(false);
     testSerialPort();
     platform::waitMs(m_clock, m_loop, 1000);
     std::optional<std::string> url = chooseUrl();
@@ -104,10 +101,10 @@ void UpdateCycle::runUpdate()
     std::string text;
     std::int32_t result = m_feed.RequestFile(*url, text);
     if (result == 0) {
-        m_window.setText(Field::TInfo, "Request Sent");
+        m_window.setDownloadInfo("Request Sent");
         return;  // OnFinish continues the update
     }
-    m_window.setText(Field::TInfo, fmt::format("Error: {} - {}", result, text));
+    m_window.setDownloadInfo(fmt::format("Error: {} - {}", result, text));
     // A request whose send failed keeps its connection; its end must not run
     // the composer in the middle of a later update.
     m_feed.CloseComm();
@@ -116,13 +113,12 @@ void UpdateCycle::runUpdate()
 
 std::optional<std::string> UpdateCycle::chooseUrl()
 {
-    if (m_window.checked(Field::Option0)) {
-        return m_window.control(Field::AccessPointIP).text;
+    if (m_window.selectedFeedOnly()) {
+        return m_window.editedFeedUrl();
     }
     // Rotation reads the stored slots; an edit counts once Enter stored it.
     for (int tries = 0; tries < kFeedSlots; ++tries) {
-        int slot = m_window.feedIndex;
-        m_window.feedIndex = slot + 1 > kFeedSlots - 1 ? 0 : slot + 1;
+        const int slot = m_window.takeFeedSlot();
         std::string value = readFeedSlot(m_window.settings(), slot, "").value_or("");
         if (value.find_first_not_of(' ') != std::string::npos) {
             return value;
@@ -133,7 +129,7 @@ std::optional<std::string> UpdateCycle::chooseUrl()
 
 void UpdateCycle::testSerialPort()
 {
-    if (!m_window.notUnchecked(Field::Check2)) {
+    if (m_window.serialLinkOff()) {
         return;
     }
     platform::SerialPort& port = m_window.serialPort();
@@ -150,7 +146,7 @@ void UpdateCycle::testSerialPort()
 
 void UpdateCycle::OnConnect(const std::string& host)
 {
-    m_window.setText(Field::TInfo, "Connected to " + host);
+    m_window.setDownloadInfo("Connected to " + host);
 }
 
 void UpdateCycle::OnFinish(std::int32_t code, const std::string& text)
@@ -165,8 +161,8 @@ void UpdateCycle::OnFinish(std::int32_t code, const std::string& text)
     if (const std::string charset = m_feed.CharsetFallback(); !charset.empty()) {
         info += " - " + pellix::DescribeCharsetFallback(charset);
     }
-    m_window.setText(Field::TInfo, info);
-    m_window.setText(Field::TSize, std::to_string(m_feed.CurSize()));
+    m_window.setDownloadInfo(info);
+    m_window.setDownloadSize(std::to_string(m_feed.CurSize()));
     // A feed that did not change comes back as its remembered body: compose it as fresh.
     const bool unchanged = code == 304 && m_feed.CurSize() > 0;
     DownloadOutcome outcome{code >= 0, unchanged ? 200 : code, text};
@@ -174,7 +170,7 @@ void UpdateCycle::OnFinish(std::int32_t code, const std::string& text)
         [this](bool strip, std::int32_t& n) { return m_feed.GetRSSFile(strip, n); }, outcome);
     // Filled once the document is gone, so a large body, its parse and this
     // text are never all in memory at once.
-    m_window.setText(Field::Trss2, m_feed.CurFileString());
+    m_window.setDocumentText(m_feed.CurFileString());
     const bool succeeded = failureReason(outcome, result.itemCount).empty();
     noteOutcome(succeeded);
     if (!movedTo.empty() && readIni(m_window.settings(), key::kRewriteMovedFeeds.section, key::kRewriteMovedFeeds.key,
@@ -220,9 +216,9 @@ void UpdateCycle::rewriteMovedFeed(const std::string& movedTo, bool endedInAFeed
         note += rewritten.empty() ? ", and no stored feed slot held its old address" : "; rewritten: " + rewritten;
     }
     m_movedNote = note;
-    const std::string& status = m_window.control(Field::Status).text;
+    const std::string& status = m_window.statusText();
     note[0] = static_cast<char>(note[0] - 'a' + 'A');
-    m_window.setText(Field::Status, (status.empty() ? "" : status + " ") + note + ".");
+    m_window.setStatus((status.empty() ? "" : status + " ") + note + ".");
 }
 
 std::string UpdateCycle::staleHeadlines() const
@@ -264,8 +260,8 @@ void UpdateCycle::noteOutcome(bool succeeded)
 
 void UpdateCycle::abandon(const std::string& why, bool feedFailed)
 {
-    m_window.setVisible(Field::Label15, false);
-    showLastUpdate(m_window);
+    m_window.showInitializing(false);
+    m_window.showLastUpdateIfAny();
     if (feedFailed) {
         noteOutcome(false);
     }
@@ -273,8 +269,7 @@ void UpdateCycle::abandon(const std::string& why, bool feedFailed)
     const std::string reason = why == "no feed URL"
                                    ? "the selected feed slot is empty. Pick a feed from the list, or type one"
                                    : why;
-    m_window.setText(Field::Status,
-                     "The update did not start: " + reason + "." + (feedFailed ? " " + failureSentence() : ""));
+    m_window.setStatus("The update did not start: " + reason + "." + (feedFailed ? " " + failureSentence() : ""));
     if (m_observer != nullptr) {
         m_observer->updateAbandoned(why);
     }

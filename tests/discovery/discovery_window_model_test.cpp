@@ -65,7 +65,7 @@ struct Rig {
                                                     &browsers, &telnet}};
 };
 
-const std::array<F, 8> kOctets{F::Text3, F::Text4, F::Text5, F::Text6, F::Text7, F::Text8, F::Text9, F::Text10};
+const std::array<F, 8> kOctets{F::StartOctet1, F::StartOctet2, F::StartOctet3, F::StartOctet4, F::EndOctet1, F::EndOctet2, F::EndOctet3, F::EndOctet4};
 
 std::string octetTexts(const DiscoveryWindowModel& w)
 {
@@ -109,13 +109,13 @@ TEST(DiscoveryWindowModel, LoadFillsTheFieldsAndRepairsWhatItCannotUse)
         rig.window.load();
         EXPECT_EQ(octetTexts(rig.window), row.octets);
         EXPECT_EQ(rig.window.control(F::DiscoveryPort).text, row.port);
-        EXPECT_EQ(rig.window.control(F::Text1).text, row.address);
+        EXPECT_EQ(rig.window.control(F::SignAddress).text, row.address);
         EXPECT_EQ(rig.read("Discovery", "start1"), row.start1);
         EXPECT_EQ(rig.read("Discovery", "Port"), row.filePort);
         EXPECT_EQ(rig.read("CommMethod", "RemoteIP"), row.address);
-        EXPECT_FALSE(rig.window.control(F::Label11).visible);
-        EXPECT_FALSE(rig.window.control(F::Label13).visible);
-        EXPECT_TRUE(rig.window.control(F::List1).entries.empty());
+        EXPECT_FALSE(rig.window.control(F::SearchingCaption).visible);
+        EXPECT_FALSE(rig.window.control(F::SearchedAddress).visible);
+        EXPECT_TRUE(rig.window.control(F::Replies).entries.empty());
         EXPECT_EQ(rig.discoveryUdp.binds(), 0);  // bound only by a walk
     }
 }
@@ -155,8 +155,8 @@ TEST(DiscoveryWindowModel, DuringAWalkLocateIsDisabledAndTheProgressShown)
         std::vector<std::string>* seen = nullptr;
         void fieldChanged(F field) override
         {
-            if (field == F::Label13 && w->control(F::Label13).visible && !w->control(F::Label13).text.empty()) {
-                seen->push_back(w->control(F::Label13).text + (w->control(F::Command5).enabled ? " on" : " off"));
+            if (field == F::SearchedAddress && w->control(F::SearchedAddress).visible && !w->control(F::SearchedAddress).text.empty()) {
+                seen->push_back(w->control(F::SearchedAddress).text + (w->control(F::Locate).enabled ? " on" : " off"));
             }
         }
     } watch;
@@ -167,10 +167,10 @@ TEST(DiscoveryWindowModel, DuringAWalkLocateIsDisabledAndTheProgressShown)
     rig.window.locate();
     rig.window.setListener(nullptr);
     EXPECT_EQ(seen, (std::vector<std::string>{"10.0.0.1 off", "10.0.0.2 off", "10.0.0.3 off"}));
-    EXPECT_TRUE(rig.window.control(F::Command5).enabled);
-    EXPECT_FALSE(rig.window.control(F::Label13).visible);
-    ASSERT_EQ(rig.window.control(F::List1).entries.size(), 1u);
-    EXPECT_EQ(rig.window.control(F::List1).entries[0],
+    EXPECT_TRUE(rig.window.control(F::Locate).enabled);
+    EXPECT_FALSE(rig.window.control(F::SearchedAddress).visible);
+    ASSERT_EQ(rig.window.control(F::Replies).entries.size(), 1u);
+    EXPECT_EQ(rig.window.control(F::Replies).entries[0],
               "IP: 010.000.000.002\t   MAC: 00-50-C2-A1-B2-C3     NAME: Hall");
 }
 
@@ -188,9 +188,9 @@ TEST(DiscoveryWindowModel, SelectionMakesTheSignTheTargetAtOnce)
         rig.discoveryUdp.deliver(std::string("*$:0050C2A1B2C3:010.001.002.003:") + "Hall clock          ");
         rig.window.select(-1);
         rig.window.select(5);
-        EXPECT_EQ(rig.window.control(F::Text1).text, "255.255.255.255");
+        EXPECT_EQ(rig.window.control(F::SignAddress).text, "255.255.255.255");
         rig.window.select(0);
-        EXPECT_EQ(rig.window.control(F::Text1).text, "10.1.2.3");
+        EXPECT_EQ(rig.window.control(F::SignAddress).text, "10.1.2.3");
         EXPECT_EQ(rig.mainWindow.control(signfeed::Field::Text1).text, "10.1.2.3");
         EXPECT_EQ(rig.mainWindow.signAddress(), "10.1.2.3");
         EXPECT_EQ(rig.mainUdp.remoteHost(), "10.1.2.3");  // the link sends there now
@@ -204,10 +204,10 @@ TEST(DiscoveryWindowModel, ExitSavesTheEditedFieldsForTheNextOpening)
 {
     Rig rig("");
     rig.window.load();
-    rig.window.editOctet(F::Text3, "192");
-    rig.window.editOctet(F::Text10, "2x");
-    rig.window.editOctet(F::Label12, "not an octet");
-    rig.window.editOctet(F::Text4, "1\xc3\xa9" "99");  // typing stops at three characters
+    rig.window.editOctet(F::StartOctet1, "192");
+    rig.window.editOctet(F::EndOctet4, "2x");
+    rig.window.editOctet(F::Title, "not an octet");
+    rig.window.editOctet(F::StartOctet2, "1\xc3\xa9" "99");  // typing stops at three characters
     rig.window.editPort("160009");
     rig.window.editAddress("10.9.9.9");
     EXPECT_EQ(rig.read("CommMethod", "RemoteIP"), "10.9.9.9");  // every change
@@ -219,7 +219,7 @@ TEST(DiscoveryWindowModel, ExitSavesTheEditedFieldsForTheNextOpening)
     again.load();
     EXPECT_EQ(octetTexts(again), "192 1\xc3\xa9" "9 255 255 255 255 255 2x ");
     EXPECT_EQ(again.control(F::DiscoveryPort).text, "16000");
-    EXPECT_EQ(again.control(F::Text1).text, "10.9.9.9");
+    EXPECT_EQ(again.control(F::SignAddress).text, "10.9.9.9");
 }
 
 TEST(DiscoveryWindowModel, CloseDuringAWalkStopsItAtTheNextPause)
@@ -273,7 +273,7 @@ TEST(DiscoveryWindowModel, BadPortIsReportedAtLocateNotPerKeystroke)
     rig.window.locate();
     EXPECT_EQ(rig.sink.lines().size(), 1u);
     EXPECT_EQ(rig.discoveryUdp.binds(), 0);
-    EXPECT_TRUE(rig.window.control(F::Command5).enabled);
+    EXPECT_TRUE(rig.window.control(F::Locate).enabled);
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ struct Rig {
     QLineEdit* edit(F f) const { return qobject_cast<QLineEdit*>(dialog.widget(f)); }
     QPushButton* button(F f) const { return qobject_cast<QPushButton*>(dialog.widget(f)); }
     QLabel* label(F f) const { return qobject_cast<QLabel*>(dialog.widget(f)); }
-    QListWidget* list() const { return qobject_cast<QListWidget*>(dialog.widget(F::List1)); }
+    QListWidget* list() const { return qobject_cast<QListWidget*>(dialog.widget(F::Replies)); }
     std::string read(std::string_view section, std::string_view key) const
     {
         return settings.read(section, key, "<missing>");
@@ -116,14 +116,14 @@ TEST(DiscoveryDialog, ShowsEveryControlsTextAsTheModelHoldsIt)
         }
         EXPECT_EQ(w->isVisible(), rig.model.control(field).visible);
     }
-    EXPECT_EQ(rig.button(F::CmdOk)->text(), "E&xit");
-    for (F octet : {F::Text3, F::Text4, F::Text5, F::Text6, F::Text7, F::Text8, F::Text9, F::Text10}) {
+    EXPECT_EQ(rig.button(F::Exit)->text(), "E&xit");
+    for (F octet : {F::StartOctet1, F::StartOctet2, F::StartOctet3, F::StartOctet4, F::EndOctet1, F::EndOctet2, F::EndOctet3, F::EndOctet4}) {
         EXPECT_EQ(rig.edit(octet)->maxLength(), 3);
     }
     EXPECT_EQ(rig.edit(F::DiscoveryPort)->maxLength(), 5);
-    EXPECT_FALSE(rig.dialog.widget(F::Label11)->isVisible());
-    EXPECT_FALSE(rig.dialog.widget(F::Label13)->isVisible());
-    EXPECT_EQ(rig.edit(F::Text1)->text(), "255.255.255.255");
+    EXPECT_FALSE(rig.dialog.widget(F::SearchingCaption)->isVisible());
+    EXPECT_FALSE(rig.dialog.widget(F::SearchedAddress)->isVisible());
+    EXPECT_EQ(rig.edit(F::SignAddress)->text(), "255.255.255.255");
     EXPECT_EQ(rig.dialog.x(), 1500 * rig.dialog.logicalDpiX() / 1440);
     // The stored place, moved up as far as the screen needs.
     EXPECT_LE(rig.dialog.y(), 3000 * rig.dialog.logicalDpiY() / 1440);
@@ -143,21 +143,21 @@ TEST(DiscoveryDialog, FitsTheScreenWithItsButtonsInSight)
 TEST(DiscoveryDialog, TypingReachesTheModelAndDataIni)
 {
     Rig rig;
-    rig.retype(F::Text3, "1920");  // the fourth character does not fit
-    rig.retype(F::Text10, "7");
+    rig.retype(F::StartOctet1, "1920");  // the fourth character does not fit
+    rig.retype(F::EndOctet4, "7");
     rig.retype(F::DiscoveryPort, "160001");
-    rig.retype(F::Text1, "127.0.0.9");
-    EXPECT_EQ(rig.model.control(F::Text3).text, "192");
-    EXPECT_EQ(rig.model.control(F::Text10).text, "7");
+    rig.retype(F::SignAddress, "127.0.0.9");
+    EXPECT_EQ(rig.model.control(F::StartOctet1).text, "192");
+    EXPECT_EQ(rig.model.control(F::EndOctet4).text, "7");
     EXPECT_EQ(rig.model.control(F::DiscoveryPort).text, "16000");
     EXPECT_EQ(rig.read("CommMethod", "RemoteIP"), "127.0.0.9");  // at every change
     EXPECT_EQ(rig.read("Discovery", "start1"), "127");            // octets wait for the close
 
-    QTest::mouseClick(rig.button(F::Command2), Qt::LeftButton);
-    for (F f : {F::Text3, F::Text6, F::Text7, F::Text10}) {
+    QTest::mouseClick(rig.button(F::SetAllTo255), Qt::LeftButton);
+    for (F f : {F::StartOctet1, F::StartOctet4, F::EndOctet1, F::EndOctet4}) {
         EXPECT_EQ(rig.edit(f)->text(), "255");
     }
-    QTest::mouseClick(rig.button(F::CmdOk), Qt::LeftButton);
+    QTest::mouseClick(rig.button(F::Exit), Qt::LeftButton);
     EXPECT_TRUE(rig.model.closed());
     EXPECT_FALSE(rig.dialog.isVisible());
     EXPECT_EQ(rig.read("Discovery", "start1"), "255");
@@ -175,48 +175,48 @@ TEST(DiscoveryDialog, LocateIsDisabledWhileTheListFillsThenASelectionBecomesTheT
     // Runs at the walk's first pause: a sign answers.
     QTimer::singleShot(0, &rig.dialog, [&] {
         rig.discoveryUdp.deliver(reply("127.0.0.3", "Hall clock"));
-        seen.locateEnabled = rig.button(F::Command5)->isEnabled();
-        seen.searchingShown = rig.label(F::Label11)->isVisible() && rig.label(F::Label13)->isVisible();
+        seen.locateEnabled = rig.button(F::Locate)->isEnabled();
+        seen.searchingShown = rig.label(F::SearchingCaption)->isVisible() && rig.label(F::SearchedAddress)->isVisible();
         seen.rowsDuringWalk = rig.list()->count();
     });
-    QTest::mouseClick(rig.button(F::Command5), Qt::LeftButton);
+    QTest::mouseClick(rig.button(F::Locate), Qt::LeftButton);
     EXPECT_FALSE(seen.locateEnabled);
     EXPECT_TRUE(seen.searchingShown);
     EXPECT_EQ(seen.rowsDuringWalk, 1);
     EXPECT_EQ(rig.discoveryUdp.sent().size(), 5u);
-    EXPECT_TRUE(rig.button(F::Command5)->isEnabled());
-    EXPECT_FALSE(rig.label(F::Label11)->isVisible());
+    EXPECT_TRUE(rig.button(F::Locate)->isEnabled());
+    EXPECT_FALSE(rig.label(F::SearchingCaption)->isVisible());
     ASSERT_EQ(rig.list()->count(), 1);
 
     QListWidget* list = rig.list();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
     EXPECT_EQ(rig.mainWindow.signAddress(), "127.0.0.3");
     EXPECT_EQ(rig.mainWindow.control(signfeed::Field::Text1).text, "127.0.0.3");
-    EXPECT_EQ(rig.edit(F::Text1)->text(), "127.0.0.3");
+    EXPECT_EQ(rig.edit(F::SignAddress)->text(), "127.0.0.3");
     EXPECT_EQ(rig.label(F::Hostname)->text(), "Hall clock          ");
     EXPECT_EQ(rig.read("CommMethod", "RemoteIP"), "127.0.0.3");
     EXPECT_EQ(rig.mainUdp.remoteHost(), "127.0.0.3") << "the link sends there now";
 
     // A second walk starts with an empty list.
-    QTest::mouseClick(rig.button(F::Command5), Qt::LeftButton);
+    QTest::mouseClick(rig.button(F::Locate), Qt::LeftButton);
     EXPECT_EQ(rig.list()->count(), 0);
 }
 
 TEST(DiscoveryDialog, BrowseAndTelnetUseTheAddressField)
 {
     Rig rig;
-    rig.retype(F::Text1, "127.0.0.7");
-    QTest::mouseClick(rig.button(F::Command1), Qt::LeftButton);
-    QTest::mouseClick(rig.button(F::Command3), Qt::LeftButton);
+    rig.retype(F::SignAddress, "127.0.0.7");
+    QTest::mouseClick(rig.button(F::Browse), Qt::LeftButton);
+    QTest::mouseClick(rig.button(F::Telnet), Qt::LeftButton);
     EXPECT_EQ(rig.browsers.opened, (std::vector<std::string>{"127.0.0.7"}));
     ASSERT_EQ(rig.launcher.launched.size(), 1u);
     const std::vector<std::string> argv{"/usr/bin/x-terminal-emulator", "-e", "/usr/bin/telnet", "127.0.0.7", "17000"};
     EXPECT_EQ(rig.launcher.launched[0], argv);
-    rig.edit(F::Text1)->selectAll();
-    QTest::keyClick(rig.edit(F::Text1), Qt::Key_Backspace);
-    ASSERT_EQ(rig.model.control(F::Text1).text, "");
-    QTest::mouseClick(rig.button(F::Command1), Qt::LeftButton);
-    QTest::mouseClick(rig.button(F::Command3), Qt::LeftButton);
+    rig.edit(F::SignAddress)->selectAll();
+    QTest::keyClick(rig.edit(F::SignAddress), Qt::Key_Backspace);
+    ASSERT_EQ(rig.model.control(F::SignAddress).text, "");
+    QTest::mouseClick(rig.button(F::Browse), Qt::LeftButton);
+    QTest::mouseClick(rig.button(F::Telnet), Qt::LeftButton);
     EXPECT_EQ(rig.browsers.opened, (std::vector<std::string>{"127.0.0.7", ""}));
     EXPECT_EQ(rig.launcher.launched.size(), 1u);
 }
@@ -271,8 +271,8 @@ TEST(DiscoverySession, RunsTheDialogModallyOnTheGivenEndpointAndSavesAtExit)
         auto* dialog = qobject_cast<DiscoveryDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         sawModal = true;
-        QTest::mouseClick(qobject_cast<QPushButton*>(dialog->widget(F::Command5)), Qt::LeftButton);
-        QTest::mouseClick(qobject_cast<QPushButton*>(dialog->widget(F::CmdOk)), Qt::LeftButton);
+        QTest::mouseClick(qobject_cast<QPushButton*>(dialog->widget(F::Locate)), Qt::LeftButton);
+        QTest::mouseClick(qobject_cast<QPushButton*>(dialog->widget(F::Exit)), Qt::LeftButton);
     });
     runDiscoveryDialog(nullptr, DiscoveryDialogPorts{clock, loop, settings, sink, mainWindow},
                        DiscoverySessionSeams{&discoveryUdp, &store, &launcher, nullptr});

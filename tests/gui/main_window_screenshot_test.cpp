@@ -24,7 +24,7 @@ TEST(MainWindowScreenshot, SendingAndSentWithTheSignPreview)
     rig.program.window().setText(Field::Trss, "Ferries run again after the storm \r\nNew bridge opens on Monday \r\n"
                                               "Harbour festival draws record crowds \r\n");
     rig.program.window().setText(Field::Label18, "14:05");
-    signfeed::showLastUpdate(rig.program.window());
+    rig.program.window().showLastUpdateIfAny();
     const std::string frame = signfeed::buildSignFrame(signfeed::buildTextBody(
         {"3", "4", true,
          signfeed::buildMessageSegment('C', "Ferries run again after the storm") +

@@ -69,7 +69,7 @@ TEST(Screenshot, DiscoveryDialogAfterAWalk)
         discoveryUdp.deliver(discovery::buildReply("0050C2A1B2D7", "192.168.1.42", "Warehouse").value());
     });
     (void)model.locate();
-    auto* list = qobject_cast<QListWidget*>(dialog.widget(F::List1));
+    auto* list = qobject_cast<QListWidget*>(dialog.widget(F::Replies));
     ASSERT_EQ(list->count(), 2);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
     ASSERT_EQ(mainWindow.signAddress(), "192.168.1.40");

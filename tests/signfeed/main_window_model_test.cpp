@@ -237,15 +237,19 @@ TEST(MainWindowModel, EditsOnDiskAreTakenByAReloadAndKeptByTheClose)
     Window w;
     w.model.load();
     EXPECT_FALSE(w.model.reloadChangedSettings().reloaded);
-    w.model.minuteCount = 7;
-    w.model.feedIndex = 3;
+    for (int minute = 1; minute <= 7; ++minute) {
+        w.model.countMinute();
+        if (minute <= 3) {
+            w.model.takeFeedSlot();
+        }
+    }
     auto edit = [&](const char* key, const char* value) {
         w.settings.replaceBytes(platform::profile::assign(w.file(), section::kParameters, key, value));
     };
     edit("MESSAGES", "30");
     EXPECT_TRUE(w.model.reloadChangedSettings().reloaded);
     EXPECT_EQ(w.model.control(Field::Text3).text, "25") << "taken as a start-up takes it";
-    EXPECT_EQ((std::pair{w.model.minuteCount, w.model.feedIndex}), (std::pair{7L, 3}));
+    EXPECT_EQ((std::pair{w.model.minutesSinceUpdate(), w.model.nextFeedSlot()}), (std::pair{7L, 3}));
     EXPECT_FALSE(w.model.reloadChangedSettings().reloaded) << "its own writes are no edit";
     edit("UPDATEPERIOD", "5");
     w.model.close();

@@ -299,7 +299,7 @@ TEST(UpdateCycle, RotationAsksForTheFilledSlotsInTurn)
         EXPECT_EQ(rig.serve(feedResponse({std::string("From ") + (step.path + 1)})), step.path);
         ASSERT_EQ(rig.udp.sent().size(), frames + 1);
         EXPECT_NE(rig.udp.sent().back().bytes.find(std::string("From ") + (step.path + 1)), std::string::npos);
-        EXPECT_EQ(rig.window.feedIndex, step.nextIndex);
+        EXPECT_EQ(rig.window.nextFeedSlot(), step.nextIndex);
     }
 }
 
@@ -364,7 +364,7 @@ TEST(UpdateCycle, NoUrlEndsTheUpdateWithoutARequest)
         EXPECT_TRUE(rig.udp.sent().empty());
         EXPECT_EQ(rig.endings, Strings{"abandoned"});
         EXPECT_FALSE(rig.cycle.busy());
-        EXPECT_EQ(rig.window.feedIndex, 0);
+        EXPECT_EQ(rig.window.nextFeedSlot(), 0);
         // Clicking Request on an empty slot is never silent.
         EXPECT_NE(rig.text(Field::Status).find("empty"), std::string::npos) << rig.text(Field::Status);
     }

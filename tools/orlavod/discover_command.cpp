@@ -39,10 +39,10 @@ public:
 
     void fieldChanged(DiscoveryField field) override
     {
-        if (field != DiscoveryField::List1) {
+        if (field != DiscoveryField::Replies) {
             return;
         }
-        const auto& entries = m_window.control(DiscoveryField::List1).entries;
+        const auto& entries = m_window.control(DiscoveryField::Replies).entries;
         if (entries.size() < m_printed) {
             m_printed = 0;  // a new walk emptied the list
         }
@@ -145,7 +145,7 @@ int runDiscover(const std::filesystem::path& settingsPath)
     window.setListener(nullptr);
     // An empty stdout alone cannot tell a quiet network from a walk that sent nothing.
     if (printer.printed() == 0) {
-        std::fputs(noAnswerText(printer, mainWindow.checked(signfeed::Field::Check1),
+        std::fputs(noAnswerText(printer, mainWindow.udpLinkOn(),
                                 window.control(DiscoveryField::DiscoveryPort).text).c_str(), stderr);
     }
     return 0;

@@ -8,7 +8,7 @@ namespace orlavo::tools {
 
 void StatusPrinter::fieldChanged(signfeed::Field field)
 {
-    if (field != signfeed::Field::TInfo && field != signfeed::Field::Status) {
+    if (!signfeed::MainWindowModel::isProgressText(field)) {
         return;
     }
     const std::string& text = m_window.control(field).text;

@@ -66,7 +66,7 @@ public:
             // Queued behind the reload, which waits for a frame going out.
             m_program.link().whenIdle([this] {
                 logLine(m_clock, "settings file changed, read again: " +
-                                     periodText(m_program.window().control(signfeed::Field::Text5).text));
+                                     periodText(m_program.window().updatePeriodText()));
             });
         }
     }
@@ -124,7 +124,7 @@ int runService(const std::filesystem::path& settingsPath, const ServiceOptions& 
     UpdateLog log(system.clock, program, stderr, &system.sink);
     program.cycle().setObserver(&log);
     logLine(system.clock, "started with " + settingsPath.string() + ", " +
-                              periodText(program.window().control(signfeed::Field::Text5).text));
+                              periodText(program.window().updatePeriodText()));
     program.cycle().start();
     if (options.updateNow) {
         system.loop.post([&program] { program.cycle().requestUpdate(); });
