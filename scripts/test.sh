@@ -7,6 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./scripts/setup.sh
+./scripts/check-layers.sh
 
 build=build-test
 werror=OFF

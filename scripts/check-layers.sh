@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Fails on any include in src/ that points up or sideways between the layers:
+#   gui -> (signfeed, discovery, browser) -> shared -> feedcomp -> platform
+# The library's public headers (include/pellix) sit under every layer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+rank() {
+  case "$1" in
+    platform) echo 0 ;;
+    feedcomp) echo 1 ;;
+    shared) echo 2 ;;
+    signfeed | discovery | browser) echo 3 ;;
+    gui) echo 4 ;;
+    *) echo "" ;;
+  esac
+}
+
+# Includes still pointing up, as "file:included/header"; empty when done.
+known=(
+  src/discovery/discovery_settings.h:signfeed/settings.h
+  src/discovery/discovery_window_load.cpp:signfeed/text_numbers.h
+  src/discovery/discovery_window_model.cpp:signfeed/text_numbers.h
+  src/discovery/discovery_protocol.cpp:signfeed/text_numbers.h
+  src/discovery/discovery_scanner.h:signfeed/message_sink.h
+  src/discovery/discovery_controls.h:signfeed/window_controls.h
+  src/discovery/discovery_window_model.h:signfeed/main_window_model.h
+  src/discovery/discovery_window_model.h:signfeed/message_sink.h
+  src/discovery/discovery_window_model.h:signfeed/settings.h
+  src/browser/browser_settings.h:signfeed/settings.h
+  src/browser/browser_window_model.h:signfeed/message_sink.h
+)
+
+status=0
+while IFS= read -r line; do
+  file=${line%%:*}
+  target=$(sed -E 's/.*#include +"([^"]+)".*/\1/' <<<"${line#*:}")
+  from=$(cut -d/ -f2 <<<"$file")
+  to=${target%%/*}
+  [ "$to" != "$target" ] || continue
+  rfrom=$(rank "$from")
+  rto=$(rank "$to")
+  [ -n "$rfrom" ] && [ -n "$rto" ] || continue
+  if [ "$rto" -gt "$rfrom" ] || { [ "$rto" -eq "$rfrom" ] && [ "$to" != "$from" ]; }; then
+    entry="$file:$target"
+    if printf '%s\n' "${known[@]}" | grep -qxF "$entry"; then
+      continue
+    fi
+    echo "layer violation: $file includes $target ($from may not depend on $to)" >&2
+    status=1
+  fi
+done < <(grep -rHE '^[[:space:]]*#[[:space:]]*include[[:space:]]+"' src --include='*.h' --include='*.cpp' \
+           | sed -E 's/:[[:space:]]*#[[:space:]]*include[[:space:]]+/:#include /')
+
+# A listed exception that is gone must leave the list, so it only shrinks.
+for entry in "${known[@]}"; do
+  file=${entry%%:*}
+  target=${entry#*:}
+  if ! grep -qF "#include \"$target\"" "$file" 2>/dev/null; then
+    echo "check-layers.sh: stale exception $entry: remove it from the list" >&2
+    status=1
+  fi
+done
+[ "$status" -ne 0 ] || echo "layers: no include points up"
+exit "$status"
