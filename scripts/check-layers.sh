@@ -18,17 +18,6 @@ rank() {
 
 # Includes still pointing up, as "file:included/header"; empty when done.
 known=(
-  src/discovery/discovery_settings.h:signfeed/settings.h
-  src/discovery/discovery_window_load.cpp:signfeed/text_numbers.h
-  src/discovery/discovery_window_model.cpp:signfeed/text_numbers.h
-  src/discovery/discovery_protocol.cpp:signfeed/text_numbers.h
-  src/discovery/discovery_scanner.h:signfeed/message_sink.h
-  src/discovery/discovery_controls.h:signfeed/window_controls.h
-  src/discovery/discovery_window_model.h:signfeed/main_window_model.h
-  src/discovery/discovery_window_model.h:signfeed/message_sink.h
-  src/discovery/discovery_window_model.h:signfeed/settings.h
-  src/browser/browser_settings.h:signfeed/settings.h
-  src/browser/browser_window_model.h:signfeed/message_sink.h
 )
 
 status=0

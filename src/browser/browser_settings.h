@@ -3,7 +3,7 @@
 // time a window opens and never written, so the file holds them only when
 // the operator adds them.
 #include "platform/profile_file.h"
-#include "signfeed/settings.h"
+#include "shared/settings.h"
 
 #include <string>
 #include <string_view>

@@ -6,7 +6,7 @@
 #include "browser/browser_address.h"
 #include "browser/browser_settings.h"
 #include "browser/web_view.h"
-#include "signfeed/message_sink.h"
+#include "shared/message_sink.h"
 
 #include <cstddef>
 #include <string>

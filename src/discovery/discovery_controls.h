@@ -1,7 +1,7 @@
 #pragma once
 // The discovery window's controls as plain fields, so its logic runs and is
 // tested without a user interface; the dialog binds widgets to them.
-#include "signfeed/window_controls.h"
+#include "shared/control.h"
 
 #include <array>
 #include <cstddef>

@@ -2,7 +2,7 @@
 
 #include "platform/code_page.h"
 #include "platform/port_number.h"
-#include "signfeed/text_numbers.h"
+#include "shared/text_numbers.h"
 
 #include <array>
 #include <cmath>

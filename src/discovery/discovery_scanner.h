@@ -11,7 +11,7 @@
 #include "platform/clock.h"
 #include "platform/event_loop.h"
 #include "platform/udp_endpoint.h"
-#include "signfeed/message_sink.h"
+#include "shared/message_sink.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 // The discovery window's keys in data.ini, and the per-user store it reads
 // its position from.
-#include "signfeed/settings.h"
+#include "shared/settings.h"
 
 #include <array>
 #include <filesystem>

@@ -2,7 +2,7 @@
 // writes, the repair of an emptied range and the defaults of the error path.
 #include "discovery/discovery_window_model.h"
 
-#include "signfeed/text_numbers.h"
+#include "shared/text_numbers.h"
 
 namespace orlavo::discovery {
 

@@ -1,6 +1,6 @@
 #include "discovery/discovery_window_model.h"
 
-#include "signfeed/text_numbers.h"
+#include "shared/text_numbers.h"
 
 namespace orlavo::discovery {
 

@@ -16,9 +16,9 @@
 #include "platform/event_loop.h"
 #include "platform/profile_file.h"
 #include "platform/udp_endpoint.h"
-#include "signfeed/main_window_model.h"
-#include "signfeed/message_sink.h"
-#include "signfeed/settings.h"
+#include "shared/message_sink.h"
+#include "shared/settings.h"
+#include "shared/sign_address_target.h"
 
 #include <optional>
 #include <string>
@@ -32,7 +32,7 @@ struct DiscoveryWindowDeps {
     const platform::ProfileFile& userStore;  // the window position, read only
     platform::UdpEndpoint& udp;              // the discovery endpoint
     signfeed::MessageSink& messages;
-    signfeed::MainWindowModel& mainWindow;
+    signfeed::SignAddressTarget& mainWindow;
     BrowserFactory* browsers = nullptr;  // none: Browse says so
     TelnetLauncher* telnet = nullptr;    // none: Telnet says so
 };

@@ -4,7 +4,7 @@
 // message sink, which outlive every window it makes.
 #include "discovery/browser_factory.h"
 #include "platform/profile_file.h"
-#include "signfeed/message_sink.h"
+#include "shared/message_sink.h"
 
 class QWidget;
 

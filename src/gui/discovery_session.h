@@ -9,7 +9,7 @@
 #include "platform/profile_file.h"
 #include "platform/udp_endpoint.h"
 #include "signfeed/main_window_model.h"
-#include "signfeed/message_sink.h"
+#include "shared/message_sink.h"
 
 class QWidget;
 

@@ -3,7 +3,7 @@
 #include "gui/discovery_session.h"
 #include "gui/web_engine_sandbox.h"
 #include "platform/app_paths.h"
-#include "signfeed/settings.h"
+#include "shared/settings.h"
 
 #include "orlavo_version.h"
 

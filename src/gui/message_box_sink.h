@@ -1,7 +1,7 @@
 #pragma once
 // What the models say the user must see, shown as message boxes over the
 // window that is active, with the icon the model names.
-#include "signfeed/message_sink.h"
+#include "shared/message_sink.h"
 
 #include <QString>
 

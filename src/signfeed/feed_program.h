@@ -13,8 +13,8 @@
 #include "platform/udp_endpoint.h"
 #include "signfeed/composer.h"
 #include "signfeed/main_window_model.h"
-#include "signfeed/message_sink.h"
-#include "signfeed/settings.h"
+#include "shared/message_sink.h"
+#include "shared/settings.h"
 #include "signfeed/sign_link.h"
 #include "signfeed/update_cycle.h"
 

@@ -3,7 +3,7 @@
 #include "signfeed/main_window_model.h"
 
 #include "platform/port_number.h"
-#include "signfeed/text_numbers.h"
+#include "shared/text_numbers.h"
 
 #include <algorithm>
 #include <string>

@@ -1,6 +1,6 @@
 #include "signfeed/main_window_model.h"
 
-#include "signfeed/text_numbers.h"
+#include "shared/text_numbers.h"
 
 namespace orlavo::signfeed {
 

@@ -8,8 +8,9 @@
 #include "platform/profile_file.h"
 #include "platform/serial_port.h"
 #include "platform/udp_endpoint.h"
-#include "signfeed/message_sink.h"
-#include "signfeed/settings.h"
+#include "shared/message_sink.h"
+#include "shared/settings.h"
+#include "shared/sign_address_target.h"
 #include "signfeed/sign_protocol.h"
 #include "signfeed/window_controls.h"
 
@@ -35,7 +36,7 @@ struct MainWindowOptions {
     std::string version = "0.0.0";
 };
 
-class MainWindowModel {
+class MainWindowModel final : public SignAddressTarget {
 public:
     struct Listener {
         virtual void fieldChanged(Field field) = 0;
@@ -74,7 +75,7 @@ public:
 
     // What the controls mean. A greyed box is neither on nor off: a link is
     // used only when its box is on, and left alone only when it is off.
-    [[nodiscard]] bool udpLinkOn() const { return checked(Field::Check1); }
+    [[nodiscard]] bool udpLinkOn() const override { return checked(Field::Check1); }
     [[nodiscard]] bool udpLinkOff() const { return control(Field::Check1).value == 0; }
     [[nodiscard]] bool serialLinkOn() const { return checked(Field::Check2); }
     [[nodiscard]] bool serialLinkOff() const { return control(Field::Check2).value == 0; }
@@ -125,7 +126,7 @@ public:
     // A sign chosen in the discovery window: the address field takes it (and
     // stores it), and the UDP link sends there from now on, not only after
     // the next start-up; deferred while a frame is going out.
-    void useSignAddress(std::string address);
+    void useSignAddress(std::string address) override;
     // The operator finished editing the address field (Enter, Tab, focus
     // gone): the UDP link sends to the address shown from now on, so the
     // window never shows one sign while frames go to another.

@@ -1,6 +1,6 @@
 #include "signfeed/message_text.h"
 
-#include "signfeed/text_numbers.h"
+#include "shared/text_numbers.h"
 
 #include <algorithm>
 #include <cmath>

@@ -13,7 +13,7 @@
 #include "platform/serial_port.h"
 #include "platform/sys_error.h"
 #include "platform/udp_endpoint.h"
-#include "signfeed/message_sink.h"
+#include "shared/message_sink.h"
 #include "signfeed/sign_protocol.h"
 
 #include <deque>

@@ -1,8 +1,8 @@
 #include "signfeed/update_cycle.h"
 
 #include "platform/wait.h"
-#include "signfeed/settings.h"
-#include "signfeed/text_numbers.h"
+#include "shared/settings.h"
+#include "shared/text_numbers.h"
 
 #include <pellix/finish_text.h>
 

@@ -8,7 +8,7 @@
 #include "platform/event_loop.h"
 #include "signfeed/composer.h"
 #include "signfeed/main_window_model.h"
-#include "signfeed/settings.h"
+#include "shared/settings.h"
 
 #include <pellix/rss_comp.h>
 

@@ -1,9 +1,9 @@
 #pragma once
 // The main window's controls as plain fields, so the window logic runs and is
 // tested without any user interface; a window binds to them.
+#include "shared/control.h"
+
 #include <array>
-#include <string>
-#include <vector>
 
 namespace orlavo::signfeed {
 
@@ -50,17 +50,6 @@ enum class Field {
 };
 
 inline constexpr std::size_t kFieldCount = static_cast<std::size_t>(Field::Count);
-
-// One control: every property any control of the window uses. A check box
-// holds 0, 1 or 2 (greyed) in value; an option holds 0 or 1.
-struct Control {
-    std::string text;
-    int value = 0;
-    std::vector<std::string> entries;
-    int selectedIndex = -1;
-    bool visible = true;
-    bool enabled = true;
-};
 
 using ControlSet = std::array<Control, kFieldCount>;
 

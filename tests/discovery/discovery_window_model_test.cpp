@@ -1,6 +1,7 @@
 #include "discovery/discovery_window_model.h"
 #include "platform/manual_clock.h"
 #include "platform/poll_event_loop.h"
+#include "signfeed/main_window_model.h"
 #include "support/fake_message_sink.h"
 #include "support/fake_process_launcher.h"
 #include "support/fake_serial_port.h"

@@ -11,7 +11,7 @@
 #include "platform/manual_clock.h"
 #include "platform/poll_event_loop.h"
 #include "platform/posix_udp_endpoint.h"
-#include "signfeed/settings.h"
+#include "shared/settings.h"
 #include "signfeed/sign_protocol.h"
 #include "support/python_http_server.h"
 #include "support/scripted_server.h"

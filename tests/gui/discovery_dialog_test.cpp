@@ -6,6 +6,7 @@
 #include "gui/web_engine_sandbox.h"
 #include "gui/qt_platform/qt_event_loop.h"
 #include "platform/manual_clock.h"
+#include "signfeed/main_window_model.h"
 #include "support/fake_message_sink.h"
 #include "support/fake_process_launcher.h"
 #include "support/fake_serial_port.h"

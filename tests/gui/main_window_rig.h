@@ -5,7 +5,7 @@
 #include "platform/manual_clock.h"
 #include "platform/poll_event_loop.h"
 #include "platform/posix_udp_endpoint.h"
-#include "signfeed/settings.h"
+#include "shared/settings.h"
 #include "support/fake_message_sink.h"
 #include "support/fake_network.h"
 #include "support/fake_serial_port.h"

@@ -5,6 +5,7 @@
 #include "gui/discovery_dialog.h"
 #include "gui/qt_platform/qt_event_loop.h"
 #include "platform/manual_clock.h"
+#include "signfeed/main_window_model.h"
 #include "support/fake_message_sink.h"
 #include "support/fake_serial_port.h"
 #include "support/fake_udp_endpoint.h"

@@ -1,6 +1,6 @@
 #pragma once
 // MessageSink that remembers every message instead of showing a box.
-#include "signfeed/message_sink.h"
+#include "shared/message_sink.h"
 
 #include <string>
 #include <vector>

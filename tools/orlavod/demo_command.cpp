@@ -8,7 +8,7 @@
 #include "system_ports.h"
 
 #include "platform/code_page.h"
-#include "signfeed/settings.h"
+#include "shared/settings.h"
 
 #include <cstdio>
 #include <cstdlib>

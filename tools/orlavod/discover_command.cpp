@@ -12,6 +12,7 @@
 #include "platform/posix_udp_endpoint.h"
 #include "platform/terminal.h"
 #include "platform/whole_file.h"
+#include "signfeed/main_window_model.h"
 
 #include <fmt/format.h>
 

@@ -11,7 +11,7 @@
 #include "platform/app_paths.h"
 #include "platform/profile_file.h"
 #include "platform/whole_file.h"
-#include "signfeed/settings.h"
+#include "shared/settings.h"
 
 #include <cstdio>
 #include <filesystem>

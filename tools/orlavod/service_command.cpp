@@ -5,7 +5,7 @@
 #include "update_log.h"
 
 #include "platform/signal_watch.h"
-#include "signfeed/text_numbers.h"
+#include "shared/text_numbers.h"
 
 #include <csignal>
 #include <cstdio>

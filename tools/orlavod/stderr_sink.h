@@ -1,7 +1,7 @@
 #pragma once
 // Messages for the user, printed on stderr by the command-line runner.
 #include "platform/code_page.h"
-#include "signfeed/message_sink.h"
+#include "shared/message_sink.h"
 
 #include <cstdio>
 #include <string>

@@ -1,4 +1,4 @@
-#include "signfeed/settings.h"
+#include "shared/settings.h"
 
 #include "platform/app_paths.h"
 #include "platform/ascii.h"

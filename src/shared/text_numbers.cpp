@@ -1,4 +1,4 @@
-#include "signfeed/text_numbers.h"
+#include "shared/text_numbers.h"
 
 #include "platform/ascii.h"
 
