@@ -27,6 +27,11 @@ while IFS= read -r line; do
   from=$(cut -d/ -f2 <<<"$file")
   to=${target%%/*}
   [ "$to" != "$target" ] || continue
+  if [[ "$target" == *../* ]]; then
+    echo "layer violation: $file includes $target (name a header by its layer, not by a relative path)" >&2
+    status=1
+    continue
+  fi
   rfrom=$(rank "$from")
   rto=$(rank "$to")
   [ -n "$rfrom" ] && [ -n "$rto" ] || continue
