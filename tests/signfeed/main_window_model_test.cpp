@@ -35,6 +35,19 @@ struct Window {
     std::string file() const { return settings.bytes().value_or(""); }
 };
 
+// The model over a settings file on disk, for what only a real file does
+// (removed, a directory, a failed write).
+struct DiskWindow {
+    explicit DiskWindow(const std::filesystem::path& path) : settings(path) {}
+    platform::ManualClock clock;
+    platform::PollEventLoop loop{clock};
+    platform::DiskProfileFile settings;
+    orlavo::testing::FakeUdpEndpoint udp{clock};
+    orlavo::testing::FakeSerialPort serial{clock};
+    orlavo::testing::FakeMessageSink sink;
+    MainWindowModel model{MainWindowDeps{clock, loop, settings, udp, serial, sink}, MainWindowOptions{0, "1"}};
+};
+
 const std::string kFirstStartFile =
     "[CommMethod]\r\nEMBEDDED=1\r\nETHERNET=1\r\nSERIAL=0\r\nREMOTEIP=255.255.255.255\r\nRSSLISTOP0=True\r\n"
     "RSSLISTOP1=False\r\nRGBDISPLAY=0\r\n"
@@ -261,13 +274,8 @@ TEST(MainWindowModel, EditsOnDiskAreTakenByAReloadAndKeptByTheClose)
 TEST(MainWindowModel, AReloadNeverTakesAFileItCannotRead)
 {
     orlavo::testing::TempDir dir;
-    platform::ManualClock clock;
-    platform::PollEventLoop loop(clock);
-    platform::DiskProfileFile settings(dir.file("data.ini"));
-    orlavo::testing::FakeUdpEndpoint udp{clock};
-    orlavo::testing::FakeSerialPort serial{clock};
-    orlavo::testing::FakeMessageSink sink;
-    MainWindowModel model(MainWindowDeps{clock, loop, settings, udp, serial, sink}, MainWindowOptions{0, "1"});
+    DiskWindow w(dir.file("data.ini"));
+    MainWindowModel& model = w.model;
     model.load();
     model.editText(Field::Text1, "127.0.0.9");
     std::filesystem::remove(dir.file("data.ini"));
@@ -285,13 +293,9 @@ TEST(MainWindowModel, AReloadNeverTakesAFileItCannotRead)
 TEST(MainWindowModel, AFailedWriteIsReportedOnceAndTheWindowGoesOn)
 {
     orlavo::testing::TempDir dir;
-    platform::ManualClock clock;
-    platform::PollEventLoop loop(clock);
-    platform::DiskProfileFile settings(dir.path());  // a directory: every write fails
-    orlavo::testing::FakeUdpEndpoint udp{clock};
-    orlavo::testing::FakeSerialPort serial{clock};
-    orlavo::testing::FakeMessageSink sink;
-    MainWindowModel model(MainWindowDeps{clock, loop, settings, udp, serial, sink}, MainWindowOptions{0, "1"});
+    DiskWindow w(dir.path());  // a directory: every write fails
+    MainWindowModel& model = w.model;
+    const orlavo::testing::FakeMessageSink& sink = w.sink;
     model.load();
     model.editText(Field::Text5, "5");
     model.close();
