@@ -2,6 +2,7 @@
 // A tool run as a child process for end-to-end tests: argv only (no shell),
 // stdout and stderr read line by line through pipes with a deadline, so a
 // hung tool fails the test instead of hanging it.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,8 +20,8 @@ public:
     [[nodiscard]] bool started() const { return m_pid > 0; }
     [[nodiscard]] int pid() const { return m_pid; }
     // The next line without its line end, or nullopt at end of stream or timeout.
-    std::optional<std::string> readStdoutLine(int timeoutMs) { return readLine(m_out, m_outBuffer, timeoutMs); }
-    std::optional<std::string> readStderrLine(int timeoutMs) { return readLine(m_err, m_errBuffer, timeoutMs); }
+    std::optional<std::string> readStdoutLine(int timeoutMs) { return readLine(true, timeoutMs); }
+    std::optional<std::string> readStderrLine(int timeoutMs) { return readLine(false, timeoutMs); }
     // The next stderr line that contains needle, skipping (and so draining) the
     // others; nullopt when none comes within timeoutMs of the one before.
     std::optional<std::string> stderrLineWith(std::string_view needle, int timeoutMs);
@@ -34,7 +35,10 @@ public:
     void terminate();
 
 private:
-    std::optional<std::string> readLine(int fd, std::string& buffer, int timeoutMs);
+    std::optional<std::string> readLine(bool fromOut, int timeoutMs);
+    // Reads once from each chosen pipe that has bytes within timeoutMs, and
+    // closes one at its end; false when nothing came in time.
+    bool readSome(bool fromOut, bool fromErr, std::int64_t timeoutMs);
 
     int m_pid = -1;
     int m_out = -1;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <optional>
 
 namespace orlavo::testing {
 
@@ -14,17 +13,6 @@ std::string upper(std::string_view text)
     std::transform(out.begin(), out.end(), out.begin(),
                    [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
     return out;
-}
-
-std::optional<int> hexDigit(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return std::nullopt;
 }
 
 }  // namespace
@@ -60,14 +48,15 @@ ToolRun runTool(const std::vector<std::string>& argv, int timeoutMs)
 
 std::string unescapeComposeLine(std::string_view line)
 {
+    constexpr std::string_view kHex = "0123456789abcdef";  // lower case only, as the output has it
     std::string bytes;
     for (std::size_t i = 0; i < line.size(); ++i) {
         if (line[i] == '\\' && i + 1 < line.size() && line[i + 1] == '\\') {
             bytes += '\\';
             ++i;
-        } else if (line[i] == '\\' && i + 3 < line.size() && line[i + 1] == 'x' && hexDigit(line[i + 2]) &&
-                   hexDigit(line[i + 3])) {
-            bytes += static_cast<char>(*hexDigit(line[i + 2]) * 16 + *hexDigit(line[i + 3]));
+        } else if (line[i] == '\\' && i + 3 < line.size() && line[i + 1] == 'x' &&
+                   kHex.find(line[i + 2]) != kHex.npos && kHex.find(line[i + 3]) != kHex.npos) {
+            bytes += static_cast<char>(kHex.find(line[i + 2]) * 16 + kHex.find(line[i + 3]));
             i += 3;
         } else {
             bytes += line[i];
