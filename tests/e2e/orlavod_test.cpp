@@ -7,7 +7,6 @@
 // addresses, with its real 10 ms pacing and 1 s wait for late replies.
 #include "child_process.h"
 #include "hostile_server.h"
-#include "signsim_address.h"
 #include "tool_run.h"
 
 #include "platform/manual_clock.h"

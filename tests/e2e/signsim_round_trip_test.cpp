@@ -2,7 +2,7 @@
 // socket on 127.0.0.2 and a real pseudo-terminal, decoded by the signsim
 // program into the same messages and colours.
 #include "child_process.h"
-#include "signsim_address.h"
+#include "tool_run.h"
 
 #include "platform/manual_clock.h"
 #include "platform/poll_event_loop.h"
