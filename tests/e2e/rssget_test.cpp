@@ -263,8 +263,8 @@ TEST(Rssget, EachServerAnswerEndsWithItsLineExitStatusReasonAndFile)
          {"result=0 status=200 bytes=11", 0, ""}, "0123456789\r\n"},
         {"body one past the limit", respond(ok + "0123456789\n"), {"--max-body", "10"},
          {"result=0 status=-2 bytes=0", 1, "size limit"}, ""},
-        {"connection refused", none, {}, {"result=110 status=none bytes=0", 1, "Could not connect to the server. Error 111"},
-         "", closed + "/feed.xml"},
+        {"connection refused", none, {},
+         {"result=110 status=none bytes=0", 1, "Could not connect to the server. Error 111"}, "", closed + "/feed.xml"},
         {"not http", none, {}, {"result=116 status=none bytes=0", 1, "ftp://"}, "", "ftp://127.0.0.1:1/feed.xml"},
         {"no path", none, {}, {"result=114 status=none bytes=0", 1, "no path"}, "", closed},
         {"port 0", none, {}, {"result=114 status=none bytes=0", 1, "port"}, "", "http://127.0.0.1:0/feed.xml"},
@@ -284,7 +284,8 @@ TEST(Rssget, EachServerAnswerEndsWithItsLineExitStatusReasonAndFile)
          },
          kLimits, {"result=0 status=-1 bytes=0", 1, "sent nothing for 300 ms"}},
         {"read, never answered", stall(""), kLimits, {"result=0 status=-1 bytes=0", 1, "sent nothing for 300 ms"}},
-        {"silent after part of the body", stall(ok + "abc"), kLimits, {"result=0 status=-1 bytes=3", 1, "sent nothing"}},
+        {"silent after part of the body", stall(ok + "abc"), kLimits,
+         {"result=0 status=-1 bytes=3", 1, "sent nothing"}},
         {"header a byte every 100 ms", trickle("HTTP/1.0 200", " OK\r\nX-Slow: on\r\n"), kLimits,
          {"result=0 status=-1 bytes=0", 1, "took longer than 1 s"}},
         {"body a byte every 100 ms", trickle(ok, "<rss>"), kLimits,
@@ -478,8 +479,9 @@ TEST(Rssget, UnwritableOutputExitsTwoAndLeavesNothingBehind)
     fs::permissions(out.file("locked.xml"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     const fs::path targets[] = {out.file("sub"), out.file("missing") / "feed.xml", out.file("locked.xml")};
     // An error page that cannot be written is an unwritable file too.
-    const std::pair<std::vector<std::string>, std::string> ways[] = {
-        {{}, kOkHeader + "<rss/>\n"}, {{"--binary"}, kOkHeader + "<rss/>\n"}, {{}, "HTTP/1.0 404 Not Found\r\n\r\ngone"}};
+    const std::pair<std::vector<std::string>, std::string> ways[] = {{{}, kOkHeader + "<rss/>\n"},
+                                                                     {{"--binary"}, kOkHeader + "<rss/>\n"},
+                                                                     {{}, "HTTP/1.0 404 Not Found\r\n\r\ngone"}};
     for (const fs::path& target : targets) {
         for (const auto& [options, response] : ways) {
             SCOPED_TRACE(target.string() + " " + response.substr(0, 12) + (options.empty() ? "" : " --binary"));
