@@ -136,7 +136,6 @@ TEST(Signsim, CommandLineIsCheckedAndDescribed)
     };
     const Row rows[] = {
         {"help", {"--help"}, 0, "Usage: signsim", true},
-        {"version", {"--version"}, 0, "signsim ", true},
         {"port out of range", {"--port", "65536"}, 2, "signsim: --port needs a port number", false},
         {"unknown option", {"--frobnicate"}, 2, "signsim: unknown option", false},
         {"missing value", {"--bind"}, 2, "signsim: --bind needs a value", false},
