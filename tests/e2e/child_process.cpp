@@ -112,13 +112,6 @@ std::optional<std::string> ChildProcess::stderrLineWith(std::string_view needle,
     return std::nullopt;
 }
 
-void ChildProcess::drainBoth(int timeoutMs)
-{
-    const std::int64_t deadline = nowMs() + timeoutMs;
-    while ((m_out >= 0 || m_err >= 0) && readSome(true, true, deadline - nowMs())) {
-    }
-}
-
 int ChildProcess::waitForExit(int timeoutMs)
 {
     const std::int64_t deadline = nowMs() + timeoutMs;

@@ -25,11 +25,9 @@ public:
     // The next stderr line that contains needle, skipping (and so draining) the
     // others; nullopt when none comes within timeoutMs of the one before.
     std::optional<std::string> stderrLineWith(std::string_view needle, int timeoutMs);
-    // Reads both streams into their buffers until both end or timeoutMs has
-    // passed, so a child that fills one pipe while the other is read never
-    // blocks; the lines are then read as usual.
-    void drainBoth(int timeoutMs);
-    // Waits for the exit status (-1 on timeout or a signal).
+    // Waits for the exit status (-1 on timeout or a signal), reading both
+    // streams into their buffers meanwhile, so a child that fills one pipe
+    // never blocks; the lines are then read as usual.
     int waitForExit(int timeoutMs);
     // SIGTERM, then SIGKILL when the child has not gone within a grace period.
     void terminate();

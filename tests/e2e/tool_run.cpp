@@ -10,8 +10,9 @@ namespace {
 std::string upper(std::string_view text)
 {
     std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
+    for (char& c : out) {
+        c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
     return out;
 }
 
@@ -26,14 +27,13 @@ ToolRun finishRun(ChildProcess& child, int timeoutMs)
         return static_cast<int>(std::max<decltype(ms)>(ms, 0));
     };
     ToolRun run;
-    child.drainBoth(left());
+    run.exitCode = child.waitForExit(left());
     while (auto line = child.readStdoutLine(left())) {
         run.out.push_back(*line);
     }
     while (auto line = child.readStderrLine(left())) {
         run.err += *line + "\n";
     }
-    run.exitCode = child.waitForExit(left());
     return run;
 }
 
