@@ -16,26 +16,6 @@ std::string fill(std::size_t count)
 
 }  // namespace
 
-TEST(SignProtocol, SmartDisplayWorkedExampleIsByteExact)
-{
-    std::string list = buildMessageSegment('C', "Hello - World");
-    std::string frame = buildSignFrame(buildTextBody({"3", "1", true, list}));
-    EXPECT_EQ(frame, "~00~00~00~00~00~01FF00~02A0C30ff00002359FFF~FE1~FDCHello - World| ~03FFFF~04");
-    EXPECT_EQ(frame.size(), 76u);
-    EXPECT_EQ(buildClockPackets(frame),
-              (std::vector<std::string>{"*~00~00~00~00~00~00~01FF00~02A0C30#",
-                                        "*~00ff00002359FFF~FE1~FDCHello - W#",
-                                        "*~00orld| ~03FFFF~04" + fill(14) + "#"}));
-}
-
-TEST(SignProtocol, PlainDisplayWorkedExampleIsByteExact)
-{
-    std::string list = buildMessageSegment('C', "Hello ") + buildMessageSegment('F', "Bye ");
-    std::string frame = buildSignFrame(buildTextBody({"1", kPlainIntensityCode, false, list}));
-    EXPECT_EQ(frame, "~00~00~00~00~00~01FF00~02A0C10ff00002359FFFF~FE3~FDCHello | ~FDFBye | ~03FFFF~04");
-    EXPECT_EQ(frame.size(), 80u);
-}
-
 TEST(SignProtocol, ResetFrameIsTheFixedText)
 {
     EXPECT_EQ(buildSignFrame(kResetBody), kResetFrame);
