@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <functional>
 
 using namespace orlavo::signfeed;
 using orlavo::testing::exampleFrame;
@@ -89,52 +88,40 @@ TEST(SignLink, MessagesGoOutAsWindows1252WithTildeCodesAndHashUnchanged)
     }
 }
 
-TEST(SignLink, SerialPortIsOpenedAndClosedOnlyWhenNeeded)
+TEST(SignLink, ResetGoesWholeWithoutWaitsAndBracketsTheSerialPort)
 {
-    struct Row {
-        const char* label;
-        LinkSelection links;
-        bool leftOpen;
-        std::function<void(SignLinkRig&)> act;
-        int opens;
-        int closes;
-        Strings written;  // to the serial port
-    } rows[] = {
-        {"serial off leaves an open port alone", {true, false}, true,
-         [](SignLinkRig& rig) {
-             rig.link.openLink();
-             rig.link.sendFrame(exampleFrame(), false, 1000);
-             rig.link.closeLink();
-         },
-         0, 0, {}},
-        {"an open port is not opened again, a closed one not closed again", {false, true}, false,
-         [](SignLinkRig& rig) {
-             rig.link.openLink();
-             rig.link.openLink();
-             rig.link.closeLink();
-             rig.link.closeLink();
-         },
-         1, 1, {}},
-        {"a reset goes whole without waits and brackets the port", {true, true}, false,
-         [](SignLinkRig& rig) {
-             rig.link.resetSign();
-             EXPECT_EQ(rig.udp.sentBytes(), Strings{std::string(kResetFrame)});
-             EXPECT_TRUE(rig.clock.sleeps().empty());
-         },
-         1, 1, {std::string(kResetFrame)}},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.label);
-        SignLinkRig rig(row.links);
-        if (row.leftOpen) {
-            rig.serial.forceOpen();
-        }
-        row.act(rig);
-        EXPECT_EQ(rig.serial.opens(), row.opens);
-        EXPECT_EQ(rig.serial.closes(), row.closes);
-        EXPECT_EQ(rig.serial.isOpen(), row.leftOpen);
-        EXPECT_EQ(rig.serial.writtenBytes(), row.written);
-    }
+    SignLinkRig rig;
+    rig.link.resetSign();
+    EXPECT_EQ(rig.udp.sentBytes(), Strings{std::string(kResetFrame)});
+    EXPECT_EQ(rig.serial.writtenBytes(), Strings{std::string(kResetFrame)});
+    EXPECT_TRUE(rig.clock.sleeps().empty());
+    EXPECT_EQ(rig.serial.opens(), 1);
+    EXPECT_EQ(rig.serial.closes(), 1);
+    EXPECT_FALSE(rig.serial.isOpen());
+}
+
+TEST(SignLink, SerialLinkOffLeavesThePortAlone)
+{
+    SignLinkRig rig({true, false});
+    rig.serial.forceOpen();
+    rig.link.openLink();
+    rig.link.sendFrame(exampleFrame(), false, 1000);
+    rig.link.closeLink();
+    EXPECT_EQ(rig.serial.opens(), 0);
+    EXPECT_EQ(rig.serial.closes(), 0);
+    EXPECT_TRUE(rig.serial.isOpen());
+    EXPECT_TRUE(rig.serial.written().empty());
+}
+
+TEST(SignLink, OpenAndCloseTouchThePortOnlyWhenNeeded)
+{
+    SignLinkRig rig({false, true});
+    rig.link.openLink();
+    rig.link.openLink();  // already open: left alone
+    EXPECT_EQ(rig.serial.opens(), 1);
+    rig.link.closeLink();
+    rig.link.closeLink();
+    EXPECT_EQ(rig.serial.closes(), 1);
 }
 
 TEST(SignLink, ReportsProgressPacketByPacket)
@@ -210,53 +197,48 @@ TEST(SignLinkFailures, FirstFailureOfAFrameIsShownOnceAndTheRestCounted)
     }
 }
 
-TEST(SignLinkFailures, EachFailingStepShowsItsFailure)
+TEST(SignLinkFailures, EachFrameReportsItsOwnFirstFailure)
 {
-    struct Row {
-        const char* label;
-        LinkSelection links;
-        std::function<void(SignLinkRig&)> act;
-        std::vector<int> shown;  // the numbers of the messages, in order
-    } rows[] = {
-        {"each frame reports its own first failure", {false, true},
-         [](SignLinkRig& rig) {
-             rig.serial.forceOpen();
-             rig.serial.failAlways(EIO);
-             rig.link.sendFrame(exampleFrame(), true, 1000);
-             rig.link.sendFrame(exampleFrame(), true, 1000);
-         },
-         {EIO, EIO}},
-        // Once for the whole update; the next update tries again and shows it again.
-        {"a failed serial open", {true, true},
-         [](SignLinkRig& rig) {
-             rig.serial.failOpen(ENOENT);
-             rig.link.openLink();
-             rig.link.sendFrame(exampleFrame(), true, 1000);
-             rig.link.closeLink();
-             EXPECT_EQ(rig.udp.sent().size(), 3u);
-             EXPECT_EQ(rig.link.lastFrameReport().failures, 3);
-             rig.link.openLink();
-         },
-         {ENOENT, ENOENT}},
-        {"a write to a port nobody opened", {false, true},
-         [](SignLinkRig& rig) { rig.link.sendFrame(exampleFrame(), false, 0); }, {EBADF}},
-        {"a failed reset", {true, false},
-         [](SignLinkRig& rig) {
-             rig.udp.failAlways(EACCES);
-             rig.link.resetSign();
-         },
-         {EACCES}},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.label);
-        SignLinkRig rig(row.links);
-        row.act(rig);
-        std::vector<int> shown;
-        for (const auto& message : rig.sink.messages()) {
-            shown.push_back(std::stoi(message.title));
-        }
-        EXPECT_EQ(shown, row.shown);
-    }
+    SignLinkRig rig({false, true});
+    rig.serial.forceOpen();
+    rig.serial.failAlways(EIO);
+    rig.link.sendFrame(exampleFrame(), true, 1000);
+    rig.link.sendFrame(exampleFrame(), true, 1000);
+    EXPECT_EQ(rig.sink.messages().size(), 2u);
+}
+
+TEST(SignLinkFailures, FailedSerialOpenIsShownOnceForTheWholeUpdate)
+{
+    SignLinkRig rig;
+    rig.serial.failOpen(ENOENT);
+    rig.link.openLink();
+    rig.link.sendFrame(exampleFrame(), true, 1000);
+    rig.link.closeLink();
+    ASSERT_EQ(rig.sink.messages().size(), 1u);
+    EXPECT_EQ(rig.sink.messages()[0].title, std::to_string(ENOENT));
+    EXPECT_EQ(rig.udp.sent().size(), 3u);
+    EXPECT_EQ(rig.link.lastFrameReport().failures, 3);
+
+    // The next update tries again and shows a failure again.
+    rig.link.openLink();
+    EXPECT_EQ(rig.sink.messages().size(), 2u);
+}
+
+TEST(SignLinkFailures, WriteToAPortNobodyOpenedIsShown)
+{
+    SignLinkRig rig({false, true});
+    rig.link.sendFrame(exampleFrame(), false, 0);
+    ASSERT_EQ(rig.sink.messages().size(), 1u);
+    EXPECT_EQ(rig.sink.messages()[0].title, std::to_string(EBADF));
+}
+
+TEST(SignLinkFailures, ResetFailureIsShown)
+{
+    SignLinkRig rig({true, false});
+    rig.udp.failAlways(EACCES);
+    rig.link.resetSign();
+    ASSERT_EQ(rig.sink.messages().size(), 1u);
+    EXPECT_EQ(rig.sink.messages()[0].title, std::to_string(EACCES));
 }
 
 TEST(SignLinkQueue, FrameStartedInsideAWaitGoesAfterTheCurrentOne)
