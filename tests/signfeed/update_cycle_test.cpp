@@ -81,11 +81,6 @@ std::string feedResponse(const Strings& titles)
     return "HTTP/1.0 200 OK\r\n\r\n" + feedBody(titles);
 }
 
-bool startsWith(const std::string& text, const std::string& prefix)
-{
-    return text.rfind(prefix, 0) == 0;
-}
-
 // The feed program on fakes and a scripted server. The cycle's timer starts at
 // virtual time 0, so ticks fall on whole minutes.
 struct CycleRig final : private MainWindowModel::Listener, private UpdateCycleObserver, private SignLinkObserver {
@@ -193,7 +188,7 @@ private:
     {
         if (field == Field::TInfo) {
             info.push_back(text(field));
-            if (startsWith(text(field), "Connected to ")) {
+            if (text(field).starts_with("Connected to ")) {
                 trace.push_back("connect@" + std::to_string(clock.nowMs()));
             }
         }
@@ -336,38 +331,31 @@ TEST(UpdateCycle, UpdateWithoutAUsableUrlEndsBeforeTheSignAndSaysWhy)
     struct Row {
         const char* label;
         RigSetup setup;
-        std::function<std::string(CycleRig&)> prepare;  // returns the feed text to request
-        std::int32_t code;                               // 0: there is no URL, nothing is requested
+        std::string feedText;  // a path stands for that path on the test server
+        std::int32_t code;     // 0: there is no URL, nothing is requested
+        std::function<void(CycleRig&)> prepare = {};
     } rows[] = {
         // Slot 0 is stored, but the list's text is what counts.
-        {"selected feed edited to empty", {.slots = {{0, "/zero"}}}, [](CycleRig&) { return std::string(); }, 0},
-        {"all 26 slots empty in rotation", {.rotation = true}, [](CycleRig&) { return std::string(); }, 0},
-        {"unsupported scheme", {}, [](CycleRig&) { return std::string("ftp://feeds.test/rss"); }, 116},
-        {"no path", {}, [](CycleRig&) { return std::string("feeds.test"); }, 114},
-        {"only blanks, requested as they are", {}, [](CycleRig&) { return std::string("   "); }, 114},
-        {"name not found", {},
+        {"selected feed edited to empty", {.slots = {{0, "/zero"}}}, "", 0},
+        {"all 26 slots empty in rotation", {.rotation = true}, "", 0},
+        {"unsupported scheme", {}, "ftp://feeds.test/rss", 116},
+        {"no path", {}, "feeds.test", 114},
+        {"only blanks, requested as they are", {}, "   ", 114},
+        {"connection refused", {}, feedUrl(orlavo::testing::unusedLoopbackPort(), "/rss"), 110},
+        {"name not found", {}, "/rss", 112,
          [](CycleRig& rig) {
              rig.resolver.answer = {platform::LookupStatus::NotFound, {}, "Name or service not known"};
-             return rig.url("/rss");
-         },
-         112},
-        {"offline", {},
-         [](CycleRig& rig) {
-             rig.connectivity.online = false;
-             return rig.url("/rss");
-         },
-         106},
-        {"connection refused", {},
-         [](CycleRig&) {
-             return feedUrl(orlavo::testing::unusedLoopbackPort(), "/rss");
-         },
-         110},
+         }},
+        {"offline", {}, "/rss", 106, [](CycleRig& rig) { rig.connectivity.online = false; }},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         CycleRig rig(row.setup);
         const auto resolverAnswer = rig.resolver.answer;
-        rig.window.editFeedText(row.prepare(rig));
+        if (row.prepare) {
+            row.prepare(rig);
+        }
+        rig.window.editFeedText(row.feedText.starts_with("/") ? rig.url(row.feedText) : row.feedText);
         bool paused = false;
         rig.loop.post([&] {
             paused = true;
@@ -390,7 +378,7 @@ TEST(UpdateCycle, UpdateWithoutAUsableUrlEndsBeforeTheSignAndSaysWhy)
             continue;
         }
         const std::string prefix = "Error: " + std::to_string(row.code) + " - ";
-        ASSERT_TRUE(startsWith(rig.text(Field::TInfo), prefix)) << rig.text(Field::TInfo);
+        ASSERT_TRUE(rig.text(Field::TInfo).starts_with(prefix)) << rig.text(Field::TInfo);
         const std::string why = rig.text(Field::TInfo).substr(prefix.size());
         EXPECT_FALSE(why.empty());
         EXPECT_NE(rig.text(Field::Status).find(why), std::string::npos) << rig.text(Field::Status);
@@ -441,12 +429,12 @@ TEST(UpdateCycle, FailedDownloadLeavesTheSignAloneAndSaysWhy)
         rig.cycle.requestUpdate();
         EXPECT_EQ(rig.serve(row.response, row.reset), "/feed");
         const std::string& info = rig.text(Field::TInfo);
-        ASSERT_TRUE(startsWith(info, row.info)) << info;
+        ASSERT_TRUE(info.starts_with(row.info)) << info;
         EXPECT_EQ(rig.udp.sent().size(), 1u) << "the sign keeps the earlier messages";
         EXPECT_EQ(rig.shownLabels(), kIdle);
         EXPECT_EQ(rig.text(Field::Label17), "Last Update: ");
         EXPECT_EQ(rig.text(Field::Label18), "12:00") << "the time of the update that reached the sign";
-        EXPECT_TRUE(startsWith(rig.text(Field::Trss), "Earlier \r\n")) << "what the sign still shows";
+        EXPECT_TRUE(rig.text(Field::Trss).starts_with("Earlier \r\n")) << "what the sign still shows";
         EXPECT_NE(rig.text(Field::Status).find(row.reason), std::string::npos) << rig.text(Field::Status);
         EXPECT_EQ(rig.endings, (Strings{"sent", row.ending}));
         EXPECT_FALSE(rig.cycle.busy());
@@ -645,7 +633,7 @@ TEST(UpdateCycle, RequestThatFailedToSendCannotEndALaterUpdate)
     CycleRig rig({.rotation = true, .slots = {{0, "/zero"}, {3, "/three"}}, .connector = &connector});
     rig.loop.post([&] { rig.cycle.requestUpdate(); });
     rig.cycle.requestUpdate();
-    EXPECT_TRUE(startsWith(rig.text(Field::TInfo), "Error: 99 - ")) << rig.text(Field::TInfo);
+    EXPECT_TRUE(rig.text(Field::TInfo).starts_with("Error: 99 - ")) << rig.text(Field::TInfo);
     EXPECT_EQ(rig.shownLabels(), "") << "no update reached the sign yet";
     // The failed request's connection ends while the next update pauses.
     ASSERT_TRUE(rig.server.accept());
