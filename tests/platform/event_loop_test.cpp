@@ -11,10 +11,25 @@
 
 using namespace orlavo::platform;
 
-TEST(PollEventLoop, TimersFireAtTheirDeadlineAndNotBefore)
-{
+namespace {
+
+// A loop on a manual clock, and a pipe for the descriptor cases.
+struct PollEventLoopTest : ::testing::Test {
+    void SetUp() override { ASSERT_EQ(::pipe(fds), 0); }
+    void TearDown() override
+    {
+        ::close(fds[0]);
+        ::close(fds[1]);
+    }
     ManualClock clock;
-    PollEventLoop loop(clock);
+    PollEventLoop loop{clock};
+    int fds[2] = {-1, -1};
+};
+
+}  // namespace
+
+TEST_F(PollEventLoopTest, TimersFireAtTheirDeadlineAndNotBefore)
+{
     int oneShot = 0;
     int repeating = 0;
     loop.startTimer(100, [&] { ++oneShot; });
@@ -41,10 +56,8 @@ TEST(PollEventLoop, TimersFireAtTheirDeadlineAndNotBefore)
     EXPECT_EQ(oneShot, 1);
 }
 
-TEST(PollEventLoop, CancelledTimerAndTaskPostedDuringRunWaitForNextRound)
+TEST_F(PollEventLoopTest, CancelledTimerAndTaskPostedDuringRunWaitForNextRound)
 {
-    ManualClock clock;
-    PollEventLoop loop(clock);
     std::vector<std::string> trace;
     auto id = loop.startTimer(0, [&] { trace.push_back("cancelled"); });
     loop.cancelTimer(id);
@@ -58,12 +71,8 @@ TEST(PollEventLoop, CancelledTimerAndTaskPostedDuringRunWaitForNextRound)
     EXPECT_EQ(trace, (std::vector<std::string>{"first", "second"}));
 }
 
-TEST(PollEventLoop, DeliversReadableDescriptorAndStopsAfterUnwatch)
+TEST_F(PollEventLoopTest, DeliversReadableDescriptorAndStopsAfterUnwatch)
 {
-    ManualClock clock;
-    PollEventLoop loop(clock);
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
     std::string received;
     EventLoop::WatchId watch = 0;
     watch = loop.watchFd(fds[0], EventLoop::kReadable, [&](unsigned bits) {
@@ -82,20 +91,14 @@ TEST(PollEventLoop, DeliversReadableDescriptorAndStopsAfterUnwatch)
     loop.runPending();
     EXPECT_EQ(received, "ab");
     EXPECT_EQ(loop.watchCount(), 0u);
-    close(fds[0]);
-    close(fds[1]);
 }
 
 // A host's loop learns what to wait for and when; runUntilIdle ends with the
 // last watch, timer and task, including work that work started.
-TEST(PollEventLoop, TellsAHostLoopWhatToWaitForAndEndsWhenIdle)
+TEST_F(PollEventLoopTest, TellsAHostLoopWhatToWaitForAndEndsWhenIdle)
 {
-    ManualClock clock;
-    PollEventLoop loop(clock);
     EXPECT_TRUE(loop.idle());
     EXPECT_EQ(loop.nextTimeoutMs(), -1);
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
     int done = 0;
     EventLoop::WatchId watch = 0;
     watch = loop.watchFd(fds[0], EventLoop::kReadable, [&](unsigned) {
@@ -115,14 +118,10 @@ TEST(PollEventLoop, TellsAHostLoopWhatToWaitForAndEndsWhenIdle)
     loop.runUntilIdle();
     EXPECT_TRUE(loop.idle());
     EXPECT_EQ(done, 1);
-    close(fds[0]);
-    close(fds[1]);
 }
 
-TEST(WaitMs, AdvancesManualTimeThenRunsQueuedEventsOnce)
+TEST_F(PollEventLoopTest, WaitMsAdvancesManualTimeThenRunsQueuedEventsOnce)
 {
-    ManualClock clock;
-    PollEventLoop loop(clock);
     int clicks = 0;
     int ticks = 0;
     loop.post([&] { ++clicks; });                  // a click queued before the pause
