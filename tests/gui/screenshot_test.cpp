@@ -4,10 +4,10 @@
 #include "gui/browser_window.h"
 #include "gui/discovery_dialog.h"
 #include "gui/qt_platform/qt_event_loop.h"
+#include "screenshot.h"
 #include "support/python_http_server.h"
 #include "support/temp_dir.h"
 
-#include <QDir>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -16,27 +16,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 namespace orlavo::gui {
 namespace {
 
 using F = discovery::DiscoveryField;
-
-QString screenshotDir()
-{
-    const char* dir = std::getenv("ORLAVO_SCREENSHOT_DIR");
-    return QString::fromLocal8Bit(dir != nullptr ? dir : "screenshots");
-}
-
-void save(QWidget& window, const QString& name)
-{
-    QDir().mkpath(screenshotDir());
-    const QString path = screenshotDir() + "/" + name;
-    const QImage image = window.grab().toImage();
-    ASSERT_FALSE(image.isNull());
-    ASSERT_TRUE(image.save(path)) << path.toStdString();
-}
 
 TEST(Screenshot, DiscoveryDialogAfterAWalk)
 {
@@ -58,7 +41,7 @@ TEST(Screenshot, DiscoveryDialogAfterAWalk)
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
     ASSERT_EQ(rig.mainWindow.signAddress(), "192.168.1.40");
     QTest::qWait(50);  // one paint
-    save(dialog, "discovery-dialog.png");
+    EXPECT_TRUE(orlavo::testing::looksPainted(orlavo::testing::saveScreenshot(dialog, "discovery-dialog")));
     rig.window.close();
 }
 
@@ -80,7 +63,7 @@ TEST(Screenshot, BrowserWindowOnASignPage)
     window.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.windowTitle() == "Clock setup"; }, 30'000));
     QTest::qWait(500);  // the engine paints after it reports the load
-    save(window, "browser-window.png");
+    EXPECT_TRUE(orlavo::testing::looksPainted(orlavo::testing::saveScreenshot(window, "browser-window")));
 }
 
 }  // namespace
