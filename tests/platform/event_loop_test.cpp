@@ -1,3 +1,4 @@
+#include "platform/descriptor.h"
 #include "platform/manual_clock.h"
 #include "platform/poll_event_loop.h"
 #include "platform/wait.h"
@@ -18,8 +19,11 @@ struct PollEventLoopTest : ::testing::Test {
     void SetUp() override { ASSERT_EQ(::pipe(fds), 0); }
     void TearDown() override
     {
-        ::close(fds[0]);
-        ::close(fds[1]);
+        for (int fd : fds) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
     }
     ManualClock clock;
     PollEventLoop loop{clock};
@@ -135,4 +139,20 @@ TEST_F(PollEventLoopTest, WaitMsAdvancesManualTimeThenRunsQueuedEventsOnce)
     waitMs(clock, loop, 0);  // zero only processes pending events
     EXPECT_EQ(clock.sleeps().size(), 1u);
     EXPECT_EQ(clock.nowMs(), 1000);
+}
+
+TEST_F(PollEventLoopTest, ClosingAWatchedDescriptorSilencesItsHandlerAndIsIdempotent)
+{
+    int handled = 0;
+    std::optional<EventLoop::WatchId> watch = loop.watchFd(fds[0], EventLoop::kReadable, [&](unsigned) { ++handled; });
+    ASSERT_EQ(::write(fds[1], "x", 1), 1);
+
+    EXPECT_TRUE(closeWatchedDescriptor(loop, watch, fds[0]));
+    loop.runPending();
+    EXPECT_EQ(handled, 0);
+    EXPECT_EQ(fds[0], -1);
+    EXPECT_FALSE(watch);
+    EXPECT_FALSE(closeWatchedDescriptor(loop, watch, fds[0]));
+    EXPECT_TRUE(closeDescriptor(fds[1]));
+    EXPECT_FALSE(closeDescriptor(fds[1]));
 }

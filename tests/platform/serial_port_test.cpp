@@ -19,41 +19,34 @@ namespace {
 // A pseudo-terminal pair: the port under test opens the slave by its path;
 // the test reads what arrives on the master and checks settings on a slave
 // descriptor of its own.
-class PseudoTerminal {
-public:
+struct PseudoTerminal {
     PseudoTerminal()
     {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
-            return;
+        master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0) {
+            slavePath = ::ptsname(master);
+            slave = ::open(slavePath.c_str(), O_RDWR | O_NOCTTY);
         }
-        m_slavePath = ::ptsname(m_master);
-        m_slave = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY);
     }
     ~PseudoTerminal()
     {
-        if (m_slave >= 0) {
-            ::close(m_slave);
-        }
-        if (m_master >= 0) {
-            ::close(m_master);
+        for (int fd : {slave, master}) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
         }
     }
-    [[nodiscard]] bool ok() const { return m_slave >= 0; }
-    [[nodiscard]] const std::string& slavePath() const { return m_slavePath; }
-    [[nodiscard]] int slave() const { return m_slave; }
-
     // Reads until `count` bytes came or the master stays silent for a second.
     std::string readMaster(std::size_t count)
     {
         std::string got;
         while (got.size() < count) {
-            pollfd pfd{m_master, POLLIN, 0};
+            pollfd pfd{master, POLLIN, 0};
             if (::poll(&pfd, 1, 1000) <= 0) {
                 break;
             }
             char buffer[4096];
-            ssize_t n = ::read(m_master, buffer, sizeof buffer);
+            ssize_t n = ::read(master, buffer, sizeof buffer);
             if (n <= 0) {
                 break;
             }
@@ -62,18 +55,17 @@ public:
         return got;
     }
 
-private:
-    int m_master = -1;
-    int m_slave = -1;
-    std::string m_slavePath;
+    int master = -1;
+    int slave = -1;
+    std::string slavePath;
 };
 
 // The port under test on a fresh pseudo-terminal.
 struct SerialPortTest : ::testing::Test {
     void SetUp() override
     {
-        ASSERT_TRUE(pty.ok());
-        port.setDevice(pty.slavePath());
+        ASSERT_GE(pty.slave, 0);
+        port.setDevice(pty.slavePath);
     }
     PseudoTerminal pty;
     PosixSerialPort port;
@@ -118,7 +110,7 @@ TEST_F(SerialPortTest, AppliesLineSettingsReadBackOnTheOtherDescriptor)
             ASSERT_FALSE(port.open());
         }
         termios tio{};
-        ASSERT_EQ(::tcgetattr(pty.slave(), &tio), 0);
+        ASSERT_EQ(::tcgetattr(pty.slave, &tio), 0);
         EXPECT_EQ(::cfgetospeed(&tio), row.speed);
         EXPECT_EQ(tio.c_cflag & CSIZE, row.size);
         EXPECT_EQ((tio.c_cflag & PARENB) != 0, row.parity);
@@ -138,10 +130,10 @@ TEST_F(SerialPortTest, AnOpenThatFailsSaysWhyAndLeavesThePortClosed)
     } rows[] = {
         {"/dev/orlavo-no-such-tty", ENOENT, "/dev/orlavo-no-such-tty"},
         {"/dev/null", 0, ""},
-        {pty.slavePath(), EBUSY, "busy"},
+        {pty.slavePath, EBUSY, "busy"},
     };
     PosixSerialPort holder;
-    holder.setDevice(pty.slavePath());
+    holder.setDevice(pty.slavePath);
     ASSERT_FALSE(holder.open());
     for (const Row& row : rows) {
         SCOPED_TRACE(row.device);
