@@ -29,8 +29,9 @@ using signfeed::Field;
 using testing::WindowRig;
 
 // The model's own values are its tests' concern: here each widget shows its
-// field, whatever the field holds, and what was hidden at first start is hidden.
-TEST(MainWindow, EachWidgetShowsItsModelField)
+// field, whatever the field holds, and what was hidden at first start is
+// hidden; the captions, headings and tool tips read as the window names them.
+TEST(MainWindow, EachWidgetShowsItsModelFieldAndItsCaption)
 {
     WindowRig rig;
     const std::vector<Field> hiddenAtStart{Field::Command2, Field::TypeFont, Field::Label19, Field::Label13,
@@ -62,11 +63,6 @@ TEST(MainWindow, EachWidgetShowsItsModelField)
     }
     EXPECT_FALSE(rig.widget<QComboBox>(Field::Combo1).isEnabled()) << "a field the model disables";
     EXPECT_EQ(rig.widget<QLabel>(Field::LblVersion).foregroundRole(), QPalette::PlaceholderText);
-}
-
-TEST(MainWindow, CaptionsAndToolTipsReadAsTheWindowNamesThem)
-{
-    WindowRig rig;
     EXPECT_EQ(rig.window.windowTitle(), "Velmor RSS Feed Display");
     const std::pair<Field, const char*> captions[] = {
         {Field::Option0, "Use only the selected RSS feed"}, {Field::Option1, "Use all the RSS feeds in the list"},
