@@ -1,10 +1,12 @@
 #include "platform/descriptor.h"
 #include "platform/manual_clock.h"
 #include "platform/poll_event_loop.h"
+#include "platform/signal_watch.h"
 #include "platform/wait.h"
 
 #include <gtest/gtest.h>
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <string>
@@ -29,6 +31,13 @@ struct PollEventLoopTest : ::testing::Test {
     PollEventLoop loop{clock};
     int fds[2] = {-1, -1};
 };
+
+bool isBlocked(int signalNumber)
+{
+    sigset_t current;
+    pthread_sigmask(SIG_SETMASK, nullptr, &current);
+    return sigismember(&current, signalNumber) == 1;
+}
 
 }  // namespace
 
@@ -155,4 +164,32 @@ TEST_F(PollEventLoopTest, ClosingAWatchedDescriptorSilencesItsHandlerAndIsIdempo
     EXPECT_FALSE(closeWatchedDescriptor(loop, watch, fds[0]));
     EXPECT_TRUE(closeDescriptor(fds[1]));
     EXPECT_FALSE(closeDescriptor(fds[1]));
+}
+
+TEST_F(PollEventLoopTest, SignalWatchDeliversSignalsOnTheLoopAndRestoresTheMask)
+{
+    std::vector<int> received;
+    {
+        SignalWatch watch(loop);
+        ASSERT_FALSE(watch.start({SIGUSR1, SIGUSR2}, [&](int s) { received.push_back(s); }));
+        EXPECT_TRUE(isBlocked(SIGUSR1));
+        ASSERT_EQ(::raise(SIGUSR2), 0);
+        // Nothing runs until the loop reads the signal.
+        EXPECT_TRUE(received.empty());
+        loop.runOnce(1000);
+        EXPECT_EQ(received, std::vector<int>{SIGUSR2});
+
+        // A handler that stops the watch during a delivery is safe.
+        watch.stop();
+        EXPECT_FALSE(isBlocked(SIGUSR1));
+        ASSERT_FALSE(watch.start({SIGUSR1}, [&](int s) {
+            received.push_back(s);
+            watch.stop();
+        }));
+        ASSERT_EQ(::raise(SIGUSR1), 0);
+        loop.runOnce(1000);
+        EXPECT_EQ(received, (std::vector<int>{SIGUSR2, SIGUSR1}));
+    }
+    EXPECT_FALSE(isBlocked(SIGUSR1));
+    EXPECT_FALSE(isBlocked(SIGUSR2));
 }
