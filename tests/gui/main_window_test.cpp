@@ -299,7 +299,7 @@ TEST(MainWindow, RequestShowsTheHeadlinesInTheTextAndOnTheSignPreview)
     EXPECT_EQ(rig.udp.remoteHost(), "127.0.0.2");
 }
 
-TEST(MainWindow, ChoosingAPortAndASpeedStoresThemAndTestsThePort)
+TEST(MainWindow, ChoicesEditsAndExitReachTheModelAndTheFile)
 {
     WindowRig rig;
     QTest::mouseClick(&rig.widget<QCheckBox>(Field::Check2), Qt::LeftButton);
@@ -312,11 +312,6 @@ TEST(MainWindow, ChoosingAPortAndASpeedStoresThemAndTestsThePort)
     rig.choose(Field::Combo2, 2);
     EXPECT_EQ(rig.ini("Communications", "Baud"), "19200");
     EXPECT_EQ(rig.serial.opens(), 2) << "a new speed tests the port too";
-}
-
-TEST(MainWindow, OptionsAndExitReachTheModelAndTheFile)
-{
-    WindowRig rig;
     QTest::mouseClick(&rig.widget<QRadioButton>(Field::Option1), Qt::LeftButton);
     EXPECT_FALSE(rig.widget<QRadioButton>(Field::Option0).isChecked());
     EXPECT_TRUE(rig.widget<QRadioButton>(Field::Option1).isChecked());
