@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <iterator>
+#include <optional>
 
 using orlavo::testing::DownloadHarness;
 using orlavo::testing::ScriptedServer;
@@ -19,8 +20,7 @@ namespace {
 // Sends the request and lets the server take it; returns what the server read.
 std::string begin(DownloadHarness& h, ScriptedServer& server, const std::string& url)
 {
-    std::string retVal;
-    EXPECT_EQ(h.comp->RequestFile(url, retVal), 0) << retVal;
+    EXPECT_EQ(h.request(url), 0) << h.retVal;
     EXPECT_TRUE(server.accept());
     return server.readRequest();
 }
@@ -55,8 +55,7 @@ TEST(DownloadProtocol, ContinuesAPartialSendUntilTheWholeRequestIsOut)
     orlavo::testing::ChoppyConnector choppy(3);
     DownloadHarness h({}, nullptr, &choppy);
     ScriptedServer server;
-    std::string retVal;
-    ASSERT_EQ(h.comp->RequestFile(server.url("/a/long/path/feed.xml"), retVal), 0) << retVal;
+    ASSERT_EQ(h.request(server.url("/a/long/path/feed.xml")), 0) << h.retVal;
     ASSERT_TRUE(server.accept());
     std::string request;
     EXPECT_TRUE(h.pumpUntil([&] {
@@ -67,14 +66,25 @@ TEST(DownloadProtocol, ContinuesAPartialSendUntilTheWholeRequestIsOut)
                            "\r\nHost: 127.0.0.1\r\n\r\n");
 }
 
-TEST(DownloadProtocol, FindsTheHeaderHoweverTheResponseIsSplit)
+TEST(DownloadProtocol, FindsTheHeaderHoweverTheResponseIsSplitAndEndsAtEachLimit)
 {
+    enum class End { Close, Reset };
     struct Row {
         const char* label;
         std::vector<std::string> pieces;
         std::string finish;
-        std::string body;
+        std::optional<std::string> body;  // unset: not checked
+        pellix::RSSCompLimits limits = {};
+        End end = End::Close;
     };
+    const std::string bodyTooLarge = "finish -2 " + pellix::resultText(pellix::ResultCode::BodyTooLarge);
+    const std::string headerTooLarge = "finish -3 " + pellix::resultText(pellix::ResultCode::HeaderTooLarge);
+    const std::string x99(99, 'x');
+    const std::string hundred = "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n";
+    const std::string hundredOne = "HTTP/1.0 200 OK\r\nContent-Length: 101\r\n\r\n";
+    // Headers of 64 and 65 bytes, the first read ending inside them.
+    const std::string header64 = "HTTP/1.0 200 OK\r\nX: " + std::string(40, 'h') + "\r\n\r\n";
+    const std::string header65 = "HTTP/1.0 200 OK\r\nX: " + std::string(41, 'h') + "\r\n\r\n";
     const Row rows[] = {
         {"body over several reads", {"HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n\r\n<rss>", "<channel>", "</rss>"},
          "finish 200 OK", "<rss><channel></rss>"},
@@ -101,104 +111,47 @@ TEST(DownloadProtocol, FindsTheHeaderHoweverTheResponseIsSplit)
          "finish 200 OK", "abcdefghij"},
         {"UTF-8 character split across reads", {"HTTP/1.0 200 OK\r\n\r\ncaf\xC3", "\xA9"}, "finish 200 OK",
          "caf\xC3\xA9"},
+        {"reset during the body", {"HTTP/1.0 200 OK\r\n\r\n<rss><channel>"}, "finish -1 " + std::to_string(ECONNRESET),
+         std::nullopt, {}, End::Reset},
+        {"body shorter than Content-Length", {"HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n<rss><item>"},
+         "finish -1 The connection closed after 11 of 100 body bytes.", std::nullopt},
+        // With a Content-Length the body is received into room reserved up to the limit.
+        {"body at the limit", {"HTTP/1.0 200 OK\r\n\r\n" + x99, "y"}, "finish 200 OK", x99 + "y",
+         {.maxBodyBytes = 100}},
+        {"body past the limit", {"HTTP/1.0 200 OK\r\n\r\nx" + x99, "y"}, bodyTooLarge + " (100 bytes)", std::nullopt,
+         {.maxBodyBytes = 100}},
+        {"announced body at the limit", {hundred + x99, "y"}, "finish 200 OK", x99 + "y", {.maxBodyBytes = 100}},
+        {"announced body past the limit", {hundredOne + "x" + x99, "y"}, bodyTooLarge + " (100 bytes)", std::nullopt,
+         {.maxBodyBytes = 100}},
+        {"announced body that cannot be allocated",
+         {"HTTP/1.0 200 OK\r\nContent-Length: 999999999999999999\r\n\r\n<rss>"},
+         "finish -2 The response body does not fit in memory: 1000000000000008191 bytes could not be reserved.",
+         std::nullopt, {.maxBodyBytes = std::int64_t{1} << 62}},  // past any address space
+        {"header at the limit", {header64.substr(0, 30), header64.substr(30) + "body"}, "finish 200 OK", "body",
+         {.maxHeaderBytes = 64}},
+        {"header past the limit", {header65.substr(0, 30), header65.substr(30) + "body"},
+         headerTooLarge + " (64 bytes)", std::nullopt, {.maxHeaderBytes = 64}},
+        {"header that never ends", {"HTTP/1.0 200 OK\r\n", std::string(600, 'a'), std::string(600, 'b')},
+         headerTooLarge + " (1000 bytes)", std::nullopt, {.maxHeaderBytes = 1000}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
-        DownloadHarness h;
+        DownloadHarness h(row.limits);
         ScriptedServer server;
         begin(h, server, server.url("/feed.xml"));
         sendInReads(h, server, row.pieces);
-        server.close();
+        row.end == End::Reset ? server.reset() : server.close();
         ASSERT_TRUE(h.pumpUntilFinished());
         EXPECT_EQ(h.events.events, (Events{"connect 127.0.0.1", "disconnect", row.finish}));
-        EXPECT_EQ(h.comp->CurFileString(), row.body);
-    }
-}
-
-TEST(DownloadProtocol, ResetDuringTheBodyFinishesWithMinusOneAndTheErrorNumber)
-{
-    DownloadHarness h;
-    ScriptedServer server;
-    begin(h, server, server.url("/feed.xml"));
-    sendInReads(h, server, {"HTTP/1.0 200 OK\r\n\r\n<rss><channel>"});
-    server.reset();
-    ASSERT_TRUE(h.pumpUntilFinished());
-    EXPECT_EQ(h.events.events,
-              (Events{"connect 127.0.0.1", "disconnect", "finish -1 " + std::to_string(ECONNRESET)}));
-    std::int32_t items = 0;
-    EXPECT_EQ(h.comp->GetRSSFile(false, items), nullptr);
-    EXPECT_EQ(items, -1);
-}
-
-TEST(DownloadProtocol, BodyShorterThanContentLengthYieldsNoDocument)
-{
-    DownloadHarness h;
-    ScriptedServer server;
-    begin(h, server, server.url("/feed.xml"));
-    sendInReads(h, server, {"HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n<rss><item>"});
-    server.close();
-    ASSERT_TRUE(h.pumpUntilFinished());
-    EXPECT_EQ(h.events.last(), "finish -1 The connection closed after 11 of 100 body bytes.");
-    std::int32_t items = 0;
-    EXPECT_EQ(h.comp->GetRSSFile(false, items), nullptr);
-    EXPECT_EQ(items, -1);
-}
-
-TEST(DownloadProtocol, BodyLimitAllowsExactlyTheLimit)
-{
-    pellix::RSSCompLimits limits;
-    limits.maxBodyBytes = 100;
-    // With a Content-Length the body is received into room reserved up to the limit.
-    for (auto [size, announced] : {std::pair{100u, false}, {101u, false}, {100u, true}, {101u, true}}) {
-        SCOPED_TRACE(std::to_string(size) + (announced ? " announced" : ""));
-        DownloadHarness h(limits);
-        ScriptedServer server;
-        begin(h, server, server.url("/feed.xml"));
-        const std::string length = announced ? "Content-Length: " + std::to_string(size) + "\r\n" : "";
-        sendInReads(h, server, {"HTTP/1.0 200 OK\r\n" + length + "\r\n" + std::string(size - 1, 'x'), "y"});
-        server.close();
-        ASSERT_TRUE(h.pumpUntilFinished());
-        ASSERT_EQ(h.events.events.size(), 3u);
-        EXPECT_EQ(h.events.events[1], "disconnect");
-        if (size == 100) {
-            EXPECT_EQ(h.events.last(), "finish 200 OK");
-        } else {
-            EXPECT_EQ(h.events.last(), "finish -2 " + pellix::resultText(pellix::ResultCode::BodyTooLarge) +
-                                           " (100 bytes)");
+        if (row.body) {
+            EXPECT_EQ(h.comp->CurFileString(), *row.body);
+        }
+        if (row.finish.starts_with("finish -")) {
+            std::int32_t items = 0;
+            EXPECT_EQ(h.comp->GetRSSFile(false, items), nullptr);
+            EXPECT_EQ(items, -1);
         }
     }
-}
-
-TEST(DownloadProtocol, HeaderLimitAllowsExactlyTheLimit)
-{
-    pellix::RSSCompLimits limits;
-    limits.maxHeaderBytes = 64;
-    const std::string start = "HTTP/1.0 200 OK\r\nX: ";
-    for (std::size_t size : {64u, 65u}) {
-        SCOPED_TRACE(size);
-        DownloadHarness h(limits);
-        ScriptedServer server;
-        begin(h, server, server.url("/feed.xml"));
-        std::string header = start + std::string(size - start.size() - 4, 'h') + "\r\n\r\n";
-        sendInReads(h, server, {header.substr(0, 30), header.substr(30) + "body"});
-        server.close();
-        ASSERT_TRUE(h.pumpUntilFinished());
-        EXPECT_EQ(h.events.last(), size == 64 ? "finish 200 OK"
-                                              : "finish -3 " + pellix::resultText(pellix::ResultCode::HeaderTooLarge) +
-                                                    " (64 bytes)");
-    }
-}
-
-TEST(DownloadProtocol, HeaderThatNeverEndsStopsAtTheLimit)
-{
-    pellix::RSSCompLimits limits;
-    limits.maxHeaderBytes = 1000;
-    DownloadHarness h(limits);
-    ScriptedServer server;
-    begin(h, server, server.url("/feed.xml"));
-    sendInReads(h, server, {"HTTP/1.0 200 OK\r\n", std::string(600, 'a'), std::string(600, 'b')});
-    ASSERT_TRUE(h.pumpUntilFinished());
-    EXPECT_EQ(h.events.last().rfind("finish -3 ", 0), 0u);
 }
 
 TEST(DownloadProtocol, SilentServerTimesOutAfterTheIdleLimit)
@@ -257,19 +210,6 @@ TEST(DescribeFinish, SocketNumbersAndMissingResponsesReadAsWords)
     }
     EXPECT_EQ(pellix::DescribeCharsetFallback("x-\x1b[31m"),
               "unknown character set \"x-\\x1b[31m\": read as UTF-8 with windows-1252 fallback");
-}
-
-TEST(DownloadProtocol, AnnouncedBodyThatCannotBeAllocatedEndsWithTheBodyLimit)
-{
-    pellix::RSSCompLimits limits;
-    limits.maxBodyBytes = std::int64_t{1} << 62;  // past any address space
-    DownloadHarness h(limits);
-    ScriptedServer server;
-    begin(h, server, server.url("/feed.xml"));
-    sendInReads(h, server, {"HTTP/1.0 200 OK\r\nContent-Length: 999999999999999999\r\n\r\n<rss>"});
-    ASSERT_TRUE(h.pumpUntilFinished());
-    EXPECT_EQ(h.events.last(), "finish -2 The response body does not fit in memory: 1000000000000008191 bytes could "
-                               "not be reserved.");
 }
 
 TEST(DownloadProtocol, ThousandDownloadsEndingEveryWayLeaveNoDescriptorOpen)
