@@ -72,9 +72,8 @@ TEST(DownloadEvents, RefusesBeforeConnectingWithTheCodeAndItsText)
         DownloadHarness h({}, &resolver);
         h.connectivity.online = row.online;
         h.connectivity.proxy = row.proxy;
-        std::string retVal;
-        EXPECT_EQ(h.comp->RequestFile(row.url, retVal), pellix::toInt(row.code));
-        EXPECT_TRUE(startsWith(retVal, pellix::resultText(row.code))) << retVal;
+        EXPECT_EQ(h.request(row.url), pellix::toInt(row.code));
+        EXPECT_TRUE(startsWith(h.retVal, pellix::resultText(row.code))) << h.retVal;
         EXPECT_TRUE(resolver.names.empty());
         EXPECT_TRUE(h.events.events.empty());
     }
@@ -88,45 +87,34 @@ TEST(DownloadEvents, LoopbackIsReachedOfflineAndBehindAProxy)
         h.connectivity.online = false;
         h.connectivity.proxy = true;
         ScriptedServer server;
-        std::string retVal;
-        EXPECT_EQ(h.comp->RequestFile("http://" + std::string(host) + ":" + std::to_string(server.port()) + "/f",
-                                      retVal),
-                  0)
-            << retVal;
+        const std::string url = "http://" + std::string(host) + ":" + std::to_string(server.port()) + "/f";
+        EXPECT_EQ(h.request(url), 0) << h.retVal;
         serveAndClose(h, server, "HTTP/1.0 200 OK\r\n\r\nok");
         EXPECT_EQ(h.events.last(), "finish 200 OK");
     }
-}
-
-TEST(DownloadEvents, AsksTheConnectivityAboutTheRequestHostSoNoProxyApplies)
-{
-    FakeResolver resolver;
-    DownloadHarness h({}, &resolver);
-    std::string retVal;
-    (void)h.comp->RequestFile("http://intranet.example:8080/rss", retVal);
-    EXPECT_EQ(h.connectivity.proxyQueries, std::vector<std::string>{"intranet.example"});
-    EXPECT_EQ(resolver.names, std::vector<std::string>{"intranet.example"});
 }
 
 TEST(DownloadEvents, LookupFailureAndTimeoutsAreReportedSynchronously)
 {
     FakeResolver resolver;
     DownloadHarness h({}, &resolver);
-    std::string retVal;
     resolver.answer = {orlavo::platform::LookupStatus::NotFound, {}, "Name or service not known"};
-    EXPECT_EQ(h.comp->RequestFile("http://nowhere.invalid/rss", retVal), 112);
-    EXPECT_NE(retVal.find("Name or service not known"), std::string::npos);
+    EXPECT_EQ(h.request("http://nowhere.invalid:8080/rss"), 112);
+    EXPECT_NE(h.retVal.find("Name or service not known"), std::string::npos);
+    // The connectivity is asked about the request's host, so that no proxy applies.
+    EXPECT_EQ(h.connectivity.proxyQueries, std::vector<std::string>{"nowhere.invalid"});
+    EXPECT_EQ(resolver.names, std::vector<std::string>{"nowhere.invalid"});
 
     resolver.answer = {orlavo::platform::LookupStatus::TimedOut, {}, {}};
-    EXPECT_EQ(h.comp->RequestFile("http://slow.invalid/rss", retVal), 112);
-    EXPECT_NE(retVal.find("timed out after 10 s"), std::string::npos) << retVal;
+    EXPECT_EQ(h.request("http://slow.invalid/rss"), 112);
+    EXPECT_NE(h.retVal.find("timed out after 10 s"), std::string::npos) << h.retVal;
 
     orlavo::testing::TimingOutConnector stuck;
-    resolver.answer = {orlavo::platform::LookupStatus::Found, {*orlavo::platform::parseIpLiteral("192.0.2.1")}, {}};
-    DownloadHarness h2({}, &resolver, &stuck);
-    EXPECT_EQ(h2.comp->RequestFile("http://blackhole.invalid/rss", retVal), 110);
-    EXPECT_EQ(retVal, pellix::resultText(ResultCode::ConnectFailed) + std::to_string(ETIMEDOUT) +
-                          " (connect timed out after 10 s)");
+    FakeResolver blackhole("192.0.2.1");
+    DownloadHarness h2({}, &blackhole, &stuck);
+    EXPECT_EQ(h2.request("http://blackhole.invalid/rss"), 110);
+    EXPECT_EQ(h2.retVal, pellix::resultText(ResultCode::ConnectFailed) + std::to_string(ETIMEDOUT) +
+                             " (connect timed out after 10 s)");
     EXPECT_TRUE(h.events.events.empty());
     EXPECT_TRUE(h2.events.events.empty());
 
@@ -135,17 +123,16 @@ TEST(DownloadEvents, LookupFailureAndTimeoutsAreReportedSynchronously)
         orlavo::platform::LookupResult lookup(const std::string&, std::int64_t) override { throw std::bad_alloc(); }
     } exhausted;
     DownloadHarness h3({}, &exhausted);
-    EXPECT_EQ(h3.comp->RequestFile("http://feeds.invalid/rss", retVal), 119);
-    EXPECT_EQ(retVal, pellix::resultText(ResultCode::OutOfMemory));
+    EXPECT_EQ(h3.request("http://feeds.invalid/rss"), 119);
+    EXPECT_EQ(h3.retVal, pellix::resultText(ResultCode::OutOfMemory));
 }
 
 TEST(DownloadEvents, RefusedConnectionGives110WithTheErrorNumber)
 {
     DownloadHarness h;
-    std::string retVal;
     const std::uint16_t port = orlavo::testing::unusedLoopbackPort();
-    EXPECT_EQ(h.comp->RequestFile("http://127.0.0.1:" + std::to_string(port) + "/feed.xml", retVal), 110);
-    EXPECT_EQ(retVal, pellix::resultText(ResultCode::ConnectFailed) + std::to_string(ECONNREFUSED));
+    EXPECT_EQ(h.request("http://127.0.0.1:" + std::to_string(port) + "/feed.xml"), 110);
+    EXPECT_EQ(h.retVal, pellix::resultText(ResultCode::ConnectFailed) + std::to_string(ECONNREFUSED));
     EXPECT_TRUE(h.events.events.empty());
 }
 
@@ -153,15 +140,14 @@ TEST(DownloadEvents, PortPropertyWinsOverTheUrlAndIsChecked)
 {
     DownloadHarness h;
     ScriptedServer server;
-    std::string retVal;
     h.comp->Port(server.port());
     const std::uint16_t closed = orlavo::testing::unusedLoopbackPort();
-    ASSERT_EQ(h.comp->RequestFile("http://127.0.0.1:" + std::to_string(closed) + "/f", retVal), 0) << retVal;
+    ASSERT_EQ(h.request("http://127.0.0.1:" + std::to_string(closed) + "/f"), 0) << h.retVal;
     serveAndClose(h, server, "HTTP/1.0 200 OK\r\n\r\nx");
     for (std::int32_t bad : {0, -1, 65536}) {
         SCOPED_TRACE(bad);
         h.comp->Port(bad);
-        EXPECT_EQ(h.comp->RequestFile(server.url("/f"), retVal), 114);
+        EXPECT_EQ(h.request(server.url("/f")), 114);
     }
 }
 
@@ -170,13 +156,12 @@ TEST(DownloadEvents, SecondRequestClosesTheFirstConnectionFirst)
     DownloadHarness h;
     ScriptedServer first;
     ScriptedServer second;
-    std::string retVal;
-    ASSERT_EQ(h.comp->RequestFile(first.url("/a"), retVal), 0);
+    ASSERT_EQ(h.request(first.url("/a")), 0);
     ASSERT_TRUE(first.accept());
     (void)first.readRequest();
     first.send("HTTP/1.0 200 OK\r\n\r\nOLD-DATA");
     h.pumpOnce();
-    ASSERT_EQ(h.comp->RequestFile(second.url("/b"), retVal), 0);
+    ASSERT_EQ(h.request(second.url("/b")), 0);
     EXPECT_TRUE(first.clientClosed());
     first.send("MORE-OLD");
     serveAndClose(h, second, "HTTP/1.0 200 OK\r\n\r\nnew");
@@ -189,7 +174,6 @@ TEST(DownloadEvents, HandlerMayStartTheNextRequestFromOnFinish)
 {
     DownloadHarness h;
     ScriptedServer server;
-    std::string retVal;
     int started = 0;
     h.events.onEvent = [&](const std::string& event) {
         if (startsWith(event, "finish") && started++ == 0) {
@@ -197,7 +181,7 @@ TEST(DownloadEvents, HandlerMayStartTheNextRequestFromOnFinish)
             EXPECT_EQ(h.comp->RequestFile(server.url("/second"), inner), 0) << inner;
         }
     };
-    ASSERT_EQ(h.comp->RequestFile(server.url("/first"), retVal), 0);
+    ASSERT_EQ(h.request(server.url("/first")), 0);
     serveAndClose(h, server, "HTTP/1.0 200 OK\r\n\r\none");
     ASSERT_TRUE(server.accept());
     EXPECT_TRUE(startsWith(server.readRequest(), "GET /second "));
@@ -218,8 +202,7 @@ TEST(DownloadEvents, HandlerMayReleaseTheControlInsideAnyEvent)
                 h.comp.reset();
             }
         };
-        std::string retVal;
-        const std::int32_t result = h.comp->RequestFile(server.url("/f"), retVal);
+        const std::int32_t result = h.request(server.url("/f"));
         if (std::string(when) == "connect") {
             EXPECT_EQ(result, 99);
             EXPECT_EQ(h.events.events, Events{"connect 127.0.0.1"});
@@ -238,14 +221,13 @@ TEST(DownloadEvents, DestructorAndCloseCommEndADownloadQuietly)
 {
     DownloadHarness h;
     ScriptedServer server;
-    std::string retVal;
-    ASSERT_EQ(h.comp->RequestFile(server.url("/f"), retVal), 0);
+    ASSERT_EQ(h.request(server.url("/f")), 0);
     ASSERT_TRUE(server.accept());
     h.comp->CloseComm();
     EXPECT_EQ(h.events.events, (Events{"connect 127.0.0.1", "disconnect"}));
     EXPECT_TRUE(server.clientClosed());
 
-    ASSERT_EQ(h.comp->RequestFile(server.url("/f"), retVal), 0);
+    ASSERT_EQ(h.request(server.url("/f")), 0);
     ASSERT_TRUE(server.accept());
     h.comp.reset();
     EXPECT_EQ(h.events.events.size(), 3u);
@@ -267,41 +249,30 @@ TEST(DownloadEvents, OpenCommIsOptionalAndRepeatable)
     EXPECT_TRUE(h.comp->IsConnectionProxy());
 }
 
-TEST(DownloadEvents, GetRSSFileNeedsACleanBodyWithItems)
+TEST(DownloadEvents, GetRSSFileNeedsACleanBodyWithItemsAndGivesIndependentDocuments)
 {
     DownloadHarness h;
     std::int32_t items = 7;
     EXPECT_EQ(h.comp->GetRSSFile(false, items), nullptr);
     EXPECT_EQ(items, 0);
-
     ScriptedServer server;
-    std::string retVal;
-    ASSERT_EQ(h.comp->RequestFile(server.url("/f"), retVal), 0);
-    serveAndClose(h, server, "HTTP/1.0 200 OK\r\n\r\n<rss><channel><title>No items</title></channel></rss>");
-    EXPECT_EQ(h.comp->GetRSSFile(false, items), nullptr);
-    EXPECT_EQ(items, 0);
-
-    ASSERT_EQ(h.comp->RequestFile(server.url("/f"), retVal), 0);
-    serveAndClose(h, server, "HTTP/1.0 200 OK\r\n\r\n");
-    EXPECT_EQ(h.comp->GetRSSFile(false, items), nullptr);
-    EXPECT_EQ(items, 0);
-}
-
-TEST(DownloadEvents, TwoDocumentsFromOneBodyAreIndependent)
-{
-    DownloadHarness h;
-    ScriptedServer server;
-    std::string retVal;
-    ASSERT_EQ(h.comp->RequestFile(server.url("/f"), retVal), 0);
+    for (std::string_view response : {"HTTP/1.0 200 OK\r\n\r\n<rss><channel><title>No items</title></channel></rss>",
+                                      "HTTP/1.0 200 OK\r\n\r\n"}) {
+        ASSERT_EQ(h.request(server.url("/f")), 0);
+        serveAndClose(h, server, response);
+        items = 7;
+        EXPECT_EQ(h.comp->GetRSSFile(false, items), nullptr);
+        EXPECT_EQ(items, 0);
+    }
+    ASSERT_EQ(h.request(server.url("/f")), 0);
     serveAndClose(h, server, kFeed);
-    std::int32_t plainCount = 0;
     std::int32_t strippedCount = 0;
-    auto plain = h.comp->GetRSSFile(false, plainCount);
+    auto plain = h.comp->GetRSSFile(false, items);
     auto stripped = h.comp->GetRSSFile(true, strippedCount);
     ASSERT_NE(plain, nullptr);
     ASSERT_NE(stripped, nullptr);
     EXPECT_NE(plain, stripped);
-    EXPECT_EQ(plainCount, 2);
+    EXPECT_EQ(items, 2);
     EXPECT_EQ(strippedCount, 2);
     EXPECT_EQ(plain->ItemTitle(1), "One <b>bold</b>");
     EXPECT_EQ(stripped->ItemTitle(1), "One bold");
