@@ -9,14 +9,8 @@ using pellix::testing::parse;
 
 namespace {
 
-using Fields = std::array<std::string, 7>;
-
-Fields itemFields(const pellix::RSSFile& doc, std::int32_t n)
-{
-    return {doc.ItemTitle(n).value_or("?"),  doc.ItemLink(n).value_or("?"),     doc.ItemDescription(n).value_or("?"),
-            doc.ItemAuthor(n).value_or("?"), doc.ItemCategory(n).value_or("?"), doc.ItemGuid(n).value_or("?"),
-            doc.ItemPubDate(n).value_or("?")};
-}
+using pellix::testing::Fields;
+using pellix::testing::itemFields;
 
 const std::string kFeed =
     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<feed xmlns=\"http://www.w3.org/2005/Atom\" xml:lang=\"en\">"

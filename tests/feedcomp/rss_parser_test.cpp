@@ -204,10 +204,12 @@ TEST(RssParser, ImageBlock)
     EXPECT_EQ(parsed.document->Title(), "Logo <b>x</b>");
 }
 
-TEST(RssParser, ImageWithoutClosingTagGivesNoImage)
+TEST(RssParser, ImageWithoutClosingTagOrNoImageGivesSevenEmptyStrings)
 {
-    const auto parsed = parse("<channel><image><url>u</url></channel><item></item>");
-    EXPECT_EQ(parsed.document->ImageData(), (std::array<std::string, 7>{}));
+    for (const char* feed : {"<channel><image><url>u</url></channel><item></item>", "<item><title>A</title>"}) {
+        SCOPED_TRACE(feed);
+        EXPECT_EQ(parse(feed).document->ImageData(), (std::array<std::string, 7>{}));
+    }
 }
 
 TEST(RssParser, ItemLimitCapsTheCount)
