@@ -143,14 +143,3 @@ TEST(AtomReader, PrefixedElementsReadLikeUnprefixedOnesWhenThePrefixNamesAtom)
     ASSERT_EQ(rss.itemCount, 1);
     EXPECT_EQ(rss.document->ItemTitle(1), "R");
 }
-
-TEST(AtomReader, KeepsAtMostTheItemLimit)
-{
-    std::string feed = "<feed>";
-    for (int i = 0; i < 5; ++i) {
-        feed += "<entry><title>" + std::to_string(i) + "</title></entry>";
-    }
-    auto parsed = pellix::detail::parseDocument(feed, false, pellix::detail::ParseLimits{3});
-    ASSERT_EQ(parsed.itemCount, 3);
-    EXPECT_EQ(parsed.document->ItemTitle(3), "2");
-}
