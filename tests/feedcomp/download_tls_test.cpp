@@ -42,18 +42,23 @@ protected:
 
 }  // namespace
 
-TEST_F(SecureDownload, GivesTheBodyOnlyForATrustedCertificateOfTheHost)
+TEST_F(SecureDownload, GivesTheBodyOnlyForATrustedCertificateOfTheHostAndEndsItAsPlainHttpDoes)
 {
+    using End = TestHttpServer::TlsEnd;
     TestCa stranger("Unknown CA");
+    const std::string cut = "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n" + kFeed;
+    const std::string cutShort = "finish -1 The connection closed after 64 of 100 body bytes.";
     struct Row {
         const char* label;
         TestIdentity identity;
         const char* host;
-        std::string finish;  // empty: the body arrives
+        std::string finish;
+        std::string response = answerFeed("");
+        End end = End::CloseNotify;
     };
     const Row rows[] = {
-        {"trusted, IP address", m_ca.issue(), "127.0.0.1", ""},
-        {"trusted, host name", m_ca.issue(), "localhost", ""},
+        {"trusted, IP address", m_ca.issue(), "127.0.0.1", "finish 200 OK"},
+        {"trusted, host name", m_ca.issue(), "localhost", "finish 200 OK"},
         {"unknown issuer", stranger.issue(), "127.0.0.1",
          "finish -4 The secure connection to 127.0.0.1 failed: unable to get local issuer certificate."},
         {"expired", m_ca.issue({.notBeforeDays = -10, .notAfterDays = -1}), "127.0.0.1",
@@ -62,52 +67,29 @@ TEST_F(SecureDownload, GivesTheBodyOnlyForATrustedCertificateOfTheHost)
          "finish -4 The secure connection to 127.0.0.1 failed: IP address mismatch."},
         {"other host's name", m_ca.issue({.subjectAltNames = "DNS:news.example"}), "localhost",
          "finish -4 The secure connection to localhost failed: hostname mismatch."},
+        // A bare TCP close ends the body as it does over plain http.
+        {"whole Content-Length, TCP close", m_ca.issue(), "127.0.0.1", "finish 200 OK", answerFeed(""),
+         End::TcpCloseOnly},
+        {"no Content-Length, TCP close", m_ca.issue(), "127.0.0.1", "finish 200 OK", "HTTP/1.0 200 OK\r\n\r\n" + kFeed,
+         End::TcpCloseOnly},
+        {"cut short, TCP close", m_ca.issue(), "127.0.0.1", cutShort, cut, End::TcpCloseOnly},
+        {"cut short, close_notify", m_ca.issue(), "127.0.0.1", cutShort, cut},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
-        TestHttpServer server(answerFeed, row.identity);
+        TestHttpServer server([&](const std::string&) { return row.response; }, row.identity, row.end);
         DownloadHarness h;
         h.comp->CAFile(caFile());
         const std::string url = "https://" + std::string(row.host) + ":" + std::to_string(server.port()) + "/feed.xml";
         ASSERT_TRUE(h.fetch(url)) << h.retVal;
-        if (row.finish.empty()) {
-            EXPECT_EQ(h.events.events, (Events{"connect " + std::string(row.host), "disconnect", "finish 200 OK"}));
-            EXPECT_EQ(h.comp->CurSize(), static_cast<std::int32_t>(kFeed.size()));
-            ASSERT_EQ(server.requests().size(), 1u);
+        EXPECT_EQ(h.events.events, (Events{"connect " + std::string(row.host), "disconnect", row.finish}));
+        const bool refused = row.finish.starts_with("finish -4 ");
+        EXPECT_EQ(h.comp->CurSize(), refused ? 0 : static_cast<std::int32_t>(kFeed.size()));
+        ASSERT_EQ(server.requests().size(), refused ? 0u : 1u);
+        if (!refused) {
             EXPECT_EQ(server.requests()[0], "GET /feed.xml HTTP/1.0\r\nUser-Agent: " + pellix::RSSComp::UserAgent() +
                                                 "\r\nHost: " + row.host + "\r\n\r\n");
-        } else {
-            EXPECT_EQ(h.events.events, (Events{"connect " + std::string(row.host), "disconnect", row.finish}));
-            EXPECT_EQ(h.comp->CurSize(), 0);
-            EXPECT_TRUE(server.requests().empty());
         }
-    }
-}
-
-TEST_F(SecureDownload, ABareTcpCloseEndsTheBodyAsPlainHttpDoes)
-{
-    using End = TestHttpServer::TlsEnd;
-    const std::string cut = "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n" + kFeed;
-    struct Row {
-        const char* label;
-        std::string response;
-        End end;
-        std::string finish;
-    };
-    const Row rows[] = {
-        {"whole Content-Length", answerFeed(""), End::TcpCloseOnly, "finish 200 OK"},
-        {"no Content-Length", "HTTP/1.0 200 OK\r\n\r\n" + kFeed, End::TcpCloseOnly, "finish 200 OK"},
-        {"cut short", cut, End::TcpCloseOnly, "finish -1 The connection closed after 64 of 100 body bytes."},
-        {"cut short, close_notify", cut, End::CloseNotify, "finish -1 The connection closed after 64 of 100 body bytes."},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.label);
-        TestHttpServer server([&](const std::string&) { return row.response; }, m_ca.issue(), row.end);
-        DownloadHarness h;
-        h.comp->CAFile(caFile());
-        ASSERT_TRUE(h.fetch(server.url("/feed.xml"))) << h.retVal;
-        EXPECT_EQ(h.events.last(), row.finish);
-        EXPECT_EQ(h.comp->CurSize(), static_cast<std::int32_t>(kFeed.size()));
     }
 }
 
