@@ -70,32 +70,27 @@ void serveAndClose(DownloadHarness& h, ScriptedServer& server, std::string_view 
 
 }  // namespace
 
-TEST_F(ScriptedDownload, SendsExactlyTheFourRequestLines)
-{
-    EXPECT_EQ(begin(h, server, server.url("/feeds/news.xml")),
-              "GET /feeds/news.xml HTTP/1.0\r\n"
-              "User-Agent: " + pellix::RSSComp::UserAgent() + "\r\n"
-              "Host: 127.0.0.1\r\n"
-              "\r\n");
-    EXPECT_NE(pellix::RSSComp::UserAgent().find("pellix"), std::string::npos);
-    EXPECT_NE(pellix::RSSComp::UserAgent().find("1.05"), std::string::npos);
-    EXPECT_EQ(h.events.events, Events{"connect 127.0.0.1"});
-}
-
-TEST(DownloadProtocol, ContinuesAPartialSendUntilTheWholeRequestIsOut)
+TEST(DownloadProtocol, SendsExactlyTheFourRequestLinesEvenWhenTheSocketTakesThemInPieces)
 {
     orlavo::testing::ChoppyConnector choppy(3);
-    DownloadHarness h({}, nullptr, &choppy);
-    ScriptedServer server;
-    ASSERT_EQ(h.request(server.url("/a/long/path/feed.xml")), 0) << h.retVal;
-    ASSERT_TRUE(server.accept());
-    std::string request;
-    EXPECT_TRUE(h.pumpUntil([&] {
-        request += server.readAvailable();
-        return request.find("\r\n\r\n") != std::string::npos;
-    }));
-    EXPECT_EQ(request, "GET /a/long/path/feed.xml HTTP/1.0\r\nUser-Agent: " + pellix::RSSComp::UserAgent() +
-                           "\r\nHost: 127.0.0.1\r\n\r\n");
+    for (orlavo::platform::TcpConnector* connector : {static_cast<orlavo::platform::TcpConnector*>(nullptr),
+                                                      static_cast<orlavo::platform::TcpConnector*>(&choppy)}) {
+        SCOPED_TRACE(connector == nullptr ? "whole" : "in pieces");
+        DownloadHarness h({}, nullptr, connector);
+        ScriptedServer server;
+        ASSERT_EQ(h.request(server.url("/a/long/path/feed.xml")), 0) << h.retVal;
+        ASSERT_TRUE(server.accept());
+        std::string request;
+        EXPECT_TRUE(h.pumpUntil([&] {
+            request += server.readAvailable();
+            return request.find("\r\n\r\n") != std::string::npos;
+        }));
+        EXPECT_EQ(request, "GET /a/long/path/feed.xml HTTP/1.0\r\nUser-Agent: " + pellix::RSSComp::UserAgent() +
+                               "\r\nHost: 127.0.0.1\r\n\r\n");
+        EXPECT_EQ(h.events.events, Events{"connect 127.0.0.1"});
+    }
+    EXPECT_NE(pellix::RSSComp::UserAgent().find("pellix"), std::string::npos);
+    EXPECT_NE(pellix::RSSComp::UserAgent().find("1.05"), std::string::npos);
 }
 
 TEST(DownloadProtocol, FindsTheHeaderHoweverTheResponseIsSplitAndEndsAtEachLimit)
