@@ -46,6 +46,8 @@ TEST(FileOutput, TextKeepsTheBytesAndOnlyAddsCrBeforeBareLf)
     EXPECT_EQ(readFileBytes(dir.file("t.xml")), "caf\xE9\r\n<a>\r\n<b>\r\n\r\n");
     ASSERT_EQ(writeBodyFile(dir.file("b.xml").string(), false, body, BodyFormat::Binary).code, ResultCode::Ok);
     EXPECT_EQ(readFileBytes(dir.file("b.xml")), "caf\xE9\n<a>\r\n<b>\n\n");
+    // A new file gets the usual permissions.
+    EXPECT_NE(fs::status(dir.file("b.xml")).permissions() & fs::perms::owner_write, fs::perms::none);
 }
 
 // Past 4 MiB the body moves to buffers advised for large pages as it grows.
@@ -107,14 +109,6 @@ TEST(FileOutput, DirectoryOrMissingFolderIsAWriteFailureWithAReason)
         EXPECT_FALSE(outcome.error.empty());
     }
     EXPECT_TRUE(fs::is_directory(dir.file("sub")));
-}
-
-TEST(FileOutput, NewFileGetsTheUsualPermissions)
-{
-    TempDir dir;
-    ASSERT_EQ(writeBodyFile(dir.file("n.xml").string(), false, bodyOf({"x"}), BodyFormat::Binary).code,
-              ResultCode::Ok);
-    EXPECT_NE(fs::status(dir.file("n.xml")).permissions() & fs::perms::owner_write, fs::perms::none);
 }
 
 TEST(FileOutput, ControlWritesNothingBeforeADownload)
