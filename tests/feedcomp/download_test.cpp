@@ -313,7 +313,7 @@ TEST(DownloadEvents, LoopbackIsReachedOfflineAndBehindAProxy)
     }
 }
 
-TEST(DownloadEvents, LookupFailureAndTimeoutsAreReportedSynchronously)
+TEST(DownloadEvents, LookupAndConnectFailuresAreReportedSynchronously)
 {
     FakeResolver resolver;
     DownloadHarness h({}, &resolver);
@@ -334,8 +334,13 @@ TEST(DownloadEvents, LookupFailureAndTimeoutsAreReportedSynchronously)
     EXPECT_EQ(h2.request("http://blackhole.invalid/rss"), 110);
     EXPECT_EQ(h2.retVal, pellix::resultText(ResultCode::ConnectFailed) + std::to_string(ETIMEDOUT) +
                              " (connect timed out after 10 s)");
-    EXPECT_TRUE(h.events.events.empty());
-    EXPECT_TRUE(h2.events.events.empty());
+    DownloadHarness refused;
+    const std::uint16_t closed = orlavo::testing::unusedLoopbackPort();
+    EXPECT_EQ(refused.request("http://127.0.0.1:" + std::to_string(closed) + "/feed.xml"), 110);
+    EXPECT_EQ(refused.retVal, pellix::resultText(ResultCode::ConnectFailed) + std::to_string(ECONNREFUSED));
+    for (const DownloadHarness* harness : {&h, &h2, &refused}) {
+        EXPECT_TRUE(harness->events.events.empty());
+    }
 
     // Memory running out inside the control comes back as a code, never as an exception.
     struct ExhaustedResolver final : orlavo::platform::Resolver {
@@ -344,14 +349,6 @@ TEST(DownloadEvents, LookupFailureAndTimeoutsAreReportedSynchronously)
     DownloadHarness h3({}, &exhausted);
     EXPECT_EQ(h3.request("http://feeds.invalid/rss"), 119);
     EXPECT_EQ(h3.retVal, pellix::resultText(ResultCode::OutOfMemory));
-}
-
-TEST_F(ScriptedDownload, RefusedConnectionGives110WithTheErrorNumber)
-{
-    const std::uint16_t port = orlavo::testing::unusedLoopbackPort();
-    EXPECT_EQ(h.request("http://127.0.0.1:" + std::to_string(port) + "/feed.xml"), 110);
-    EXPECT_EQ(h.retVal, pellix::resultText(ResultCode::ConnectFailed) + std::to_string(ECONNREFUSED));
-    EXPECT_TRUE(h.events.events.empty());
 }
 
 TEST_F(ScriptedDownload, PortPropertyWinsOverTheUrlAndIsChecked)
