@@ -13,7 +13,7 @@ shift
 orlavod="$build/tools/orlavod/orlavod"
 [ -x "$orlavod" ] || { echo "no orlavod in $build" >&2; exit 2; }
 exec python3 - "$orlavod" "${@:-10 100 1000}" <<'PY'
-import http.server, os, resource, shutil, socket, struct, subprocess, sys, tempfile, threading, time
+import asyncio, os, resource, shutil, socket, struct, subprocess, sys, tempfile, threading, time
 
 orlavod = sys.argv[1]
 counts = [int(n) for arg in sys.argv[2:] for n in arg.split()]
@@ -29,28 +29,36 @@ def feed(i):
 def address(i):
     return f"127.0.{1 + i // 250}.{2 + i % 250}"
 
-class Feeds(http.server.BaseHTTPRequestHandler):
+# The feeds from one asyncio server: a thread per request would make the
+# server, not orlavod, what a thousand signs wait for.
+class Feeds:
     first_get = None
-    def do_GET(self):
+    cpu_at_first_get = None
+    pid = None
+
+def cpu_seconds(pid):
+    fields = open(f"/proc/{pid}/stat").read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+async def serve_feed(reader, writer):
+    try:
+        request = await reader.readuntil(b"\r\n\r\n")
         if Feeds.first_get is None:
             Feeds.first_get = time.monotonic()
-        i = int(self.path.strip("/").split(".")[0])
-        body = feed(i)
-        self.send_response(200)
-        self.send_header("Content-Type", "application/rss+xml")
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        self.wfile.write(body)
-    def log_message(self, *args):
-        pass
+            Feeds.cpu_at_first_get = cpu_seconds(Feeds.pid) if Feeds.pid else None
+        path = request.split(b" ", 2)[1].decode()
+        body = feed(int(path.strip("/").split(".")[0]))
+        writer.write(b"HTTP/1.0 200 OK\r\nContent-Type: application/rss+xml\r\nContent-Length: %d\r\n\r\n"
+                     % len(body) + body)
+        await writer.drain()
+    finally:
+        writer.close()
 
-class Server(http.server.ThreadingHTTPServer):
-    request_queue_size = 4096
-    daemon_threads = True
-
-server = Server(("127.0.0.1", 0), Feeds)
-threading.Thread(target=server.serve_forever, daemon=True).start()
-feed_port = server.server_address[1]
+feed_loop = asyncio.new_event_loop()
+feed_server = feed_loop.run_until_complete(
+    asyncio.start_server(serve_feed, "127.0.0.1", 0, backlog=4096))
+feed_port = feed_server.sockets[0].getsockname()[1]
+threading.Thread(target=feed_loop.run_forever, daemon=True).start()
 
 # One receiver for every sign address: IP_PKTINFO tells which one a datagram
 # was sent to. Only loopback destinations count.
@@ -72,9 +80,22 @@ def receive():
                     received.append((dest, len(data), now))
 threading.Thread(target=receive, daemon=True).start()
 
+# Every key a first start writes, as `orlavod init` leaves them: a file that
+# lacks keys is written back at every start, and that would be timed too.
+template_dir = tempfile.mkdtemp()
+subprocess.run([orlavod, "init", "--settings", os.path.join(template_dir, "t.ini")], check=True, capture_output=True)
+template = open(os.path.join(template_dir, "t.ini"), newline="").read().split("\r\n")
+shutil.rmtree(template_dir)
+
 def settings(i):
-    return (f"[CommMethod]\r\nREMOTEIP={address(i)}\r\nREMOTEPORT={sign_port}\r\nETHERNET=1\r\nSERIAL=0\r\n"
-            f"EMBEDDED={i % 2}\r\n[AccessPoint]\r\nACCESSPOINTIP0=http://127.0.0.1:{feed_port}/{i}.xml\r\n")
+    values = {"REMOTEIP": address(i), "ETHERNET": "1", "SERIAL": "0",
+              "EMBEDDED": str(i % 2), "ACCESSPOINTIP0": f"http://127.0.0.1:{feed_port}/{i}.xml",
+              "ACCESSPOINTIP1": ""}  # no default feed: only this bench's server is asked
+    lines = [line.split("=", 1)[0] + "=" + values[line.split("=", 1)[0]] if line.split("=", 1)[0] in values else line
+             for line in template]
+    # REMOTEPORT is no key of a first start: absent means 16000.
+    lines.insert(lines.index("[CommMethod]") + 1, f"REMOTEPORT={sign_port}")
+    return "\r\n".join(lines)
 
 def composed(work, i):
     """Lengths of the units one sign's update sends, as orlavod compose says."""
@@ -86,7 +107,7 @@ def composed(work, i):
     return [len(line.encode().decode("unicode_escape").encode("latin-1")) for line in out.decode().splitlines()]
 
 print(f"{'signs':>6} {'complete':>9} {'exit':>4} {'load s':>7} {'whole frames s':>15} {'clock frames s':>15}"
-      f" {'peak RSS MiB':>13} {'CPU s':>6}")
+      f" {'peak RSS MiB':>13} {'CPU s':>6} {'round CPU s':>11}")
 for n in counts:
     work = tempfile.mkdtemp()
     try:
@@ -96,11 +117,15 @@ for n in counts:
             open(os.path.join(signs, f"s{i:05d}.ini"), "w", newline="").write(settings(i))
         units = [composed(work, 0), composed(work, 1)]  # whole frame, clock packets
         received.clear()
-        Feeds.first_get = None
+        Feeds.first_get = Feeds.cpu_at_first_get = None
         start = time.monotonic()
         child = subprocess.Popen([orlavod, "--once", "--signs", signs], stdout=subprocess.DEVNULL,
                                  stderr=open(os.path.join(work, "err"), "w"))
+        Feeds.pid = child.pid
         _, status, usage = os.wait4(child.pid, 0)
+        Feeds.pid = None
+        cpu = usage.ru_utime + usage.ru_stime
+        round_cpu = cpu - Feeds.cpu_at_first_get if Feeds.cpu_at_first_get is not None else float("nan")
         time.sleep(0.5)  # the last datagrams reach the receiver
         exit_code = os.waitstatus_to_exitcode(status)
         got = {}
@@ -113,7 +138,7 @@ for n in counts:
             return max(times) - round_start if times else float("nan")
         clock_pacing = (len(units[1]) - 1) * PACKET_PAUSE  # first to last packet
         print(f"{n:>6} {complete:>5}/{n:<3} {exit_code:>4} {round_start - start:>7.2f} {last(0):>15.2f}"
-              f" {last(1) - clock_pacing:>15.2f} {usage.ru_maxrss / 1024:>13.1f} {usage.ru_utime + usage.ru_stime:>6.2f}",
+              f" {last(1) - clock_pacing:>15.2f} {usage.ru_maxrss / 1024:>13.1f} {cpu:>6.2f} {round_cpu:>11.2f}",
               flush=True)
         if exit_code != 0:
             sys.stderr.write(open(os.path.join(work, "err")).read()[-2000:])
@@ -122,5 +147,6 @@ for n in counts:
 print(f"whole frames: the last whole frame after the round's start (goal <= 2 s);"
       f" clock frames: the last clock packet after the round's start less the packets' own"
       f" {len(units[1])}-packet pacing (goal <= 2 s); load: start of orlavod to the round's start;"
-      f" the round starts {WAIT_BEFORE_DOWNLOAD:.0f} s before the first download")
+      f" the round starts {WAIT_BEFORE_DOWNLOAD:.0f} s before the first download; CPU: the whole run;"
+      f" round CPU: from the first download to the end, the close included (goal < 1 s)")
 PY
