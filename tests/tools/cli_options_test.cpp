@@ -79,6 +79,11 @@ TEST(CliOptions, RefusalsNameTheOffendingArgument)
         {{"--bogus"}, "\"--bogus\""},
         {{"frobnicate"}, "\"frobnicate\""},
         {{"compose", "--settings", "a.ini", "f.xml", "g.xml"}, "\"g.xml\""},
+        {{"init", "--settings", "a.ini", "--settings", "b.ini"}, "init takes one sign"},
+        {{"discover", "--signs", "d", "--settings", "a.ini"}, "not --signs"},
+        {{"--demo", "--signs", "d"}, "--signs"},
+        {{"--signs"}, "--signs needs a folder"},
+        {{"--signs", "d", "--signs", "e"}, "one folder"},
     };
     for (const Row& row : rows) {
         CliParse p = parse(row.args);
