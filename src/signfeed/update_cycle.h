@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/event_loop.h"
 #include "signfeed/composer.h"
+#include "signfeed/hours_gate.h"
 #include "signfeed/main_window_model.h"
 #include "shared/settings.h"
 
@@ -25,6 +26,9 @@ public:
     virtual void updateFinished(const DownloadOutcome& outcome, const ComposeResult& result) = 0;
     // The update ended before any download (no URL, or the request was refused).
     virtual void updateAbandoned(const std::string& why) = 0;
+    // The sign's hours ended (a blank frame went out; note says until when)
+    // or began (an update follows at once).
+    virtual void hoursChanged(bool /*on*/, const std::string& /*note*/) {}
 
 protected:
     ~UpdateCycleObserver() = default;
@@ -52,6 +56,8 @@ public:
     // "Request and Display RSS".
     void requestUpdate();
     [[nodiscard]] bool busy() const { return m_busy; }
+    // Inside the sign's [Schedule] hours as of the last tick.
+    [[nodiscard]] bool insideHours() const { return m_hours.on(); }
     // The URL the last update asked for.
     [[nodiscard]] const std::string& lastUrl() const { return m_lastUrl; }
     // While updates fail: "showing headlines from 14:05, the feed has failed
@@ -80,6 +86,8 @@ private:
     [[nodiscard]] bool settingOn(const SettingKey& setting) const;
     void rewriteMovedFeed(const std::string& movedTo, bool endedInAFeed);
     void endUpdate();
+    // Whether this tick may update; acts on the edges of the sign's hours.
+    [[nodiscard]] bool hoursAllowTick();
 
     MainWindowModel& m_window;
     pellix::RSSComp& m_feed;
@@ -89,6 +97,8 @@ private:
     UpdateCycleObserver* m_observer = nullptr;
     std::optional<platform::EventLoop::TimerId> m_timer;
     std::function<void()> m_beforeTick;
+    HoursGate m_hours;
+    bool m_blankPending = false;  // the hours ended while an update ran
     std::string m_lastUrl;
     std::string m_movedNote;
     std::optional<platform::LocalTime> m_headlinesFrom;  // the last update that succeeded
