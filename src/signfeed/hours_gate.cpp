@@ -39,17 +39,16 @@ HoursGate::Step HoursGate::step(const platform::ProfileFile& settings, const pla
     return on ? Step::Began : Step::Ended;
 }
 
-std::string HoursGate::darkNote() const
+std::string HoursGate::nextStart() const
 {
     constexpr std::array<const char*, 7> kDays{"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "Wed"};
     const std::optional<platform::LocalTime> next =
         m_lastMinute ? m_schedule.nextChange(wallTimeOf(*m_lastMinute)) : std::nullopt;
     if (!next) {
-        return "The sign is dark: its hours never come.";
+        return "never";  // not reached: every schedule read has hours
     }
     const std::int64_t day = wallMinutes(*next) / 1440;  // day 0 was a Thursday
-    return fmt::format("The sign is dark outside its hours, until {} {:02}:{:02}.",
-                       kDays[static_cast<std::size_t>((day % 7 + 7) % 7)], next->hour, next->minute);
+    return fmt::format("{} {:02}:{:02}", kDays[static_cast<std::size_t>((day % 7 + 7) % 7)], next->hour, next->minute);
 }
 
 }  // namespace orlavo::signfeed

@@ -24,8 +24,8 @@ public:
     // The problem with the keys found by the last step, when it is new;
     // empty otherwise.
     [[nodiscard]] const std::string& newProblem() const { return m_newProblem; }
-    // "The sign is dark outside its hours, until Mon 07:30." for the status.
-    [[nodiscard]] std::string darkNote() const;
+    // When the hours begin next, "Mon 07:30" (local wall time).
+    [[nodiscard]] std::string nextStart() const;
 
 private:
     SignSchedule m_schedule;

@@ -93,9 +93,9 @@ bool UpdateCycle::hoursAllowTick()
         } else {
             m_composer.sendBlank();
         }
-        m_window.setStatus(m_hours.darkNote());
+        m_window.setStatus("Outside its hours: the sign is blank until " + m_hours.nextStart() + ".");
         if (m_observer != nullptr) {
-            m_observer->hoursChanged(false, m_hours.darkNote());
+            m_observer->hoursChanged(false, m_hours.nextStart());
         }
         return false;
     case HoursGate::Step::Began:

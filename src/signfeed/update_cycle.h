@@ -26,9 +26,9 @@ public:
     virtual void updateFinished(const DownloadOutcome& outcome, const ComposeResult& result) = 0;
     // The update ended before any download (no URL, or the request was refused).
     virtual void updateAbandoned(const std::string& why) = 0;
-    // The sign's hours ended (a blank frame went out; note says until when)
+    // The sign's hours ended (a blank frame went out; nextStart: "Mon 07:30")
     // or began (an update follows at once).
-    virtual void hoursChanged(bool /*on*/, const std::string& /*note*/) {}
+    virtual void hoursChanged(bool /*on*/, const std::string& /*nextStart*/) {}
 
 protected:
     ~UpdateCycleObserver() = default;
