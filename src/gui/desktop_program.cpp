@@ -26,7 +26,7 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b)
 }  // namespace
 
 DesktopProgram::Session::Session(DesktopProgram& program, const std::filesystem::path& settingsPath)
-    : path(std::filesystem::absolute(settingsPath)),
+    : path(std::filesystem::absolute(settingsPath).lexically_normal()),
       settings(settingsPath),
       feed(signfeed::ProgramPorts{program.m_clock, program.m_loop, settings, program.m_udp, program.m_serial,
                                   program.m_connectivity, program.m_sink})

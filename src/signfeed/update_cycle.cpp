@@ -91,9 +91,8 @@ bool UpdateCycle::hoursAllowTick()
         if (m_busy) {
             m_blankPending = true;
         } else {
-            m_composer.sendBlank();
+            goDark();
         }
-        m_window.setStatus("Outside its hours: the sign is blank until " + m_hours.nextStart() + ".");
         if (m_observer != nullptr) {
             m_observer->hoursChanged(false, m_hours.nextStart());
         }
@@ -108,6 +107,12 @@ bool UpdateCycle::hoursAllowTick()
         return false;
     }
     return true;
+}
+
+void UpdateCycle::goDark()
+{
+    m_composer.sendBlank();
+    m_window.setStatus("Outside its hours: the sign is blank until " + m_hours.nextStart() + ".");
 }
 
 void UpdateCycle::requestUpdate()
@@ -320,7 +325,7 @@ void UpdateCycle::endUpdate()
     m_busy = false;
     if (m_blankPending) {
         m_blankPending = false;
-        m_composer.sendBlank();
+        goDark();
     }
     if (m_requestPending) {
         m_requestPending = false;

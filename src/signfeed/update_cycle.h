@@ -88,6 +88,8 @@ private:
     void endUpdate();
     // Whether this tick may update; acts on the edges of the sign's hours.
     [[nodiscard]] bool hoursAllowTick();
+    // The blank frame, and the status saying until when.
+    void goDark();
 
     MainWindowModel& m_window;
     pellix::RSSComp& m_feed;

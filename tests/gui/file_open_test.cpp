@@ -89,10 +89,8 @@ TEST(FileOpen, OpensAnotherSignAfterWritingTheOneOpenAndRemembersBoth)
             boxes.push_back(title + ": " + text);
         });
     program.start();
-    const auto titled = [&program](const std::string& name) {
-        return QTest::qWaitFor([&] { return program.window().windowTitle().toStdString().find(name) == 0 ||
-                                            program.window().windowTitle().toStdString().find("/" + name) !=
-                                                std::string::npos; });
+    const auto titled = [&program](const char* name) {
+        return QTest::qWaitFor([&] { return program.window().windowTitle().contains(QLatin1String(name)); });
     };
     ASSERT_TRUE(titled("lobby.ini"));
     EXPECT_TRUE(program.window().windowTitle().endsWith(" - Velmor RSS Feed Display"));
