@@ -44,6 +44,7 @@ struct RigSetup {
     bool clockPackets = false;
     std::string messages = "10";
     platform::TcpConnector* connector = nullptr;
+    std::string extra;  // more lines, with their sections
 };
 
 std::string feedUrl(std::uint16_t port, const std::string& path)
@@ -64,7 +65,7 @@ std::string settingsFor(const RigSetup& s, std::uint16_t port)
         ini += "ACCESSPOINTIP" + std::to_string(slot) + "=" + (it == s.slots.end() ? "" : feedUrl(port, it->second)) +
                "\r\n";
     }
-    return ini;
+    return ini + s.extra;
 }
 
 std::string feedBody(const Strings& titles)
@@ -925,4 +926,22 @@ TEST(UpdateCycle, UnknownCharacterSetIsReadByTheFallbackAndNamed)
     EXPECT_EQ(rig.text(Field::TInfo), "Download complete. Server response: 200 - OK - unknown character set "
                                       "\"x-foo\": read as UTF-8 with windows-1252 fallback");
     EXPECT_EQ(rig.endings, Strings{"sent"});
+}
+
+TEST(UpdateCycle, HoursEndingDuringAnUpdateBlankTheSignAfterItsHeadlines)
+{
+    RigSetup s;
+    s.period = "1";
+    s.slots = {{0, "/news"}};
+    s.extra = "[Schedule]\r\nHours=12:00-12:02\r\n";
+    CycleRig rig(s);
+    rig.minutes(1);  // 12:01: an update starts and waits for the feed
+    rig.minutes(1);  // 12:02: the hours end meanwhile
+    rig.serve(feedResponse({"One"}));
+    const Strings sent = rig.udp.sentBytes();
+    ASSERT_EQ(sent.size(), 2U);
+    EXPECT_NE(sent[0].find("~FD"), std::string::npos) << "the headlines";
+    EXPECT_EQ(sent[1].find("~FD"), std::string::npos) << "then the blank frame, last";
+    rig.minutes(3);
+    EXPECT_EQ(rig.udp.sentBytes().size(), 2U) << "no update outside the hours";
 }
