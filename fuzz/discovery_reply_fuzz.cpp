@@ -3,24 +3,18 @@
 // but its one tab, and reads back to a dotted address.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "discovery/discovery_protocol.h"
 
+#include "fuzz_check.h"
+
 namespace {
 
-using namespace orlavo::discovery;
+using orlavo::fuzz::check;
 
-void check(bool holds, const char* what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "discovery_reply_fuzz: %s\n", what);
-        std::abort();
-    }
-}
+using namespace orlavo::discovery;
 
 void checkLine(const std::string& line, bool named)
 {

@@ -12,8 +12,6 @@
 // Input: one byte of limits and send behaviour, then steps (see readScript).
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,20 +19,16 @@
 
 #include "pellix/rss_comp.h"
 #include "platform/manual_clock.h"
-#include "support/scripted_download.h"
+#include "scripted_download.h"
+
+#include "fuzz_check.h"
 
 namespace {
 
+using orlavo::fuzz::check;
+
 using namespace orlavo::platform;
 using namespace orlavo::testing;
-
-void check(bool holds, const char* what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "download_fuzz: %s\n", what);
-        std::abort();
-    }
-}
 
 struct Config {
     pellix::RSSCompLimits limits;

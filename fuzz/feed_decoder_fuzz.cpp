@@ -4,8 +4,6 @@
 // with the byte-by-byte decoder, and a second decode changes nothing.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -14,18 +12,14 @@
 #include "platform/ascii.h"
 #include "platform/code_page.h"
 
+#include "fuzz_check.h"
+
 namespace {
+
+using orlavo::fuzz::check;
 
 using pellix::detail::declaresWindows1252;
 using pellix::detail::decodeFeedBytes;
-
-void check(bool holds, const char* what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "feed_decoder_fuzz: %s\n", what);
-        std::abort();
-    }
-}
 
 // Strict UTF-8 (no overlong form, surrogate or value past U+10FFFF), written
 // out from the definition rather than shared with the code under test.

@@ -4,25 +4,19 @@
 // reply, it lies inside the bytes, and the parsed fields stay in range.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string_view>
 
 #include "feedcomp/http_header.h"
 
+#include "fuzz_check.h"
+
 namespace {
+
+using orlavo::fuzz::check;
 
 using namespace pellix::detail;
 
 constexpr std::size_t kNpos = std::string_view::npos;
-
-void check(bool holds, const char* what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "http_header_fuzz: %s\n", what);
-        std::abort();
-    }
-}
 
 // The engine's loop: append a read, scan again from two bytes before it.
 std::size_t endFoundInPieces(std::string_view reply, std::size_t piece)

@@ -7,8 +7,6 @@
 // NUL, then the file.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,7 +15,11 @@
 #include "platform/profile_file.h"
 #include "platform/profile_text.h"
 
+#include "fuzz_check.h"
+
 namespace {
+
+using orlavo::fuzz::check;
 
 using namespace orlavo::platform;
 
@@ -35,14 +37,6 @@ constexpr Name kNames[] = {
 };
 constexpr std::size_t kNameCount = sizeof kNames / sizeof kNames[0];
 constexpr std::size_t kBufferSize = 750;
-
-void check(bool holds, const char* what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "profile_fuzz: %s\n", what);
-        std::abort();
-    }
-}
 
 bool sameName(const Name& a, const Name& b)
 {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "feedcomp/rss_document.h"
+#include "fuzz_check.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto inPlace = pellix::detail::parseOwnedDocument(text, strip, [&text] { return text; });
         if (copied.itemCount != inPlace.itemCount ||
             (copied.itemCount > 0 && copied.document->ItemTitle(1) != inPlace.document->ItemTitle(1))) {
-            __builtin_trap();
+            orlavo::fuzz::check(false, "the in-place parse found other items");
         }
     }
     return 0;

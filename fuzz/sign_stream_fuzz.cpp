@@ -4,8 +4,6 @@
 // forgets everything, and nothing decoded is larger than the bytes allow.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,7 +11,11 @@
 #include "signfeed/sign_decoder.h"
 #include "signfeed/sign_stream_decoder.h"
 
+#include "fuzz_check.h"
+
 namespace {
+
+using orlavo::fuzz::check;
 
 using namespace orlavo::signfeed;
 
@@ -21,14 +23,6 @@ using namespace orlavo::signfeed;
 constexpr std::size_t kSmallestFrame = kResetFrame.size();
 // windows-1252 to UTF-8 takes at most three bytes per byte (the euro sign).
 constexpr std::size_t kMaxUtf8PerByte = 3;
-
-void check(bool holds, const char* what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "sign_stream_fuzz: %s\n", what);
-        std::abort();
-    }
-}
 
 // What a sign emulator would print and complain about, in order, each kind
 // in one text of lines: a flood of stray bytes then costs the harness no

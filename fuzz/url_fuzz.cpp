@@ -8,25 +8,19 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "feedcomp/url.h"
 #include "platform/ascii.h"
 
+#include "fuzz_check.h"
+
 namespace {
 
-using namespace pellix::detail;
+using orlavo::fuzz::check;
 
-void check(bool holds, const char* what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "url_fuzz: %s\n", what);
-        std::abort();
-    }
-}
+using namespace pellix::detail;
 
 bool isRequestLineSafe(std::string_view path)
 {

@@ -55,5 +55,13 @@ for entry in "${known[@]}"; do
     status=1
   fi
 done
-[ "$status" -ne 0 ] || echo "layers: no include points up"
+
+# The operating system's own headers belong to platform/ alone: every other
+# layer reaches the system through it.
+while IFS= read -r line; do
+  echo "layer violation: ${line%%:*} includes ${line#*:} (system calls live in src/platform)" >&2
+  status=1
+done < <(grep -rHoE '^[[:space:]]*#[[:space:]]*include[[:space:]]+<(unistd|poll|fcntl|termios|dlfcn|pthread|signal|netdb|ifaddrs)\.h>|<(sys|arpa|netinet|net|linux)/[a-z_/]+\.h>' \
+           src --include='*.h' --include='*.cpp' | grep -v '^src/platform/' || true)
+[ "$status" -ne 0 ] || echo "layers: no include points up, no system header outside platform"
 exit "$status"

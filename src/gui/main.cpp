@@ -14,13 +14,11 @@
 #include <cstdio>
 #include <optional>
 
-#include <unistd.h>
-
 int main(int argc, char** argv)
 {
     using namespace orlavo;
     gui::blockTerminationSignals();
-    gui::prepareWebEngineSandbox(geteuid() == 0);
+    gui::prepareWebEngineSandbox(platform::runningAsRoot());
     // The browser window's web engine shares its contexts with the widgets.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);

@@ -1,5 +1,7 @@
 #include "platform/app_paths.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <system_error>
 
@@ -36,6 +38,11 @@ std::optional<std::string> createParentDir(const fs::path& file)
         return "cannot create " + dir.string() + ": " + ec.message();
     }
     return std::nullopt;
+}
+
+bool runningAsRoot()
+{
+    return ::geteuid() == 0;
 }
 
 }  // namespace orlavo::platform

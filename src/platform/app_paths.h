@@ -18,4 +18,7 @@ namespace orlavo::platform {
 // start can write its settings. Returns the reason when that fails.
 [[nodiscard]] std::optional<std::string> createParentDir(const std::filesystem::path& file);
 
+// True when the program runs with root's effective user id.
+[[nodiscard]] bool runningAsRoot();
+
 }  // namespace orlavo::platform

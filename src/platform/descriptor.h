@@ -28,4 +28,12 @@ bool closeDescriptor(int& fd);
 // Stops watching, then closes fd; both end up unset. True when fd was open.
 bool closeWatchedDescriptor(EventLoop& loop, std::optional<EventLoop::WatchId>& watch, int& fd);
 
+// The poll(2) events for the EventLoop bits wanted (kReadable, kWritable).
+[[nodiscard]] short pollEventsOf(unsigned wanted);
+// The EventLoop bits of poll(2)'s revents; errors and hang-ups are kHangup.
+[[nodiscard]] unsigned readinessOf(short revents);
+// What fd is ready for now, of wanted, plus kHangup; 0 when nothing is.
+// Never blocks.
+[[nodiscard]] unsigned readiness(int fd, unsigned wanted);
+
 }  // namespace orlavo::platform

@@ -1,5 +1,7 @@
 #include "pellix/poll_event_loop.h"
 
+#include "platform/descriptor.h"
+
 #include <poll.h>
 
 #include <algorithm>
@@ -143,13 +145,7 @@ void PollEventLoop::dispatch(std::int64_t pollTimeoutMs)
     std::vector<std::pair<WatchId, pollfd>> snapshot;
     snapshot.reserve(m_watches.size());
     for (const auto& [id, watch] : m_watches) {
-        short mask = 0;
-        if (watch.events & kReadable) {
-            mask |= POLLIN;
-        }
-        if (watch.events & kWritable) {
-            mask |= POLLOUT;
-        }
+        const short mask = orlavo::platform::pollEventsOf(watch.events);
         if (mask != 0) {
             snapshot.push_back({id, pollfd{watch.fd, mask, 0}});
         }
@@ -170,16 +166,7 @@ void PollEventLoop::dispatch(std::int64_t pollTimeoutMs)
             if (it == m_watches.end()) {
                 continue;  // removed by an earlier handler of this round
             }
-            unsigned bits = 0;
-            if (fds[i].revents & (POLLIN | POLLPRI)) {
-                bits |= kReadable;
-            }
-            if (fds[i].revents & POLLOUT) {
-                bits |= kWritable;
-            }
-            if (fds[i].revents & (POLLERR | POLLHUP | POLLNVAL)) {
-                bits |= kHangup;
-            }
+            const unsigned bits = orlavo::platform::readinessOf(fds[i].revents);
             auto handler = it->second.handler;  // keep alive while it runs
             (*handler)(bits);
         }

@@ -17,8 +17,9 @@ using Strings = std::vector<std::string>;
 namespace {
 
 struct Rig {
-    explicit Rig(std::string start = "10.1.2.3", BrowserPages pages = {})
-        : model(view, sink, std::move(pages))
+    // The pages come from the settings file, as the program reads them.
+    explicit Rig(std::string start = "10.1.2.3", std::string ini = "")
+        : model(view, sink, readBrowserPages(platform::MemoryProfileFile(std::move(ini))))
     {
         model.setStartingAddress(std::move(start));
     }
@@ -150,19 +151,19 @@ TEST(BrowserWindowModel, CommandsReachTheViewAsTheToolbarAndAddressBoxSay)
     struct Row {
         const char* label;
         std::string start;
-        BrowserPages pages;
+        std::string ini;  // the settings file
         Act act;
         Strings calls;
         std::size_t messages;
     } rows[] = {
-        {"load adds http to a bare sign address", "10.1.2.3", {}, [](auto& m) { m.load(); },
+        {"load adds http to a bare sign address", "10.1.2.3", "", [](auto& m) { m.load(); },
          {"load http://10.1.2.3"}, 0},
-        {"empty starting address loads nothing", "", {}, [](auto& m) { m.load(); }, {}, 0},
-        {"Enter with a new address", "", {}, [](auto& m) { m.chooseAddress("10.9.9.9/a"); },
+        {"empty starting address loads nothing", "", "", [](auto& m) { m.load(); }, {}, 0},
+        {"Enter with a new address", "", "", [](auto& m) { m.chooseAddress("10.9.9.9/a"); },
          {"load http://10.9.9.9/a"}, 0},
-        {"Enter in an empty box", "", {}, [](auto& m) { m.chooseAddress("  "); }, {}, 0},
-        {"Enter with a refused scheme says why", "", {}, [](auto& m) { m.chooseAddress("chrome://gpu"); }, {}, 1},
-        {"toolbar", "", {},
+        {"Enter in an empty box", "", "", [](auto& m) { m.chooseAddress("  "); }, {}, 0},
+        {"Enter with a refused scheme says why", "", "", [](auto& m) { m.chooseAddress("chrome://gpu"); }, {}, 1},
+        {"toolbar", "", "",
          [](auto& m) {
              m.back();
              m.forward();
@@ -170,35 +171,23 @@ TEST(BrowserWindowModel, CommandsReachTheViewAsTheToolbarAndAddressBoxSay)
              m.stop();
          },
          {"back", "forward", "reload", "stop"}, 0},
-        {"Home defaults to the sign", "10.1.2.3", {}, [](auto& m) { m.home(); }, {"load http://10.1.2.3"}, 0},
-        {"Home from data.ini", "10.1.2.3", {"sign.local/index.htm", ""}, [](auto& m) { m.home(); },
+        {"Home defaults to the sign", "10.1.2.3", "", [](auto& m) { m.home(); }, {"load http://10.1.2.3"}, 0},
+        {"Home from data.ini", "10.1.2.3", "[Browser]\r\nHomePage=sign.local/index.htm\r\n", [](auto& m) { m.home(); },
          {"load http://sign.local/index.htm"}, 0},
-        {"Home with neither does nothing", "", {}, [](auto& m) { m.home(); }, {}, 0},
-        {"Search from data.ini", "", {"", "http://search.test/"}, [](auto& m) { m.search(); },
+        {"Home with neither does nothing", "", "", [](auto& m) { m.home(); }, {}, 0},
+        {"Search from data.ini", "", "[Browser]\r\nSearchPage=http://search.test/\r\n", [](auto& m) { m.search(); },
          {"load http://search.test/"}, 0},
-        {"Search without a page does nothing", "10.1.2.3", {}, [](auto& m) { m.search(); }, {}, 0},
-        {"a refused home page says why", "", {"ftp://x/", ""}, [](auto& m) { m.home(); }, {}, 1},
+        {"Search without a page does nothing", "10.1.2.3", "", [](auto& m) { m.search(); }, {}, 0},
+        {"a refused home page says why", "", "[Browser]\r\nHomePage=ftp://x/\r\n", [](auto& m) { m.home(); }, {}, 1},
     };
     for (Row& row : rows) {
         SCOPED_TRACE(row.label);
-        Rig rig(row.start, row.pages);
+        Rig rig(row.start, row.ini);
         row.act(rig.model);
         EXPECT_EQ(rig.view.calls, row.calls);
         EXPECT_EQ(rig.sink.messages().size(), row.messages);
-        EXPECT_EQ(rig.model.searchAvailable(), !row.pages.search.empty());
+        EXPECT_EQ(rig.model.searchAvailable(), row.ini.find("SearchPage=") != std::string::npos);
     }
-}
-
-TEST(BrowserWindowModel, PagesComeFromTheBrowserSectionOfDataIni)
-{
-    platform::MemoryProfileFile none;
-    BrowserPages defaults = readBrowserPages(none);
-    EXPECT_EQ(defaults.home, "");
-    EXPECT_EQ(defaults.search, "");
-    platform::MemoryProfileFile set(std::string("[Browser]\r\nHomePage=10.1.2.3/home\r\nSearchPage=http://s/\r\n"));
-    BrowserPages pages = readBrowserPages(set);
-    EXPECT_EQ(pages.home, "10.1.2.3/home");
-    EXPECT_EQ(pages.search, "http://s/");
 }
 
 TEST(BrowserWindowModel, DetachesFromTheViewWhenDestroyed)

@@ -6,57 +6,37 @@
 #include <gtest/gtest.h>
 
 using orlavo::testing::DownloadHarness;
-using orlavo::testing::PythonHttpServer;
 using orlavo::testing::TempDir;
 
-namespace {
-
-class HttpServerDownload : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        std::filesystem::create_directory(m_root.file("dir"));
-        orlavo::testing::writeFileBytes(m_root.file("feed.xml"), m_feed);
-        m_server = std::make_unique<PythonHttpServer>(m_root.path());
-        if (!m_server->running()) {
-            GTEST_SKIP() << "python3 -m http.server is not available";
+TEST(HttpServerDownload, FetchesABodyOfManyReadsAndReportsNotFoundAndRedirects)
+{
+    const std::string feed = "<rss>" + std::string(300'000, 'x') + "</rss>\n";
+    TempDir root;
+    std::filesystem::create_directory(root.file("dir"));
+    orlavo::testing::writeFileBytes(root.file("feed.xml"), feed);
+    orlavo::testing::PythonHttpServer server(root.path());
+    if (!server.running()) {
+        GTEST_SKIP() << "python3 -m http.server is not available";
+    }
+    struct Row {
+        const char* path;
+        std::string finish;
+        std::int32_t size;
+    };
+    const Row rows[] = {
+        {"/feed.xml", "finish 200 OK", static_cast<std::int32_t>(feed.size())},
+        {"/missing.xml", "finish 404 File not found", -1},
+        {"/dir", "finish 301 Moved PermanentlyLocation: /dir/", -1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.path);
+        DownloadHarness h;
+        ASSERT_TRUE(h.fetch(server.url(row.path))) << h.retVal;
+        EXPECT_EQ(h.events.events, (std::vector<std::string>{"connect 127.0.0.1", "disconnect", row.finish}));
+        if (row.size >= 0) {
+            EXPECT_EQ(h.comp->CurSize(), row.size);
+            EXPECT_EQ(h.comp->WriteBinaryFile(root.file("copy.xml").string(), false), 0);
+            EXPECT_EQ(orlavo::testing::readFileBytes(root.file("copy.xml")), feed);
         }
     }
-
-    std::string m_feed = "<rss>" + std::string(300'000, 'x') + "</rss>\n";
-    TempDir m_root;
-    std::unique_ptr<PythonHttpServer> m_server;
-};
-
-}  // namespace
-
-TEST_F(HttpServerDownload, FetchesABodyOfManyReads)
-{
-    DownloadHarness h;
-    std::string retVal;
-    ASSERT_EQ(h.comp->RequestFile(m_server->url("/feed.xml"), retVal), 0) << retVal;
-    ASSERT_TRUE(h.pumpUntilFinished());
-    EXPECT_EQ(h.events.events, (std::vector<std::string>{"connect 127.0.0.1", "disconnect", "finish 200 OK"}));
-    EXPECT_EQ(h.comp->CurSize(), static_cast<std::int32_t>(m_feed.size()));
-    TempDir out;
-    EXPECT_EQ(h.comp->WriteBinaryFile(out.file("copy.xml").string(), false), 0);
-    EXPECT_EQ(orlavo::testing::readFileBytes(out.file("copy.xml")), m_feed);
-}
-
-TEST_F(HttpServerDownload, ReportsNotFound)
-{
-    DownloadHarness h;
-    std::string retVal;
-    ASSERT_EQ(h.comp->RequestFile(m_server->url("/missing.xml"), retVal), 0) << retVal;
-    ASSERT_TRUE(h.pumpUntilFinished());
-    EXPECT_EQ(h.events.last(), "finish 404 File not found");
-}
-
-TEST_F(HttpServerDownload, ReportsARedirectWithItsLocationLine)
-{
-    DownloadHarness h;
-    std::string retVal;
-    ASSERT_EQ(h.comp->RequestFile(m_server->url("/dir"), retVal), 0) << retVal;
-    ASSERT_TRUE(h.pumpUntilFinished());
-    EXPECT_EQ(h.events.last(), "finish 301 Moved PermanentlyLocation: /dir/");
 }

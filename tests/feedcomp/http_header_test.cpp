@@ -82,21 +82,14 @@ TEST(HttpHeader, ReadsStatusReasonAndRedirectTarget)
     }
 }
 
-TEST(HttpHeader, ReadsContentLengthWhenPresent)
-{
-    EXPECT_EQ(parseHeader("HTTP/1.0 200 OK\r\nContent-Length: 1234\r\n\r\n").contentLength, 1234);
-    EXPECT_EQ(parseHeader("HTTP/1.0 200 OK\ncontent-length:7\n\n").contentLength, 7);
-    EXPECT_EQ(parseHeader("HTTP/1.0 200 OK\r\n\r\n").contentLength, std::nullopt);
-    EXPECT_EQ(parseHeader("HTTP/1.0 200 OK\r\nContent-Length: x\r\n\r\n").contentLength, std::nullopt);
-}
-
-TEST(HttpHeader, ReadsTheLocationValueAndTheCharsetOfAnyResponse)
+TEST(HttpHeader, ReadsTheLocationValueCharsetAndContentLengthOfAnyResponse)
 {
     struct Row {
         const char* label;
         std::string header;
         std::string location;
         std::string charset;
+        std::optional<std::int64_t> contentLength = std::nullopt;
     };
     const Row rows[] = {
         {"307 Location trimmed", "HTTP/1.0 307 T\r\nLocation:  /next \r\n\r\n", "/next", ""},
@@ -106,11 +99,15 @@ TEST(HttpHeader, ReadsTheLocationValueAndTheCharsetOfAnyResponse)
         {"quoted charset, any case", "HTTP/1.0 200 OK\nCONTENT-TYPE: text/xml;CHARSET=\"Shift_JIS\"\n\n", "",
          "Shift_JIS"},
         {"no charset", "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n\r\n", "", ""},
+        {"Content-Length", "HTTP/1.0 200 OK\r\nContent-Length: 1234\r\n\r\n", "", "", 1234},
+        {"content-length any case, no blank", "HTTP/1.0 200 OK\ncontent-length:7\n\n", "", "", 7},
+        {"Content-Length not a number", "HTTP/1.0 200 OK\r\nContent-Length: x\r\n\r\n", "", ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         const auto header = pellix::detail::parseHeader(row.header);
         EXPECT_EQ(header.location, row.location);
         EXPECT_EQ(header.charset, row.charset);
+        EXPECT_EQ(header.contentLength, row.contentLength);
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 // Small builders for feed texts used across the document tests.
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,16 @@ inline std::string feedWithItems(std::initializer_list<std::string_view> items)
     }
     feed += "</channel></rss>";
     return feed;
+}
+
+using Fields = std::array<std::string, 7>;
+
+// An item's seven fields in the order of the item properties; "?" for no value.
+inline Fields itemFields(const RSSFile& doc, std::int32_t n)
+{
+    return {doc.ItemTitle(n).value_or("?"),  doc.ItemLink(n).value_or("?"),     doc.ItemDescription(n).value_or("?"),
+            doc.ItemAuthor(n).value_or("?"), doc.ItemCategory(n).value_or("?"), doc.ItemGuid(n).value_or("?"),
+            doc.ItemPubDate(n).value_or("?")};
 }
 
 // Everything a document answers, in one string, to compare two parses.

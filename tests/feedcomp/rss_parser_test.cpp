@@ -11,54 +11,21 @@ namespace {
 using testing::feedWithItems;
 using testing::parse;
 
-TEST(RssParser, EmptyDocumentCountsMinusOne)
+TEST(RssParser, EmptyDocumentCountsMinusOneAndOneWithoutItemLeavesEvenTheChannelEmpty)
 {
-    for (const char* text : {"", "<![CDATA[]]>"}) {
+    for (auto [text, count] : {std::pair{"", -1}, {"<![CDATA[]]>", -1},
+                               {"<rss><channel><title>T</title><image><url>u</url></image></channel></rss>", 0}}) {
         SCOPED_TRACE(text);
         const detail::ParsedDocument parsed = parse(text);
-        EXPECT_EQ(parsed.itemCount, -1);
+        EXPECT_EQ(parsed.itemCount, count);
         ASSERT_NE(parsed.document, nullptr);
         EXPECT_EQ(parsed.document->Title(), "");
+        EXPECT_EQ(parsed.document->ImageData()[0], "");
+        EXPECT_EQ(parsed.document->ItemTitle(0), std::nullopt);
     }
 }
 
-TEST(RssParser, DocumentWithoutItemLeavesEvenTheChannelEmpty)
-{
-    const auto parsed = parse("<rss><channel><title>T</title><image><url>u</url></image>"
-                              "</channel></rss>");
-    EXPECT_EQ(parsed.itemCount, 0);
-    EXPECT_EQ(parsed.document->Title(), "");
-    EXPECT_EQ(parsed.document->ImageData()[0], "");
-    EXPECT_EQ(parsed.document->ItemTitle(0), std::nullopt);
-}
-
-TEST(RssParser, FixedReplacementsRunInOrder)
-{
-    struct Row {
-        const char* label;
-        const char* title;
-        const char* expected;
-    };
-    const Row rows[] = {
-        {"escaped less-than sign becomes a word", "a &amp;lt; b", "a andlt; b"},
-        {"ampersand becomes and", "Tom &amp; Jerry", "Tom and Jerry"},
-        {"double escape loses one level", "&amp;amp;", "andamp;"},
-        {"quote becomes two apostrophes", "&quot;hi&quot;", "''hi''"},
-        {"apostrophe", "it&apos;s", "it's"},
-        {"character data markers vanish", "<![CDATA[x < y]]>", "x < y"},
-        {"removal joins an entity", "&am<![CDATA[p;", "and"},
-        {"escaped markup becomes markup", "&lt;b&gt;B&lt;/b&gt;", "<b>B</b>"},
-        {"numeric references stay", "&#8217;", "&#8217;"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
-        const auto parsed = parse(feedWithItems({std::string("<title>") + row.title + "</title>"}));
-        ASSERT_EQ(parsed.itemCount, 1);
-        EXPECT_EQ(parsed.document->ItemTitle(1), row.expected);
-    }
-}
-
-TEST(RssParser, RemovalsJoiningTheirSurroundingsFeedOnlyLaterSteps)
+TEST(RssParser, FixedReplacementsRunInOrderAndWhatTheyJoinFeedsOnlyLaterSteps)
 {
     struct Row {
         const char* label;
@@ -67,6 +34,15 @@ TEST(RssParser, RemovalsJoiningTheirSurroundingsFeedOnlyLaterSteps)
         const char* expected;
     };
     const Row rows[] = {
+        {"escaped less-than sign becomes a word", "a &amp;lt; b", false, "a andlt; b"},
+        {"ampersand becomes and", "Tom &amp; Jerry", false, "Tom and Jerry"},
+        {"double escape loses one level", "&amp;amp;", false, "andamp;"},
+        {"quote becomes two apostrophes", "&quot;hi&quot;", false, "''hi''"},
+        {"apostrophe", "it&apos;s", false, "it's"},
+        {"character data markers vanish", "<![CDATA[x < y]]>", false, "x < y"},
+        {"removal joins an entity", "&am<![CDATA[p;", false, "and"},
+        {"escaped markup becomes markup", "&lt;b&gt;B&lt;/b&gt;", false, "<b>B</b>"},
+        {"numeric references stay", "&#8217;", false, "&#8217;"},
         {"character data opener joins a closer", "x]<![CDATA[]>y", false, "xy"},
         {"character data closer joins a closer", "]]<![CDATA[>z", false, "z"},
         {"a removal joins a later removal's text", "a(N(NFL)HL)b", true, "ab"},
@@ -103,13 +79,10 @@ TEST(RssParser, MixedCaseTagsAreFoundAndValuesKeepTheirCase)
         "</Item></Channel></RSS>");
     ASSERT_EQ(parsed.itemCount, 1);
     const RSSFile& doc = *parsed.document;
-    EXPECT_EQ(doc.Title(), "Big News");
-    EXPECT_EQ(doc.ManagingEditor(), "Ed@X");
-    EXPECT_EQ(doc.Webmaster(), "Web@X");
-    EXPECT_EQ(doc.PubDate(), "Mon, 01 Jan");
-    EXPECT_EQ(doc.LastBuildDate(), "Tue");
-    EXPECT_EQ(doc.ItemPubDate(1), "Wed");
-    EXPECT_EQ(doc.ItemGuid(1), "Id");
+    EXPECT_EQ((std::vector<std::string>{doc.Title(), doc.ManagingEditor(), doc.Webmaster(), doc.PubDate(),
+                                        doc.LastBuildDate()}),
+              (std::vector<std::string>{"Big News", "Ed@X", "Web@X", "Mon, 01 Jan", "Tue"}));
+    EXPECT_EQ(testing::itemFields(doc, 1), (testing::Fields{"", "", "", "", "", "Id", "Wed"}));
 }
 
 TEST(RssParser, FieldRules)
@@ -204,16 +177,19 @@ TEST(RssParser, ImageBlock)
     EXPECT_EQ(parsed.document->Title(), "Logo <b>x</b>");
 }
 
-TEST(RssParser, ImageWithoutClosingTagGivesNoImage)
+TEST(RssParser, ImageWithoutClosingTagOrNoImageGivesSevenEmptyStrings)
 {
-    const auto parsed = parse("<channel><image><url>u</url></channel><item></item>");
-    EXPECT_EQ(parsed.document->ImageData(), (std::array<std::string, 7>{}));
+    for (const char* feed : {"<channel><image><url>u</url></channel><item></item>", "<item><title>A</title>"}) {
+        SCOPED_TRACE(feed);
+        EXPECT_EQ(parse(feed).document->ImageData(), (std::array<std::string, 7>{}));
+    }
 }
 
-TEST(RssParser, ItemLimitCapsTheCount)
+TEST(RssParser, ItemLimitCapsTheCountOfItemsAndOfAtomEntries)
 {
-    const std::string feed = feedWithItems({"<title>1</title>", "<title>2</title>",
-                                            "<title>3</title>"});
+    const std::string rss = feedWithItems({"<title>1</title>", "<title>2</title>", "<title>3</title>"});
+    const std::string atom = "<feed><entry><title>1</title></entry><entry><title>2</title></entry>"
+                             "<entry><title>3</title></entry></feed>";
     struct Row {
         const char* label;
         std::int32_t limit;
@@ -221,12 +197,14 @@ TEST(RssParser, ItemLimitCapsTheCount)
     };
     for (const Row row : {Row{"past the limit", 2, 2}, Row{"at the limit", 3, 3},
                           Row{"under the limit", 4, 3}, Row{"zero", 0, 0}}) {
-        SCOPED_TRACE(row.label);
-        const auto parsed = detail::parseDocument(feed, false, {row.limit});
-        ASSERT_EQ(parsed.itemCount, row.count);
-        EXPECT_EQ(parsed.document->ItemTitle(row.count + 1), std::nullopt);
-        if (row.count > 0) {
-            EXPECT_EQ(parsed.document->ItemTitle(row.count), std::to_string(row.count));
+        for (const std::string& feed : {rss, atom}) {
+            SCOPED_TRACE(std::string(row.label) + " in " + feed.substr(0, 6));
+            const auto parsed = detail::parseDocument(feed, false, {row.limit});
+            ASSERT_EQ(parsed.itemCount, row.count);
+            EXPECT_EQ(parsed.document->ItemTitle(row.count + 1), std::nullopt);
+            if (row.count > 0) {
+                EXPECT_EQ(parsed.document->ItemTitle(row.count), std::to_string(row.count));
+            }
         }
     }
 }

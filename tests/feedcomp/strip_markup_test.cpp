@@ -39,57 +39,32 @@ TEST(StripMarkup, RemovesEachKindOfElementWithItsContent)
         {"image tag without closing bracket stays", "x<img src", "x<img src"},
         {"paragraph with attributes stays", "<p class=a>t</p>", "<p class=a>t</p>"},
         {"division stays", "<div>t</div>", "<div>t</div>"},
+        {"anchor closing last", "x<a y>z</a>", "x"},
+        {"image bracket last", "x<img src=abc>", "x"},
+        {"heading closing last", "x<h2>z</h2>", "x"},
+        {"NUL and everything after it stay", std::string("one\0two<a x>y</a>,three", 23),
+         std::string("one\0twothree", 12)},
+        // Characters, not bytes, are dropped and counted.
+        {"dropped character after anchor is whole", "<a x>t</a>\xE2\x82\xACrest", "rest"},
+        {"dropped character after image tag is whole", "<img src=\xC3\xA9\xC3\xA9\xC3\xA9>\xF0\x9F\x98\x80z", "z"},
+        {"seven characters of two bytes each still stay", "<im \xC3\xA9\xC3\xA9\xC3\xA9>q",
+         "<im \xC3\xA9\xC3\xA9\xC3\xA9>q"},
     });
 }
 
-TEST(StripMarkup, UnclosedElementLosesOnlyItsBracket)
+TEST(StripMarkup, UnclosedElementLosesOnlyItsBracketUnlessAmongTheLastThreeCharacters)
 {
     expectRows({
         {"anchor", "x<a href=y>text", "xa href=y>text"},
         {"heading", "<h2>t", "h2>t"},
         {"paragraph", "<p>t", "p>t"},
         {"span", "<span>t", "span>t"},
-    });
-}
-
-TEST(StripMarkup, CopiesABracketAmongTheLastThreeCharacters)
-{
-    expectRows({
         {"third from the end", "ab<p>", "ab<p>"},
         {"second from the end", "ab<a", "ab<a"},
         {"last", "ab<", "ab<"},
         {"fourth from the end is examined", "ab<p>x", "abp>x"},
         {"multi-byte characters count once", "ab<a\xC3\xA9", "ab<a\xC3\xA9"},
-    });
-}
-
-TEST(StripMarkupUtf8, CountsCharactersNotBytes)
-{
-    expectRows({
-        {"dropped character after anchor is whole",
-         "<a x>t</a>\xE2\x82\xACrest", "rest"},
-        {"dropped character after image tag is whole",
-         "<img src=\xC3\xA9\xC3\xA9\xC3\xA9>\xF0\x9F\x98\x80z", "z"},
-        {"seven characters of two bytes each still stay",
-         "<im \xC3\xA9\xC3\xA9\xC3\xA9>q", "<im \xC3\xA9\xC3\xA9\xC3\xA9>q"},
-        {"three characters after the bracket in six bytes",
-         "x<a\xC3\xA9\xC3\xA9", "x<a\xC3\xA9\xC3\xA9"},
-    });
-}
-
-TEST(StripMarkup, KeepsNulAndEverythingAfterIt)
-{
-    std::string text("one\0two<a x>y</a>,three", 23);
-    stripMarkup(text);
-    EXPECT_EQ(text, std::string("one\0twothree", 12));
-}
-
-TEST(StripMarkup, EndTextAtTheVeryEnd)
-{
-    expectRows({
-        {"anchor closing last", "x<a y>z</a>", "x"},
-        {"image bracket last", "x<img src=abc>", "x"},
-        {"heading closing last", "x<h2>z</h2>", "x"},
+        {"three characters after the bracket in six bytes", "x<a\xC3\xA9\xC3\xA9", "x<a\xC3\xA9\xC3\xA9"},
     });
 }
 

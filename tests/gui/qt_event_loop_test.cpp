@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,21 +16,11 @@ namespace {
 
 using platform::EventLoop;
 
-// Runs the loop until done() or about two seconds (a hung adapter fails, it does not hang).
-template <typename Done>
-bool runUntil(QtEventLoop& loop, Done done)
-{
-    QtClock clock;
-    const std::int64_t end = clock.nowMs() + 2000;
-    while (!done() && clock.nowMs() < end) {
-        loop.runOnce(20);
-    }
-    return done();
-}
-
-struct Pipe {
-    Pipe() { EXPECT_EQ(::pipe(fds), 0); }
-    ~Pipe()
+// The adapter and a pipe. runUntil runs the loop until done() or about two
+// seconds (a hung adapter fails, it does not hang).
+struct QtEventLoopTest : ::testing::Test {
+    void SetUp() override { ASSERT_EQ(::pipe(fds), 0); }
+    void TearDown() override
     {
         for (int fd : fds) {
             if (fd >= 0) {
@@ -37,17 +28,21 @@ struct Pipe {
             }
         }
     }
-    void closeWriter()
+    bool runUntil(const std::function<bool()>& done)
     {
-        ::close(fds[1]);
-        fds[1] = -1;
+        const std::int64_t end = clock.nowMs() + 2000;
+        while (!done() && clock.nowMs() < end) {
+            loop.runOnce(20);
+        }
+        return done();
     }
+    QtEventLoop loop;
+    QtClock clock;
     int fds[2] = {-1, -1};
 };
 
-TEST(QtEventLoop, PostedTasksAndTimersRunInOrderAndCancelledOnesNever)
+TEST_F(QtEventLoopTest, PostedTasksAndTimersRunInOrderAndCancelledOnesNever)
 {
-    QtEventLoop loop;
     std::vector<std::string> ran;
     loop.post([&] { ran.push_back("post1"); });
     loop.post([&] { ran.push_back("post2"); });
@@ -62,74 +57,66 @@ TEST(QtEventLoop, PostedTasksAndTimersRunInOrderAndCancelledOnesNever)
             loop.cancelTimer(repeating);
         }
     });
-    ASSERT_TRUE(runUntil(loop, [&] { return ran.size() == 4 && repeats == 3; }));
+    ASSERT_TRUE(runUntil([&] { return ran.size() == 4 && repeats == 3; }));
     EXPECT_EQ(ran, (std::vector<std::string>{"post1", "post2", "timer10", "timer30"}));
     loop.runOnce(30);
     EXPECT_EQ(repeats, 3);
 }
 
-TEST(QtEventLoop, WatchReportsReadableThenHangupAndStopsWhenUnwatched)
+TEST_F(QtEventLoopTest, WatchReportsReadableWritableAndHangupAndStopsWhenUnwatched)
 {
-    QtEventLoop loop;
-    Pipe pipe;
     std::vector<unsigned> seen;
     std::optional<EventLoop::WatchId> watch;
-    watch = loop.watchFd(pipe.fds[0], EventLoop::kReadable, [&](unsigned bits) {
+    watch = loop.watchFd(fds[0], EventLoop::kReadable, [&](unsigned bits) {
         seen.push_back(bits);
         char c = 0;
-        if (::read(pipe.fds[0], &c, 1) == 0) {
+        if (::read(fds[0], &c, 1) == 0) {
             platform::stopWatching(loop, watch);  // from inside its own handler
         }
     });
-    ASSERT_EQ(::write(pipe.fds[1], "x", 1), 1);
-    ASSERT_TRUE(runUntil(loop, [&] { return seen.size() == 1; }));
+    ASSERT_EQ(::write(fds[1], "x", 1), 1);
+    ASSERT_TRUE(runUntil([&] { return seen.size() == 1; }));
     EXPECT_EQ(seen[0], EventLoop::kReadable);
-    pipe.closeWriter();
-    ASSERT_TRUE(runUntil(loop, [&] { return !watch.has_value(); }));
+
+    int writable = 0;
+    const auto writer = loop.watchFd(fds[1], 0, [&](unsigned bits) {
+        writable += (bits & EventLoop::kWritable) != 0 ? 1 : 0;
+    });
+    loop.runOnce(20);
+    EXPECT_EQ(writable, 0);
+    loop.setWatchEvents(writer, EventLoop::kWritable);
+    ASSERT_TRUE(runUntil([&] { return writable > 0; }));
+    loop.unwatchFd(writer);
+
+    ::close(fds[1]);
+    fds[1] = -1;
+    ASSERT_TRUE(runUntil([&] { return !watch.has_value(); }));
     EXPECT_NE(seen.back() & EventLoop::kHangup, 0U);
     const std::size_t calls = seen.size();
     loop.runOnce(20);
     EXPECT_EQ(seen.size(), calls);
 }
 
-TEST(QtEventLoop, WritableWatchFollowsSetWatchEvents)
-{
-    QtEventLoop loop;
-    Pipe pipe;
-    int writable = 0;
-    const auto id = loop.watchFd(pipe.fds[1], 0, [&](unsigned bits) {
-        writable += (bits & EventLoop::kWritable) != 0 ? 1 : 0;
-    });
-    loop.runOnce(20);
-    EXPECT_EQ(writable, 0);
-    loop.setWatchEvents(id, EventLoop::kWritable);
-    ASSERT_TRUE(runUntil(loop, [&] { return writable > 0; }));
-    loop.unwatchFd(id);
-}
-
 // The pause of a frame in clock packets: other timers and descriptors keep
 // running meanwhile, but the handler that pauses is not entered again.
-TEST(QtClock, SleepRunsOtherEventsButNotTheSleepingHandlerAgain)
+TEST_F(QtEventLoopTest, QtClockSleepRunsOtherEventsButNotTheSleepingHandlerAgain)
 {
-    QtEventLoop loop;
-    QtClock clock;
-    Pipe pipe;
     int ticks = 0;
     loop.startRepeatingTimer(10, [&] { ++ticks; });
     int entries = 0;
     int maxDepth = 0;
     int depth = 0;
-    const auto id = loop.watchFd(pipe.fds[0], EventLoop::kReadable, [&](unsigned) {
+    const auto id = loop.watchFd(fds[0], EventLoop::kReadable, [&](unsigned) {
         ++entries;
         maxDepth = std::max(maxDepth, ++depth);
         clock.sleep(120);  // the byte is still unread: readable all along
         char c = 0;
-        (void)::read(pipe.fds[0], &c, 1);
+        (void)::read(fds[0], &c, 1);
         --depth;
     });
-    ASSERT_EQ(::write(pipe.fds[1], "x", 1), 1);
+    ASSERT_EQ(::write(fds[1], "x", 1), 1);
     const std::int64_t start = clock.nowMs();
-    ASSERT_TRUE(runUntil(loop, [&] { return entries == 1 && depth == 0; }));
+    ASSERT_TRUE(runUntil([&] { return entries == 1 && depth == 0; }));
     EXPECT_GE(clock.nowMs() - start, 120);
     EXPECT_GE(ticks, 4);
     EXPECT_EQ(maxDepth, 1);

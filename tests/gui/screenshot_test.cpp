@@ -1,18 +1,13 @@
 // Renders the discovery dialog (after a walk that found two signs) and the
 // browser window (on a page served on loopback) to PNG files for the docs.
-#include "discovery/discovery_window_model.h"
+#include "discovery/discovery_rig.h"
 #include "gui/browser_window.h"
 #include "gui/discovery_dialog.h"
 #include "gui/qt_platform/qt_event_loop.h"
-#include "platform/manual_clock.h"
-#include "signfeed/main_window_model.h"
-#include "support/fake_message_sink.h"
-#include "support/fake_serial_port.h"
-#include "support/fake_udp_endpoint.h"
+#include "screenshot.h"
 #include "support/python_http_server.h"
 #include "support/temp_dir.h"
 
-#include <QDir>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -21,62 +16,33 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 namespace orlavo::gui {
 namespace {
 
 using F = discovery::DiscoveryField;
 
-QString screenshotDir()
-{
-    const char* dir = std::getenv("ORLAVO_SCREENSHOT_DIR");
-    return QString::fromLocal8Bit(dir != nullptr ? dir : "screenshots");
-}
-
-void save(QWidget& window, const QString& name)
-{
-    QDir().mkpath(screenshotDir());
-    const QString path = screenshotDir() + "/" + name;
-    const QImage image = window.grab().toImage();
-    ASSERT_FALSE(image.isNull());
-    ASSERT_TRUE(image.save(path)) << path.toStdString();
-}
-
 TEST(Screenshot, DiscoveryDialogAfterAWalk)
 {
-    platform::ManualClock clock;
-    QtEventLoop loop;
-    platform::MemoryProfileFile settings{std::string(
+    // The fake endpoint sends nowhere: the addresses only fill the picture.
+    orlavo::testing::DiscoveryRig<QtEventLoop> rig(
         "[CommMethod]\r\nRemoteIP=192.168.1.40\r\n[Discovery]\r\nstart1=192\r\nstart2=168\r\nstart3=1\r\nstart4=40\r\n"
-        "end1=192\r\nend2=168\r\nend3=1\r\nend4=42\r\nPort=16001\r\n")};
-    platform::MemoryProfileFile store;
-    orlavo::testing::FakeUdpEndpoint mainUdp{clock};
-    orlavo::testing::FakeSerialPort serial{clock};
-    // Sends nowhere: the addresses only fill the picture.
-    orlavo::testing::FakeUdpEndpoint discoveryUdp{clock};
-    orlavo::testing::FakeMessageSink sink;
-    signfeed::MainWindowModel mainWindow{signfeed::MainWindowDeps{clock, loop, settings, mainUdp, serial, sink},
-                                         signfeed::MainWindowOptions{0, "test"}};
-    mainWindow.load();
-    discovery::DiscoveryWindowModel model{
-        discovery::DiscoveryWindowDeps{clock, loop, settings, store, discoveryUdp, sink, mainWindow}};
-    DiscoveryDialog dialog(model, nullptr);
-    model.load();
+        "end1=192\r\nend2=168\r\nend3=1\r\nend4=42\r\nPort=16001\r\n");
+    DiscoveryDialog dialog(rig.window, nullptr);
+    rig.window.load();
     dialog.refreshAll();
     dialog.show();
     QTimer::singleShot(0, &dialog, [&] {
-        discoveryUdp.deliver(discovery::buildReply("0050C2A1B2C3", "192.168.1.40", "Lobby clock").value());
-        discoveryUdp.deliver(discovery::buildReply("0050C2A1B2D7", "192.168.1.42", "Warehouse").value());
+        rig.discoveryUdp.deliver(discovery::buildReply("0050C2A1B2C3", "192.168.1.40", "Lobby clock").value());
+        rig.discoveryUdp.deliver(discovery::buildReply("0050C2A1B2D7", "192.168.1.42", "Warehouse").value());
     });
-    (void)model.locate();
+    (void)rig.window.locate();
     auto* list = qobject_cast<QListWidget*>(dialog.widget(F::Replies));
     ASSERT_EQ(list->count(), 2);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
-    ASSERT_EQ(mainWindow.signAddress(), "192.168.1.40");
+    ASSERT_EQ(rig.mainWindow.signAddress(), "192.168.1.40");
     QTest::qWait(50);  // one paint
-    save(dialog, "discovery-dialog.png");
-    model.close();
+    EXPECT_TRUE(orlavo::testing::looksPainted(orlavo::testing::saveScreenshot(dialog, "discovery-dialog")));
+    rig.window.close();
 }
 
 TEST(Screenshot, BrowserWindowOnASignPage)
@@ -97,7 +63,7 @@ TEST(Screenshot, BrowserWindowOnASignPage)
     window.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.windowTitle() == "Clock setup"; }, 30'000));
     QTest::qWait(500);  // the engine paints after it reports the load
-    save(window, "browser-window.png");
+    EXPECT_TRUE(orlavo::testing::looksPainted(orlavo::testing::saveScreenshot(window, "browser-window")));
 }
 
 }  // namespace

@@ -120,19 +120,6 @@ TEST(AtomicFileWriter, ASpecialFileIsWrittenInPlaceNotReplaced)
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
-TEST(AtomicFileWriter, AnUncommittedWriteLeavesTheTargetAndNoTemporaryFile)
-{
-    TempDir dir;
-    writeFileBytes(dir.file("data.ini"), "kept");
-    {
-        AtomicFileWriter writer;
-        ASSERT_FALSE(writer.open(dir.file("data.ini")));
-        ASSERT_FALSE(writer.write("lost"));
-    }
-    EXPECT_EQ(readFileBytes(dir.file("data.ini")), "kept");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
-}
-
 // Writers killed before their rename: each later writer clears what they left.
 TEST(AtomicFileWriter, TemporaryFilesOfKilledWritersNeverPileUp)
 {

@@ -1,10 +1,6 @@
 #include "platform/descriptor.h"
-#include "platform/manual_clock.h"
-#include "platform/poll_event_loop.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <cerrno>
 #include <vector>
@@ -41,25 +37,4 @@ TEST(Descriptor, RetriesOnlyWhileTheCallWasInterrupted)
             EXPECT_EQ(errno, row.expectedErrno);
         }
     }
-}
-
-TEST(Descriptor, ClosingAWatchedDescriptorSilencesItsHandlerAndIsIdempotent)
-{
-    ManualClock clock;
-    PollEventLoop loop(clock);
-    int fds[2] = {-1, -1};
-    ASSERT_EQ(::pipe(fds), 0);
-    int readEnd = fds[0];
-    int handled = 0;
-    std::optional<EventLoop::WatchId> watch = loop.watchFd(readEnd, EventLoop::kReadable, [&](unsigned) { ++handled; });
-    ASSERT_EQ(::write(fds[1], "x", 1), 1);
-
-    EXPECT_TRUE(closeWatchedDescriptor(loop, watch, readEnd));
-    loop.runPending();
-    EXPECT_EQ(handled, 0);
-    EXPECT_EQ(readEnd, -1);
-    EXPECT_FALSE(watch);
-    EXPECT_FALSE(closeWatchedDescriptor(loop, watch, readEnd));
-    EXPECT_TRUE(closeDescriptor(fds[1]));
-    EXPECT_FALSE(closeDescriptor(fds[1]));
 }

@@ -1,9 +1,12 @@
+#include "platform/descriptor.h"
 #include "platform/manual_clock.h"
 #include "platform/poll_event_loop.h"
+#include "platform/signal_watch.h"
 #include "platform/wait.h"
 
 #include <gtest/gtest.h>
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <string>
@@ -11,10 +14,35 @@
 
 using namespace orlavo::platform;
 
-TEST(PollEventLoop, TimersFireAtTheirDeadlineAndNotBefore)
-{
+namespace {
+
+// A loop on a manual clock, and a pipe for the descriptor cases.
+struct PollEventLoopTest : ::testing::Test {
+    void SetUp() override { ASSERT_EQ(::pipe(fds), 0); }
+    void TearDown() override
+    {
+        for (int fd : fds) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+    }
     ManualClock clock;
-    PollEventLoop loop(clock);
+    PollEventLoop loop{clock};
+    int fds[2] = {-1, -1};
+};
+
+bool isBlocked(int signalNumber)
+{
+    sigset_t current;
+    pthread_sigmask(SIG_SETMASK, nullptr, &current);
+    return sigismember(&current, signalNumber) == 1;
+}
+
+}  // namespace
+
+TEST_F(PollEventLoopTest, TimersFireAtTheirDeadlineAndNotBefore)
+{
     int oneShot = 0;
     int repeating = 0;
     loop.startTimer(100, [&] { ++oneShot; });
@@ -41,10 +69,8 @@ TEST(PollEventLoop, TimersFireAtTheirDeadlineAndNotBefore)
     EXPECT_EQ(oneShot, 1);
 }
 
-TEST(PollEventLoop, CancelledTimerAndTaskPostedDuringRunWaitForNextRound)
+TEST_F(PollEventLoopTest, CancelledTimerAndTaskPostedDuringRunWaitForNextRound)
 {
-    ManualClock clock;
-    PollEventLoop loop(clock);
     std::vector<std::string> trace;
     auto id = loop.startTimer(0, [&] { trace.push_back("cancelled"); });
     loop.cancelTimer(id);
@@ -58,12 +84,8 @@ TEST(PollEventLoop, CancelledTimerAndTaskPostedDuringRunWaitForNextRound)
     EXPECT_EQ(trace, (std::vector<std::string>{"first", "second"}));
 }
 
-TEST(PollEventLoop, DeliversReadableDescriptorAndStopsAfterUnwatch)
+TEST_F(PollEventLoopTest, DeliversReadableDescriptorAndStopsAfterUnwatch)
 {
-    ManualClock clock;
-    PollEventLoop loop(clock);
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
     std::string received;
     EventLoop::WatchId watch = 0;
     watch = loop.watchFd(fds[0], EventLoop::kReadable, [&](unsigned bits) {
@@ -82,20 +104,14 @@ TEST(PollEventLoop, DeliversReadableDescriptorAndStopsAfterUnwatch)
     loop.runPending();
     EXPECT_EQ(received, "ab");
     EXPECT_EQ(loop.watchCount(), 0u);
-    close(fds[0]);
-    close(fds[1]);
 }
 
 // A host's loop learns what to wait for and when; runUntilIdle ends with the
 // last watch, timer and task, including work that work started.
-TEST(PollEventLoop, TellsAHostLoopWhatToWaitForAndEndsWhenIdle)
+TEST_F(PollEventLoopTest, TellsAHostLoopWhatToWaitForAndEndsWhenIdle)
 {
-    ManualClock clock;
-    PollEventLoop loop(clock);
     EXPECT_TRUE(loop.idle());
     EXPECT_EQ(loop.nextTimeoutMs(), -1);
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
     int done = 0;
     EventLoop::WatchId watch = 0;
     watch = loop.watchFd(fds[0], EventLoop::kReadable, [&](unsigned) {
@@ -115,14 +131,10 @@ TEST(PollEventLoop, TellsAHostLoopWhatToWaitForAndEndsWhenIdle)
     loop.runUntilIdle();
     EXPECT_TRUE(loop.idle());
     EXPECT_EQ(done, 1);
-    close(fds[0]);
-    close(fds[1]);
 }
 
-TEST(WaitMs, AdvancesManualTimeThenRunsQueuedEventsOnce)
+TEST_F(PollEventLoopTest, WaitMsAdvancesManualTimeThenRunsQueuedEventsOnce)
 {
-    ManualClock clock;
-    PollEventLoop loop(clock);
     int clicks = 0;
     int ticks = 0;
     loop.post([&] { ++clicks; });                  // a click queued before the pause
@@ -136,4 +148,48 @@ TEST(WaitMs, AdvancesManualTimeThenRunsQueuedEventsOnce)
     waitMs(clock, loop, 0);  // zero only processes pending events
     EXPECT_EQ(clock.sleeps().size(), 1u);
     EXPECT_EQ(clock.nowMs(), 1000);
+}
+
+TEST_F(PollEventLoopTest, ClosingAWatchedDescriptorSilencesItsHandlerAndIsIdempotent)
+{
+    int handled = 0;
+    std::optional<EventLoop::WatchId> watch = loop.watchFd(fds[0], EventLoop::kReadable, [&](unsigned) { ++handled; });
+    ASSERT_EQ(::write(fds[1], "x", 1), 1);
+
+    EXPECT_TRUE(closeWatchedDescriptor(loop, watch, fds[0]));
+    loop.runPending();
+    EXPECT_EQ(handled, 0);
+    EXPECT_EQ(fds[0], -1);
+    EXPECT_FALSE(watch);
+    EXPECT_FALSE(closeWatchedDescriptor(loop, watch, fds[0]));
+    EXPECT_TRUE(closeDescriptor(fds[1]));
+    EXPECT_FALSE(closeDescriptor(fds[1]));
+}
+
+TEST_F(PollEventLoopTest, SignalWatchDeliversSignalsOnTheLoopAndRestoresTheMask)
+{
+    std::vector<int> received;
+    {
+        SignalWatch watch(loop);
+        ASSERT_FALSE(watch.start({SIGUSR1, SIGUSR2}, [&](int s) { received.push_back(s); }));
+        EXPECT_TRUE(isBlocked(SIGUSR1));
+        ASSERT_EQ(::raise(SIGUSR2), 0);
+        // Nothing runs until the loop reads the signal.
+        EXPECT_TRUE(received.empty());
+        loop.runOnce(1000);
+        EXPECT_EQ(received, std::vector<int>{SIGUSR2});
+
+        // A handler that stops the watch during a delivery is safe.
+        watch.stop();
+        EXPECT_FALSE(isBlocked(SIGUSR1));
+        ASSERT_FALSE(watch.start({SIGUSR1}, [&](int s) {
+            received.push_back(s);
+            watch.stop();
+        }));
+        ASSERT_EQ(::raise(SIGUSR1), 0);
+        loop.runOnce(1000);
+        EXPECT_EQ(received, (std::vector<int>{SIGUSR2, SIGUSR1}));
+    }
+    EXPECT_FALSE(isBlocked(SIGUSR1));
+    EXPECT_FALSE(isBlocked(SIGUSR2));
 }

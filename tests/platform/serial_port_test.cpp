@@ -19,41 +19,34 @@ namespace {
 // A pseudo-terminal pair: the port under test opens the slave by its path;
 // the test reads what arrives on the master and checks settings on a slave
 // descriptor of its own.
-class PseudoTerminal {
-public:
+struct PseudoTerminal {
     PseudoTerminal()
     {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
-            return;
+        master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0) {
+            slavePath = ::ptsname(master);
+            slave = ::open(slavePath.c_str(), O_RDWR | O_NOCTTY);
         }
-        m_slavePath = ::ptsname(m_master);
-        m_slave = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY);
     }
     ~PseudoTerminal()
     {
-        if (m_slave >= 0) {
-            ::close(m_slave);
-        }
-        if (m_master >= 0) {
-            ::close(m_master);
+        for (int fd : {slave, master}) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
         }
     }
-    [[nodiscard]] bool ok() const { return m_slave >= 0; }
-    [[nodiscard]] const std::string& slavePath() const { return m_slavePath; }
-    [[nodiscard]] int slave() const { return m_slave; }
-
     // Reads until `count` bytes came or the master stays silent for a second.
     std::string readMaster(std::size_t count)
     {
         std::string got;
         while (got.size() < count) {
-            pollfd pfd{m_master, POLLIN, 0};
+            pollfd pfd{master, POLLIN, 0};
             if (::poll(&pfd, 1, 1000) <= 0) {
                 break;
             }
             char buffer[4096];
-            ssize_t n = ::read(m_master, buffer, sizeof buffer);
+            ssize_t n = ::read(master, buffer, sizeof buffer);
             if (n <= 0) {
                 break;
             }
@@ -62,20 +55,24 @@ public:
         return got;
     }
 
-private:
-    int m_master = -1;
-    int m_slave = -1;
-    std::string m_slavePath;
+    int master = -1;
+    int slave = -1;
+    std::string slavePath;
 };
 
-}  // namespace
-
-TEST(SerialPort, WritesBytesUnchangedToTheDevice)
-{
+// The port under test on a fresh pseudo-terminal.
+struct SerialPortTest : ::testing::Test {
+    void SetUp() override
+    {
+        ASSERT_GE(pty.slave, 0);
+        port.setDevice(pty.slavePath);
+    }
     PseudoTerminal pty;
-    ASSERT_TRUE(pty.ok());
     PosixSerialPort port;
-    port.setDevice(pty.slavePath());
+};
+
+TEST_F(SerialPortTest, WritesBytesUnchangedToTheDevice)
+{
     ASSERT_FALSE(port.open());
     EXPECT_TRUE(port.isOpen());
     std::string bytes;
@@ -89,7 +86,7 @@ TEST(SerialPort, WritesBytesUnchangedToTheDevice)
     EXPECT_FALSE(port.isOpen());
 }
 
-TEST(SerialPort, AppliesLineSettingsReadBackOnTheOtherDescriptor)
+TEST_F(SerialPortTest, AppliesLineSettingsReadBackOnTheOtherDescriptor)
 {
     struct Row {
         const char* text;
@@ -106,10 +103,6 @@ TEST(SerialPort, AppliesLineSettingsReadBackOnTheOtherDescriptor)
         {"115200,n,8,2", B115200, CS8, false, true},
         {"19200,N,8,1", B19200, CS8, false, false},
     };
-    PseudoTerminal pty;
-    ASSERT_TRUE(pty.ok());
-    PosixSerialPort port;
-    port.setDevice(pty.slavePath());
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text);
         ASSERT_FALSE(port.setLineSettings(row.text));
@@ -117,7 +110,7 @@ TEST(SerialPort, AppliesLineSettingsReadBackOnTheOtherDescriptor)
             ASSERT_FALSE(port.open());
         }
         termios tio{};
-        ASSERT_EQ(::tcgetattr(pty.slave(), &tio), 0);
+        ASSERT_EQ(::tcgetattr(pty.slave, &tio), 0);
         EXPECT_EQ(::cfgetospeed(&tio), row.speed);
         EXPECT_EQ(tio.c_cflag & CSIZE, row.size);
         EXPECT_EQ((tio.c_cflag & PARENB) != 0, row.parity);
@@ -127,44 +120,36 @@ TEST(SerialPort, AppliesLineSettingsReadBackOnTheOtherDescriptor)
     }
 }
 
-TEST(SerialPort, MissingDeviceFailsWithAClearError)
+// A missing device, one that is no terminal, and one another port holds.
+TEST_F(SerialPortTest, AnOpenThatFailsSaysWhyAndLeavesThePortClosed)
 {
-    PosixSerialPort port;
-    port.setDevice("/dev/orlavo-no-such-tty");
-    auto error = port.open();
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->number, ENOENT);
-    EXPECT_NE(error->description.find("/dev/orlavo-no-such-tty"), std::string::npos);
-    EXPECT_FALSE(port.isOpen());
-    auto notOpen = port.write("x");
-    ASSERT_TRUE(notOpen);
-    EXPECT_EQ(notOpen->number, EBADF);
-}
-
-TEST(SerialPort, SecondOpenerGetsBusyUntilTheFirstCloses)
-{
-    PseudoTerminal pty;
-    ASSERT_TRUE(pty.ok());
-    PosixSerialPort first;
-    PosixSerialPort second;
-    first.setDevice(pty.slavePath());
-    second.setDevice(pty.slavePath());
-    ASSERT_FALSE(first.open());
-    auto error = second.open();
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->number, EBUSY);
-    EXPECT_NE(error->description.find("busy"), std::string::npos);
-    first.close();
-    EXPECT_FALSE(second.open());
-}
-
-TEST(SerialPort, NonTerminalDeviceIsRefused)
-{
-    PosixSerialPort port;
-    port.setDevice("/dev/null");
-    auto error = port.open();
-    ASSERT_TRUE(error);
-    EXPECT_FALSE(port.isOpen());
+    struct Row {
+        std::string device;
+        int number;  // 0: any
+        const char* said;
+    } rows[] = {
+        {"/dev/orlavo-no-such-tty", ENOENT, "/dev/orlavo-no-such-tty"},
+        {"/dev/null", 0, ""},
+        {pty.slavePath, EBUSY, "busy"},
+    };
+    PosixSerialPort holder;
+    holder.setDevice(pty.slavePath);
+    ASSERT_FALSE(holder.open());
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.device);
+        PosixSerialPort second;
+        second.setDevice(row.device);
+        auto error = second.open();
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->number, row.number != 0 ? row.number : error->number);
+        EXPECT_NE(error->description.find(row.said), std::string::npos) << error->description;
+        EXPECT_FALSE(second.isOpen());
+        auto notOpen = second.write("x");
+        ASSERT_TRUE(notOpen);
+        EXPECT_EQ(notOpen->number, EBADF);
+    }
+    holder.close();
+    EXPECT_FALSE(port.open()) << "free again once the holder closes";
 }
 
 TEST(SerialPort, UnknownSettingsTextIsAnError)
@@ -184,20 +169,12 @@ TEST(SerialPort, UnknownSettingsTextIsAnError)
     EXPECT_EQ(parsed->parity, 'o');
     EXPECT_EQ(parsed->dataBits, 7);
     EXPECT_EQ(parsed->stopBits, 2);
-}
-
-TEST(SerialPort, PortNumbersMapToDevices)
-{
     EXPECT_EQ(serialDeviceForPort(1), "/dev/ttyS0");
     EXPECT_EQ(serialDeviceForPort(255), "/dev/ttyS254");
 }
 
-TEST(SerialPort, WriteThatCannotDrainFailsInsteadOfHanging)
+TEST_F(SerialPortTest, WriteThatCannotDrainFailsInsteadOfHanging)
 {
-    PseudoTerminal pty;
-    ASSERT_TRUE(pty.ok());
-    PosixSerialPort port;
-    port.setDevice(pty.slavePath());
     port.setWriteStallTimeoutMs(20);
     ASSERT_FALSE(port.open());
     // Nobody reads the master, so the pseudo-terminal's buffer fills up.
@@ -205,3 +182,5 @@ TEST(SerialPort, WriteThatCannotDrainFailsInsteadOfHanging)
     ASSERT_TRUE(error);
     EXPECT_EQ(error->number, ETIMEDOUT);
 }
+
+}  // namespace

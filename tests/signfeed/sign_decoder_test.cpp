@@ -36,22 +36,33 @@ std::string smartFrame(const std::string& list)
 
 }  // namespace
 
-TEST(SignDecoder, DecodesTheFieldsOfATextBody)
+TEST(SignDecoder, DecodesTheFieldsOfATextBodyAndPrintsItsLine)
 {
-    std::string list = buildMessageSegment('C', "Hello ") + buildMessageSegment('F', "Bye ");
-    auto result = decodeFrameBody(buildTextBody({"1", "3", false, list}));
-    ASSERT_TRUE(result.command) << result.error;
-    EXPECT_EQ(result.command->speed, "1");
-    EXPECT_EQ(result.command->intensityCode, "3");
-    EXPECT_FALSE(result.command->smartDisplay);
-    EXPECT_EQ(formatCommandLine(*result.command, false), "MESSAGE green:Hello  | yellow:Bye ");
-
-    auto smart = decodeFrameBody(buildTextBody({"5", "", true, buildMessageSegment('k', "x")}));
-    ASSERT_TRUE(smart.command) << smart.error;
-    EXPECT_TRUE(smart.command->smartDisplay);
-    EXPECT_EQ(smart.command->speed, "5");
-    EXPECT_EQ(smart.command->intensityCode, "");
-    EXPECT_EQ(formatCommandLine(*smart.command, false), "MESSAGE white:x");
+    const std::string plainList = buildMessageSegment('C', "Hello ") + buildMessageSegment('F', "Bye ");
+    const std::string white = buildMessageSegment('k', "x");
+    const std::string cyan = buildMessageSegment('g', "a\r\nb");
+    struct Row {
+        TextBodyFields fields;
+        const char* line;
+    } rows[] = {
+        {{"1", "3", false, plainList}, "MESSAGE green:Hello  | yellow:Bye "},
+        {{"5", "", true, white}, "MESSAGE white:x"},
+        {{"1", "3", false, cyan}, "MESSAGE cyan:a  b"},  // control characters print as blanks
+        {{"1", "3", false, ""}, "MESSAGE"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        auto result = decodeFrameBody(buildTextBody(row.fields));
+        ASSERT_TRUE(result.command) << result.error;
+        EXPECT_EQ(result.command->speed, row.fields.speed);
+        EXPECT_EQ(result.command->intensityCode, row.fields.intensityCode);
+        EXPECT_EQ(result.command->smartDisplay, row.fields.smartDisplay);
+        EXPECT_EQ(formatCommandLine(*result.command, false), row.line);
+    }
+    // On a terminal the colour is shown.
+    auto cyanLine = decodeFrameBody(buildTextBody({"1", "3", false, cyan}));
+    ASSERT_TRUE(cyanLine.command);
+    EXPECT_EQ(formatCommandLine(*cyanLine.command, true), "MESSAGE \x1b[36mcyan:a  b\x1b[0m");
 }
 
 TEST(SignDecoder, RoundTripsWholeFramesAndClockPacketsAlike)
@@ -90,12 +101,15 @@ TEST(SignDecoder, RoundTripsWholeFramesAndClockPacketsAlike)
 TEST(SignDecoder, SkipsMalformedInputAndKeepsGoing)
 {
     const std::string good = smartFrame(buildMessageSegment('C', "ok"));
+    std::string badFill = joined(buildClockPackets(kResetFrame));
+    badFill[badFill.size() - 2] = 'x';  // a non-fill byte after the frame's end
     const std::string tooLong = toWireBytes(std::string(kFramePrefix)) +
                                 std::string(SignStreamDecoder::kMaxFrameBytes, 'x');
     struct Row {
         const char* label;
         std::string bytes;
         std::size_t errors;
+        Strings lines = {"MESSAGE green:ok"};
     };
     const Row rows[] = {
         {"stray bytes", "garbage\r\n" + good, 1},
@@ -110,37 +124,13 @@ TEST(SignDecoder, SkipsMalformedInputAndKeepsGoing)
         {"frame cut inside its prefix", good.substr(0, 10) + good, 1},
         {"clock packets that stop halfway", clockPacketsOfWireFrame(good).front() + good, 1},
         {"a clock packet cut short", "*~00abc" + good, 3},
+        {"fill that does not follow the end of a frame", badFill + good, 1, {"RESET", "MESSAGE green:ok"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         Collector c;
         c.decoder.feed(row.bytes);
-        EXPECT_EQ(c.lines, Strings{"MESSAGE green:ok"});
+        EXPECT_EQ(c.lines, row.lines);
         EXPECT_EQ(c.errors.size(), row.errors);
     }
-}
-
-TEST(SignDecoder, FillMustFollowTheEndOfAFrame)
-{
-    Collector c;
-    std::string packets = joined(buildClockPackets(kResetFrame));
-    packets[packets.size() - 2] = 'x';  // a non-fill byte after the frame's end
-    c.decoder.feed(packets);
-    EXPECT_EQ(c.lines, Strings{"RESET"});
-    EXPECT_EQ(c.errors.size(), 1u);
-}
-
-TEST(SignDecoder, PrintsControlCharactersAsBlanksAndColoursOnATerminal)
-{
-    auto result = decodeFrameBody(buildTextBody({"1", "3", false, buildMessageSegment('g', "a\r\nb")}));
-    ASSERT_TRUE(result.command);
-    EXPECT_EQ(formatCommandLine(*result.command, false), "MESSAGE cyan:a  b");
-    EXPECT_EQ(formatCommandLine(*result.command, true), "MESSAGE \x1b[36mcyan:a  b\x1b[0m");
-}
-
-TEST(SignDecoder, EmptyMessageListPrintsABareMessageLine)
-{
-    auto result = decodeFrameBody(buildTextBody({"1", "3", false, ""}));
-    ASSERT_TRUE(result.command);
-    EXPECT_EQ(formatCommandLine(*result.command, false), "MESSAGE");
 }

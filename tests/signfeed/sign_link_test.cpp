@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 using namespace orlavo::signfeed;
 using orlavo::testing::exampleFrame;
 using orlavo::testing::frameOfLength;
@@ -9,6 +11,21 @@ using orlavo::testing::SignLinkRig;
 
 using Strings = std::vector<std::string>;
 using Sleeps = std::vector<std::int64_t>;
+
+namespace {
+
+Strings packetsOf(const std::vector<std::string>& frames)
+{
+    Strings all;
+    for (const auto& frame : frames) {
+        for (auto& packet : buildClockPackets(frame)) {
+            all.push_back(std::move(packet));
+        }
+    }
+    return all;
+}
+
+}  // namespace
 
 TEST(SignLink, TransmitsInLinkOrderWithItsWaits)
 {
@@ -40,23 +57,35 @@ TEST(SignLink, TransmitsInLinkOrderWithItsWaits)
         rig.serial.forceOpen();
         bool eventRan = false;
         rig.loop.post([&] { eventRan = true; });
-        rig.link.sendFrame(frameOfLength(row.frameLength), row.packets, 1000);
+        const std::string frame = frameOfLength(row.frameLength);
+        rig.link.sendFrame(frame, row.packets, 1000);
         EXPECT_EQ(rig.trace, row.trace);
         EXPECT_EQ(rig.clock.sleeps(), row.sleeps);
         EXPECT_EQ(eventRan, !row.sleeps.empty());
         EXPECT_TRUE(rig.sink.messages().empty());
+        const Strings units = row.packets ? buildClockPackets(frame) : Strings{frame};
+        EXPECT_EQ(rig.udp.sentBytes(), row.links.udp ? units : Strings{});
+        EXPECT_EQ(rig.serial.writtenBytes(), row.links.serial ? units : Strings{});
     }
 }
 
-TEST(SignLink, SendsTheExamplePacketsOnBothLinks)
+TEST(SignLink, MessagesGoOutAsWindows1252WithTildeCodesAndHashUnchanged)
 {
-    SignLinkRig rig;
-    rig.serial.forceOpen();
-    rig.link.sendFrame(exampleFrame(), true, 1000);
-    const Strings expected = buildClockPackets(exampleFrame());
-    EXPECT_EQ(rig.udp.sentBytes(), expected);
-    EXPECT_EQ(rig.serial.writtenBytes(), expected);
-    EXPECT_EQ(rig.udp.sent()[2].atMs, 2000);
+    // What the code page lacks goes out as a question mark.
+    const std::string text = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xE6\x97\xA5 a~04b#c|d\r\n";
+    const std::string frame = buildSignFrame(buildTextBody({"1", "3", false, buildMessageSegment('B', text)}));
+    const std::string wire = toWireBytes(frame);
+    ASSERT_NE(wire.find("~FDBGr\xFC\xDF" "e \x80 ? a~04b#c|d\r\n| ~03FFFF~04"), std::string::npos);
+    for (bool packets : {false, true}) {
+        SCOPED_TRACE(packets ? "packets" : "whole");
+        SignLinkRig rig({true, false});
+        rig.link.sendFrame(frame, packets, 1000);
+        std::string joined;
+        for (const auto& unit : rig.udp.sentBytes()) {
+            joined += packets ? unit.substr(4, 30) : unit;
+        }
+        EXPECT_EQ(packets ? joined.substr(0, wire.size()) : joined, wire);
+    }
 }
 
 TEST(SignLink, ResetGoesWholeWithoutWaitsAndBracketsTheSerialPort)
@@ -95,28 +124,6 @@ TEST(SignLink, OpenAndCloseTouchThePortOnlyWhenNeeded)
     EXPECT_EQ(rig.serial.closes(), 1);
 }
 
-TEST(SignLink, NonAsciiTextGoesOutAsWindows1252)
-{
-    SignLinkRig rig({true, false});
-    std::string frame = buildSignFrame(buildTextBody({"1", "3", false, buildMessageSegment('B', "K\xC3\xB6ln \xE2\x82\xAC")}));
-    rig.link.sendFrame(frame, false, 0);
-    ASSERT_EQ(rig.udp.sent().size(), 1u);
-    EXPECT_NE(rig.udp.sent()[0].bytes.find("~FDBK\xF6ln \x80| "), std::string::npos);
-    EXPECT_EQ(rig.udp.sent()[0].bytes.size(), frame.size() - 3);  // ö and € shrink to one byte each
-}
-
-TEST(SignLink, TildeCodesAndHashInAMessageGoOutUnchanged)
-{
-    SignLinkRig rig({true, false});
-    std::string frame = buildSignFrame(buildTextBody({"1", "3", false, buildMessageSegment('C', "x~04y#z")}));
-    rig.link.sendFrame(frame, true, 1000);
-    std::string joined;
-    for (const auto& packet : rig.udp.sentBytes()) {
-        joined += packet.substr(4, 30);
-    }
-    EXPECT_EQ(joined.substr(0, frame.size()), frame);
-}
-
 TEST(SignLink, ReportsProgressPacketByPacket)
 {
     struct Recorder : SignLinkObserver {
@@ -137,7 +144,6 @@ TEST(SignLink, ReportsProgressPacketByPacket)
     EXPECT_EQ(recorder.events, (Strings{"1/3", "2/3", "3/3", "done failures=0", "1/1", "done failures=0"}));
 }
 
-
 TEST(SignLink, LinkSelectionIsReadAtEveryStep)
 {
     SignLinkRig rig;
@@ -148,4 +154,186 @@ TEST(SignLink, LinkSelectionIsReadAtEveryStep)
     rig.loop.post([&] { selection.serial = false; });
     rig.link.sendFrame(exampleFrame(), false, 1000);
     EXPECT_EQ(rig.trace, Strings{"udp@0"});
+}
+
+TEST(SignLinkFailures, FirstFailureOfAFrameIsShownOnceAndTheRestCounted)
+{
+    struct Row {
+        const char* label;
+        bool packets;
+        int udpFailure;
+        int serialFailure;
+        std::size_t boxes;
+        int failures;
+        int transient;
+        std::size_t udpSent;
+    };
+    const Row rows[] = {
+        {"packets, serial broken: one box, three failures, UDP goes on", true, 0, EIO, 1, 3, 0, 3},
+        {"packets, UDP queue full: skipped silently", true, ENOBUFS, 0, 0, 0, 3, 0},
+        {"packets, UDP would block: skipped silently", true, EAGAIN, 0, 0, 0, 3, 0},
+        {"packets, both broken: still one box", true, ENETUNREACH, EIO, 1, 6, 0, 0},
+        {"whole frame, serial broken: one box", false, 0, EIO, 1, 1, 0, 1},
+        {"whole frame, UDP unreachable: one box, serial still written", false, ENETUNREACH, 0, 1, 1, 0, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        SignLinkRig rig;
+        rig.serial.forceOpen();
+        rig.udp.failAlways(row.udpFailure);
+        rig.serial.failAlways(row.serialFailure);
+        rig.link.sendFrame(exampleFrame(), row.packets, 1000);
+        ASSERT_EQ(rig.sink.messages().size(), row.boxes);
+        EXPECT_EQ(rig.link.lastFrameReport().failures, row.failures);
+        EXPECT_EQ(rig.link.lastFrameReport().transientSkipped, row.transient);
+        EXPECT_EQ(rig.udp.sent().size(), row.udpSent);
+        EXPECT_EQ(rig.clock.sleeps().size(), 2u);  // the pacing never changes
+        if (row.boxes == 1) {
+            const auto& box = rig.sink.messages()[0];
+            EXPECT_EQ(box.icon, MessageIcon::Critical);
+            EXPECT_EQ(box.title, std::to_string(rig.link.lastFrameReport().first->number));
+            EXPECT_EQ(box.text, rig.link.lastFrameReport().first->description);
+        }
+    }
+}
+
+TEST(SignLinkFailures, EachFrameReportsItsOwnFirstFailure)
+{
+    SignLinkRig rig({false, true});
+    rig.serial.forceOpen();
+    rig.serial.failAlways(EIO);
+    rig.link.sendFrame(exampleFrame(), true, 1000);
+    rig.link.sendFrame(exampleFrame(), true, 1000);
+    EXPECT_EQ(rig.sink.messages().size(), 2u);
+}
+
+TEST(SignLinkFailures, FailedSerialOpenIsShownOnceForTheWholeUpdate)
+{
+    SignLinkRig rig;
+    rig.serial.failOpen(ENOENT);
+    rig.link.openLink();
+    rig.link.sendFrame(exampleFrame(), true, 1000);
+    rig.link.closeLink();
+    ASSERT_EQ(rig.sink.messages().size(), 1u);
+    EXPECT_EQ(rig.sink.messages()[0].title, std::to_string(ENOENT));
+    EXPECT_EQ(rig.udp.sent().size(), 3u);
+    EXPECT_EQ(rig.link.lastFrameReport().failures, 3);
+
+    // The next update tries again and shows a failure again.
+    rig.link.openLink();
+    EXPECT_EQ(rig.sink.messages().size(), 2u);
+}
+
+TEST(SignLinkFailures, WriteToAPortNobodyOpenedIsShown)
+{
+    SignLinkRig rig({false, true});
+    rig.link.sendFrame(exampleFrame(), false, 0);
+    ASSERT_EQ(rig.sink.messages().size(), 1u);
+    EXPECT_EQ(rig.sink.messages()[0].title, std::to_string(EBADF));
+}
+
+TEST(SignLinkFailures, ResetFailureIsShown)
+{
+    SignLinkRig rig({true, false});
+    rig.udp.failAlways(EACCES);
+    rig.link.resetSign();
+    ASSERT_EQ(rig.sink.messages().size(), 1u);
+    EXPECT_EQ(rig.sink.messages()[0].title, std::to_string(EACCES));
+}
+
+TEST(SignLinkQueue, FrameStartedInsideAWaitGoesAfterTheCurrentOne)
+{
+    SignLinkRig rig({true, false});
+    const std::string first = exampleFrame();
+    const std::string second = frameOfLength(60);
+    bool busyInside = false;
+    rig.loop.post([&] {
+        busyInside = rig.link.busy();
+        rig.link.sendFrame(second, true, 1000);  // returns at once
+        EXPECT_EQ(rig.udp.sent().size(), 1u);
+    });
+    rig.link.sendFrame(first, true, 1000);
+    EXPECT_TRUE(busyInside);
+    EXPECT_FALSE(rig.link.busy());
+    EXPECT_EQ(rig.udp.sentBytes(), packetsOf({first, second}));
+    EXPECT_EQ(rig.clock.sleeps(), (std::vector<std::int64_t>{1000, 1000, 1000, 1000}));
+}
+
+TEST(SignLinkQueue, NewerMessageReplacesAnOlderQueuedOneButResetsStay)
+{
+    SignLinkRig rig({true, false});
+    const std::string first = exampleFrame();
+    const std::string older = frameOfLength(40);
+    const std::string newer = frameOfLength(50);
+    rig.loop.post([&] {
+        rig.link.sendFrame(older, true, 1000);
+        rig.link.resetSign();
+        rig.link.sendFrame(newer, true, 1000);
+        EXPECT_EQ(rig.link.queuedCount(), 4u);  // open, reset, close, newer
+    });
+    rig.link.sendFrame(first, true, 1000);
+    Strings expected = packetsOf({first});
+    expected.push_back(std::string(kResetFrame));
+    for (auto& packet : packetsOf({newer})) {
+        expected.push_back(packet);
+    }
+    EXPECT_EQ(rig.udp.sentBytes(), expected);
+}
+
+TEST(SignLinkQueue, CloseDuringAFrameWaitsUntilTheFrameHasGone)
+{
+    SignLinkRig rig({false, true});
+    rig.link.openLink();
+    rig.loop.post([&] {
+        rig.link.closeLink();
+        EXPECT_TRUE(rig.serial.isOpen());
+    });
+    rig.link.sendFrame(exampleFrame(), true, 1000);
+    EXPECT_EQ(rig.serial.written().size(), 3u);
+    EXPECT_TRUE(rig.sink.messages().empty());
+    EXPECT_FALSE(rig.serial.isOpen());
+    EXPECT_EQ(rig.serial.closes(), 1);
+}
+
+TEST(SignLinkQueue, PortReconfigurationIsDeferredInOrder)
+{
+    SignLinkRig rig({false, true});
+    rig.serial.forceOpen();
+    Strings order;
+    rig.loop.post([&] {
+        rig.link.whenIdle([&] {
+            order.push_back("reconfigure after " + std::to_string(rig.serial.written().size()) + " writes");
+        });
+    });
+    rig.link.sendFrame(exampleFrame(), true, 1000);
+    EXPECT_EQ(order, Strings{"reconfigure after 3 writes"});
+    rig.link.whenIdle([&] { order.push_back("idle: at once"); });
+    EXPECT_EQ(order.back(), "idle: at once");
+}
+
+// A program that must end now: the frame stops before its next packet, the
+// frames queued behind it are dropped, deferred link operations still run.
+TEST(SignLinkQueue, StopSendingCutsTheFrameShortAndKeepsDeferredOperations)
+{
+    SignLinkRig rig({true, false});
+    const std::string first = frameOfLength(150);  // five packets
+    bool deferredRan = false;
+    rig.loop.post([&] {
+        rig.link.sendFrame(frameOfLength(60), true, 1000);
+        rig.link.whenIdle([&] { deferredRan = true; });
+        rig.link.stopSending();
+    });
+    rig.link.sendFrame(first, true, 1000);
+    const Strings packets = packetsOf({first});
+    ASSERT_EQ(packets.size(), 5u);
+    EXPECT_EQ(rig.udp.sentBytes(), Strings{packets[0]});
+    EXPECT_TRUE(deferredRan);
+    const FrameReport& report = rig.link.lastFrameReport();
+    EXPECT_TRUE(report.stopped);
+    EXPECT_EQ(report.unitsSent, 1);
+    EXPECT_EQ(report.units, 5);
+
+    rig.link.sendFrame(first, true, 1000);  // the stop holds for that frame only
+    EXPECT_EQ(rig.udp.sentBytes().size(), 6u);
+    EXPECT_FALSE(rig.link.lastFrameReport().stopped);
 }

@@ -39,12 +39,12 @@ constexpr const char* kUpdating = "Label14";
 struct RigSetup {
     std::string period = "60";
     bool rotation = false;
-    std::map<int, std::string> slots;  // slot -> path on the test server
+    std::map<int, std::string> slots = {};  // slot -> path on the test server
     bool serial = false;
     bool clockPackets = false;
     std::string messages = "10";
     platform::TcpConnector* connector = nullptr;
-    std::string extra;  // more lines, with their sections
+    std::string extra = {};  // more lines, with their sections
 };
 
 std::string feedUrl(std::uint16_t port, const std::string& path)
@@ -80,11 +80,6 @@ std::string feedBody(const Strings& titles)
 std::string feedResponse(const Strings& titles)
 {
     return "HTTP/1.0 200 OK\r\n\r\n" + feedBody(titles);
-}
-
-bool startsWith(const std::string& text, const std::string& prefix)
-{
-    return text.rfind(prefix, 0) == 0;
 }
 
 // The feed program on fakes and a scripted server. The cycle's timer starts at
@@ -137,6 +132,13 @@ struct CycleRig final : private MainWindowModel::Listener, private UpdateCycleOb
         return pred();
     }
 
+    // Clicks Request and answers the request it makes. Returns the requested path.
+    std::string update(std::string_view response)
+    {
+        cycle.requestUpdate();
+        return serve(response);
+    }
+
     // Answers the request the control sent and waits until the update that
     // made it has ended. Returns the requested path.
     std::string serve(std::string_view response, bool resetInstead = false)
@@ -187,7 +189,7 @@ private:
     {
         if (field == Field::TInfo) {
             info.push_back(text(field));
-            if (startsWith(text(field), "Connected to ")) {
+            if (text(field).starts_with("Connected to ")) {
                 trace.push_back("connect@" + std::to_string(clock.nowMs()));
             }
         }
@@ -218,10 +220,7 @@ private:
 
 TEST(UpdateCycle, SuccessfulUpdateStepByStep)
 {
-    RigSetup s;
-    s.slots = {{0, "/news"}};
-    s.messages = "2";
-    CycleRig rig(s);
+    CycleRig rig({.slots = {{0, "/news"}}, .messages = "2"});
     EXPECT_EQ(rig.shownLabels(), "") << "no update has reached the sign yet";
 
     // Posted now, so it runs at the end of the update's one-second pause.
@@ -276,81 +275,88 @@ TEST(UpdateCycle, SuccessfulUpdateStepByStep)
         EXPECT_EQ(rig.text(Field::Trss2), "");
         EXPECT_EQ(rig.text(Field::Trss), "One \r\nTwo \r\n");
     });
-    rig.cycle.requestUpdate();
-    EXPECT_EQ(rig.serve(feedResponse({"Three"})), "/news");
+    EXPECT_EQ(rig.update(feedResponse({"Three"})), "/news");
     EXPECT_EQ(rig.udp.sent().size(), 2u);
 }
 
-TEST(UpdateCycle, RotationAsksForTheFilledSlotsInTurn)
+TEST(UpdateCycle, RotationAsksForTheStoredSlotsInTurnAndKeepsItsPlaceOverARestart)
 {
-    RigSetup s;
-    s.rotation = true;
     // Slot 5 is too long to read back whole: its cut read would be another feed.
-    s.slots = {{0, "/zero"}, {3, "/three"}, {5, "/" + std::string(800, 'x')}, {7, "/seven"}};
-    CycleRig rig(s);
+    CycleRig rig({.rotation = true,
+                  .slots = {{0, "/zero"}, {3, "/three"}, {5, "/" + std::string(800, 'x')}, {7, "/seven"}}});
     const struct {
         const char* path;
         int nextIndex;
-    } expected[] = {{"/zero", 1}, {"/three", 4}, {"/seven", 8}, {"/zero", 1}, {"/three", 4}};
-    for (const auto& step : expected) {
+        std::function<void()> before = {};
+    } steps[] = {
+        {"/zero", 1},
+        {"/three", 4},
+        {"/seven", 8},
+        {"/zero", 1},
+        {"/three", 4,
+         [&] {
+             rig.window.load();  // a port choice runs the start-up sequence again
+             rig.window.chooseFeedSlot(3);
+             rig.window.editFeedText(rig.url("/three-edited"));  // not stored: no Enter
+         }},
+        {"/seven-stored", 8,
+         [&] {
+             rig.window.chooseFeedSlot(7);
+             rig.window.editFeedText(rig.url("/seven-stored"));
+             EXPECT_EQ(rig.window.feedKeyPress(13), 13);
+         }},
+        // The file is read at every update, not the list loaded at start-up.
+        {"/zero-from-file", 1,
+         [&] {
+             ASSERT_FALSE(writeIni(rig.settings, section::kAccessPoint, "AccessPointIP0", rig.url("/zero-from-file")));
+         }},
+    };
+    for (const auto& step : steps) {
         SCOPED_TRACE(step.path);
+        if (step.before) {
+            step.before();
+        }
         const std::size_t frames = rig.udp.sent().size();
+        const std::string title = std::string("From ") + (step.path + 1);
         rig.cycle.requestUpdate();
         EXPECT_EQ(rig.cycle.lastUrl(), rig.url(step.path));
-        EXPECT_EQ(rig.serve(feedResponse({std::string("From ") + (step.path + 1)})), step.path);
+        EXPECT_EQ(rig.serve(feedResponse({title})), step.path);
         ASSERT_EQ(rig.udp.sent().size(), frames + 1);
-        EXPECT_NE(rig.udp.sent().back().bytes.find(std::string("From ") + (step.path + 1)), std::string::npos);
+        EXPECT_NE(rig.udp.sent().back().bytes.find(title), std::string::npos);
         EXPECT_EQ(rig.window.nextFeedSlot(), step.nextIndex);
     }
 }
 
-TEST(UpdateCycle, RotationReadsStoredSlotsAndKeepsItsPlaceOverARestart)
-{
-    RigSetup s;
-    s.rotation = true;
-    s.slots = {{0, "/zero"}, {3, "/three"}, {7, "/seven"}};
-    CycleRig rig(s);
-    rig.cycle.requestUpdate();
-    EXPECT_EQ(rig.serve(feedResponse({"a"})), "/zero");
-
-    rig.window.load();  // a port choice runs the start-up sequence again
-    rig.window.chooseFeedSlot(3);
-    rig.window.editFeedText(rig.url("/three-edited"));  // not stored: no Enter
-    rig.cycle.requestUpdate();
-    EXPECT_EQ(rig.serve(feedResponse({"b"})), "/three");
-
-    rig.window.chooseFeedSlot(7);
-    rig.window.editFeedText(rig.url("/seven-stored"));
-    EXPECT_EQ(rig.window.feedKeyPress(13), 13);
-    rig.cycle.requestUpdate();
-    EXPECT_EQ(rig.serve(feedResponse({"c"})), "/seven-stored");
-
-    // The file is read at every update, not the list loaded at start-up.
-    ASSERT_FALSE(writeIni(rig.settings, section::kAccessPoint, feedSlotKeyName(0), rig.url("/zero-from-file")));
-    rig.cycle.requestUpdate();
-    EXPECT_EQ(rig.serve(feedResponse({"d"})), "/zero-from-file");
-}
-
-TEST(UpdateCycle, NoUrlEndsTheUpdateWithoutARequest)
+TEST(UpdateCycle, UpdateWithoutAUsableUrlEndsBeforeTheSignAndSaysWhy)
 {
     struct Row {
         const char* label;
-        bool rotation;
+        RigSetup setup;
+        std::string feedText;  // a path stands for that path on the test server
+        std::int32_t code;     // 0: there is no URL, nothing is requested
+        std::function<void(CycleRig&)> prepare = {};
     } rows[] = {
-        {"selected feed edited to empty", false},
-        {"all 26 slots empty in rotation", true},
+        // Slot 0 is stored, but the list's text is what counts.
+        {"selected feed edited to empty", {.slots = {{0, "/zero"}}}, "", 0},
+        {"all 26 slots empty in rotation", {.rotation = true}, "", 0},
+        {"unsupported scheme", {}, "ftp://feeds.test/rss", 116},
+        {"no path", {}, "feeds.test", 114},
+        {"only blanks, requested as they are", {}, "   ", 114},
+        {"connection refused", {}, feedUrl(orlavo::testing::unusedLoopbackPort(), "/rss"), 110},
+        {"name not found", {}, "/rss", 112,
+         [](CycleRig& rig) {
+             rig.resolver.answer = {platform::LookupStatus::NotFound, {}, "Name or service not known"};
+         }},
+        {"offline", {}, "/rss", 106, [](CycleRig& rig) { rig.connectivity.online = false; }},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
-        RigSetup s;
-        s.rotation = row.rotation;
-        if (!row.rotation) {
-            s.slots = {{0, "/zero"}};  // stored, but the list's text is what counts
+        CycleRig rig(row.setup);
+        const auto resolverAnswer = rig.resolver.answer;
+        if (row.prepare) {
+            row.prepare(rig);
         }
-        CycleRig rig(s);
-        if (!row.rotation) {
-            rig.window.editFeedText("");
-        }
+        rig.window.editFeedText(row.feedText.starts_with("/") ? rig.url(row.feedText) : row.feedText);
         bool paused = false;
         rig.loop.post([&] {
             paused = true;
@@ -359,63 +365,25 @@ TEST(UpdateCycle, NoUrlEndsTheUpdateWithoutARequest)
         rig.cycle.requestUpdate();
         EXPECT_TRUE(paused);
         EXPECT_EQ(rig.clock.sleeps(), std::vector<std::int64_t>{1000});
-        EXPECT_EQ(rig.shownLabels(), "") << "no update has reached the sign yet";
-        EXPECT_TRUE(rig.resolver.names.empty()) << "nothing requested";
-        EXPECT_TRUE(rig.info.empty());
+        EXPECT_EQ(rig.shownLabels(), "") << "not left on \"Initializing Sign\"; nothing reached the sign yet";
+        EXPECT_EQ(rig.text(Field::Label17), "Last Update: ");
         EXPECT_TRUE(rig.udp.sent().empty());
         EXPECT_EQ(rig.endings, Strings{"abandoned"});
         EXPECT_FALSE(rig.cycle.busy());
         EXPECT_EQ(rig.window.nextFeedSlot(), 0);
-        // Clicking Request on an empty slot is never silent.
-        EXPECT_NE(rig.text(Field::Status).find("empty"), std::string::npos) << rig.text(Field::Status);
-    }
-}
-
-TEST(UpdateCycle, RefusedRequestRestoresTheLabels)
-{
-    struct Row {
-        const char* label;
-        std::function<std::string(CycleRig&)> prepare;  // returns the URL to request
-        std::int32_t code;
-    } rows[] = {
-        {"unsupported scheme", [](CycleRig&) { return std::string("ftp://feeds.test/rss"); }, 116},
-        {"no path", [](CycleRig&) { return std::string("feeds.test"); }, 114},
-        {"only blanks, requested as they are", [](CycleRig&) { return std::string("   "); }, 114},
-        {"name not found",
-         [](CycleRig& rig) {
-             rig.resolver.answer = {platform::LookupStatus::NotFound, {}, "Name or service not known"};
-             return rig.url("/rss");
-         },
-         112},
-        {"offline",
-         [](CycleRig& rig) {
-             rig.connectivity.online = false;
-             return rig.url("/rss");
-         },
-         106},
-        {"connection refused",
-         [](CycleRig&) {
-             return feedUrl(orlavo::testing::unusedLoopbackPort(), "/rss");
-         },
-         110},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.label);
-        CycleRig rig;
-        const auto resolverAnswer = rig.resolver.answer;
-        rig.window.editFeedText(row.prepare(rig));
-        rig.cycle.requestUpdate();
-        EXPECT_EQ(rig.shownLabels(), "") << "not left on \"Initializing Sign\"; nothing reached the sign yet";
-        EXPECT_EQ(rig.text(Field::Label17), "Last Update: ");
+        if (row.code == 0) {
+            EXPECT_TRUE(rig.resolver.names.empty()) << "nothing requested";
+            EXPECT_TRUE(rig.info.empty());
+            // Clicking Request on an empty slot is never silent.
+            EXPECT_NE(rig.text(Field::Status).find("empty"), std::string::npos) << rig.text(Field::Status);
+            continue;
+        }
         const std::string prefix = "Error: " + std::to_string(row.code) + " - ";
-        ASSERT_TRUE(startsWith(rig.text(Field::TInfo), prefix)) << rig.text(Field::TInfo);
+        ASSERT_TRUE(rig.text(Field::TInfo).starts_with(prefix)) << rig.text(Field::TInfo);
         const std::string why = rig.text(Field::TInfo).substr(prefix.size());
         EXPECT_FALSE(why.empty());
         EXPECT_NE(rig.text(Field::Status).find(why), std::string::npos) << rig.text(Field::Status);
         EXPECT_NE(rig.text(Field::Status).find(std::to_string(row.code)), std::string::npos);
-        EXPECT_TRUE(rig.udp.sent().empty());
-        EXPECT_EQ(rig.endings, Strings{"abandoned"});
-        EXPECT_FALSE(rig.cycle.busy());
 
         // Nothing is left hanging: the next request goes through.
         rig.resolver.answer = resolverAnswer;
@@ -435,8 +403,10 @@ TEST(UpdateCycle, FailedDownloadLeavesTheSignAloneAndSaysWhy)
         const char* label;
         std::string response;
         bool reset;
-        std::string info;    // TInfo after the download starts so
+        std::string info;  // TInfo after the download starts so
         const char* reason;
+        int udpFailure = 0;  // every UDP send of the second update fails with it
+        const char* ending = "nothing sent";
     } rows[] = {
         {"not found with a feed body", "HTTP/1.0 404 Not Found\r\n\r\n" + feedBody({"Old"}), false,
          "Download complete. Server response: 404 - Not Found", "404 Not Found"},
@@ -448,27 +418,26 @@ TEST(UpdateCycle, FailedDownloadLeavesTheSignAloneAndSaysWhy)
         {"empty reply", "", false, "Download complete. Server response: 0 - ", "the server sent no HTTP response"},
         {"status line garbage", "HTXP/9 abc\r\n\r\n", false, "Download complete. Server response: 0 - ",
          "the server sent no HTTP response"},
+        {"the frame does not reach the sign", feedResponse({"New"}), false,
+         "Download complete. Server response: 200 - OK", "did not reach the sign (fake send failure 101)", 101, "sent"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
-        RigSetup s;
-        s.slots = {{0, "/feed"}};
-        CycleRig rig(s);
-        rig.cycle.requestUpdate();
-        EXPECT_EQ(rig.serve(feedResponse({"Earlier"})), "/feed");
+        CycleRig rig({.slots = {{0, "/feed"}}});
+        EXPECT_EQ(rig.update(feedResponse({"Earlier"})), "/feed");
         ASSERT_EQ(rig.udp.sent().size(), 1u);
+        rig.udp.failAlways(row.udpFailure);
         rig.cycle.requestUpdate();
         EXPECT_EQ(rig.serve(row.response, row.reset), "/feed");
         const std::string& info = rig.text(Field::TInfo);
-        ASSERT_TRUE(startsWith(info, row.info)) << info;
-        const std::string reason = row.reason;
+        ASSERT_TRUE(info.starts_with(row.info)) << info;
         EXPECT_EQ(rig.udp.sent().size(), 1u) << "the sign keeps the earlier messages";
         EXPECT_EQ(rig.shownLabels(), kIdle);
         EXPECT_EQ(rig.text(Field::Label17), "Last Update: ");
         EXPECT_EQ(rig.text(Field::Label18), "12:00") << "the time of the update that reached the sign";
-        EXPECT_TRUE(startsWith(rig.text(Field::Trss), "Earlier \r\n")) << "what the sign still shows";
-        EXPECT_NE(rig.text(Field::Status).find(reason), std::string::npos) << rig.text(Field::Status);
-        EXPECT_EQ(rig.endings, (Strings{"sent", "nothing sent"}));
+        EXPECT_TRUE(rig.text(Field::Trss).starts_with("Earlier \r\n")) << "what the sign still shows";
+        EXPECT_NE(rig.text(Field::Status).find(row.reason), std::string::npos) << rig.text(Field::Status);
+        EXPECT_EQ(rig.endings, (Strings{"sent", row.ending}));
         EXPECT_FALSE(rig.cycle.busy());
     }
 }
@@ -479,75 +448,51 @@ TEST(UpdateCycle, PeriodDecidesWhichTicksUpdate)
 {
     struct Row {
         const char* period;
-        std::vector<long> minutes;  // of the first six
+        std::vector<long> minutes;  // the updates' minutes, of the first `runFor`
+        int runFor = 6;
+        int actAt = 0;  // the minute `act` runs in
+        std::function<void(CycleRig&)> act = {};
     } rows[] = {
-        {"1", {1, 2, 3, 4, 5, 6}},  {"0", {1, 2, 3, 4, 5, 6}}, {"-3", {1, 2, 3, 4, 5, 6}},
-        {"1.5", {2, 4, 6}},         {"2", {2, 4, 6}},          {" 3 ", {3, 6}},
+        {"1", {1, 2, 3, 4, 5, 6}},
+        {"0", {1, 2, 3, 4, 5, 6}},
+        {"-3", {1, 2, 3, 4, 5, 6}},
+        {"1.5", {2, 4, 6}},
+        {"2", {2, 4, 6}},
+        {" 3 ", {3, 6}},
         {"4", {4}},
+        // Above 255 without wrapping; the button works and leaves the schedule alone.
+        {"300", {150, 300, 600}, 600, 150, [](CycleRig& rig) { rig.cycle.requestUpdate(); }},
+        // The start-up sequence restarts the wait.
+        {"2", {3}, 3, 1, [](CycleRig& rig) { rig.window.load(); }},
+        // The service reads its edited settings file in this hook: the tick
+        // that follows already runs on the new period.
+        {"4", {1}, 1, 0,
+         [](CycleRig& rig) { rig.cycle.setBeforeTick([&rig] { rig.window.editText(Field::Text5, "1"); }); }},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.period);
         CycleRig rig;
         rig.window.editText(Field::Text5, row.period);
-        rig.minutes(6);
+        rig.minutes(row.actAt);
+        if (row.act) {
+            row.act(rig);
+        }
+        rig.minutes(row.runFor - row.actAt);
         EXPECT_EQ(rig.endedInMinute, row.minutes);
         EXPECT_EQ(rig.text(Field::Status).find("Automatic updates are off"), std::string::npos);
     }
 }
 
-TEST(UpdateCycle, PeriodAbove255IsReachedWithoutWrapping)
-{
-    CycleRig rig;
-    rig.window.editText(Field::Text5, "300");
-    rig.minutes(150);
-    rig.cycle.requestUpdate();  // the button works and leaves the schedule alone
-    rig.minutes(149);
-    EXPECT_EQ(rig.endedInMinute, std::vector<long>{150});
-    rig.minutes(1);
-    EXPECT_EQ(rig.endedInMinute, (std::vector<long>{150, 300}));
-    rig.minutes(300);
-    EXPECT_EQ(rig.endedInMinute, (std::vector<long>{150, 300, 600}));
-}
-
-TEST(UpdateCycle, StartUpSequenceRestartsTheWait)
-{
-    RigSetup s;
-    s.period = "2";
-    CycleRig rig(s);
-    rig.minutes(1);
-    rig.window.load();
-    rig.minutes(1);
-    EXPECT_TRUE(rig.endedInMinute.empty());
-    rig.minutes(1);
-    EXPECT_EQ(rig.endedInMinute, std::vector<long>{3});
-}
-
-// The service reads its edited settings file in this hook: the tick that
-// follows already runs on the new period.
-TEST(UpdateCycle, TheTickRunsOnWhatItsBeforeTickHookChanged)
-{
-    RigSetup s;
-    s.period = "4";
-    CycleRig rig(s);
-    rig.cycle.setBeforeTick([&rig] { rig.window.editText(Field::Text5, "1"); });
-    rig.minutes(1);
-    EXPECT_EQ(rig.endedInMinute, std::vector<long>{1});
-}
-
 TEST(UpdateCycle, EveryOtherMinuteWithAClickInBetween)
 {
-    RigSetup s;
-    s.period = "2";
-    s.slots = {{0, "/feed"}};
-    CycleRig rig(s);
+    CycleRig rig({.period = "2", .slots = {{0, "/feed"}}});
     rig.minutes(1);
     EXPECT_TRUE(rig.trace.empty()) << "the first update comes one period after start";
     rig.minutes(1);
     EXPECT_EQ(rig.serve(feedResponse({"a"})), "/feed");
     rig.minutes(1);
     rig.clock.advance(kMinute / 2);
-    rig.cycle.requestUpdate();
-    EXPECT_EQ(rig.serve(feedResponse({"b"})), "/feed");
+    EXPECT_EQ(rig.update(feedResponse({"b"})), "/feed");
     rig.minutes(1);
     EXPECT_EQ(rig.serve(feedResponse({"c"})), "/feed");
     rig.minutes(1);
@@ -563,10 +508,7 @@ TEST(UpdateCycle, PeriodThatIsNotANumberStopsAutomaticUpdatesAndSaysWhy)
 {
     for (const char* period : {"abc", "", "12abc"}) {
         SCOPED_TRACE(period);
-        RigSetup s;
-        s.period = "1";
-        s.slots = {{0, "/feed"}};
-        CycleRig rig(s);
+        CycleRig rig({.period = "1", .slots = {{0, "/feed"}}});
         rig.window.editText(Field::Text5, period);
         rig.minutes(3);
         EXPECT_TRUE(rig.clock.sleeps().empty());
@@ -574,8 +516,7 @@ TEST(UpdateCycle, PeriodThatIsNotANumberStopsAutomaticUpdatesAndSaysWhy)
         EXPECT_NE(rig.text(Field::Status).find("Minutes Between Updates"), std::string::npos)
             << rig.text(Field::Status);
 
-        rig.cycle.requestUpdate();
-        EXPECT_EQ(rig.serve(feedResponse({"manual"})), "/feed");
+        EXPECT_EQ(rig.update(feedResponse({"manual"})), "/feed");
         EXPECT_EQ(rig.endings, Strings{"sent"});
 
         rig.minutes(1);
@@ -603,9 +544,7 @@ TEST(UpdateCycle, SerialPortIsOpenedAndClosedOnceBeforeThePause)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
-        RigSetup s;
-        s.serial = row.serial;
-        CycleRig rig(s);  // empty feed text: the update is the open, close and pause only
+        CycleRig rig({.serial = row.serial});  // empty feed text: the update is the open, close and pause only
         if (row.leftOpen) {
             rig.serial.forceOpen();
         }
@@ -624,10 +563,7 @@ TEST(UpdateCycle, SerialPortIsOpenedAndClosedOnceBeforeThePause)
 
 TEST(UpdateCycle, SerialOpenFailureIsShownAndTheUpdateGoesOn)
 {
-    RigSetup s;
-    s.serial = true;
-    s.slots = {{0, "/feed"}};
-    CycleRig rig(s);
+    CycleRig rig({.slots = {{0, "/feed"}}, .serial = true});
     rig.serial.failOpen(EACCES);
     rig.loop.post([&] {
         ASSERT_EQ(rig.sink.messages().size(), 1u);
@@ -640,77 +576,65 @@ TEST(UpdateCycle, SerialOpenFailureIsShownAndTheUpdateGoesOn)
     EXPECT_EQ(rig.endings, Strings{"sent"});
 }
 
-TEST(UpdateCycle, ClicksDuringThePauseRunOnceAfterTheCurrentUpdate)
+TEST(UpdateCycle, ClicksAndTicksDuringAnUpdateRunOnceAfterIt)
 {
-    RigSetup s;
-    s.rotation = true;
-    s.slots = {{0, "/zero"}, {3, "/three"}};
-    CycleRig rig(s);
-    rig.loop.post([&] { rig.cycle.requestUpdate(); });
-    rig.loop.post([&] { rig.cycle.requestUpdate(); });
-    rig.cycle.requestUpdate();
-    EXPECT_EQ(rig.info, (Strings{"Connected to feeds.test", "Request Sent"})) << "one download at a time";
-    EXPECT_EQ(rig.serve(feedResponse({"first"})), "/zero");
-    ASSERT_TRUE(rig.pumpUntil([&] { return rig.trace.size() == 3; }));
-    EXPECT_EQ(rig.serve(feedResponse({"second"})), "/three");
-    EXPECT_FALSE(rig.cycle.busy());
-    rig.loop.runPending();
-    EXPECT_EQ(rig.resolver.names.size(), 2u) << "two clicks in one pause make one more update";
-    EXPECT_EQ(rig.trace, (Strings{"connect@1000", "udp@1000", "connect@3000", "udp@3000"}));
-}
-
-// Updates every minute, frames in clock packets, rotation over two slots: a
-// tick can fall into a download or into the packet waits.
-RigSetup everyMinuteInPacketsOverTwoSlots()
-{
-    RigSetup s;
-    s.period = "1";
-    s.clockPackets = true;
-    s.rotation = true;
-    s.slots = {{0, "/zero"}, {3, "/three"}};
-    return s;
-}
-
-TEST(UpdateCycle, TickAndClickDuringTheDownloadWaitForIt)
-{
-    CycleRig rig(everyMinuteInPacketsOverTwoSlots());
-    rig.cycle.requestUpdate();
-    rig.minutes(1);  // the download is still running
-    rig.cycle.requestUpdate();
-    EXPECT_EQ(rig.trace, Strings{"connect@1000"});
-    EXPECT_EQ(rig.text(Field::TInfo), "Request Sent");
-    EXPECT_EQ(rig.serve(feedResponse({"first"})), "/zero");
-    ASSERT_TRUE(rig.pumpUntil([&] { return rig.trace.size() == 5; }));
-    EXPECT_EQ(rig.serve(feedResponse({"second"})), "/three");
-    EXPECT_EQ(rig.trace, (Strings{"connect@1000", "udp@60000", "udp@61000", "udp@62000", "connect@63000",
-                                  "udp@63000", "udp@64000", "udp@65000"}));
-    EXPECT_EQ(rig.endings, (Strings{"sent", "sent"}));
-}
-
-TEST(UpdateCycle, TickDuringTheFrameWaitsRunsAfterTheFrame)
-{
-    CycleRig rig(everyMinuteInPacketsOverTwoSlots());
-    rig.clock.advance(kMinute - 2500);
-    rig.cycle.requestUpdate();
-    // Packets at 58.5 s, 59.5 s and 60.5 s: the tick at 60 s runs in the wait before the last one.
-    EXPECT_EQ(rig.serve(feedResponse({"first"})), "/zero");
-    ASSERT_TRUE(rig.pumpUntil([&] { return rig.trace.size() == 5; }));
-    EXPECT_EQ(rig.serve(feedResponse({"second"})), "/three");
-    EXPECT_EQ(rig.trace, (Strings{"connect@58500", "udp@58500", "udp@59500", "udp@60500", "connect@61500",
-                                  "udp@61500", "udp@62500", "udp@63500"}));
+    using Act = std::function<void(CycleRig&)>;
+    const std::map<int, std::string> twoSlots = {{0, "/zero"}, {3, "/three"}};
+    // Updates every minute in clock packets: a tick can fall into a download or into the packet waits.
+    const RigSetup packets{.period = "1", .rotation = true, .slots = twoSlots, .clockPackets = true};
+    const Act click = [](CycleRig& rig) { rig.cycle.requestUpdate(); };
+    struct Row {
+        const char* label;
+        RigSetup setup;
+        Act before;  // before the first click
+        Act after;   // after it, while its download runs
+        Strings trace;
+    } rows[] = {
+        {"two clicks in the pause make one more update", {.rotation = true, .slots = twoSlots},
+         [&](CycleRig& rig) {
+             rig.loop.post([r = &rig] { r->cycle.requestUpdate(); });
+             rig.loop.post([r = &rig] { r->cycle.requestUpdate(); });
+         },
+         [](CycleRig&) {}, {"connect@1000", "udp@1000", "connect@3000", "udp@3000"}},
+        {"a tick and a click during the download", packets, [](CycleRig&) {},
+         [&](CycleRig& rig) {
+             rig.minutes(1);
+             click(rig);
+         },
+         {"connect@1000", "udp@60000", "udp@61000", "udp@62000", "connect@63000", "udp@63000", "udp@64000",
+          "udp@65000"}},
+        // Packets at 58.5 s, 59.5 s and 60.5 s: the tick at 60 s runs in the wait before the last one.
+        {"a tick during the frame's waits", packets, [](CycleRig& rig) { rig.clock.advance(kMinute - 2500); },
+         [](CycleRig&) {},
+         {"connect@58500", "udp@58500", "udp@59500", "udp@60500", "connect@61500", "udp@61500", "udp@62500",
+          "udp@63500"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        CycleRig rig(row.setup);
+        row.before(rig);
+        click(rig);
+        row.after(rig);
+        EXPECT_EQ(rig.resolver.names.size(), 1u) << "one download at a time";
+        EXPECT_EQ(rig.text(Field::TInfo), "Request Sent");
+        EXPECT_EQ(rig.serve(feedResponse({"first"})), "/zero");
+        ASSERT_TRUE(rig.pumpUntil([&] { return rig.resolver.names.size() == 2; }));
+        EXPECT_EQ(rig.serve(feedResponse({"second"})), "/three");
+        EXPECT_FALSE(rig.cycle.busy());
+        rig.loop.runPending();
+        EXPECT_EQ(rig.resolver.names.size(), 2u) << "no third update";
+        EXPECT_EQ(rig.trace, row.trace);
+        EXPECT_EQ(rig.endings, (Strings{"sent", "sent"}));
+    }
 }
 
 TEST(UpdateCycle, RequestThatFailedToSendCannotEndALaterUpdate)
 {
     orlavo::testing::SendFailingConnector connector(EPIPE, 1);
-    RigSetup s;
-    s.rotation = true;
-    s.slots = {{0, "/zero"}, {3, "/three"}};
-    s.connector = &connector;
-    CycleRig rig(s);
+    CycleRig rig({.rotation = true, .slots = {{0, "/zero"}, {3, "/three"}}, .connector = &connector});
     rig.loop.post([&] { rig.cycle.requestUpdate(); });
     rig.cycle.requestUpdate();
-    EXPECT_TRUE(startsWith(rig.text(Field::TInfo), "Error: 99 - ")) << rig.text(Field::TInfo);
+    EXPECT_TRUE(rig.text(Field::TInfo).starts_with("Error: 99 - ")) << rig.text(Field::TInfo);
     EXPECT_EQ(rig.shownLabels(), "") << "no update reached the sign yet";
     // The failed request's connection ends while the next update pauses.
     ASSERT_TRUE(rig.server.accept());
@@ -726,9 +650,7 @@ TEST(UpdateCycle, RequestThatFailedToSendCannotEndALaterUpdate)
 
 TEST(UpdateCycle, APendingRequestEndsWithTheCycle)
 {
-    RigSetup s;
-    s.rotation = true;  // every slot empty: the update ends without the network
-    CycleRig rig(s);
+    CycleRig rig({.rotation = true});  // every slot empty: the update ends without the network
     auto cycle = std::make_unique<UpdateCycle>(rig.window, rig.program.feed(), rig.program.composer(), rig.clock,
                                                rig.loop);
     rig.loop.post([&] { cycle->requestUpdate(); });  // a click during the pause
@@ -740,62 +662,9 @@ TEST(UpdateCycle, APendingRequestEndsWithTheCycle)
     EXPECT_EQ(rig.clock.sleeps(), std::vector<std::int64_t>{1000}) << "no second update ran";
 }
 
-TEST(UpdateCycle, FollowsAMovedFeedUnlessTheSettingSaysNo)
-{
-    struct Row {
-        const char* label;
-        const char* follow;  // nullptr: the key is absent
-        bool rewrite;        // RewriteMovedFeeds=1
-        std::string info;    // TInfo at the end; PORT stands for the server's port
-    } rows[] = {
-        {"absent key follows", nullptr, false,
-         "Download complete. Server response: 200 - Moved PermanentlyLocation: /new; OK - the feed has moved to "
-         "http://feeds.test:PORT/new"},
-        {"and may rewrite the slot", nullptr, true,
-         "Download complete. Server response: 200 - Moved PermanentlyLocation: /new; OK - the feed has moved to "
-         "http://feeds.test:PORT/new"},
-        {"0 keeps the redirect", "0", false,
-         "Download complete. Server response: 301 - Moved PermanentlyLocation: /new"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.label);
-        RigSetup s;
-        s.slots = {{0, "/old"}};
-        CycleRig rig(s);
-        if (row.follow != nullptr) {
-            ASSERT_FALSE(writeIni(rig.settings, section::kParameters, "FollowRedirects", row.follow));
-        }
-        if (row.rewrite) {
-            ASSERT_FALSE(writeIni(rig.settings, section::kParameters, "RewriteMovedFeeds", "1"));
-        }
-        rig.cycle.requestUpdate();
-        const std::string moved = "HTTP/1.0 301 Moved Permanently\r\nLocation: /new\r\n\r\n";
-        if (row.follow == nullptr) {
-            ASSERT_TRUE(rig.server.accept());
-            (void)rig.server.readRequest();
-            rig.server.send(moved);
-            rig.server.close();
-            ASSERT_TRUE(rig.pumpUntil([&] { return rig.info.back() == "Connected to feeds.test"; }));
-            EXPECT_EQ(rig.serve(feedResponse({"moved"})), "/new");
-        } else {
-            EXPECT_EQ(rig.serve(moved), "/old");
-        }
-        std::string info = row.info;
-        if (auto at = info.find("PORT"); at != std::string::npos) {
-            info.replace(at, 4, std::to_string(rig.server.port()));
-        }
-        EXPECT_EQ(rig.text(Field::TInfo), info);
-        const std::string slot = rig.url(row.rewrite ? "/new" : "/old");
-        EXPECT_EQ(readIni(rig.settings, section::kAccessPoint, "AccessPointIP0", ""), slot);
-        // The list shows the stored address now, and the next update asks for it.
-        EXPECT_EQ(rig.window.control(Field::AccessPointIP).entries.at(0), slot);
-        EXPECT_EQ(rig.text(Field::AccessPointIP), slot);
-    }
-}
-
 // One bad answer must not lose a stored feed: a slot takes the new address
 // only when the move ended in a feed at an address that reads back as written.
-TEST(UpdateCycle, AMovedFeedIsStoredOnlyWhenTheMoveEndsInAFeedAtAStorableAddress)
+TEST(UpdateCycle, AMovedFeedIsFollowedAndStoredOnlyWhenTheMoveEndsInAFeedAtAStorableAddress)
 {
     const auto movedTo = [](const std::string& location) {
         return "HTTP/1.0 301 Moved Permanently\r\nLocation: " + location + "\r\n\r\n";
@@ -803,13 +672,22 @@ TEST(UpdateCycle, AMovedFeedIsStoredOnlyWhenTheMoveEndsInAFeedAtAStorableAddress
     const std::string feed = feedResponse({"moved"});
     const std::string dead = "http://127.0.0.1:" + std::to_string(orlavo::testing::unusedLoopbackPort()) + "/new";
     const std::string noFeed = "the stored address was kept: the move did not end in a feed";
+    // PORT stands for the server's port.
+    const std::string followed = "Download complete. Server response: 200 - Moved PermanentlyLocation: /new; OK - "
+                                 "the feed has moved to http://feeds.test:PORT/new";
     struct Row {
         const char* label;
         Strings answers;   // to /old, then to each hop
         std::string slot;  // the path slot 0 holds afterwards
         std::string note;  // part of the status
+        std::string info = {};  // TInfo at the end, when not empty
+        bool rewrite = true;             // RewriteMovedFeeds=1
+        const char* follow = nullptr;    // FollowRedirects; nullptr: the key is absent
     } rows[] = {
-        {"to a feed", {movedTo("/new"), feed}, "/new", "; rewritten: AccessPointIP0."},
+        {"followed, not rewritten", {movedTo("/new"), feed}, "/old", "", followed, false},
+        {"FollowRedirects=0 keeps the redirect", {movedTo("/new")}, "/old", "",
+         "Download complete. Server response: 301 - Moved PermanentlyLocation: /new", false, "0"},
+        {"to a feed", {movedTo("/new"), feed}, "/new", "; rewritten: AccessPointIP0.", followed},
         {"to a file", {movedTo("file:///etc/passwd")}, "/old", "kept: it is not an http:// or https:// address"},
         {"to ftp", {movedTo("ftp://feeds.test/new")}, "/old", "kept: it is not an http:// or https:// address"},
         {"to a dead port", {movedTo(dead)}, "/old", noFeed},
@@ -822,10 +700,13 @@ TEST(UpdateCycle, AMovedFeedIsStoredOnlyWhenTheMoveEndsInAFeedAtAStorableAddress
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
-        RigSetup s;
-        s.slots = {{0, "/old"}};
-        CycleRig rig(s);
-        ASSERT_FALSE(writeIni(rig.settings, section::kParameters, "RewriteMovedFeeds", "1"));
+        CycleRig rig({.slots = {{0, "/old"}}});
+        if (row.follow != nullptr) {
+            ASSERT_FALSE(writeIni(rig.settings, section::kParameters, "FollowRedirects", row.follow));
+        }
+        if (row.rewrite) {
+            ASSERT_FALSE(writeIni(rig.settings, section::kParameters, "RewriteMovedFeeds", "1"));
+        }
         rig.cycle.requestUpdate();
         for (const std::string& answer : row.answers) {
             if (&answer != &row.answers.front()) {  // the next hop connects while the loop runs
@@ -839,66 +720,85 @@ TEST(UpdateCycle, AMovedFeedIsStoredOnlyWhenTheMoveEndsInAFeedAtAStorableAddress
             rig.info.clear();
         }
         ASSERT_TRUE(rig.pumpUntil([&] { return !rig.endings.empty(); }));
-        EXPECT_EQ(readIni(rig.settings, section::kAccessPoint, "AccessPointIP0", ""), rig.url(row.slot));
+        const std::string slot = rig.url(row.slot);
+        EXPECT_EQ(readIni(rig.settings, section::kAccessPoint, "AccessPointIP0", ""), slot);
         EXPECT_NE(rig.text(Field::Status).find(row.note), std::string::npos) << rig.text(Field::Status);
+        std::string info = row.info;
+        if (auto at = info.find("PORT"); at != std::string::npos) {
+            info.replace(at, 4, std::to_string(rig.server.port()));
+        }
+        if (!info.empty()) {
+            EXPECT_EQ(rig.text(Field::TInfo), info);
+        }
+        // The list shows the stored address now, and the next update asks for it.
+        EXPECT_EQ(rig.window.control(Field::AccessPointIP).entries.at(0), slot);
+        EXPECT_EQ(rig.text(Field::AccessPointIP), slot);
     }
 }
 
-TEST(UpdateCycle, UnchangedFeedShowsItsRememberedHeadlinesAgain)
+TEST(UpdateCycle, AnsweredUpdateNamesWhatTheServerSent)
 {
-    RigSetup s;
-    s.slots = {{0, "/news"}};
-    CycleRig rig(s);
     std::string fresh = feedResponse({"Same"});
     fresh.insert(fresh.find("\r\n") + 2, "ETag: \"v1\"\r\n");
-    rig.cycle.requestUpdate();
-    EXPECT_EQ(rig.serve(fresh), "/news");
-    rig.cycle.requestUpdate();
-    EXPECT_EQ(rig.serve("HTTP/1.0 304 Not Modified\r\n\r\n"), "/news");
-    EXPECT_EQ(rig.endings, (Strings{"sent", "sent"}));
-    EXPECT_EQ(rig.text(Field::TInfo), "Download complete. Server response: 304 - Not Modified");
+    struct Row {
+        const char* label;
+        Strings answers;  // one update each
+        std::string info;
+    } rows[] = {
+        {"an unchanged feed shows its remembered headlines again", {fresh, "HTTP/1.0 304 Not Modified\r\n\r\n"},
+         "Download complete. Server response: 304 - Not Modified"},
+        {"an unknown character set is read by the fallback and named",
+         {"HTTP/1.0 200 OK\r\nContent-Type: text/xml; charset=x-foo\r\n\r\n" + feedBody({"Caf\xE9"})},
+         "Download complete. Server response: 200 - OK - unknown character set \"x-foo\": read as UTF-8 with "
+         "windows-1252 fallback"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        CycleRig rig({.slots = {{0, "/news"}}});
+        for (const std::string& answer : row.answers) {
+            EXPECT_EQ(rig.update(answer), "/news");
+        }
+        EXPECT_EQ(rig.endings, Strings(row.answers.size(), "sent"));
+        EXPECT_EQ(rig.text(Field::TInfo), row.info);
+    }
 }
 
 TEST(UpdateCycle, FailingFeedSaysSinceWhenTheHeadlinesAreOldUntilAnUpdateSucceeds)
 {
-    RigSetup s;
-    s.slots = {{0, "/feed"}};
-    CycleRig rig(s);
+    CycleRig rig({.slots = {{0, "/feed"}}});
     const std::string notFound = "HTTP/1.0 404 Not Found\r\n\r\n";
     auto statusEnd = [&rig] {
         const std::string& status = rig.text(Field::Status);
         const std::size_t cut = status.rfind(". ");
         return cut == std::string::npos ? status : status.substr(cut + 2);
     };
-    auto fetch = [&rig](const std::string& response) {
-        rig.cycle.requestUpdate();
-        rig.serve(response);
-    };
     // The clock starts at 12:00; each step moves it five minutes on.
     struct Step {
         const char* label;
         std::function<void()> update;
-        std::string stale;  // staleHeadlines(); the status ends with it as a sentence
+        std::string stale;       // staleHeadlines(); the status ends with it as a sentence
+        const char* lastUpdate;  // the time shown, of the last update that reached the sign; "": hidden
     };
     const Step steps[] = {
-        {"failure before any success", [&] { fetch(notFound); },
-         "no headlines shown yet, the feed has failed since 12:00"},
-        {"success clears it", [&] { fetch(feedResponse({"Fresh"})); }, ""},
-        {"failure", [&] { fetch(notFound); }, "showing headlines from 12:05, the feed has failed since 12:10"},
+        {"failure before any success", [&] { rig.update(notFound); },
+         "no headlines shown yet, the feed has failed since 12:00", ""},
+        {"success clears it", [&] { rig.update(feedResponse({"Fresh"})); }, "", "12:05"},
+        {"failure", [&] { rig.update(notFound); }, "showing headlines from 12:05, the feed has failed since 12:10",
+         "12:05"},
         {"a refused request is a failure too, since stays",
          [&] {
              rig.window.editFeedText(feedUrl(orlavo::testing::unusedLoopbackPort(), "/feed"));
              rig.cycle.requestUpdate();
          },
-         "showing headlines from 12:05, the feed has failed since 12:10"},
+         "showing headlines from 12:05, the feed has failed since 12:10", "12:05"},
         {"next day: the date is named",
          [&] {
              rig.clock.setLocalTime({2026, 1, 2, 8, 0, 0});
              rig.window.editFeedText(rig.url("/feed"));
-             fetch(notFound);
+             rig.update(notFound);
          },
-         "showing headlines from 2026-01-01 12:05, the feed has failed since 2026-01-01 12:10"},
-        {"success again", [&] { fetch(feedResponse({"Fresh"})); }, ""},
+         "showing headlines from 2026-01-01 12:05, the feed has failed since 2026-01-01 12:10", "12:05"},
+        {"success again", [&] { rig.update(feedResponse({"Fresh"})); }, "", "08:05"},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.label);
@@ -911,30 +811,16 @@ TEST(UpdateCycle, FailingFeedSaysSinceWhenTheHeadlinesAreOldUntilAnUpdateSucceed
             sentence[0] = static_cast<char>(sentence[0] - 'a' + 'A');
             EXPECT_EQ(statusEnd(), sentence) << rig.text(Field::Status);
         }
+        EXPECT_EQ(rig.text(Field::Label18), step.lastUpdate);
+        EXPECT_EQ(rig.shownLabels(), *step.lastUpdate ? kIdle : "");
         rig.clock.advance(5 * kMinute);
     }
     EXPECT_EQ(rig.endings, (Strings{"nothing sent", "sent", "nothing sent", "abandoned", "nothing sent", "sent"}));
 }
 
-TEST(UpdateCycle, UnknownCharacterSetIsReadByTheFallbackAndNamed)
-{
-    RigSetup s;
-    s.slots = {{0, "/feed"}};
-    CycleRig rig(s);
-    rig.cycle.requestUpdate();
-    rig.serve("HTTP/1.0 200 OK\r\nContent-Type: text/xml; charset=x-foo\r\n\r\n" + feedBody({"Caf\xE9"}));
-    EXPECT_EQ(rig.text(Field::TInfo), "Download complete. Server response: 200 - OK - unknown character set "
-                                      "\"x-foo\": read as UTF-8 with windows-1252 fallback");
-    EXPECT_EQ(rig.endings, Strings{"sent"});
-}
-
 TEST(UpdateCycle, HoursEndingDuringAnUpdateBlankTheSignAfterItsHeadlines)
 {
-    RigSetup s;
-    s.period = "1";
-    s.slots = {{0, "/news"}};
-    s.extra = "[Schedule]\r\nHours=12:00-12:02\r\n";
-    CycleRig rig(s);
+    CycleRig rig({.period = "1", .slots = {{0, "/news"}}, .extra = "[Schedule]\r\nHours=12:00-12:02\r\n"});
     rig.minutes(1);  // 12:01: an update starts and waits for the feed
     rig.minutes(1);  // 12:02: the hours end meanwhile
     rig.serve(feedResponse({"One"}));

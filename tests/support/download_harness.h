@@ -41,12 +41,17 @@ struct DownloadHarness {
     bool pumpUntilFinished() { return pumpUntil([this] { return events.finished(); }); }
     // One loop round that waits for whatever the server just sent.
     void pumpOnce() { loop.runOnce(1000); }
+    // RequestFile, its text kept in retVal.
+    std::int32_t request(const std::string& url) { return comp->RequestFile(url, retVal); }
+    // The request went out and the download finished.
+    bool fetch(const std::string& url) { return request(url) == 0 && pumpUntilFinished(); }
 
     platform::ManualClock clock;
     platform::PollEventLoop loop{clock};
     FakeConnectivity connectivity;
     EventRecorder events;
     std::unique_ptr<pellix::RSSComp> comp;
+    std::string retVal;
 };
 
 }  // namespace orlavo::testing

@@ -1,6 +1,7 @@
 #pragma once
 // Test doubles for the download control's view of the network.
 #include "platform/connectivity.h"
+#include "platform/ip_address.h"
 #include "platform/resolver.h"
 #include "platform/tcp_connection.h"
 
@@ -30,6 +31,12 @@ public:
 // A resolver that answers every name with one fixed result, without the network.
 class FakeResolver final : public platform::Resolver {
 public:
+    FakeResolver() = default;
+    // Every name found at address (a literal).
+    explicit FakeResolver(const std::string& address)
+        : answer{platform::LookupStatus::Found, {*platform::parseIpLiteral(address)}, {}}
+    {
+    }
     platform::LookupResult answer;
     std::vector<std::string> names;
 

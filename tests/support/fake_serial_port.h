@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -58,13 +57,8 @@ public:
         if (!m_open) {
             return platform::SysError{EBADF, "The serial port is not open"};
         }
-        int failure = m_failAlways;
-        if (!m_failNext.empty()) {
-            failure = m_failNext.front();
-            m_failNext.pop_front();
-        }
-        if (failure != 0) {
-            return platform::SysError{failure, "fake write failure " + std::to_string(failure)};
+        if (m_failAlways != 0) {
+            return platform::SysError{m_failAlways, "fake write failure " + std::to_string(m_failAlways)};
         }
         m_written.push_back(Written{std::string(bytes), m_clock.nowMs()});
         return std::nullopt;
@@ -72,7 +66,6 @@ public:
 
     void failOpen(int number) { m_openFailure = number; }
     void failAlways(int number) { m_failAlways = number; }
-    void failNext(int number) { m_failNext.push_back(number); }
     // Opened behind the link's back, e.g. left open by an earlier step.
     void forceOpen() { m_open = true; }
 
@@ -95,7 +88,6 @@ private:
     std::string m_device;
     std::string m_lineSettings = "9600,n,8,1";
     std::vector<Written> m_written;
-    std::deque<int> m_failNext;
     int m_failAlways = 0;
     int m_openFailure = 0;
     int m_opens = 0;

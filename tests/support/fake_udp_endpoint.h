@@ -6,7 +6,6 @@
 #include "platform/udp_endpoint.h"
 
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -28,13 +27,12 @@ public:
     {
     }
 
-    std::optional<platform::SysError> bind(const std::string& address, int port) override
+    std::optional<platform::SysError> bind(const std::string&, int port) override
     {
         if (!platform::isBindablePort(port)) {
             return platform::SysError{22, "port out of range"};
         }
         ++m_binds;
-        m_boundAddress = address;
         m_boundPort = m_elsewherePort != 0 ? m_elsewherePort : port;
         m_open = true;
         return std::nullopt;
@@ -50,13 +48,8 @@ public:
         if (m_trace) {
             m_trace->push_back("udp@" + std::to_string(m_clock.nowMs()));
         }
-        int failure = m_failAlways;
-        if (!m_failNext.empty()) {
-            failure = m_failNext.front();
-            m_failNext.pop_front();
-        }
-        if (failure != 0) {
-            return platform::SysError{failure, "fake send failure " + std::to_string(failure)};
+        if (m_failAlways != 0) {
+            return platform::SysError{m_failAlways, "fake send failure " + std::to_string(m_failAlways)};
         }
         m_sent.push_back(Sent{std::string(bytes), m_clock.nowMs(), m_host, m_port});
         return std::nullopt;
@@ -78,9 +71,8 @@ public:
     // Another program holds the port asked for: binds land on port instead.
     void bindElsewhere(int port) { m_elsewherePort = port; }
 
-    // Every send fails with number (0: none) / the next sends fail in turn.
+    // Every send fails with number (0: none).
     void failAlways(int number) { m_failAlways = number; }
-    void failNext(int number) { m_failNext.push_back(number); }
 
     [[nodiscard]] const std::vector<Sent>& sent() const { return m_sent; }
     [[nodiscard]] std::vector<std::string> sentBytes() const
@@ -91,7 +83,6 @@ public:
         }
         return out;
     }
-    [[nodiscard]] const std::string& boundAddress() const { return m_boundAddress; }
     [[nodiscard]] int boundPort() const { return m_boundPort; }
     [[nodiscard]] const std::string& remoteHost() const { return m_host; }
     [[nodiscard]] int remotePort() const { return m_port; }
@@ -100,10 +91,8 @@ private:
     const platform::Clock& m_clock;
     std::vector<std::string>* m_trace;
     std::vector<Sent> m_sent;
-    std::deque<int> m_failNext;
     int m_failAlways = 0;
     bool m_open = false;
-    std::string m_boundAddress;
     int m_boundPort = -1;
     int m_binds = 0;
     int m_elsewherePort = 0;

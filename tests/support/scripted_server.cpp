@@ -15,21 +15,15 @@ namespace {
 
 constexpr int kGuardMs = 5000;
 
-sockaddr_in loopback(std::uint16_t port)
+// One recv appended to into; false once the peer has closed or failed.
+bool receive(int fd, std::string& into)
 {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
-std::uint16_t boundPort(int fd)
-{
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    return ntohs(address.sin_port);
+    char buffer[4096];
+    const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+    if (n > 0) {
+        into.append(buffer, static_cast<std::size_t>(n));
+    }
+    return n > 0;
 }
 
 }  // namespace
@@ -47,11 +41,15 @@ bool waitReadable(int fd, int timeoutMs)
 int listenOnLoopback(std::uint16_t& port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = loopback(0);
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 8) != 0) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd, 8) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         throw std::runtime_error("cannot listen on 127.0.0.1");
     }
-    port = boundPort(fd);
+    port = ntohs(address.sin_port);
     return fd;
 }
 
@@ -89,13 +87,8 @@ bool ScriptedServer::accept()
 std::string ScriptedServer::readRequest()
 {
     std::string request;
-    char buffer[4096];
-    while (request.find("\r\n\r\n") == std::string::npos && waitReadable(m_clientFd, kGuardMs)) {
-        ssize_t n = ::recv(m_clientFd, buffer, sizeof buffer, 0);
-        if (n <= 0) {
-            break;
-        }
-        request.append(buffer, static_cast<std::size_t>(n));
+    while (request.find("\r\n\r\n") == std::string::npos && waitReadable(m_clientFd, kGuardMs) &&
+           receive(m_clientFd, request)) {
     }
     return request;
 }
@@ -108,13 +101,7 @@ std::string ScriptedServer::readSome()
 std::string ScriptedServer::readAvailable()
 {
     std::string bytes;
-    char buffer[4096];
-    while (waitReadable(m_clientFd, 0)) {
-        ssize_t n = ::recv(m_clientFd, buffer, sizeof buffer, 0);
-        if (n <= 0) {
-            break;
-        }
-        bytes.append(buffer, static_cast<std::size_t>(n));
+    while (waitReadable(m_clientFd, 0) && receive(m_clientFd, bytes)) {
     }
     return bytes;
 }
@@ -155,10 +142,9 @@ void ScriptedServer::reset()
 
 bool ScriptedServer::clientClosed(int timeoutMs)
 {
-    char buffer[4096];
+    std::string ignored;
     while (waitReadable(m_clientFd, timeoutMs)) {
-        ssize_t n = ::recv(m_clientFd, buffer, sizeof buffer, 0);
-        if (n <= 0) {
+        if (!receive(m_clientFd, ignored)) {
             return true;
         }
     }
@@ -167,11 +153,8 @@ bool ScriptedServer::clientClosed(int timeoutMs)
 
 std::uint16_t unusedLoopbackPort()
 {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = loopback(0);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    std::uint16_t port = boundPort(fd);
-    ::close(fd);
+    std::uint16_t port = 0;
+    ::close(listenOnLoopback(port));
     return port;
 }
 

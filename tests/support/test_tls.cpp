@@ -84,6 +84,22 @@ TestIdentity makeCertificate(const std::string& commonName, const IssueOptions& 
             toPem([&](BIO* b) { return PEM_write_bio_PrivateKey(b, key.get(), nullptr, nullptr, 0, nullptr, nullptr); })};
 }
 
+// The server's TLS context for identity; null for none (plain HTTP).
+std::shared_ptr<void> serverContext(const TestIdentity& identity)
+{
+    if (identity.certificatePem.empty()) {
+        return nullptr;
+    }
+    std::shared_ptr<void> ctx(SSL_CTX_new(TLS_server_method()), [](void* c) { SSL_CTX_free(static_cast<SSL_CTX*>(c)); });
+    CertPtr cert(fromPem<X509>(identity.certificatePem, PEM_read_bio_X509), X509_free);
+    KeyPtr key(fromPem<EVP_PKEY>(identity.keyPem, PEM_read_bio_PrivateKey), EVP_PKEY_free);
+    auto* raw = static_cast<SSL_CTX*>(ctx.get());
+    if (SSL_CTX_use_certificate(raw, cert.get()) != 1 || SSL_CTX_use_PrivateKey(raw, key.get()) != 1) {
+        throw std::runtime_error("bad test identity");
+    }
+    return ctx;
+}
+
 // Copies what one side sent to the other; false once it closed or failed.
 bool relay(int from, int to)
 {
@@ -110,53 +126,47 @@ TestIdentity TestCa::issue(const IssueOptions& options) const
     return makeCertificate("feed server", options, false, ca.get(), key.get());
 }
 
-TestHttpServer::TestHttpServer(Responder respond, const TestIdentity& identity, TlsEnd end)
-    : m_respond(std::move(respond)), m_secure(!identity.certificatePem.empty()), m_end(end)
+LoopbackAcceptor::LoopbackAcceptor(std::function<void(int fd)> handle) : m_handle(std::move(handle))
 {
-    if (m_secure) {
-        SSL_CTX* ctx = SSL_CTX_new(TLS_server_method());
-        CertPtr cert(fromPem<X509>(identity.certificatePem, PEM_read_bio_X509), X509_free);
-        KeyPtr key(fromPem<EVP_PKEY>(identity.keyPem, PEM_read_bio_PrivateKey), EVP_PKEY_free);
-        if (SSL_CTX_use_certificate(ctx, cert.get()) != 1 || SSL_CTX_use_PrivateKey(ctx, key.get()) != 1) {
-            throw std::runtime_error("bad test identity");
-        }
-        m_ctx = ctx;
-    }
     m_listenFd = listenOnLoopback(m_port);
-    m_thread = std::thread([this] { serve(); });
+    m_thread = std::thread([this] {
+        while (!m_stop) {
+            const int fd = waitReadable(m_listenFd, 50) ? ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC) : -1;
+            if (fd >= 0) {
+                m_handle(fd);
+                ::close(fd);
+            }
+        }
+    });
 }
 
-TestHttpServer::~TestHttpServer()
+LoopbackAcceptor::~LoopbackAcceptor()
 {
     m_stop = true;
     m_thread.join();
     ::close(m_listenFd);
-    SSL_CTX_free(static_cast<SSL_CTX*>(m_ctx));
 }
 
-std::string TestHttpServer::url(std::string_view path) const
+void LoopbackAcceptor::record(std::string request)
 {
-    return std::string(m_secure ? "https" : "http") + "://127.0.0.1:" + std::to_string(m_port) + std::string(path);
+    std::lock_guard lock(m_mutex);
+    m_requests.push_back(std::move(request));
 }
 
-std::vector<std::string> TestHttpServer::requests() const
+std::vector<std::string> LoopbackAcceptor::requests() const
 {
     std::lock_guard lock(m_mutex);
     return m_requests;
 }
 
-void TestHttpServer::serve()
+TestHttpServer::TestHttpServer(Responder respond, const TestIdentity& identity, TlsEnd end)
+    : m_respond(std::move(respond)), m_end(end), m_ctx(serverContext(identity))
 {
-    while (!m_stop) {
-        if (!waitReadable(m_listenFd, 50)) {
-            continue;
-        }
-        const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd >= 0) {
-            answer(fd);
-            ::close(fd);
-        }
-    }
+}
+
+std::string TestHttpServer::url(std::string_view path) const
+{
+    return std::string(m_ctx ? "https" : "http") + "://127.0.0.1:" + std::to_string(port()) + std::string(path);
 }
 
 // One request, one response, then the close that ends an HTTP/1.0 body.
@@ -167,8 +177,8 @@ void TestHttpServer::answer(int fd)
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &guard, sizeof guard);
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &guard, sizeof guard);
     SSL* ssl = nullptr;
-    if (m_secure) {
-        ssl = SSL_new(static_cast<SSL_CTX*>(m_ctx));
+    if (m_ctx) {
+        ssl = SSL_new(static_cast<SSL_CTX*>(m_ctx.get()));
         SSL_set_fd(ssl, fd);
         if (SSL_accept(ssl) != 1) {
             SSL_free(ssl);
@@ -186,10 +196,7 @@ void TestHttpServer::answer(int fd)
         }
         request.append(buffer, static_cast<std::size_t>(n));
     }
-    {
-        std::lock_guard lock(m_mutex);
-        m_requests.push_back(request);
-    }
+    m_acceptor.record(request);
     const std::string response = m_respond(request);
     if (ssl != nullptr) {
         SSL_write(ssl, response.data(), static_cast<int>(response.size()));
@@ -203,39 +210,6 @@ void TestHttpServer::answer(int fd)
     }
 }
 
-TestConnectProxy::TestConnectProxy(std::string refusal) : m_refusal(std::move(refusal))
-{
-    m_listenFd = listenOnLoopback(m_port);
-    m_thread = std::thread([this] { serve(); });
-}
-
-TestConnectProxy::~TestConnectProxy()
-{
-    m_stop = true;
-    m_thread.join();
-    ::close(m_listenFd);
-}
-
-std::vector<std::string> TestConnectProxy::requests() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_requests;
-}
-
-void TestConnectProxy::serve()
-{
-    while (!m_stop) {
-        if (!waitReadable(m_listenFd, 50)) {
-            continue;
-        }
-        const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd >= 0) {
-            tunnel(fd);
-            ::close(fd);
-        }
-    }
-}
-
 void TestConnectProxy::tunnel(int client)
 {
     std::string request;
@@ -244,10 +218,7 @@ void TestConnectProxy::tunnel(int client)
            ::recv(client, &byte, 1, 0) == 1) {
         request += byte;
     }
-    {
-        std::lock_guard lock(m_mutex);
-        m_requests.push_back(request);
-    }
+    m_acceptor.record(request);
     const std::size_t colon = request.find(':');
     const std::size_t blank = colon == std::string::npos ? colon : request.find(' ', colon);
     if (!m_refusal.empty() || !request.starts_with("CONNECT ") || blank == std::string::npos) {
@@ -263,7 +234,7 @@ void TestConnectProxy::tunnel(int client)
     if (::connect(server, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
         const std::string_view ok = "HTTP/1.0 200 Connection established\r\n\r\n";
         (void)::send(client, ok.data(), ok.size(), MSG_NOSIGNAL);
-        for (bool open = true; open && !m_stop;) {
+        for (bool open = true; open && !m_acceptor.stopping();) {
             pollfd fds[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
             if (::poll(fds, 2, 5000) <= 0) {
                 break;

@@ -40,31 +40,23 @@ private:
     TestIdentity m_identity;
 };
 
-class TestHttpServer {
+// Accepts connections on 127.0.0.1 and an ephemeral port on its own thread,
+// hands each to handle and closes it; keeps the requests handle records.
+// Destroying it joins the thread, so it is the last member of its owner.
+class LoopbackAcceptor {
 public:
-    using Responder = std::function<std::string(const std::string& request)>;
-    // How a TLS response ends: with close_notify, or with the bare TCP close
-    // that many servers send.
-    enum class TlsEnd { CloseNotify, TcpCloseOnly };
-    // identity empty: plain HTTP.
-    TestHttpServer(Responder respond, const TestIdentity& identity = {}, TlsEnd end = TlsEnd::CloseNotify);
-    ~TestHttpServer();
-    TestHttpServer(const TestHttpServer&) = delete;
-    TestHttpServer& operator=(const TestHttpServer&) = delete;
+    explicit LoopbackAcceptor(std::function<void(int fd)> handle);
+    ~LoopbackAcceptor();
+    LoopbackAcceptor(const LoopbackAcceptor&) = delete;
+    LoopbackAcceptor& operator=(const LoopbackAcceptor&) = delete;
 
     [[nodiscard]] std::uint16_t port() const { return m_port; }
-    // "https://127.0.0.1:PORT" + path, or http:// for a plain server.
-    [[nodiscard]] std::string url(std::string_view path) const;
+    [[nodiscard]] bool stopping() const { return m_stop; }
+    void record(std::string request);
     [[nodiscard]] std::vector<std::string> requests() const;
 
 private:
-    void serve();
-    void answer(int fd);
-
-    Responder m_respond;
-    bool m_secure;
-    TlsEnd m_end;
-    void* m_ctx = nullptr;  // SSL_CTX, kept out of the header
+    std::function<void(int)> m_handle;
     int m_listenFd = -1;
     std::uint16_t m_port = 0;
     std::atomic<bool> m_stop{false};
@@ -73,30 +65,44 @@ private:
     std::thread m_thread;
 };
 
+class TestHttpServer {
+public:
+    using Responder = std::function<std::string(const std::string& request)>;
+    // How a TLS response ends: with close_notify, or with the bare TCP close
+    // that many servers send.
+    enum class TlsEnd { CloseNotify, TcpCloseOnly };
+    // identity empty: plain HTTP.
+    TestHttpServer(Responder respond, const TestIdentity& identity = {}, TlsEnd end = TlsEnd::CloseNotify);
+
+    [[nodiscard]] std::uint16_t port() const { return m_acceptor.port(); }
+    // "https://127.0.0.1:PORT" + path, or http:// for a plain server.
+    [[nodiscard]] std::string url(std::string_view path) const;
+    [[nodiscard]] std::vector<std::string> requests() const { return m_acceptor.requests(); }
+
+private:
+    void answer(int fd);
+
+    Responder m_respond;
+    TlsEnd m_end;
+    std::shared_ptr<void> m_ctx;  // SSL_CTX, kept out of the header; null: plain HTTP
+    LoopbackAcceptor m_acceptor{[this](int fd) { answer(fd); }};
+};
+
 // An HTTP proxy on 127.0.0.1 for CONNECT: it opens the tunnel to the named
 // port of 127.0.0.1 (never elsewhere) and relays both ways until one side
 // closes; with refusal set it answers that instead.
 class TestConnectProxy {
 public:
-    explicit TestConnectProxy(std::string refusal = {});
-    ~TestConnectProxy();
-    TestConnectProxy(const TestConnectProxy&) = delete;
-    TestConnectProxy& operator=(const TestConnectProxy&) = delete;
+    explicit TestConnectProxy(std::string refusal = {}) : m_refusal(std::move(refusal)) {}
 
-    [[nodiscard]] std::uint16_t port() const { return m_port; }
-    [[nodiscard]] std::vector<std::string> requests() const;
+    [[nodiscard]] std::uint16_t port() const { return m_acceptor.port(); }
+    [[nodiscard]] std::vector<std::string> requests() const { return m_acceptor.requests(); }
 
 private:
-    void serve();
     void tunnel(int client);
 
     std::string m_refusal;
-    int m_listenFd = -1;
-    std::uint16_t m_port = 0;
-    std::atomic<bool> m_stop{false};
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_requests;
-    std::thread m_thread;
+    LoopbackAcceptor m_acceptor{[this](int fd) { tunnel(fd); }};
 };
 
 // The path of a request's first line ("GET /a HTTP/1.0" gives "/a").

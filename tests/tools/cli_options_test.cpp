@@ -27,9 +27,23 @@ TEST(CliOptions, ServiceIsTheDefaultAndTakesItsOptions)
 
 TEST(CliOptions, CommandsAndTheirRequirements)
 {
-    CliParse once = parse({"--once", "--settings", "a.ini"});
-    ASSERT_TRUE(once.options);
-    EXPECT_EQ(once.options->command, Command::Once);
+    struct Row {
+        std::vector<std::string> args;
+        Command command;
+        std::vector<std::string> positional = {};
+    } rows[] = {
+        {{"--once", "--settings", "a.ini"}, Command::Once},
+        {{"--demo"}, Command::Demo},
+        {{"compose", "--settings", "a.ini", "feed.xml"}, Command::Compose, {"feed.xml"}},
+        {{"discover", "--settings", "a.ini"}, Command::Discover},
+    };
+    for (const Row& row : rows) {
+        CliParse p = parse(row.args);
+        ASSERT_TRUE(p.options) << p.error;
+        EXPECT_EQ(p.options->command, row.command);
+        EXPECT_EQ(p.options->positional, row.positional);
+        EXPECT_EQ(p.options->limits.idleTimeoutMs, pellix::RSSCompLimits{}.idleTimeoutMs);
+    }
 
     CliParse limited = parse({"--once", "--idle-timeout", "0.3", "--max-time", "1", "--max-body", "1048576",
                               "--connect-timeout", "2"});
@@ -38,20 +52,6 @@ TEST(CliOptions, CommandsAndTheirRequirements)
     EXPECT_EQ(limited.options->limits.totalTimeoutMs, 1000);
     EXPECT_EQ(limited.options->limits.maxBodyBytes, 1048576);
     EXPECT_EQ(limited.options->limits.connectTimeoutMs, 2000);
-    EXPECT_EQ(once.options->limits.idleTimeoutMs, pellix::RSSCompLimits{}.idleTimeoutMs);
-
-    CliParse demo = parse({"--demo"});
-    ASSERT_TRUE(demo.options);
-    EXPECT_EQ(demo.options->command, Command::Demo);
-
-    CliParse compose = parse({"compose", "--settings", "a.ini", "feed.xml"});
-    ASSERT_TRUE(compose.options);
-    EXPECT_EQ(compose.options->command, Command::Compose);
-    EXPECT_EQ(compose.options->positional, std::vector<std::string>{"feed.xml"});
-
-    CliParse discover = parse({"discover", "--settings", "a.ini"});
-    ASSERT_TRUE(discover.options);
-    EXPECT_EQ(discover.options->command, Command::Discover);
 }
 
 TEST(CliOptions, RefusalsNameTheOffendingArgument)
@@ -79,6 +79,11 @@ TEST(CliOptions, RefusalsNameTheOffendingArgument)
         {{"--bogus"}, "\"--bogus\""},
         {{"frobnicate"}, "\"frobnicate\""},
         {{"compose", "--settings", "a.ini", "f.xml", "g.xml"}, "\"g.xml\""},
+        {{"init", "--settings", "a.ini", "--settings", "b.ini"}, "init takes one sign"},
+        {{"discover", "--signs", "d", "--settings", "a.ini"}, "not --signs"},
+        {{"--demo", "--signs", "d"}, "--signs"},
+        {{"--signs"}, "--signs needs a folder"},
+        {{"--signs", "d", "--signs", "e"}, "one folder"},
     };
     for (const Row& row : rows) {
         CliParse p = parse(row.args);

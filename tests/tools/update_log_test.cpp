@@ -8,43 +8,30 @@ namespace {
 
 const platform::LocalTime kWhen{2026, 3, 4, 5, 6, 7};
 
-TEST(UpdateLog, SuccessCountsWireBytesNotUtf8Bytes)
+TEST(UpdateLog, TheLineSaysWhatReachedTheSignOrWhyNothingDid)
 {
-    signfeed::ComposeResult sent;
-    sent.itemCount = 4;
-    sent.itemsUsed = 10;
-    sent.itemsShown = 3;
-    sent.frame = "Caf\xc3\xa9";  // four characters, four bytes on the wire
-    sent.sent = true;
-    EXPECT_EQ(formatUpdateLine(kWhen, "http://127.0.0.1/f.xml", {}, sent, {}),
-              "2026-03-04 05:06:07 update http://127.0.0.1/f.xml: 3 items, 4 bytes sent");
-    signfeed::FrameReport refused;
-    refused.failures = 1;
-    signfeed::FrameReport stopped;
-    stopped.unitsSent = 2;
-    stopped.units = 5;
-    stopped.stopped = true;
-    EXPECT_EQ(formatUpdateLine(kWhen, "u", {}, sent, refused),
-              "2026-03-04 05:06:07 update u: 3 items, 4 bytes, not taken by the link");
-    EXPECT_EQ(formatUpdateLine(kWhen, "u", {}, sent, stopped),
-              "2026-03-04 05:06:07 update u: 3 items, 4 bytes, stopped after 2 of 5 packets: the frame is only "
-              "partly shown");
-}
-
-TEST(UpdateLog, FailuresNameTheReasonAndThatNothingWasSent)
-{
-    signfeed::ComposeResult none;
-    EXPECT_EQ(formatUpdateLine(kWhen, "u", {true, 404, "Not Found"}, none, {}),
-              "2026-03-04 05:06:07 update u: failed, 404 Not Found, nothing sent");
-    EXPECT_EQ(formatUpdateLine(kWhen, "u", {false, -1, "connection refused"}, none, {}),
-              "2026-03-04 05:06:07 update u: failed, connection refused, nothing sent");
-    none.itemCount = 0;
-    EXPECT_EQ(formatUpdateLine(kWhen, "u", {true, 200, "OK"}, none, {}),
-              "2026-03-04 05:06:07 update u: failed, no items, nothing sent");
-    none.itemCount = 3;
-    none.notSentReason = "the message limit is 0: nothing to send";
-    EXPECT_EQ(formatUpdateLine(kWhen, "u", {true, 200, "OK"}, none, {}),
-              "2026-03-04 05:06:07 update u: the message limit is 0: nothing to send");
+    // Four characters, four bytes on the wire.
+    const signfeed::ComposeResult sent{4, 10, 3, "Caf\xc3\xa9", true, ""};
+    const signfeed::ComposeResult limitZero{3, 0, 0, "", false, "the message limit is 0: nothing to send"};
+    struct Row {
+        signfeed::DownloadOutcome outcome;
+        signfeed::ComposeResult result;
+        signfeed::FrameReport report;
+        const char* line;
+    } rows[] = {
+        {{}, sent, {}, "3 items, 4 bytes sent"},
+        {{}, sent, {1, 0, {}, 0, 0, false}, "3 items, 4 bytes, not taken by the link"},
+        {{}, sent, {0, 0, {}, 2, 5, true},
+         "3 items, 4 bytes, stopped after 2 of 5 packets: the frame is only partly shown"},
+        {{true, 404, "Not Found"}, {}, {}, "failed, 404 Not Found, nothing sent"},
+        {{false, -1, "connection refused"}, {}, {}, "failed, connection refused, nothing sent"},
+        {{true, 200, "OK"}, {}, {}, "failed, no items, nothing sent"},
+        {{true, 200, "OK"}, limitZero, {}, "the message limit is 0: nothing to send"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(formatUpdateLine(kWhen, "http://127.0.0.1/f.xml", row.outcome, row.result, row.report),
+                  std::string("2026-03-04 05:06:07 update http://127.0.0.1/f.xml: ") + row.line);
+    }
     EXPECT_EQ(formatAbandonedLine(kWhen, "no feed URL"), "2026-03-04 05:06:07 update not started: no feed URL");
 }
 

@@ -1,12 +1,11 @@
 #include "gui/qt_platform/qt_event_loop.h"
+#include "platform/descriptor.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <QTimer>
-
-#include <poll.h>
 
 #include <algorithm>
 #include <utility>
@@ -18,33 +17,6 @@ namespace {
 int clampMs(std::int64_t ms)
 {
     return static_cast<int>(std::clamp<std::int64_t>(ms, 0, 24LL * 3600 * 1000));
-}
-
-// A notifier says only "readable" or "writable"; the handlers also want to
-// know about errors and hang-ups, so ask the descriptor itself.
-unsigned readiness(int fd, unsigned wanted)
-{
-    pollfd p{fd, 0, 0};
-    if ((wanted & platform::EventLoop::kReadable) != 0) {
-        p.events |= POLLIN;
-    }
-    if ((wanted & platform::EventLoop::kWritable) != 0) {
-        p.events |= POLLOUT;
-    }
-    if (::poll(&p, 1, 0) <= 0) {
-        return 0;
-    }
-    unsigned bits = 0;
-    if ((p.revents & POLLIN) != 0) {
-        bits |= platform::EventLoop::kReadable;
-    }
-    if ((p.revents & POLLOUT) != 0) {
-        bits |= platform::EventLoop::kWritable;
-    }
-    if ((p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
-        bits |= platform::EventLoop::kHangup;
-    }
-    return bits;
 }
 
 }  // namespace
@@ -153,7 +125,9 @@ void QtEventLoop::dispatch(WatchId id)
         return;
     }
     Watch& watch = it->second;
-    const unsigned bits = readiness(watch.fd, watch.events | kReadable);
+    // A notifier says only "readable" or "writable"; the handlers also want
+    // to know about errors and hang-ups, so ask the descriptor itself.
+    const unsigned bits = platform::readiness(watch.fd, watch.events | kReadable);
     const unsigned wanted = bits & (watch.events | kHangup);
     if (wanted == 0) {
         return;

@@ -10,11 +10,10 @@
 #include "platform/manual_clock.h"
 #include "platform/resolver.h"
 #include "platform/tcp_connection.h"
+#include "fuzz_check.h"
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <map>
@@ -25,14 +24,6 @@
 #include <vector>
 
 namespace orlavo::testing {
-
-inline void scriptCheck(bool holds, const char* what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "scripted download: %s\n", what);
-        std::abort();
-    }
-}
 
 enum class StepKind { Data, WouldBlock, Writable, Wait, Reset, Close, HostClose };
 
@@ -64,18 +55,18 @@ public:
     void cancelTimer(TimerId id) override { m_timers.erase(id); }
     WatchId watchFd(int, unsigned events, std::function<void(unsigned)> handler) override
     {
-        scriptCheck(!m_watch, "a second descriptor watched while one is");
+        fuzz::check(!m_watch, "a second descriptor watched while one is");
         m_watch = Watch{++m_nextId, events, std::move(handler)};
         return m_nextId;
     }
     void setWatchEvents(WatchId id, unsigned events) override
     {
-        scriptCheck(m_watch && m_watch->id == id, "events set on a watch that is gone");
+        fuzz::check(m_watch && m_watch->id == id, "events set on a watch that is gone");
         m_watch->events = events;
     }
     void unwatchFd(WatchId id) override
     {
-        scriptCheck(m_watch && m_watch->id == id, "a watch ended twice");
+        fuzz::check(m_watch && m_watch->id == id, "a watch ended twice");
         m_watch.reset();
     }
     void runPending() override
@@ -152,7 +143,7 @@ public:
     [[nodiscard]] int fd() const override { return 1000; }
     [[nodiscard]] platform::IoResult send(std::string_view bytes) override
     {
-        scriptCheck(!m_wire->closedByClient, "send after close");
+        fuzz::check(!m_wire->closedByClient, "send after close");
         ++m_wire->sendCalls;
         std::size_t taken = bytes.size();
         switch (m_wire->sendMode) {
@@ -174,7 +165,7 @@ public:
     }
     [[nodiscard]] platform::IoResult receive(char* buffer, std::size_t capacity) override
     {
-        scriptCheck(!m_wire->closedByClient, "receive after close");
+        fuzz::check(!m_wire->closedByClient, "receive after close");
         if (m_wire->incoming.empty()) {
             return {-1, EAGAIN};
         }
@@ -196,7 +187,7 @@ public:
     }
     void close() override
     {
-        scriptCheck(!m_wire->closedByClient, "closed twice");
+        fuzz::check(!m_wire->closedByClient, "closed twice");
         m_wire->closedByClient = true;
     }
 
@@ -216,7 +207,7 @@ public:
     }
     [[nodiscard]] platform::ConnectResult connect(const std::vector<platform::IpAddress>&, std::uint16_t, std::int64_t) override
     {
-        scriptCheck(!wire, "a second connection");
+        fuzz::check(!wire, "a second connection");
         wire = std::make_shared<Wire>();
         wire->sendMode = m_mode;
         return {platform::ConnectStatus::Connected, 0, std::make_unique<ScriptConnection>(wire)};
