@@ -118,6 +118,16 @@ TEST(FileOpen, OpensAnotherSignAfterWritingTheOneOpenAndRemembersBoth)
     EXPECT_EQ(program.recentFiles().paths(), QStringList{QString::fromStdString(b.string())});
     EXPECT_TRUE(titled("canteen.ini"));
 
+    // A file that cannot be read leaves the open one as it is, and says why.
+    const auto big = dir.file("big.ini");
+    orlavo::testing::writeFileBytes(big, std::string(5 << 20, ';'));
+    answerFileDialog(QString::fromStdString(big.string()));
+    clickMenu(program.window(), {"File", "Open..."});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.size() == 2; }));
+    EXPECT_EQ(boxes[1].rfind("Open Settings File: The settings file was not read, so " + b.string() + " stays open:", 0),
+              0U) << boxes[1];
+    EXPECT_TRUE(titled("canteen.ini"));
+
     // The list outlives the program: a new start reads it from its own file.
     EXPECT_EQ(gui::RecentFiles(QString::fromStdString(dir.file("orlavo.conf").string())).paths(),
               QStringList{QString::fromStdString(b.string())});
