@@ -31,6 +31,21 @@ std::string announcementText(std::string_view raw)
     return trimBlanks(neutraliseForSign(transliterateForSign(platform::decodeUtf8OrCp1252(raw))));
 }
 
+std::string announcementProblem(std::string_view text, int minutes)
+{
+    const std::string shown = announcementText(text);
+    if (shown.empty()) {
+        return "the announcement is empty";
+    }
+    if (const std::size_t length = platform::utf8Length(shown); length > kMessageBudget) {
+        return fmt::format("the announcement is {} characters long; a sign takes at most {}", length, kMessageBudget);
+    }
+    if (minutes < 1 || minutes > kAnnounceMinutesMax) {
+        return fmt::format("the minutes must be 1 to {}", kAnnounceMinutesMax);
+    }
+    return {};
+}
+
 SignColour announcementColour(std::string_view name, bool smartDisplay)
 {
     const std::string wanted = platform::asciiLower(name);
@@ -59,19 +74,10 @@ Announcement::~Announcement()
 
 AnnounceResult Announcement::start(std::string_view text, int minutes)
 {
-    std::string shown = announcementText(text);
-    if (shown.empty()) {
-        return {"the announcement is empty", {}};
+    if (std::string problem = announcementProblem(text, minutes); !problem.empty()) {
+        return {std::move(problem), {}};
     }
-    if (const std::size_t length = platform::utf8Length(shown); length > kMessageBudget) {
-        return {fmt::format("the announcement is {} characters long; a sign takes at most {}", length,
-                            kMessageBudget),
-                {}};
-    }
-    if (minutes < 1 || minutes > kAnnounceMinutesMax) {
-        return {fmt::format("the minutes must be 1 to {}", kAnnounceMinutesMax), {}};
-    }
-    m_text = std::move(shown);
+    m_text = announcementText(text);
     AnnounceResult result;
     if (!m_file.empty()) {
         const std::string bytes = formatAnnouncementFile(

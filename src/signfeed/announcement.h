@@ -29,6 +29,9 @@ inline constexpr int kAnnounceMinutesMax = 1440;  // one day
 // harmless as in headlines, surrounding blanks removed.
 [[nodiscard]] std::string announcementText(std::string_view raw);
 
+// Why start() would refuse text for minutes; empty when it would not.
+[[nodiscard]] std::string announcementProblem(std::string_view text, int minutes);
+
 // [Announce] Color=: a colour name of the colour-scheme list; red when it is
 // missing, unknown, or needs Smart LED Display on a sign without it.
 [[nodiscard]] SignColour announcementColour(std::string_view name, bool smartDisplay);

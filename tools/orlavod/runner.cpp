@@ -1,5 +1,6 @@
 #include "runner.h"
 
+#include "announce_command.h"
 #include "compose_command.h"
 #include "demo_command.h"
 #include "discover_command.h"
@@ -56,6 +57,9 @@ int runCommand(const CliOptions& options)
 {
     if (options.command == Command::Demo) {
         return runDemo();
+    }
+    if (options.command == Command::Announce) {
+        return runAnnounce(options);
     }
     fs::path settingsPath = signfeed::resolveSettingsPath(
         options.settingsPath ? std::optional<fs::path>(*options.settingsPath) : std::nullopt,

@@ -1,10 +1,15 @@
 #include "service_command.h"
 
+#include "control_server.h"
 #include "headless_program.h"
+#include "sign_announcements.h"
 #include "system_ports.h"
 #include "update_log.h"
 
+#include "platform/app_paths.h"
 #include "platform/signal_watch.h"
+#include "signfeed/announcement_file.h"
+#include "signfeed/sign_name.h"
 #include "shared/text_numbers.h"
 
 #include <csignal>
@@ -125,6 +130,18 @@ int runService(const std::filesystem::path& settingsPath, const ServiceOptions& 
     program.cycle().setObserver(&log);
     logLine(system.clock, "started with " + settingsPath.string() + ", " +
                               periodText(program.window().updatePeriodText()));
+    // Announcements reach the service through its control socket; without
+    // one (another service holds it) the headlines run on as before.
+    SignAnnouncements announcements(system.loop, [&system](const std::string& line) { logLine(system.clock, line); });
+    program.announcement().keepIn(signfeed::announcementFileFor(settingsPath));
+    announcements.add(signfeed::signNameOf(settingsPath, system.settings), program.announcement());
+    ControlServer control(system.loop, [&announcements](std::string_view line) { return announcements.answer(line); });
+    if (auto error = control.listen(platform::controlSocketPath())) {
+        logLine(system.clock, "announcements are off: " + error->description);
+    }
+    if (const std::string restored = program.announcement().restore(); !restored.empty()) {
+        logLine(system.clock, restored);
+    }
     program.cycle().start();
     if (options.updateNow) {
         system.loop.post([&program] { program.cycle().requestUpdate(); });

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# orlavod announce against a running service, as an operator would: the
+# service's sign is signsim on 127.0.0.2, the control socket lives in the
+# test's own runtime directory (scratch.sh).
+set -euo pipefail
+orlavod=$1
+signsim=$2
+source "$(dirname "$0")/../support/scratch.sh"
+socket=$XDG_RUNTIME_DIR/orlavo/control.sock
+
+# announce OUT ARGS...: runs orlavod announce, stdout in OUT, stderr in OUT.err; echoes the exit status.
+announce() {
+  local out=$1
+  shift
+  local rc=0
+  "$orlavod" announce "$@" > "$out" 2> "$out.err" || rc=$?
+  echo "$rc"
+}
+
+[ "$(announce "$dir/none" Hello)" = 1 ] || fail "announce without a service did not exit 1"
+grep -qx "orlavod: no orlavod service is running: $socket not found" "$dir/none.err" || fail "no-service message"
+
+mkdir "$dir/www"
+printf '<rss><channel><item><title>Service headline</title></item></channel></rss>' > "$dir/www/feed.xml"
+http_port=$(free_port)
+serve_www "$http_port"
+sign_port=$(free_port)
+"${with_parent[@]}" "$signsim" --bind 127.0.0.2 --port "$sign_port" > "$dir/sign.out" 2> "$dir/signsim.log" &
+pids+=($!)
+printf '[CommMethod]\r\nREMOTEIP=127.0.0.2\r\nREMOTEPORT=%s\r\nEMBEDDED=0\r\nETHERNET=1\r\nSERIAL=0\r\n[AccessPoint]\r\nACCESSPOINTIP0=http://127.0.0.1:%s/feed.xml\r\n' \
+  "$sign_port" "$http_port" > "$dir/b.ini"
+start_service() {  # LOG: the service on b.ini, its stderr in LOG
+  "${with_parent[@]}" "$orlavod" --settings "$dir/b.ini" --update-now 2> "$1" &
+  svc=$!
+  pids+=($svc)
+}
+shown() { grep -c "^MESSAGE $1\$" "$dir/sign.out" || true; }
+
+start_service "$dir/service.log"
+wait_for "[ \$(shown 'green:Service headline ') = 1 ]" || fail "the headlines never reached the sign"
+[ "$(stat -c %a "$socket") $(stat -c %a "${socket%/*}")" = "600 700" ] || fail "socket or folder open to others"
+
+[ "$(announce "$dir/on" --sign b --minutes 30 Fire '~04' drill)" = 0 ] || fail "announce exited non-zero"
+[ "$(cat "$dir/on")" = "announcing on b for 30 minutes" ] || fail "announce printed: $(cat "$dir/on")"
+wait_for "[ \$(shown 'red:Fire -04 drill') = 1 ]" || fail "the announcement did not reach the sign"
+grep -q '^Text=Fire -04 drill' "$dir/b.announce" || fail "the announcement was not kept beside the settings"
+
+[ "$(announce "$dir/nosuch" --sign nosuch Hello)" = 1 ] || fail "an unknown sign did not exit 1"
+grep -qx 'orlavod: no sign is named "nosuch"; the signs are: b' "$dir/nosuch.err" || fail "unknown-sign message"
+
+# A restart within its time takes the announcement up again.
+kill -TERM "$svc"
+wait "$svc" || fail "the service exited $? after SIGTERM"
+start_service "$dir/restart.log"
+wait_for "grep -q 'announcement taken up again for 30 more minutes: Fire -04 drill' '$dir/restart.log'" \
+  || fail "the restart did not take the announcement up"
+wait_for "[ \$(shown 'red:Fire -04 drill') = 2 ]" || fail "the restart did not show the announcement again"
+
+[ "$(announce "$dir/clear" --clear)" = 0 ] || fail "announce --clear exited non-zero"
+[ "$(cat "$dir/clear")" = "announcement ended on b" ] || fail "--clear printed: $(cat "$dir/clear")"
+wait_for "[ \$(shown 'green:Service headline ') = 2 ]" || fail "the headlines did not come back"
+[ ! -e "$dir/b.announce" ] || fail "the kept announcement outlived its end"
+grep -q 'announcement on b cleared' "$dir/restart.log" || fail "the clear was not logged"
+kill -TERM "$svc"
+wait "$svc" || fail "the service exited $? after SIGTERM"
+[ ! -e "$socket" ] || fail "the socket outlived the service"
+echo "orlavod announce: passed"
