@@ -49,6 +49,12 @@ TEST(CliOptions, CommandsAndTheirRequirements)
     EXPECT_EQ(compose.options->command, Command::Compose);
     EXPECT_EQ(compose.options->positional, std::vector<std::string>{"feed.xml"});
 
+    CliParse announce = parse({"announce", "--sign", "b", "--minutes", "5", "Fire", "drill"});
+    ASSERT_TRUE(announce.options) << announce.error;
+    EXPECT_EQ(announce.options->sign, "b");
+    EXPECT_EQ(announce.options->minutes, 5);
+    EXPECT_EQ(announce.options->positional, (std::vector<std::string>{"Fire", "drill"}));
+
     CliParse discover = parse({"discover", "--settings", "a.ini"});
     ASSERT_TRUE(discover.options);
     EXPECT_EQ(discover.options->command, Command::Discover);
@@ -79,6 +85,13 @@ TEST(CliOptions, RefusalsNameTheOffendingArgument)
         {{"--bogus"}, "\"--bogus\""},
         {{"frobnicate"}, "\"frobnicate\""},
         {{"compose", "--settings", "a.ini", "f.xml", "g.xml"}, "\"g.xml\""},
+        {{"announce"}, "announce needs a TEXT"},
+        {{"announce", "--clear", "x"}, "takes no TEXT"},
+        {{"announce", "--minutes", "1441", "x"}, "--minutes"},
+        {{"announce", "--minutes", "0.5", "x"}, "--minutes"},
+        {{"announce", "--sign"}, "--sign"},
+        {{"announce", "--settings", "a.ini", "x"}, "only --sign"},
+        {{"--once", "--sign", "a"}, "--sign belongs to announce"},
     };
     for (const Row& row : rows) {
         CliParse p = parse(row.args);
