@@ -16,4 +16,9 @@ inline void waitMs(Clock& clock, EventLoop& loop, std::int32_t ms)
     loop.runPending();
 }
 
+// How a model's waits pass. Blocking: waitMs, as the desktop program drives
+// its one sign. Timers: the loop runs on and a timer takes the work up again,
+// so the waits of several signs on one loop overlap instead of adding up.
+enum class Pacing { Blocking, Timers };
+
 }  // namespace orlavo::platform

@@ -2,10 +2,10 @@
 
 #include "orlavo_version.h"
 
-
 namespace orlavo::signfeed {
 
-FeedProgram::FeedProgram(const ProgramPorts& ports, int signPort, const pellix::RSSCompLimits& limits)
+FeedProgram::FeedProgram(const ProgramPorts& ports, int signPort, const pellix::RSSCompLimits& limits,
+                         platform::Pacing pacing)
     : m_loop(ports.loop),
       m_window(MainWindowDeps{ports.clock, ports.loop, ports.settings, ports.udp, ports.serial, ports.sink},
                MainWindowOptions{signPort, ORLAVO_VERSION}),
@@ -20,6 +20,13 @@ FeedProgram::FeedProgram(const ProgramPorts& ports, int signPort, const pellix::
     });
     // Close and port changes wait until the frame going out is gone.
     m_window.setDeferral([this](std::function<void()> action) { m_link.whenIdle(std::move(action)); });
+    if (pacing == platform::Pacing::Timers) {
+        m_link.setPacing(pacing);
+        m_cycle.setPacing(pacing);
+        // sendFrame returns before the frame is gone: the update ends, and
+        // its report is read, once it has.
+        m_cycle.setFrameDeferral([this](std::function<void()> action) { m_link.whenIdle(std::move(action)); });
+    }
 }
 
 void FeedProgram::load()

@@ -39,8 +39,10 @@ struct ProgramPorts {
 class FeedProgram {
 public:
     // signPort: the local UDP port the start-up binds (0: any free one);
-    // limits: the feed control's bounds on each download.
-    explicit FeedProgram(const ProgramPorts& ports, int signPort = kSignUdpPort, const pellix::RSSCompLimits& limits = {});
+    // limits: the feed control's bounds on each download; pacing: how the
+    // waits of an update and of a frame pass (timers when several signs share the loop).
+    explicit FeedProgram(const ProgramPorts& ports, int signPort = kSignUdpPort, const pellix::RSSCompLimits& limits = {},
+                         platform::Pacing pacing = platform::Pacing::Blocking);
     FeedProgram(const FeedProgram&) = delete;
     FeedProgram& operator=(const FeedProgram&) = delete;
 

@@ -1,7 +1,5 @@
 #include "signfeed/sign_link.h"
 
-#include "platform/wait.h"
-
 #include <algorithm>
 
 namespace orlavo::signfeed {
@@ -12,6 +10,11 @@ SignLink::SignLink(platform::Clock& clock, platform::EventLoop& loop, platform::
                    platform::SerialPort& serial, MessageSink& sink)
     : m_clock(clock), m_loop(loop), m_udp(udp), m_serial(serial), m_sink(sink)
 {
+}
+
+SignLink::~SignLink()
+{
+    cancelTimer();
 }
 
 void SignLink::setLinkSelection(LinkSelection selection)
@@ -75,7 +78,9 @@ void SignLink::sendOn(std::string_view textUtf8)
 {
     whenIdle([this, wire = toWireBytes(textUtf8)] {
         FrameReport report;
-        sendOnWire(wire, report, {});
+        bool delivered = false;
+        sendUdp(wire, report, delivered);
+        sendSerial(wire, report, delivered);
         m_lastReport = report;
     });
 }
@@ -94,6 +99,14 @@ void SignLink::stopSending()
     }
     m_stopRequested = true;
     std::erase_if(m_queue, [](const Outgoing& queued) { return !queued.action; });
+    // A program that must end now does not sit out the wait.
+    if (m_timer) {
+        cancelTimer();
+        m_timer = m_loop.startTimer(0, [this] {
+            m_timer.reset();
+            drive();
+        });
+    }
 }
 
 void SignLink::whenIdle(std::function<void()> action)
@@ -118,114 +131,156 @@ void SignLink::enqueue(Outgoing item)
 
 void SignLink::runExclusive(Outgoing item)
 {
-    struct BusyScope {
-        bool& busy;
-        bool& stop;
-        BusyScope(bool& flag, bool& stopFlag) : busy(flag), stop(stopFlag) { busy = true; }
-        ~BusyScope() { busy = stop = false; }
-    } scope(m_busy, m_stopRequested);
+    m_busy = true;
+    m_queue.push_front(std::move(item));
+    drive();
+}
 
+void SignLink::drive()
+{
     for (;;) {
+        if (m_sending) {
+            Sending& s = *m_sending;
+            const std::optional<int> wait = s.packets.empty() ? stepWhole(s) : stepPacket(s);
+            if (wait && m_pacing == platform::Pacing::Timers) {
+                m_timer = m_loop.startTimer(*wait, [this] {
+                    m_timer.reset();
+                    drive();
+                });
+                return;
+            }
+            if (wait) {
+                platform::waitMs(m_clock, m_loop, *wait);
+                continue;
+            }
+            finishFrame();
+        }
+        if (m_queue.empty()) {
+            m_busy = m_stopRequested = false;
+            return;
+        }
+        Outgoing item = std::move(m_queue.front());
+        m_queue.pop_front();
         if (item.action) {
             item.action();
         } else {
-            transmit(item);
+            beginFrame(std::move(item));
         }
-        if (m_queue.empty()) {
-            return;
-        }
-        item = std::move(m_queue.front());
-        m_queue.pop_front();
     }
 }
 
-void SignLink::transmit(const Outgoing& frame)
+void SignLink::beginFrame(Outgoing frame)
 {
     LinkSelection selected = links();
     if (!selected.udp && !selected.serial) {
         return;
     }
-    FrameReport report;
+    Sending& s = m_sending.emplace();
     if (frame.asClockPackets) {
-        sendPackets(frame, report);
+        s.packets = clockPacketsOfWireFrame(frame.wire);
+        s.fullPackets = frame.wire.size() / kClockPieceLength;
+        s.report.units = static_cast<int>(s.packets.size());
     } else {
-        sendWhole(frame, report);
+        s.report.units = 1;
+        s.report.unitsSent = 1;
+        progress(1, 1);
     }
-    m_lastReport = report;
+    s.frame = std::move(frame);
+}
+
+void SignLink::finishFrame()
+{
+    m_lastReport = m_sending->report;
+    m_sending.reset();
     if (m_observer) {
-        m_observer->frameFinished(report);
+        m_observer->frameFinished(m_lastReport);
     }
 }
 
-void SignLink::sendWhole(const Outgoing& frame, FrameReport& report)
+// A whole frame: each link's copy is followed by the pause, and a stop
+// during the UDP copy's pause keeps the serial copy back.
+std::optional<int> SignLink::stepWhole(Sending& s)
 {
-    report.units = 1;
-    report.unitsSent = 1;
-    progress(1, 1);
-    sendOnWire(frame.wire, report, {frame.pauseMs, true});
-}
-
-void SignLink::sendPackets(const Outgoing& frame, FrameReport& report)
-{
-    const std::vector<std::string> packets = clockPacketsOfWireFrame(frame.wire);
-    const std::size_t fullPackets = frame.wire.size() / kClockPieceLength;
-    const int units = static_cast<int>(packets.size());
-    report.units = units;
-    for (std::size_t k = 0; k < packets.size(); ++k) {
+    const int pauseMs = s.frame.pauseMs;
+    if (s.next == 0) {
+        s.next = 1;
+        if (links().udp) {
+            sendUdp(s.frame.wire, s.report, s.delivered);
+            if (pauseMs != 0) {
+                return pauseMs;
+            }
+        }
+    }
+    if (s.next == 1) {
+        s.next = 2;
         if (m_stopRequested) {
-            report.stopped = true;
-            return;
+            s.report.stopped = links().serial;  // the serial copy never went
+            return std::nullopt;
         }
-        report.unitsSent = static_cast<int>(k) + 1;
-        progress(static_cast<int>(k) + 1, units);
-        sendOnWire(packets[k], report, {});
-        // The last, partial packet is followed by no wait.
-        if (k < fullPackets) {
-            pause(frame.pauseMs);
+        if (links().serial) {
+            sendSerial(s.frame.wire, s.report, s.delivered);
+            if (pauseMs != 0) {
+                return pauseMs;
+            }
         }
     }
+    return std::nullopt;
 }
 
-void SignLink::sendOnWire(std::string_view bytes, FrameReport& report, WireSteps steps)
+// A clock packet on both links, then the pause; the last, partial packet is
+// followed by no wait.
+std::optional<int> SignLink::stepPacket(Sending& s)
 {
-    bool delivered = false;
-    auto sent = [&] {
-        if (!delivered) {
-            delivered = true;
-            unitDelivered(bytes);
-        }
-    };
-    if (links().udp) {
-        if (auto error = m_udp.send(bytes)) {
-            noteFailure(*error, report, false);
-        } else {
-            sent();
-        }
-        if (steps.pauseMs != 0) {
-            pause(steps.pauseMs);
-        }
+    if (s.next >= s.packets.size()) {
+        return std::nullopt;
     }
-    if (steps.stoppable && m_stopRequested) {
-        report.stopped = links().serial;  // the serial copy never went
+    if (m_stopRequested) {
+        s.report.stopped = true;
+        return std::nullopt;
+    }
+    const std::size_t k = s.next++;
+    const int units = static_cast<int>(s.packets.size());
+    s.report.unitsSent = static_cast<int>(k) + 1;
+    progress(static_cast<int>(k) + 1, units);
+    bool delivered = false;
+    sendUdp(s.packets[k], s.report, delivered);
+    sendSerial(s.packets[k], s.report, delivered);
+    if (k < s.fullPackets) {
+        return s.frame.pauseMs;
+    }
+    return std::nullopt;
+}
+
+void SignLink::sendUdp(std::string_view bytes, FrameReport& report, bool& delivered)
+{
+    if (!links().udp) {
         return;
     }
-    if (links().serial) {
-        if (auto error = m_serial.write(bytes)) {
-            noteFailure(*error, report, m_openFailureShown);
-        } else {
-            sent();
-        }
-        if (steps.pauseMs != 0) {
-            pause(steps.pauseMs);
-        }
+    if (auto error = m_udp.send(bytes)) {
+        noteFailure(*error, report, false);
+    } else {
+        unitDelivered(bytes, delivered);
     }
 }
 
-void SignLink::unitDelivered(std::string_view bytes)
+void SignLink::sendSerial(std::string_view bytes, FrameReport& report, bool& delivered)
 {
-    if (m_observer) {
+    if (!links().serial) {
+        return;
+    }
+    if (auto error = m_serial.write(bytes)) {
+        noteFailure(*error, report, m_openFailureShown);
+    } else {
+        unitDelivered(bytes, delivered);
+    }
+}
+
+void SignLink::unitDelivered(std::string_view bytes, bool& delivered)
+{
+    if (!delivered && m_observer) {
         m_observer->unitSent(bytes);
     }
+    delivered = true;
 }
 
 void SignLink::noteFailure(const SysError& error, FrameReport& report, bool alreadyShown)
@@ -257,9 +312,12 @@ void SignLink::progress(int unit, int units)
     }
 }
 
-void SignLink::pause(int ms)
+void SignLink::cancelTimer()
 {
-    platform::waitMs(m_clock, m_loop, ms);
+    if (m_timer) {
+        m_loop.cancelTimer(*m_timer);
+        m_timer.reset();
+    }
 }
 
 }  // namespace orlavo::signfeed

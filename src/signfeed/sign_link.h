@@ -4,14 +4,22 @@
 // events run. Owned by the feed program; it borrows the two endpoints and
 // reads which links are on from the main window model at every step.
 //
-// One frame at a time: a frame started from an event that runs inside a wait
-// is queued and sent after the current one, and closing or reconfiguring a
+// A frame going out is a small state machine: each step sends one unit (or
+// one link's copy of a whole frame) and names the wait before the next. The
+// waits block (Pacing::Blocking, sendFrame returns once the frame is gone) or
+// run on the loop's timers (Pacing::Timers, sendFrame returns at once), so
+// several links on one loop each keep their own pace without delaying another.
+//
+// One frame at a time: a frame started while one goes out (from an event that
+// runs inside a wait, or any time under timers) is queued and sent after the
+// current one, and closing or reconfiguring a
 // link meanwhile is deferred until the frame has gone, so packets of two
 // frames never interleave and a port is never closed under a running send.
 #include "platform/clock.h"
 #include "platform/event_loop.h"
 #include "platform/serial_port.h"
 #include "platform/sys_error.h"
+#include "platform/wait.h"
 #include "platform/udp_endpoint.h"
 #include "shared/message_sink.h"
 #include "signfeed/sign_protocol.h"
@@ -21,6 +29,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orlavo::signfeed {
 
@@ -60,6 +69,12 @@ public:
 
     SignLink(platform::Clock& clock, platform::EventLoop& loop, platform::UdpEndpoint& udp,
              platform::SerialPort& serial, MessageSink& sink);
+    ~SignLink();
+    SignLink(const SignLink&) = delete;
+    SignLink& operator=(const SignLink&) = delete;
+
+    // Blocking unless set; set it before the first frame.
+    void setPacing(platform::Pacing pacing) { m_pacing = pacing; }
 
     // A fixed selection, or a function read before every transmission.
     void setLinkSelection(LinkSelection selection);
@@ -82,7 +97,8 @@ public:
     // that must end now. The frame's report says how far it got.
     void stopSending();
 
-    // True while a frame is going out (its waits run other events).
+    // True while a frame is going out (its waits run other events) and until
+    // the frames and actions queued behind it are done.
     [[nodiscard]] bool busy() const { return m_busy; }
     // Runs action now when idle, else after the frames and actions queued before it.
     void whenIdle(std::function<void()> action);
@@ -98,24 +114,35 @@ private:
         std::function<void()> action;  // set for deferred link operations
     };
 
+    // The frame going out: where it stands and how it fares.
+    struct Sending {
+        Outgoing frame;
+        FrameReport report;
+        std::vector<std::string> packets;  // clock packets; empty for a whole frame
+        std::size_t fullPackets = 0;       // the packets followed by a wait
+        std::size_t next = 0;              // the next packet, or the next copy of a whole frame (0 UDP, 1 serial)
+        bool delivered = false;            // a whole frame: a link took it
+    };
+
     [[nodiscard]] LinkSelection links() const;
     void enqueue(Outgoing item);
     void runExclusive(Outgoing item);
-    void transmit(const Outgoing& frame);
-    void sendWhole(const Outgoing& frame, FrameReport& report);
-    void sendPackets(const Outgoing& frame, FrameReport& report);
-    // How one unit goes out: a whole frame waits after each link's copy and
-    // keeps the serial copy back when stopped meanwhile; a packet does neither.
-    struct WireSteps {
-        int pauseMs = 0;
-        bool stoppable = false;
-    };
-    void sendOnWire(std::string_view bytes, FrameReport& report, WireSteps steps);
+    // Runs the queue until it is empty, or until a wait runs on a timer.
+    void drive();
+    void beginFrame(Outgoing frame);
+    void finishFrame();
+    // One step of the frame going out: the wait before the next, or nullopt when it is done.
+    [[nodiscard]] std::optional<int> stepWhole(Sending& s);
+    [[nodiscard]] std::optional<int> stepPacket(Sending& s);
+    // One unit on the UDP link and then the serial link, when on; delivered
+    // tells whether a link took it already.
+    void sendUdp(std::string_view bytes, FrameReport& report, bool& delivered);
+    void sendSerial(std::string_view bytes, FrameReport& report, bool& delivered);
     void noteFailure(const platform::SysError& error, FrameReport& report, bool alreadyShown);
     void showFailure(const platform::SysError& error);
     void progress(int unit, int units);
-    void unitDelivered(std::string_view bytes);
-    void pause(int ms);
+    void unitDelivered(std::string_view bytes, bool& delivered);
+    void cancelTimer();
 
     platform::Clock& m_clock;
     platform::EventLoop& m_loop;
@@ -125,6 +152,9 @@ private:
     LinkSelectionSource m_links;
     SignLinkObserver* m_observer = nullptr;
     std::deque<Outgoing> m_queue;
+    std::optional<Sending> m_sending;
+    platform::Pacing m_pacing = platform::Pacing::Blocking;
+    std::optional<platform::EventLoop::TimerId> m_timer;  // the wait of the frame going out
     FrameReport m_lastReport;
     bool m_busy = false;
     bool m_stopRequested = false;

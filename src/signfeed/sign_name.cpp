@@ -1,17 +1,14 @@
 #include "signfeed/sign_name.h"
 
-#include "shared/settings.h"
+#include "platform/ascii.h"
 
 namespace orlavo::signfeed {
 
 std::string signNameOf(const std::filesystem::path& settingsPath, const platform::ProfileFile& settings)
 {
-    std::string name = readIni(settings, "Sign", "Name", "");
-    const auto first = name.find_first_not_of(' ');
-    if (first == std::string::npos) {
-        return settingsPath.stem().string();
-    }
-    return name.substr(first, name.find_last_not_of(' ') - first + 1);
+    const std::string stored = readIni(settings, kSignNameKey.section, kSignNameKey.key, kSignNameKey.fallback);
+    const std::string_view name = platform::trimIf(stored, platform::isSpaceOrTab);
+    return name.empty() ? settingsPath.stem().string() : std::string(name);
 }
 
 }  // namespace orlavo::signfeed

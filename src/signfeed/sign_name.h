@@ -1,14 +1,19 @@
 #pragma once
-// The name a sign goes by in the service, its log and its control socket.
+// What a sign is called when one program drives several: in log lines, on the
+// command line and by the control socket.
 #include "platform/profile_file.h"
+#include "shared/settings.h"
 
 #include <filesystem>
 #include <string>
 
 namespace orlavo::signfeed {
 
-// [Sign] Name= when it holds more than blanks, else the settings file's base
-// name ("lobby.ini" -> "lobby").
+// Extension: names the sign instead of its settings file's base name.
+inline constexpr SettingKey kSignNameKey{"Sign", "Name", ""};
+
+// [Sign] Name= without its surrounding blanks when it has any other
+// character, else the settings file's base name ("lobby.ini" -> "lobby").
 [[nodiscard]] std::string signNameOf(const std::filesystem::path& settingsPath, const platform::ProfileFile& settings);
 
 }  // namespace orlavo::signfeed

@@ -28,6 +28,9 @@ UpdateCycle::UpdateCycle(MainWindowModel& window, pellix::RSSComp& feed, Compose
 UpdateCycle::~UpdateCycle()
 {
     stop();
+    if (m_waitTimer) {
+        m_loop.cancelTimer(*m_waitTimer);
+    }
     m_feed.setListener(nullptr);
     m_composer.setFailureNote(nullptr);
 }
@@ -101,7 +104,19 @@ void UpdateCycle::runUpdate()
     m_window.showInitializing(true);
     m_window.showLastUpdate(false);
     testSerialPort();
+    if (m_pacing == platform::Pacing::Timers) {
+        m_waitTimer = m_loop.startTimer(1000, [this] {
+            m_waitTimer.reset();
+            requestDownload();
+        });
+        return;
+    }
     platform::waitMs(m_clock, m_loop, 1000);
+    requestDownload();
+}
+
+void UpdateCycle::requestDownload()
+{
     std::optional<std::string> url = chooseUrl();
     if (!url || url->empty()) {
         abandon(url ? "no feed URL" : "all 26 feed slots are empty");
@@ -200,10 +215,17 @@ void UpdateCycle::OnFinish(std::int32_t code, const std::string& text)
                                     key::kRewriteMovedFeeds.fallback) == "1") {
         rewriteMovedFeed(movedTo, succeeded);
     }
-    if (m_observer != nullptr) {
-        m_observer->updateFinished(outcome, result);
+    auto finish = [this, outcome, result] {
+        if (m_observer != nullptr) {
+            m_observer->updateFinished(outcome, result);
+        }
+        endUpdate();
+    };
+    if (m_frameDeferral) {
+        m_frameDeferral(std::move(finish));
+    } else {
+        finish();
     }
-    endUpdate();
 }
 
 bool UpdateCycle::settingOn(const SettingKey& setting) const

@@ -6,6 +6,7 @@
 // click inside a wait) is remembered and runs when the current one is done.
 #include "platform/clock.h"
 #include "platform/event_loop.h"
+#include "platform/wait.h"
 #include "signfeed/composer.h"
 #include "signfeed/main_window_model.h"
 #include "shared/settings.h"
@@ -44,6 +45,12 @@ public:
     // Runs at the start of every timer tick, before the tick decides on an
     // update: the service looks at its settings file there.
     void setBeforeTick(std::function<void()> hook) { m_beforeTick = std::move(hook); }
+    // Blocking unless set: the wait before each download (see SignLink).
+    void setPacing(platform::Pacing pacing) { m_pacing = pacing; }
+    // Takes the end of each composed update (the observer's report and the
+    // next request) and runs it once the frame sent has gone out: the feed
+    // program queues it behind the frame on a link whose waits run on timers.
+    void setFrameDeferral(std::function<void(std::function<void()>)> deferral) { m_frameDeferral = std::move(deferral); }
     // Starts the one-minute timer.
     void start();
     void stop();
@@ -74,6 +81,7 @@ private:
     void OnDisconnect() override {}
 
     void runUpdate();
+    void requestDownload();
     [[nodiscard]] std::optional<std::string> chooseUrl();
     void testSerialPort();
     void abandon(const std::string& why, bool feedFailed = false);
@@ -93,6 +101,9 @@ private:
     platform::EventLoop& m_loop;
     UpdateCycleObserver* m_observer = nullptr;
     std::optional<platform::EventLoop::TimerId> m_timer;
+    std::optional<platform::EventLoop::TimerId> m_waitTimer;  // the wait before a download, on timers
+    platform::Pacing m_pacing = platform::Pacing::Blocking;
+    std::function<void(std::function<void()>)> m_frameDeferral;
     std::function<void()> m_beforeTick;
     std::string m_lastUrl;
     std::string m_movedNote;

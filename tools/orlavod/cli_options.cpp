@@ -9,9 +9,9 @@ namespace orlavo::tools {
 
 const char* usageText()
 {
-    return "usage: orlavod [--settings DATA_INI] [--once | --update-now] [--verbose]\n"
+    return "usage: orlavod [--settings DATA_INI]... [--signs DIR] [--once | --update-now] [--verbose]\n"
            "       orlavod init --settings DATA_INI\n"
-           "       orlavod compose --settings DATA_INI FEEDFILE\n"
+           "       orlavod compose --settings DATA_INI... [--signs DIR] FEEDFILE\n"
            "       orlavod discover --settings DATA_INI\n"
            "       orlavod announce [--sign NAME] [--minutes N] TEXT\n"
            "       orlavod announce --clear [--sign NAME]\n"
@@ -32,6 +32,9 @@ const char* usageText()
            "            with --once or the update cycle: the bounds on each download\n"
            "            (defaults 10 s, 30 s, 300 s and 64 MiB)\n"
            "  --demo    serve a bundled feed on 127.0.0.1 and show it on a sign emulator\n"
+           "  --settings DATA_INI  one sign's settings file; repeat it for several signs\n"
+           "  --signs DIR   one sign for every *.ini file in DIR, in the order of their names;\n"
+           "            with several signs each output line starts with the sign's name and \": \"\n"
            "Without --settings, data.ini beside the program is used when it exists and is\n"
            "writable, else $XDG_CONFIG_HOME/orlavo/data.ini (~/.config/orlavo/data.ini).\n";
 }
@@ -153,9 +156,16 @@ std::optional<std::string> checkCombination(const CliOptions& o, const Seen& see
         return seen.limit + " belongs to --once and the update cycle, not to " +
                (seen.demo ? std::string("--demo") : command);
     }
-    if (seen.demo && (seen.once || o.command != Command::Service || o.settingsPath)) {
+    if (seen.demo && (seen.once || o.command != Command::Service || o.settingsPath || o.signsDir)) {
         return std::string("--demo takes no other option, not ") +
-               (seen.once ? "--once" : o.settingsPath ? "--settings" : command.c_str());
+               (seen.once           ? "--once"
+                : o.settingsPath    ? "--settings"
+                : o.signsDir        ? "--signs"
+                                    : command.c_str());
+    }
+    const bool oneSign = o.command == Command::Init || o.command == Command::Discover;
+    if (oneSign && (o.settingsPaths.size() > 1 || o.signsDir)) {
+        return command + " takes one sign: one --settings DATA_INI" + (o.signsDir ? ", not --signs" : "");
     }
     if (o.updateNow && (seen.once || o.command != Command::Service)) {
         return "--update-now belongs to the update cycle, not to " + (seen.once ? std::string("--once") : command);
@@ -165,7 +175,7 @@ std::optional<std::string> checkCombination(const CliOptions& o, const Seen& see
     }
     const bool needsSettings =
         o.command == Command::Init || o.command == Command::Compose || o.command == Command::Discover;
-    if (needsSettings && !o.settingsPath) {
+    if (needsSettings && !o.settingsPath && !(o.command == Command::Compose && o.signsDir)) {
         return command + " needs --settings DATA_INI";
     }
     const std::size_t wanted = o.command == Command::Compose ? 1 : 0;
@@ -196,7 +206,18 @@ CliParse parseCommandLine(const std::vector<std::string>& args)
             if (i + 1 >= args.size() || args[i + 1].empty()) {
                 return CliParse{std::nullopt, "--settings needs a path"};
             }
-            options.settingsPath = args[++i];
+            options.settingsPaths.push_back(args[++i]);
+            if (!options.settingsPath) {
+                options.settingsPath = options.settingsPaths.back();
+            }
+        } else if (a == "--signs") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                return CliParse{std::nullopt, "--signs needs a folder"};
+            }
+            if (options.signsDir) {
+                return CliParse{std::nullopt, "--signs takes one folder; name more signs with --settings"};
+            }
+            options.signsDir = args[++i];
         } else if (std::int64_t* field = limitField(a, options.limits)) {
             std::optional<std::int64_t> value =
                 i + 1 < args.size() ? limitValue(a, args[i + 1]) : std::optional<std::int64_t>();

@@ -12,7 +12,10 @@ enum class Command { Help, Version, Init, Compose, Once, Service, Demo, Discover
 
 struct CliOptions {
     Command command = Command::Service;
-    std::optional<std::string> settingsPath;
+    std::optional<std::string> settingsPath;  // the first --settings
+    // Every --settings in order, then the folder of --signs: one sign each.
+    std::vector<std::string> settingsPaths;
+    std::optional<std::string> signsDir;
     std::vector<std::string> positional;  // compose: the feed file
     bool verbose = false;
     bool updateNow = false;  // service: one update at start

@@ -37,13 +37,11 @@ std::string escapeWireBytes(std::string_view bytes)
     return out;
 }
 
-int runCompose(const std::filesystem::path& settingsPath, const std::filesystem::path& feedPath)
+namespace {
+
+void composeFor(const SignEntry& sign, const std::string& linePrefix, const std::string& feed)
 {
-    std::optional<std::string> feed = platform::readWholeFile(feedPath);
-    if (!feed) {
-        std::fprintf(stderr, "orlavod: cannot read feed file %s\n", feedPath.c_str());
-        return 2;
-    }
+    const std::filesystem::path& settingsPath = sign.settingsPath;
     // The start-up writes go to a copy in memory; the file on disk stays as it was.
     platform::MemoryProfileFile settings(platform::readRegularFile(settingsPath, platform::kMaxProfileBytes).bytes);
     platform::ManualClock clock;
@@ -51,7 +49,7 @@ int runCompose(const std::filesystem::path& settingsPath, const std::filesystem:
     Transmissions sent;
     CaptureUdp udp(sent);
     CaptureSerial serial(sent);
-    StderrSink sink;
+    StderrSink sink(linePrefix);
     platform::SystemConnectivity unused;  // nothing is downloaded
     // Port 0: composing must not take the sign port from a running program.
     FeedProgram program(ProgramPorts{clock, loop, settings, udp, serial, unused, sink}, 0);
@@ -59,13 +57,27 @@ int runCompose(const std::filesystem::path& settingsPath, const std::filesystem:
     program.composer().run(
         [&feed](bool strip, std::int32_t& n) {
             // As a finished download hands the feed to the parser: every bare LF made CR LF.
-            pellix::ParsedFeed parsed = pellix::ParseFeed(*feed, strip, pellix::LineEnds::Crlf);
+            pellix::ParsedFeed parsed = pellix::ParseFeed(feed, strip, pellix::LineEnds::Crlf);
             n = parsed.items > 0 ? parsed.items : 0;
             return std::move(parsed.file);
         },
         signfeed::DownloadOutcome{true, 200, "OK"});
     for (const std::string& unit : sent) {
-        std::printf("%s\n", escapeWireBytes(unit).c_str());
+        std::printf("%s%s\n", linePrefix.c_str(), escapeWireBytes(unit).c_str());
+    }
+}
+
+}  // namespace
+
+int runCompose(const std::vector<SignEntry>& signs, const std::filesystem::path& feedPath)
+{
+    std::optional<std::string> feed = platform::readWholeFile(feedPath);
+    if (!feed) {
+        std::fprintf(stderr, "orlavod: cannot read feed file %s\n", feedPath.c_str());
+        return 2;
+    }
+    for (const SignEntry& sign : signs) {
+        composeFor(sign, signs.size() > 1 ? sign.name + ": " : std::string(), *feed);
     }
     return 0;
 }

@@ -14,7 +14,7 @@ void StatusPrinter::fieldChanged(signfeed::Field field)
     const std::string& text = m_window.control(field).text;
     if (!text.empty()) {
         // Status texts carry the server's reason phrase and addresses.
-        std::fprintf(stderr, "orlavod: %s\n", platform::escapeControls(text).c_str());
+        std::fprintf(stderr, "%sorlavod: %s\n", m_prefix.c_str(), platform::escapeControls(text).c_str());
     }
 }
 

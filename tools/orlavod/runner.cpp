@@ -7,9 +7,11 @@
 #include "headless_program.h"
 #include "once_command.h"
 #include "service_command.h"
+#include "sign_roster.h"
 #include "system_ports.h"
 
 #include "platform/app_paths.h"
+#include "platform/code_page.h"
 #include "platform/profile_file.h"
 #include "platform/whole_file.h"
 #include "shared/settings.h"
@@ -51,6 +53,43 @@ int runInit(const fs::path& settingsPath, bool existed)
     return 0;
 }
 
+// The signs of --settings and --signs, named and checked; empty after saying why not.
+std::vector<SignEntry> signsOf(const CliOptions& options)
+{
+    std::vector<fs::path> paths(options.settingsPaths.begin(), options.settingsPaths.end());
+    if (options.signsDir) {
+        Roster folder = signFilesIn(*options.signsDir);
+        if (!folder.error.empty()) {
+            std::fprintf(stderr, "orlavod: %s\n", folder.error.c_str());
+            return {};
+        }
+        for (const SignEntry& entry : folder.signs) {
+            paths.push_back(entry.settingsPath);
+        }
+    }
+    Roster roster = nameSigns(paths);
+    if (!roster.error.empty()) {
+        std::fprintf(stderr, "orlavod: %s\n", platform::escapeControls(roster.error).c_str());
+    }
+    return roster.signs;
+}
+
+int runSigns(const CliOptions& options, const std::vector<SignEntry>& signs)
+{
+    if (options.command == Command::Compose) {
+        return runCompose(signs, options.positional.at(0));
+    }
+    for (const SignEntry& sign : signs) {
+        if (!prepareSettingsDir(sign.settingsPath)) {
+            return 2;
+        }
+    }
+    if (options.command == Command::Once) {
+        return runOnce(signs, options.limits, options.verbose);
+    }
+    return runService(signs, ServiceOptions{options.verbose, options.updateNow, options.limits});
+}
+
 }  // namespace
 
 int runCommand(const CliOptions& options)
@@ -60,6 +99,10 @@ int runCommand(const CliOptions& options)
     }
     if (options.command == Command::Announce) {
         return runAnnounce(options);
+    }
+    if (options.settingsPaths.size() > 1 || options.signsDir) {
+        std::vector<SignEntry> signs = signsOf(options);
+        return signs.empty() ? 2 : runSigns(options, signs);
     }
     fs::path settingsPath = signfeed::resolveSettingsPath(
         options.settingsPath ? std::optional<fs::path>(*options.settingsPath) : std::nullopt,
@@ -84,16 +127,15 @@ int runCommand(const CliOptions& options)
     switch (options.command) {
     case Command::Init:
         return runInit(settingsPath, read.bytes.has_value());
-    case Command::Once:
-        return prepareSettingsDir(settingsPath) ? runOnce(settingsPath, options.limits, options.verbose) : 2;
-    case Command::Service:
-        return prepareSettingsDir(settingsPath)
-                   ? runService(settingsPath, ServiceOptions{options.verbose, options.updateNow, options.limits})
-                   : 2;
-    case Command::Compose:
-        return runCompose(settingsPath, options.positional.at(0));
     case Command::Discover:
         return runDiscover(settingsPath);
+    case Command::Once:
+    case Command::Service:
+    case Command::Compose: {
+        // One sign: its name never shows, so the file's content does not matter here.
+        const SignEntry sign{settingsPath, settingsPath.stem().string()};
+        return runSigns(options, {sign});
+    }
     default:
         std::fprintf(stderr, "orlavod: unknown command\n");
         return 2;

@@ -3,18 +3,18 @@
 #include "control_server.h"
 #include "headless_program.h"
 #include "sign_announcements.h"
-#include "system_ports.h"
+#include "sign_set.h"
 #include "update_log.h"
 
 #include "platform/app_paths.h"
 #include "platform/signal_watch.h"
 #include "signfeed/announcement_file.h"
-#include "signfeed/sign_name.h"
 #include "shared/text_numbers.h"
 
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <optional>
 
 namespace orlavo::tools {
@@ -22,11 +22,11 @@ namespace orlavo::tools {
 namespace {
 
 // Status texts when asked for, and the end of the loop once the close
-// sequence has written the settings.
+// sequence of every sign has written its settings.
 class ServiceWindowListener final : public signfeed::MainWindowModel::Listener {
 public:
-    ServiceWindowListener(const signfeed::MainWindowModel& window, platform::EventLoop& loop, bool verbose)
-        : m_status(window), m_loop(loop), m_verbose(verbose)
+    ServiceWindowListener(SignSet::Sign& sign, platform::EventLoop& loop, std::size_t& open, bool verbose)
+        : m_status(sign.program.window(), sign.linePrefix), m_loop(loop), m_open(open), m_verbose(verbose)
     {
     }
     void fieldChanged(signfeed::Field field) override
@@ -35,17 +35,24 @@ public:
             m_status.fieldChanged(field);
         }
     }
-    void closeRequested() override { m_loop.quit(); }
+    void closeRequested() override
+    {
+        if (--m_open == 0) {
+            m_loop.quit();
+        }
+    }
 
 private:
     StatusPrinter m_status;
     platform::EventLoop& m_loop;
+    std::size_t& m_open;  // signs not closed yet
     bool m_verbose;
 };
 
-void logLine(const platform::Clock& clock, const std::string& text)
+void logLine(const platform::Clock& clock, const std::string& text, const std::string& prefix = {})
 {
-    std::fprintf(stderr, "orlavod: %s %s\n", formatTimestamp(clock.localTime()).c_str(), text.c_str());
+    std::fprintf(stderr, "%sorlavod: %s %s\n", prefix.c_str(), formatTimestamp(clock.localTime()).c_str(),
+                 text.c_str());
     std::fflush(stderr);
 }
 
@@ -54,7 +61,10 @@ void logLine(const platform::Clock& clock, const std::string& text)
 // decides on an update.
 class SettingsFollower {
 public:
-    SettingsFollower(FeedProgram& program, const platform::Clock& clock) : m_program(program), m_clock(clock) {}
+    SettingsFollower(SignSet::Sign& sign, const platform::Clock& clock)
+        : m_program(sign.program), m_clock(clock), m_prefix(sign.linePrefix)
+    {
+    }
 
     void beforeTick()
     {
@@ -62,7 +72,8 @@ public:
         if (reload.failure) {
             if (reload.failure->description != m_lastFailure) {  // once, not every minute
                 m_lastFailure = reload.failure->description;
-                logLine(m_clock, "settings file changed but not read, the settings in effect stay: " + m_lastFailure);
+                logLine(m_clock, "settings file changed but not read, the settings in effect stay: " + m_lastFailure,
+                        m_prefix);
             }
             return;
         }
@@ -70,8 +81,8 @@ public:
         if (reload.reloaded) {
             // Queued behind the reload, which waits for a frame going out.
             m_program.link().whenIdle([this] {
-                logLine(m_clock, "settings file changed, read again: " +
-                                     periodText(m_program.window().updatePeriodText()));
+                logLine(m_clock, "settings file changed, read again: " + periodText(m_program.window().updatePeriodText()),
+                        m_prefix);
             });
         }
     }
@@ -79,7 +90,39 @@ public:
 private:
     FeedProgram& m_program;
     const platform::Clock& m_clock;
+    std::string m_prefix;
     std::string m_lastFailure;
+};
+
+// One sign's part in the service: its settings follower, its window
+// listener and its update log, attached for as long as the service runs.
+class ServiceSign {
+public:
+    ServiceSign(SignSet::Sign& sign, SignSet& set, std::size_t& open, bool verbose)
+        : m_sign(sign), m_follower(sign, set.clock), m_listener(sign, set.loop, open, verbose),
+          m_log(set.clock, sign.program, stderr, &sign.sink)
+    {
+        m_log.setLinePrefix(sign.linePrefix);
+        FeedProgram& program = sign.program;
+        program.cycle().setBeforeTick([this] { m_follower.beforeTick(); });
+        program.window().setListener(&m_listener);
+        program.load();
+        program.cycle().setObserver(&m_log);
+    }
+    ~ServiceSign()
+    {
+        m_sign.program.cycle().setObserver(nullptr);
+        m_sign.program.window().setListener(nullptr);
+        m_sign.program.cycle().setBeforeTick(nullptr);
+    }
+    ServiceSign(const ServiceSign&) = delete;
+    ServiceSign& operator=(const ServiceSign&) = delete;
+
+private:
+    SignSet::Sign& m_sign;
+    SettingsFollower m_follower;
+    ServiceWindowListener m_listener;
+    UpdateLog m_log;
 };
 
 }  // namespace
@@ -93,29 +136,30 @@ std::string periodText(const std::string& period)
     return *minutes == 1 ? std::string("updates every minute") : "updates every " + period + " minutes";
 }
 
-int runService(const std::filesystem::path& settingsPath, const ServiceOptions& options)
+int runService(const std::vector<SignEntry>& signs, const ServiceOptions& options)
 {
-    SystemPorts system(settingsPath);
-    platform::SignalWatch signals(system.loop);
-    FeedProgram program(system.ports(), signfeed::kSignUdpPort, options.limits);
-    SettingsFollower follower(program, system.clock);
-    program.cycle().setBeforeTick([&follower] { follower.beforeTick(); });
+    SignSet set(signs, options.limits);
+    platform::SignalWatch signals(set.loop);
     bool closing = false;
     bool forced = false;
     auto onSignal = [&](int signalNumber) {
         if (closing) {
-            // The close waits for the frame going out; a second request cuts
-            // that frame short, so the close (and its writes) runs at once.
-            logLine(system.clock, std::string("second SIG") + sigabbrev_np(signalNumber) +
-                                      ", stopping the frame and ending now");
+            // The close waits for the frames going out; a second request cuts
+            // them short, so the close (and its writes) runs at once.
+            logLine(set.clock, std::string("second SIG") + sigabbrev_np(signalNumber) +
+                                   ", stopping the frame and ending now");
             forced = true;
-            program.stopSending();
+            for (const auto& sign : set.signs()) {
+                sign->program.stopSending();
+            }
             return;
         }
         closing = true;
-        logLine(system.clock, std::string("SIG") + sigabbrev_np(signalNumber) + " received, closing");
-        program.cycle().stop();
-        program.window().close();
+        logLine(set.clock, std::string("SIG") + sigabbrev_np(signalNumber) + " received, closing");
+        for (const auto& sign : set.signs()) {
+            sign->program.cycle().stop();
+            sign->program.window().close();
+        }
     };
     // Started before the first update: name lookups run on helper threads,
     // which inherit the blocked mask and so leave the signals to the loop.
@@ -123,34 +167,43 @@ int runService(const std::filesystem::path& settingsPath, const ServiceOptions& 
         std::fprintf(stderr, "orlavod: %s\n", error->description.c_str());
         return 2;
     }
-    ServiceWindowListener listener(program.window(), system.loop, options.verbose);
-    program.window().setListener(&listener);
-    program.load();
-    UpdateLog log(system.clock, program, stderr, &system.sink);
-    program.cycle().setObserver(&log);
-    logLine(system.clock, "started with " + settingsPath.string() + ", " +
-                              periodText(program.window().updatePeriodText()));
-    // Announcements reach the service through its control socket; without
-    // one (another service holds it) the headlines run on as before.
-    SignAnnouncements announcements(system.loop, [&system](const std::string& line) { logLine(system.clock, line); });
-    program.announcement().keepIn(signfeed::announcementFileFor(settingsPath));
-    announcements.add(signfeed::signNameOf(settingsPath, system.settings), program.announcement());
-    ControlServer control(system.loop, [&announcements](std::string_view line) { return announcements.answer(line); });
+    std::size_t open = set.signs().size();
+    std::vector<std::unique_ptr<ServiceSign>> running;
+    for (const auto& sign : set.signs()) {
+        running.push_back(std::make_unique<ServiceSign>(*sign, set, open, options.verbose));
+        logLine(set.clock,
+                "started with " + sign->settingsPath.string() + ", " +
+                    periodText(sign->program.window().updatePeriodText()),
+                sign->linePrefix);
+    }
+    // Announcements reach the signs through the control socket; without one
+    // (another service holds it) the headlines run on as before.
+    SignAnnouncements announcements(set.loop, [&set](const std::string& line) { logLine(set.clock, line); });
+    for (const auto& sign : set.signs()) {
+        sign->program.announcement().keepIn(signfeed::announcementFileFor(sign->settingsPath));
+        announcements.add(sign->name, sign->program.announcement());
+    }
+    ControlServer control(set.loop, [&announcements](std::string_view line) { return announcements.answer(line); });
     if (auto error = control.listen(platform::controlSocketPath())) {
-        logLine(system.clock, "announcements are off: " + error->description);
+        logLine(set.clock, "announcements are off: " + error->description);
     }
-    if (const std::string restored = program.announcement().restore(); !restored.empty()) {
-        logLine(system.clock, restored);
+    for (const auto& sign : set.signs()) {
+        if (const std::string restored = sign->program.announcement().restore(); !restored.empty()) {
+            logLine(set.clock, restored, sign->linePrefix);
+        }
+        sign->program.cycle().start();
+        if (options.updateNow) {
+            set.loop.post([&program = sign->program] { program.cycle().requestUpdate(); });
+        }
     }
-    program.cycle().start();
-    if (options.updateNow) {
-        system.loop.post([&program] { program.cycle().requestUpdate(); });
+    set.loop.run();
+    running.clear();
+    for (const auto& sign : set.signs()) {
+        logLine(set.clock,
+                sign->program.window().closeWriteFailed() ? "settings not written, stopped"
+                                                          : "settings written, stopped",
+                sign->linePrefix);
     }
-    system.loop.run();
-    program.cycle().setObserver(nullptr);
-    program.window().setListener(nullptr);
-    logLine(system.clock, program.window().closeWriteFailed() ? "settings not written, stopped"
-                                                               : "settings written, stopped");
     return forced ? 1 : 0;
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 #include <pellix/rss_comp.h>
 
-#include <filesystem>
+#include "sign_roster.h"
+
 #include <string>
+#include <vector>
 
 namespace orlavo::tools {
 
@@ -15,8 +17,8 @@ struct ServiceOptions {
 // "updates every 15 minutes", "updates every minute", or that they are off.
 [[nodiscard]] std::string periodText(const std::string& period);
 
-// The update cycle on the real clock until SIGINT, SIGTERM or SIGHUP, then
-// the close sequence. Exit 0 after a clean close.
-[[nodiscard]] int runService(const std::filesystem::path& settingsPath, const ServiceOptions& options);
+// The update cycle of every sign on the real clock until SIGINT, SIGTERM or
+// SIGHUP, then the close sequence of every sign. Exit 0 after a clean close.
+[[nodiscard]] int runService(const std::vector<SignEntry>& signs, const ServiceOptions& options);
 
 }  // namespace orlavo::tools

@@ -4,6 +4,13 @@
 
 namespace orlavo::tools {
 
+SignAnnouncements::~SignAnnouncements()
+{
+    for (const auto& [name, announcement] : m_signs) {
+        announcement->setExpiryListener(nullptr);
+    }
+}
+
 void SignAnnouncements::add(std::string name, signfeed::Announcement& announcement)
 {
     announcement.setExpiryListener([this, name](const std::string& text) {

@@ -19,6 +19,9 @@ public:
     using Log = std::function<void(const std::string&)>;
 
     SignAnnouncements(platform::EventLoop& loop, Log log) : m_loop(loop), m_log(std::move(log)) {}
+    ~SignAnnouncements();
+    SignAnnouncements(const SignAnnouncements&) = delete;
+    SignAnnouncements& operator=(const SignAnnouncements&) = delete;
 
     // Logs when its announcements end by themselves.
     void add(std::string name, signfeed::Announcement& announcement);

@@ -10,6 +10,10 @@ namespace orlavo::tools {
 
 class StderrSink final : public signfeed::MessageSink {
 public:
+    StderrSink() = default;
+    // prefix starts every line: "lobby: " when one program drives several signs.
+    explicit StderrSink(std::string prefix) : m_prefix(std::move(prefix)) {}
+
     void showMessage(signfeed::MessageIcon icon, std::string_view title, std::string_view text) override
     {
         const char* level = icon == signfeed::MessageIcon::Critical ? "error" : "warning";
@@ -21,7 +25,7 @@ public:
             return;
         }
         m_last = line;
-        std::fprintf(stderr, "%s\n", platform::escapeControls(line).c_str());
+        std::fprintf(stderr, "%s%s\n", m_prefix.c_str(), platform::escapeControls(line).c_str());
     }
     // A new update: what it meets is news again.
     void forgetLast() { m_last.clear(); }
@@ -29,6 +33,7 @@ public:
     int count = 0;
 
 private:
+    std::string m_prefix;
     std::string m_last;
 };
 

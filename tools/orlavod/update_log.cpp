@@ -88,7 +88,7 @@ std::string UpdateLog::withStaleNote(std::string line) const
 void UpdateLog::write(const std::string& line)
 {
     // Reason phrases and addresses come from the network.
-    std::fprintf(m_out, "orlavod: %s\n", platform::escapeControls(line).c_str());
+    std::fprintf(m_out, "%sorlavod: %s\n", m_prefix.c_str(), platform::escapeControls(line).c_str());
     std::fflush(m_out);
     if (m_sink != nullptr) {
         m_sink->forgetLast();

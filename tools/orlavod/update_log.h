@@ -41,6 +41,8 @@ public:
     }
     void updateFinished(const signfeed::DownloadOutcome& outcome, const signfeed::ComposeResult& result) override;
     void updateAbandoned(const std::string& why) override;
+    // Starts every line (see StderrSink).
+    void setLinePrefix(std::string prefix) { m_prefix = std::move(prefix); }
 
 private:
     void write(const std::string& line);
@@ -51,6 +53,7 @@ private:
     const FeedProgram& m_program;
     std::FILE* m_out;
     StderrSink* m_sink;
+    std::string m_prefix;
 };
 
 }  // namespace orlavo::tools
