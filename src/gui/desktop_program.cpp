@@ -1,5 +1,7 @@
 #include "gui/desktop_program.h"
 
+#include "signfeed/announcement_file.h"
+
 #include <csignal>
 #include <cstdio>
 
@@ -25,6 +27,11 @@ DesktopProgram::~DesktopProgram()
 void DesktopProgram::start()
 {
     m_feed.load();
+    // An announcement on when the program last ended goes on for its time.
+    m_feed.announcement().keepIn(signfeed::announcementFileFor(m_settings.path()));
+    if (const std::string restored = m_feed.announcement().restore(); !restored.empty()) {
+        std::fprintf(stderr, "orlavo: %s\n", restored.c_str());
+    }
     m_window->refreshAll();
     m_window->show();
     m_feed.cycle().start();
