@@ -686,6 +686,19 @@ TEST(UpdateCycle, TickAndClickDuringTheDownloadWaitForIt)
     EXPECT_EQ(rig.endings, (Strings{"sent", "sent"}));
 }
 
+TEST(UpdateCycle, ADownloadEndingDuringAnAnnouncementLeavesItOnTheSign)
+{
+    RigSetup s;
+    s.slots = {{0, "/news"}};
+    CycleRig rig(s);
+    rig.cycle.requestUpdate();
+    ASSERT_EQ(rig.program.announcement().start("Drill", 5).error, "");
+    EXPECT_EQ(rig.serve(feedResponse({"late"})), "/news");
+    EXPECT_EQ(rig.endings, Strings{"abandoned"});
+    EXPECT_NE(rig.udp.sentBytes().back().find("Drill"), std::string::npos);
+    EXPECT_TRUE(rig.cycle.missedWhileHeld()) << "so its end brings fresh headlines";
+}
+
 TEST(UpdateCycle, TickDuringTheFrameWaitsRunsAfterTheFrame)
 {
     CycleRig rig(everyMinuteInPacketsOverTwoSlots());
