@@ -108,26 +108,26 @@ std::string Announcement::restore()
     if (!read.error && !read.bytes) {
         return {};
     }
+    const std::optional<KeptAnnouncement> kept = read.bytes ? parseAnnouncementFile(*read.bytes) : std::nullopt;
+    const std::int64_t remaining = kept ? secondsBetween(m_clock.localTime(), kept->until) : 0;
+    const std::string text = kept ? announcementText(kept->text) : std::string();
     std::string why;
-    std::optional<KeptAnnouncement> kept;
-    std::int64_t remaining = 0;
     if (read.error) {
         why = read.error->description;
-    } else if (kept = parseAnnouncementFile(*read.bytes); !kept) {
+    } else if (!kept) {
         why = "not an announcement";
-    } else if (remaining = secondsBetween(m_clock.localTime(), kept->until); remaining <= 0) {
+    } else if (remaining <= 0) {
         why = "its time is up";
     } else if (remaining > static_cast<std::int64_t>(kAnnounceMinutesMax) * 60) {
         why = "it ends more than a day from now";
-    } else if (m_text = announcementText(kept->text);
-               m_text.empty() || platform::utf8Length(m_text) > kMessageBudget) {
+    } else if (text.empty() || platform::utf8Length(text) > kMessageBudget) {
         why = "its text is empty or too long";
     }
     if (!why.empty()) {
-        m_text.clear();
         forgetFile();
         return "announcement in " + m_file.string() + " ignored: " + why;
     }
+    m_text = text;
     show(remaining * 1000);
     return fmt::format("announcement taken up again for {} more minutes: {}", (remaining + 59) / 60, m_text);
 }

@@ -119,7 +119,7 @@ platform::LocalTime addSeconds(const platform::LocalTime& time, std::int64_t sec
         rest += 86400;
         --days;
     }
-    // civil from days
+    // Back from days since 1970-01-01 to a date: daysFromCivil undone.
     days += 719468;
     const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
     const auto doe = static_cast<unsigned>(days - era * 146097);
