@@ -46,17 +46,19 @@ endif()
 # The service and the tools.
 install(TARGETS orlavod signsim rssget rssdump RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT orlavod)
 set(orlavod_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/orlavod)
-install(FILES docs/service.md docs/signsim.md docs/cli.md docs/discovery.md
+install(FILES docs/service.md docs/signs.md docs/signsim.md docs/cli.md docs/discovery.md
   DESTINATION ${orlavod_doc_dir} COMPONENT orlavod)
-# The user unit is written at install time, so "cmake --install --prefix"
-# decides the path in ExecStart.
-install(CODE "
-  set(ORLAVO_BIN_DIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
-  set(ORLAVO_DOC_DIR \"\${CMAKE_INSTALL_PREFIX}/${orlavod_doc_dir}\")
-  configure_file(\"${PROJECT_SOURCE_DIR}/data/orlavod.service.in\" \"${PROJECT_BINARY_DIR}/orlavod.service\" @ONLY)
-  file(INSTALL \"${PROJECT_BINARY_DIR}/orlavod.service\"
-       DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${ORLAVO_SYSTEMD_USER_UNIT_DIR}\")
-" COMPONENT orlavod)
+# The user units (one sign's data.ini; a folder of signs) are written at
+# install time, so "cmake --install --prefix" decides the path in ExecStart.
+foreach(unit orlavod orlavod-signs)
+  install(CODE "
+    set(ORLAVO_BIN_DIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    set(ORLAVO_DOC_DIR \"\${CMAKE_INSTALL_PREFIX}/${orlavod_doc_dir}\")
+    configure_file(\"${PROJECT_SOURCE_DIR}/data/${unit}.service.in\" \"${PROJECT_BINARY_DIR}/${unit}.service\" @ONLY)
+    file(INSTALL \"${PROJECT_BINARY_DIR}/${unit}.service\"
+         DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${ORLAVO_SYSTEMD_USER_UNIT_DIR}\")
+  " COMPONENT orlavod)
+endforeach()
 foreach(tool orlavod signsim rssget rssdump)
   install(FILES data/completion/orlavo-tools.bash RENAME ${tool}
     DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT orlavod)

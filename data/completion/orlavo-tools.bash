@@ -4,7 +4,7 @@ _orlavo_tools()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
     case $prev in
-        --settings|-o|--cafile|--serial)
+        --settings|--signs|-o|--cafile|--serial)
             COMPREPLY=($(compgen -f -- "$cur")); compopt -o filenames 2>/dev/null; return ;;
         --bind|--reply-address|--port|--discovery-port|--mac|--name|--max-body|--*-timeout|--max-time)
             return ;;

@@ -12,15 +12,15 @@
 //
 // One frame at a time: a frame started while one goes out (from an event that
 // runs inside a wait, or any time under timers) is queued and sent after the
-// current one, and closing or reconfiguring a
-// link meanwhile is deferred until the frame has gone, so packets of two
-// frames never interleave and a port is never closed under a running send.
+// current one, and closing or reconfiguring a link meanwhile is deferred
+// until the frame has gone, so packets of two frames never interleave and a
+// port is never closed under a running send.
 #include "platform/clock.h"
 #include "platform/event_loop.h"
 #include "platform/serial_port.h"
 #include "platform/sys_error.h"
-#include "platform/wait.h"
 #include "platform/udp_endpoint.h"
+#include "platform/wait.h"
 #include "shared/message_sink.h"
 #include "signfeed/sign_protocol.h"
 

@@ -27,9 +27,10 @@ UpdateCycle::UpdateCycle(MainWindowModel& window, pellix::RSSComp& feed, Compose
 
 UpdateCycle::~UpdateCycle()
 {
-    stop();
-    if (m_waitTimer) {
-        m_loop.cancelTimer(*m_waitTimer);
+    for (auto* timer : {&m_timer, &m_waitTimer}) {
+        if (*timer) {
+            m_loop.cancelTimer(**timer);
+        }
     }
     m_feed.setListener(nullptr);
     m_composer.setFailureNote(nullptr);
@@ -52,6 +53,14 @@ void UpdateCycle::stop()
     if (m_timer) {
         m_loop.cancelTimer(*m_timer);
         m_timer.reset();
+    }
+    // An update still in its wait never downloads: on timers the loop runs
+    // on for the other signs' close, past this sign's.
+    if (m_waitTimer) {
+        m_loop.cancelTimer(*m_waitTimer);
+        m_waitTimer.reset();
+        m_busy = m_requestPending = false;
+        m_window.showInitializing(false);
     }
 }
 

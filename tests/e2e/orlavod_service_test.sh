@@ -127,4 +127,21 @@ grep -q 'settings not written, stopped' "$dir/readonly.log" || fail "the stop cl
 if grep -q 'settings written, stopped' "$dir/readonly.log"; then fail "logged as written"; fi
 passed=$((passed + 1))
 
+# Two signs from one folder, updated at once: each line names its sign, and
+# SIGTERM lets the clock frame going out end before both write their settings.
+mkdir "$dir/signs"
+settings "$dir/signs/lobby.ini" feed.xml
+settings "$dir/signs/clock.ini" feed.xml
+printf '[Sign]\r\nName=Workshop\r\n' >> "$dir/signs/clock.ini"
+sed -i 's/^EMBEDDED=0/EMBEDDED=1/' "$dir/signs/clock.ini"
+start_service "$dir/signs.log" --signs "$dir/signs" --update-now
+wait_for "grep -q '^lobby: orlavod: .* update .*feed.xml: 1 items, [0-9]* bytes sent$' '$dir/signs.log'" \
+  || fail "no update of the lobby sign logged"
+stop_service TERM
+grep -q '^Workshop: orlavod: .* update .*feed.xml: 1 items, [0-9]* bytes sent$' "$dir/signs.log" \
+  || fail "the clock sign's frame was cut short by the close"
+[ "$(grep -c '^\(lobby\|Workshop\): orlavod: .* settings written, stopped$' "$dir/signs.log")" = 2 ] \
+  || fail "not both signs wrote their settings"
+passed=$((passed + 1))
+
 echo "orlavod service: $passed passed, 0 failed"

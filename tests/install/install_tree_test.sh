@@ -42,6 +42,7 @@ wait_for "grep -q '^MESSAGE .*Installed headline' '$dir/sign.out'" || fail "the 
 
 # The user unit starts the installed orlavod; the completion offers its options.
 grep -qF "ExecStart=$bin/orlavod " "$prefix/share/systemd/user/orlavod.service" || fail "unit ExecStart"
+grep -qF "ExecStart=$bin/orlavod --signs " "$prefix/share/systemd/user/orlavod-signs.service" || fail "signs unit ExecStart"
 got=$(PATH="$bin:$PATH" bash -c 'source "$1"; COMP_WORDS=(orlavod --update); COMP_CWORD=1
   _orlavo_tools orlavod --update orlavod; echo "${COMPREPLY[*]}"' _ "$prefix/share/bash-completion/completions/orlavod")
 [ "$got" = "--update-now" ] || fail "completion of 'orlavod --update' gave: $got"

@@ -92,6 +92,11 @@ TEST(CliOptions, RefusalsNameTheOffendingArgument)
         {{"announce", "--sign"}, "--sign"},
         {{"announce", "--settings", "a.ini", "x"}, "only --sign"},
         {{"--once", "--sign", "a"}, "--sign belongs to announce"},
+        {{"init", "--settings", "a.ini", "--settings", "b.ini"}, "init takes one sign"},
+        {{"discover", "--signs", "d", "--settings", "a.ini"}, "not --signs"},
+        {{"--demo", "--signs", "d"}, "--signs"},
+        {{"--signs"}, "--signs needs a folder"},
+        {{"--signs", "d", "--signs", "e"}, "one folder"},
     };
     for (const Row& row : rows) {
         CliParse p = parse(row.args);

@@ -134,7 +134,7 @@ std::optional<std::string> checkAnnounce(const CliOptions& o, const Seen& seen)
         return seen.announceOption.empty() ? std::nullopt
                                            : std::optional<std::string>(seen.announceOption + " belongs to announce");
     }
-    if (seen.once || seen.demo || o.updateNow || o.settingsPath || !seen.limit.empty() || o.verbose) {
+    if (seen.once || seen.demo || o.updateNow || o.settingsPath || o.signsDir || !seen.limit.empty() || o.verbose) {
         return std::string("announce takes only --sign, --minutes and --clear");
     }
     if (o.clear && !o.positional.empty()) {

@@ -1,0 +1,97 @@
+// One orlavod, three signs: each of three signsims on its own loopback
+// address gets its own feed's headline as clock packets, the three frames
+// paced side by side.
+#include "child_process.h"
+#include "signsim_address.h"
+#include "tool_run.h"
+
+#include "support/python_http_server.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace orlavo::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kLineTimeoutMs = 5000;
+constexpr int kRunTimeoutMs = 30'000;
+
+struct Sign {
+    const char* name;
+    const char* host;
+    const char* headline;  // a frame of about 100 characters: 4 clock packets, 3 waits of 1 s
+};
+constexpr std::array<Sign, 3> kSigns{{
+    {"a", "127.0.0.2", "Lobby: the north door opens at eight"},
+    {"b", "127.0.0.3", "Canteen: soup of the day is leek"},
+    {"c", "127.0.0.4", "Workshop: goggles on past this line"},
+}};
+
+std::string settingsText(const std::string& host, int port, const std::string& feedUrl)
+{
+    return "[CommMethod]\r\nREMOTEIP=" + host + "\r\nREMOTEPORT=" + std::to_string(port) +
+           "\r\nETHERNET=1\r\nSERIAL=0\r\nEMBEDDED=1\r\n[AccessPoint]\r\nACCESSPOINTIP0=" + feedUrl + "\r\n";
+}
+
+}  // namespace
+
+TEST(OrlavodManySigns, OneRunSendsEachSignItsOwnFeedPacedInParallel)
+{
+    TempDir dir;
+    fs::create_directories(dir.file("feeds"));
+    fs::create_directories(dir.file("signs"));
+    for (const Sign& sign : kSigns) {
+        writeFileBytes(dir.file("feeds") / (std::string(sign.name) + ".xml"),
+                       std::string("<rss><channel><item><title>") + sign.headline + "</title></item></channel></rss>");
+    }
+    PythonHttpServer http(dir.file("feeds"));
+    ASSERT_TRUE(http.running());
+    std::vector<std::unique_ptr<ChildProcess>> signsims;
+    for (const Sign& sign : kSigns) {
+        signsims.push_back(std::make_unique<ChildProcess>(
+            std::vector<std::string>{SIGNSIM_PATH, "--bind", sign.host, "--port", "0"}));
+        const int port = waitUntilListening(*signsims.back(), false, kLineTimeoutMs).port;
+        ASSERT_GT(port, 0);
+        writeFileBytes(dir.file("signs") / (std::string(sign.name) + ".ini"),
+                       settingsText(sign.host, port, http.url("/" + std::string(sign.name) + ".xml")));
+    }
+    const std::string folder = dir.file("signs").string();
+    const std::vector<std::vector<std::string>> commandLines = {
+        {"--settings", folder + "/a.ini", "--settings", folder + "/b.ini", "--settings", folder + "/c.ini"},
+        {"--signs", folder},
+    };
+    for (const auto& signArgs : commandLines) {
+        SCOPED_TRACE(signArgs.front());
+        std::vector<std::string> argv{ORLAVOD_PATH, "--once"};
+        argv.insert(argv.end(), signArgs.begin(), signArgs.end());
+        const auto start = std::chrono::steady_clock::now();
+        ToolRun run = runTool(argv, kRunTimeoutMs);
+        const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        std::vector<std::string> out = run.out;
+        std::sort(out.begin(), out.end());
+        ASSERT_EQ(out.size(), 3u);
+        for (std::size_t i = 0; i < kSigns.size(); ++i) {
+            const std::string headline = kSigns[i].headline;
+            EXPECT_TRUE(out[i].starts_with(std::string(kSigns[i].name) + ": sent ")) << out[i];
+            EXPECT_EQ(signsims[i]->readStdoutLine(kLineTimeoutMs), "MESSAGE green:" + headline + " ");
+        }
+        std::istringstream err(run.err);
+        for (std::string line; std::getline(err, line);) {
+            EXPECT_TRUE(line.starts_with("a: ") || line.starts_with("b: ") || line.starts_with("c: ")) << line;
+        }
+        // Each sign waits 1 s before its download and 1 s after each of three
+        // full packets; one after another the three would take 12 s at least.
+        EXPECT_LT(seconds, 8.0) << "the signs were paced one after another";
+    }
+}
