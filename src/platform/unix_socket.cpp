@@ -178,13 +178,18 @@ void UnixListener::acceptAll()
 
 std::optional<SysError> preparePrivateDir(const std::filesystem::path& dir)
 {
-    std::error_code ec;
+    std::error_code ignored;  // mkdir below says what went wrong
     if (!dir.parent_path().empty()) {
-        std::filesystem::create_directories(dir.parent_path(), ec);
+        std::filesystem::create_directories(dir.parent_path(), ignored);
     }
     if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
         return sysErrorFromErrno(errno, dir.string());
     }
+    return checkPrivateDir(dir);
+}
+
+std::optional<SysError> checkPrivateDir(const std::filesystem::path& dir)
+{
     struct stat st{};
     if (::lstat(dir.c_str(), &st) != 0) {
         return sysErrorFromErrno(errno, dir.string());

@@ -64,6 +64,8 @@ private:
 // directory, not a link, owned by this user and closed to everyone else
 // (mode 0700): the place for a control socket.
 [[nodiscard]] std::optional<SysError> preparePrivateDir(const std::filesystem::path& dir);
+// The same checks without creating it: ENOENT when it is missing.
+[[nodiscard]] std::optional<SysError> checkPrivateDir(const std::filesystem::path& dir);
 
 // One request and its one-line reply over the socket at path, within
 // timeoutMs in all. notRunning is set when nothing listens there (no such

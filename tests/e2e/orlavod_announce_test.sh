@@ -19,6 +19,10 @@ announce() {
 
 [ "$(announce "$dir/none" Hello)" = 1 ] || fail "announce without a service did not exit 1"
 grep -qx "orlavod: no orlavod service is running: $socket not found" "$dir/none.err" || fail "no-service message"
+mkdir -m 755 "${socket%/*}"
+[ "$(announce "$dir/open" Hello)" = 1 ] || fail "announce into a folder open to others did not exit 1"
+grep -q "not asking the service: .* closed to others" "$dir/open.err" || fail "open-folder message"
+rmdir "${socket%/*}"
 
 mkdir "$dir/www"
 printf '<rss><channel><item><title>Service headline</title></item></channel></rss>' > "$dir/www/feed.xml"

@@ -27,6 +27,11 @@ int runAnnounce(const CliOptions& options)
         request.text += (request.text.empty() ? "" : " ") + word;
     }
     const std::filesystem::path socket = platform::controlSocketPath();
+    // A folder someone else made (in /tmp) may hold someone else's socket.
+    if (auto problem = platform::checkPrivateDir(socket.parent_path()); problem && problem->number != ENOENT) {
+        std::fprintf(stderr, "orlavod: not asking the service: %s\n", problem->description.c_str());
+        return 1;
+    }
     const platform::UnixExchange exchange =
         platform::exchangeLine(socket, formatRequest(request), kAnswerTimeoutMs, kMaxControlReplyBytes);
     if (exchange.notRunning) {
