@@ -27,14 +27,17 @@ DesktopProgram::~DesktopProgram()
 void DesktopProgram::start()
 {
     m_feed.load();
-    // An announcement on when the program last ended goes on for its time.
-    m_feed.announcement().keepIn(signfeed::announcementFileFor(m_settings.path()));
-    if (const std::string restored = m_feed.announcement().restore(); !restored.empty()) {
-        std::fprintf(stderr, "orlavo: %s\n", restored.c_str());
-    }
     m_window->refreshAll();
     m_window->show();
     m_feed.cycle().start();
+    // An announcement on when the program last ended goes on for its time,
+    // sent once the window is up (a frame's pauses can take a while).
+    m_feed.announcement().keepIn(signfeed::announcementFileFor(m_settings.path()));
+    m_loop.post([this] {
+        if (const std::string restored = m_feed.announcement().restore(); !restored.empty()) {
+            std::fprintf(stderr, "orlavo: %s\n", restored.c_str());
+        }
+    });
     auto failure = m_signals.start({SIGTERM, SIGINT, SIGHUP}, [this](int) {
         if (++m_signalsSeen == 1) {
             m_window->close();
