@@ -1,5 +1,6 @@
 #include "control_protocol.h"
 #include "control_server.h"
+#include "sign_announcements.h"
 
 #include "platform/manual_clock.h"
 #include "platform/poll_event_loop.h"
@@ -57,6 +58,10 @@ TEST(ControlProtocol, RequestLinesAreParsedStrictly)
     EXPECT_EQ(formatRequest({ControlRequest::Kind::Announce, "b\tc", 5, "two\nlines"}), "announce\tb c\t5\ttwo lines\n");
     EXPECT_EQ(parseReply("error\tno\x1b[2Jsign")->message, "no\\x1b[2Jsign") << "a hostile answer cannot drive the terminal";
     EXPECT_FALSE(parseReply("maybe\tx"));
+
+    EXPECT_EQ(describeSigns({"lobby"}), "lobby");
+    EXPECT_EQ(describeSigns({"a", "b"}), "2 signs (a, b)");
+    EXPECT_EQ(describeSigns(std::vector<std::string>(12, "s")), "12 signs (s, s, s, s, s, s, s, s, s, s, ...)");
 }
 
 // The service's control socket in a scratch runtime folder, on a loop whose

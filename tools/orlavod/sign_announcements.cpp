@@ -28,13 +28,26 @@ std::string SignAnnouncements::answer(std::string_view line)
     return formatReply(handle(std::get<ControlRequest>(parsed)));
 }
 
+std::string describeSigns(const std::vector<std::string>& names)
+{
+    constexpr std::size_t kNamed = 10;
+    if (names.size() == 1) {
+        return names.front();
+    }
+    std::string list;
+    for (std::size_t i = 0; i < names.size() && i < kNamed; ++i) {
+        list += (i == 0 ? "" : ", ") + names[i];
+    }
+    return fmt::format("{} signs ({}{})", names.size(), list, names.size() > kNamed ? ", ..." : "");
+}
+
 std::string SignAnnouncements::namesOf(const std::vector<Sign>& signs) const
 {
-    std::string names;
-    for (const auto& [name, announcement] : signs) {
-        names += (names.empty() ? "" : ", ") + name;
+    std::vector<std::string> names;
+    for (const auto& sign : signs) {
+        names.push_back(sign.first);
     }
-    return signs.size() == 1 ? names : fmt::format("{} signs ({})", signs.size(), names);
+    return describeSigns(names);
 }
 
 ControlReply SignAnnouncements::handle(const ControlRequest& request)
@@ -46,7 +59,9 @@ ControlReply SignAnnouncements::handle(const ControlRequest& request)
         }
     }
     if (chosen.empty()) {
-        return {false, fmt::format("no sign is named \"{}\"; the signs are: {}", request.sign,
+        // A name of any length must not make the answer too long to read.
+        const std::string asked = request.sign.size() > 64 ? request.sign.substr(0, 64) + "..." : request.sign;
+        return {false, fmt::format("no sign is named \"{}\"; the signs are: {}", asked,
                                    namesOf(m_signs).empty() ? "none" : namesOf(m_signs))};
     }
     if (request.kind == ControlRequest::Kind::Clear) {

@@ -14,6 +14,10 @@
 
 namespace orlavo::tools {
 
+// "lobby", or "3 signs (a, b, c)"; past ten names the rest is "...", so an
+// answer about a thousand signs stays one short line.
+[[nodiscard]] std::string describeSigns(const std::vector<std::string>& names);
+
 class SignAnnouncements {
 public:
     using Log = std::function<void(const std::string&)>;
