@@ -17,6 +17,9 @@ announce() {
   echo "$rc"
 }
 
+[ "$(announce "$dir/long" "$(head -c 1101 /dev/zero | tr '\0' x)")" = 2 ] || fail "a text over 1100 characters did not exit 2"
+grep -qx "orlavod: the announcement is 1101 characters long; a sign takes at most 1100" "$dir/long.err" \
+  || fail "too-long message"
 [ "$(announce "$dir/none" Hello)" = 1 ] || fail "announce without a service did not exit 1"
 grep -qx "orlavod: no orlavod service is running: $socket not found" "$dir/none.err" || fail "no-service message"
 mkdir -m 755 "${socket%/*}"

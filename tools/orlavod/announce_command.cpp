@@ -4,6 +4,7 @@
 
 #include "platform/app_paths.h"
 #include "platform/unix_socket.h"
+#include "signfeed/announcement.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -25,6 +26,12 @@ int runAnnounce(const CliOptions& options)
     request.minutes = options.minutes;
     for (const std::string& word : options.positional) {
         request.text += (request.text.empty() ? "" : " ") + word;
+    }
+    // A text no sign can take is a bad argument, whether a service runs or not.
+    if (const std::string problem = signfeed::announcementProblem(request.text, request.minutes);
+        !options.clear && !problem.empty()) {
+        std::fprintf(stderr, "orlavod: %s\n", problem.c_str());
+        return 2;
     }
     const std::filesystem::path socket = platform::controlSocketPath();
     // A folder someone else made (in /tmp) may hold someone else's socket.
