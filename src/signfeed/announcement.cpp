@@ -84,6 +84,7 @@ AnnounceResult Announcement::start(std::string_view text, int minutes)
             {m_text, addSeconds(m_clock.localTime(), static_cast<std::int64_t>(minutes) * 60)});
         if (auto error = platform::writeFileAtomically(m_file, bytes)) {
             result.note = "not kept for a restart: " + error->description;
+            forgetFile();  // nor may the one it replaces come back
         }
     }
     show(minutes * kMinuteMs);
@@ -145,11 +146,11 @@ void Announcement::show(std::int64_t durationMs)
     m_endsAtMs = m_clock.nowMs() + durationMs;
     m_timer = m_loop.startTimer(durationMs, [this] {
         m_timer.reset();
-        const std::string text = m_text;
-        end();
+        // Told first: the frames of the end may run other events.
         if (m_expired) {
-            m_expired(text);
+            m_expired(m_text);
         }
+        end();
     });
     m_cycle.setHeld(true);
     if (m_changed) {

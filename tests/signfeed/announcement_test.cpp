@@ -116,6 +116,10 @@ TEST(Announcement, ReplaceClearAndNoHeadlinesYet)
     EXPECT_TRUE(rig.announcement.clear());
     EXPECT_FALSE(rig.announcement.clear()) << "nothing left to clear";
     EXPECT_FALSE(rig.program.cycle().held());
+
+    rig.announcement.keepIn(rig.dir.file("gone") / "lobby.announce");
+    EXPECT_NE(rig.announcement.start("Four", 5).note.find("not kept for a restart"), std::string::npos);
+    EXPECT_TRUE(rig.announcement.active()) << "shown all the same";
 }
 
 TEST(Announcement, TextAndMinutesAreCheckedAndMadeSafe)
