@@ -94,4 +94,15 @@ TEST(OrlavodManySigns, OneRunSendsEachSignItsOwnFeedPacedInParallel)
         // full packets; one after another the three would take 12 s at least.
         EXPECT_LT(seconds, 8.0) << "the signs were paced one after another";
     }
+
+    // A sign whose feed fails costs the run its exit status, not the others their frames.
+    writeFileBytes(dir.file("gone.ini"), settingsText("127.0.0.2", 9, http.url("/gone.xml")));
+    ToolRun run = runTool({ORLAVOD_PATH, "--once", "--settings", folder + "/a.ini", "--settings",
+                           dir.file("gone.ini").string()},
+                          kRunTimeoutMs);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out.size(), 1u);
+    EXPECT_NE(run.err.find("gone: orlavod: update " + http.url("/gone.xml") + ": failed, 404"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(signsims[0]->readStdoutLine(kLineTimeoutMs), std::string("MESSAGE green:") + kSigns[0].headline + " ");
 }

@@ -26,7 +26,8 @@ namespace {
 class ServiceWindowListener final : public signfeed::MainWindowModel::Listener {
 public:
     ServiceWindowListener(SignSet::Sign& sign, platform::EventLoop& loop, std::size_t& open, bool verbose)
-        : m_status(sign.program.window(), sign.linePrefix), m_loop(loop), m_open(open), m_verbose(verbose)
+        : m_status(sign.program.window(), sign.linePrefix), m_program(sign.program), m_loop(loop), m_open(open),
+          m_verbose(verbose)
     {
     }
     void fieldChanged(signfeed::Field field) override
@@ -37,6 +38,9 @@ public:
     }
     void closeRequested() override
     {
+        // The loop runs on while other signs close: a download of this one
+        // still under way must not send or write after its close.
+        m_program.feed().CloseComm();
         if (--m_open == 0) {
             m_loop.quit();
         }
@@ -44,6 +48,7 @@ public:
 
 private:
     StatusPrinter m_status;
+    FeedProgram& m_program;
     platform::EventLoop& m_loop;
     std::size_t& m_open;  // signs not closed yet
     bool m_verbose;
