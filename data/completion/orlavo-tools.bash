@@ -6,7 +6,7 @@ _orlavo_tools()
     case $prev in
         --settings|--signs|-o|--cafile|--serial)
             COMPREPLY=($(compgen -f -- "$cur")); compopt -o filenames 2>/dev/null; return ;;
-        --bind|--reply-address|--port|--discovery-port|--mac|--name|--max-body|--*-timeout|--max-time)
+        --bind|--reply-address|--port|--discovery-port|--mac|--name|--max-body|--*-timeout|--max-time|--sign|--minutes)
             return ;;
     esac
     if [[ $cur == -* ]]; then
@@ -14,7 +14,7 @@ _orlavo_tools()
         opts=$("$1" --help 2>&1 | grep -oE '(^|[][ ,|])--?[A-Za-z][A-Za-z0-9-]*' | sed 's/^[][ ,|]*//' | sort -u)
         COMPREPLY=($(compgen -W "$opts" -- "$cur"))
     elif [[ ${1##*/} == orlavod && $COMP_CWORD -eq 1 ]]; then
-        COMPREPLY=($(compgen -W "init compose discover" -- "$cur"))
+        COMPREPLY=($(compgen -W "init compose discover announce" -- "$cur"))
     else
         COMPREPLY=($(compgen -f -- "$cur")); compopt -o filenames 2>/dev/null
     fi

@@ -3,6 +3,7 @@
 #include "gui/file_menu.h"
 
 #include <QTimer>
+#include "signfeed/announcement_file.h"
 
 #include <csignal>
 #include <cstdio>
@@ -81,6 +82,17 @@ void DesktopProgram::startSession()
     m_session->window->show();
     m_session->feed.cycle().start();
     m_recent.add(qtPath(m_session->path));
+    // An announcement on when the program last ended goes on for its time,
+    // sent once the window is up (a frame's pauses can take a while).
+    m_session->feed.announcement().keepIn(signfeed::announcementFileFor(m_session->path));
+    m_loop.post([this, started = ++m_sessionsStarted] {
+        if (started != m_sessionsStarted) {
+            return;  // another file was opened meanwhile
+        }
+        if (const std::string restored = m_session->feed.announcement().restore(); !restored.empty()) {
+            std::fprintf(stderr, "orlavo: %s\n", restored.c_str());
+        }
+    });
 }
 
 void DesktopProgram::openSettings(const QString& path)

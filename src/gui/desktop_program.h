@@ -82,6 +82,7 @@ private:
     DiscoveryOpener m_openDiscovery;
     RecentFiles m_recent;
     std::unique_ptr<Session> m_session;
+    unsigned m_sessionsStarted = 0;  // tells a task posted for a session from one for the next
     std::optional<std::filesystem::path> m_nextPath;  // a switch under way
     std::unique_ptr<Session> m_retired;               // the file open before, until the loop is back
     platform::SignalWatch m_signals{m_loop};

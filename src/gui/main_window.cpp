@@ -1,5 +1,6 @@
 #include "gui/main_window.h"
 
+#include "gui/announce_bar.h"
 #include "gui/sign_preview_widget.h"
 
 #include <QApplication>
@@ -142,6 +143,7 @@ void MainWindow::build()
     bind(Field::Trss, trss);
     layout->addWidget(trss, 1);
     layout->addWidget(m_preview);
+    layout->addWidget(new AnnounceBar(m_program.announcement(), m_model.messages(), this));
 
     auto* settings = new QHBoxLayout;
     settings->setSpacing(8);

@@ -3,6 +3,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <string>
+
+#include <unistd.h>
 #include <system_error>
 
 namespace orlavo::platform {
@@ -24,6 +27,15 @@ fs::path userConfigDir()
     }
     const char* home = std::getenv("HOME");
     return fs::path(home != nullptr ? home : ".") / ".config" / "orlavo";
+}
+
+fs::path controlSocketPath()
+{
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && *runtime == '/') {
+        return fs::path(runtime) / "orlavo" / "control.sock";
+    }
+    return fs::path("/tmp") / ("orlavo-" + std::to_string(::geteuid())) / "control.sock";
 }
 
 std::optional<std::string> createParentDir(const fs::path& file)

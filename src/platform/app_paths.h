@@ -14,6 +14,11 @@ namespace orlavo::platform {
 // that is an absolute path, else ~/.config/orlavo.
 [[nodiscard]] std::filesystem::path userConfigDir();
 
+// Where the running service listens for commands:
+// $XDG_RUNTIME_DIR/orlavo/control.sock when XDG_RUNTIME_DIR is an absolute
+// path, else /tmp/orlavo-<uid>/control.sock (see preparePrivateDir).
+[[nodiscard]] std::filesystem::path controlSocketPath();
+
 // Creates the directory that will hold file, when it is missing, so a first
 // start can write its settings. Returns the reason when that fails.
 [[nodiscard]] std::optional<std::string> createParentDir(const std::filesystem::path& file);

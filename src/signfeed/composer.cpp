@@ -74,6 +74,7 @@ ComposeResult Composer::run(const DocumentSource& source, const DownloadOutcome&
             const bool queued = m_link.busy();  // then its report comes later
             m_link.sendFrame(result.frame, m_window.embeddedInClock(), 1000);
             result.sent = true;
+            m_lastSent = result.frame;
             sendFailure = queued ? std::string() : unsentReason(m_link.lastFrameReport());
             if (!sendFailure.empty()) {
                 m_window.showMessages(shownBefore);  // the sign still shows those
@@ -94,10 +95,15 @@ ComposeResult Composer::run(const DocumentSource& source, const DownloadOutcome&
 
 void Composer::sendBlank()
 {
-    m_link.openLink();
-    m_link.sendFrame(buildFrame(""), m_window.embeddedInClock(), 1000);
-    m_link.closeLink();
+    sendFrame(buildFrame(""));
     m_window.showMessages("");
+}
+
+void Composer::sendFrame(const std::string& frame)
+{
+    m_link.openLink();
+    m_link.sendFrame(frame, m_window.embeddedInClock(), 1000);
+    m_link.closeLink();
 }
 
 long Composer::budgetPass(const pellix::RSSFile& doc, long limit) const

@@ -52,20 +52,26 @@ public:
     // The frame with no headline, sent as the sign needs it: a sign outside
     // its hours shows nothing.
     void sendBlank();
+    // Sends a built frame as it is, whole or in clock packets as the sign needs.
+    void sendFrame(const std::string& frame);
     // A sentence added to the status of a failed update, asked for as it
     // ends (the update cycle says since when the headlines are old).
     void setFailureNote(std::function<std::string()> note) { m_failureNote = std::move(note); }
+    // The text-message frame of a message list, with the sign's speed and intensity.
+    [[nodiscard]] std::string buildFrame(const std::string& messages) const;
+    // The last frame of headlines sent to the link; empty before the first.
+    [[nodiscard]] const std::string& lastSentFrame() const { return m_lastSent; }
 
 private:
     long budgetPass(const pellix::RSSFile& doc, long limit) const;
     std::string messagePass(const pellix::RSSFile& doc, long limit, long& shown);
-    [[nodiscard]] std::string buildFrame(const std::string& messages) const;
     void finish(const DownloadOutcome& outcome, std::int32_t itemCount, const std::string& sendFailure);
 
     MainWindowModel& m_window;
     SignLink& m_link;
     platform::Clock& m_clock;
     std::function<std::string()> m_failureNote;
+    std::string m_lastSent;
 };
 
 // The cleaned item text of item i, as both passes compute it.

@@ -12,7 +12,8 @@ FeedProgram::FeedProgram(const ProgramPorts& ports, int signPort, const pellix::
       m_link(ports.clock, ports.loop, ports.udp, ports.serial, ports.sink),
       m_feed(pellix::RSSCompServices{ports.loop, ports.clock, ports.connectivity, ports.resolver, ports.connector}, limits),
       m_composer(m_window, m_link, ports.clock),
-      m_cycle(m_window, m_feed, m_composer, ports.clock, ports.loop)
+      m_cycle(m_window, m_feed, m_composer, ports.clock, ports.loop),
+      m_announcement(m_window, m_composer, m_cycle, ports.clock, ports.loop)
 {
     m_link.setLinkSelectionSource([this] {
         return LinkSelection{m_window.udpLinkOn(), m_window.serialLinkOn()};

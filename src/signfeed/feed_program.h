@@ -11,6 +11,7 @@
 #include "platform/serial_port.h"
 #include "platform/tcp_connection.h"
 #include "platform/udp_endpoint.h"
+#include "signfeed/announcement.h"
 #include "signfeed/composer.h"
 #include "signfeed/main_window_model.h"
 #include "shared/message_sink.h"
@@ -50,6 +51,7 @@ public:
     [[nodiscard]] Composer& composer() { return m_composer; }
     [[nodiscard]] pellix::RSSComp& feed() { return m_feed; }
     [[nodiscard]] SignLink& link() { return m_link; }
+    [[nodiscard]] Announcement& announcement() { return m_announcement; }
     // True when a link failed to take the last frame (no such device, send
     // refused): that frame never reached the sign.
     [[nodiscard]] bool lastFrameFailed() const { return m_link.lastFrameReport().failures != 0; }
@@ -81,6 +83,7 @@ private:
     pellix::RSSComp m_feed;
     Composer m_composer;
     UpdateCycle m_cycle;
+    Announcement m_announcement;
 };
 
 }  // namespace orlavo::signfeed

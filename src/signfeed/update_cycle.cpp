@@ -100,7 +100,9 @@ bool UpdateCycle::hoursAllowTick()
     case HoursGate::Step::Ended:
         // An update under way finishes first; the blank frame then follows it.
         m_requestPending = false;
-        if (m_busy) {
+        if (m_held) {
+            // The announcement stays; its end leaves the sign blank.
+        } else if (m_busy) {
             m_blankPending = true;
         } else {
             goDark();
@@ -127,8 +129,20 @@ void UpdateCycle::goDark()
     m_window.setStatus("Outside its hours: the sign is blank until " + m_hours.nextStart() + ".");
 }
 
+void UpdateCycle::setHeld(bool held)
+{
+    if (held && !m_held) {
+        m_missedWhileHeld = false;
+    }
+    m_held = held;
+}
+
 void UpdateCycle::requestUpdate()
 {
+    if (m_held) {
+        m_missedWhileHeld = true;
+        return;
+    }
     if (m_busy) {
         m_requestPending = true;  // runs when the current update is done
         return;
@@ -231,6 +245,17 @@ void UpdateCycle::OnFinish(std::int32_t code, const std::string& text)
     }
     m_window.setDownloadInfo(info);
     m_window.setDownloadSize(std::to_string(m_feed.CurSize()));
+    if (m_held) {
+        // An announcement came on meanwhile: it stays on the sign.
+        m_missedWhileHeld = true;
+        m_window.showInitializing(false);
+        m_window.showLastUpdateIfAny();
+        if (m_observer != nullptr) {
+            m_observer->updateAbandoned("an announcement is on");
+        }
+        endUpdate();
+        return;
+    }
     // A feed that did not change comes back as its remembered body: compose it as fresh.
     const bool unchanged = code == 304 && m_feed.CurSize() > 0;
     DownloadOutcome outcome{code >= 0, unchanged ? 200 : code, text};

@@ -65,6 +65,11 @@ public:
     [[nodiscard]] bool busy() const { return m_busy; }
     // Inside the sign's [Schedule] hours as of the last tick.
     [[nodiscard]] bool insideHours() const { return m_hours.on(); }
+    // While held (an announcement is on) no update runs and a download that
+    // ends sends nothing; an update that came due meanwhile is remembered.
+    void setHeld(bool held);
+    [[nodiscard]] bool held() const { return m_held; }
+    [[nodiscard]] bool missedWhileHeld() const { return m_missedWhileHeld; }
     // The URL the last update asked for.
     [[nodiscard]] const std::string& lastUrl() const { return m_lastUrl; }
     // While updates fail: "showing headlines from 14:05, the feed has failed
@@ -118,6 +123,8 @@ private:
     std::optional<platform::LocalTime> m_failingSince;   // the first failure after it
     bool m_busy = false;
     bool m_requestPending = false;
+    bool m_held = false;
+    bool m_missedWhileHeld = false;
     std::shared_ptr<const bool> m_alive = std::make_shared<const bool>(true);
 };
 

@@ -1,6 +1,7 @@
 // The main window's widgets drive the model and show its fields: clicks,
 // edits, Enter in the feed list and list choices change the model, what the
 // window shows and data.ini as the window's rules say.
+#include "gui/announce_bar.h"
 #include "main_window_rig.h"
 #include "signfeed/sign_protocol.h"
 #include "support/scripted_server.h"
@@ -117,6 +118,10 @@ TEST(MainWindow, TabReachesEveryControlInReadingOrderAndEachHasAName)
                         Field::Text4, Field::ColorScheme, Field::Text1, Field::Check1, Field::Command3, Field::Check3,
                         Field::Check4, Field::Check2, Field::BRequest, Field::Command1}) {
         expected.push_back(rig.window.widgetFor(field));
+        if (field == Field::Trss) {
+            const auto* bar = rig.window.findChild<gui::AnnounceBar*>();
+            expected.insert(expected.end(), {bar->textField(), bar->minutesField(), bar->button()});
+        }
     }
     EXPECT_EQ(reached, expected);
 }

@@ -831,3 +831,24 @@ TEST(UpdateCycle, HoursEndingDuringAnUpdateBlankTheSignAfterItsHeadlines)
     rig.minutes(3);
     EXPECT_EQ(rig.udp.sentBytes().size(), 2U) << "no update outside the hours";
 }
+
+TEST(UpdateCycle, AnAnnouncementHoldsTheHeadlinesAndItsEndFollowsTheHours)
+{
+    CycleRig rig({.period = "1", .slots = {{0, "/news"}}, .extra = "[Schedule]\r\nHours=12:00-12:03\r\n"});
+    rig.minutes(1);  // 12:01: headlines
+    rig.serve(feedResponse({"One"}));
+    rig.minutes(1);  // 12:02: the next update waits for the feed
+    ASSERT_EQ(rig.program.announcement().start("Drill", 5).error, "");
+    EXPECT_EQ(rig.serve(feedResponse({"late"})), "/news");
+    EXPECT_EQ(rig.endings, (Strings{"sent", "abandoned"}));
+    EXPECT_NE(rig.udp.sentBytes().back().find("Drill"), std::string::npos) << "the download sends nothing";
+    EXPECT_TRUE(rig.cycle.missedWhileHeld()) << "so its end brings fresh headlines";
+    rig.minutes(1);  // 12:03: the hours end while it is on
+    EXPECT_NE(rig.udp.sentBytes().back().find("Drill"), std::string::npos) << "no blank frame over it";
+    const std::size_t frames = rig.udp.sentBytes().size();
+    EXPECT_TRUE(rig.program.announcement().clear());
+    rig.minutes(2);
+    ASSERT_EQ(rig.udp.sentBytes().size(), frames + 1);
+    EXPECT_EQ(rig.udp.sentBytes().back().find("One"), std::string::npos) << "outside the hours its end is blank";
+    EXPECT_EQ(rig.resolver.names.size(), 2U) << "and no update follows";
+}

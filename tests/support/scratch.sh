@@ -2,6 +2,9 @@
 # background processes in $pids ended at exit, and the helpers they share.
 dir=$(mktemp -d)
 pids=()
+# A service started by a test listens on a control socket of the test's own.
+export XDG_RUNTIME_DIR=$dir/run
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 # Every process started with "${with_parent[@]}" ends with the test, even when
 # the test is killed.
 with_parent=(setpriv --pdeathsig KILL)

@@ -52,6 +52,13 @@ TEST(CliOptions, CommandsAndTheirRequirements)
     EXPECT_EQ(limited.options->limits.totalTimeoutMs, 1000);
     EXPECT_EQ(limited.options->limits.maxBodyBytes, 1048576);
     EXPECT_EQ(limited.options->limits.connectTimeoutMs, 2000);
+
+    CliParse announce = parse({"announce", "--sign", "b", "--minutes", "5", "Fire", "drill"});
+    ASSERT_TRUE(announce.options) << announce.error;
+    EXPECT_EQ(announce.options->command, Command::Announce);
+    EXPECT_EQ(announce.options->sign, "b");
+    EXPECT_EQ(announce.options->minutes, 5);
+    EXPECT_EQ(announce.options->positional, (std::vector<std::string>{"Fire", "drill"}));
 }
 
 TEST(CliOptions, RefusalsNameTheOffendingArgument)
@@ -79,6 +86,13 @@ TEST(CliOptions, RefusalsNameTheOffendingArgument)
         {{"--bogus"}, "\"--bogus\""},
         {{"frobnicate"}, "\"frobnicate\""},
         {{"compose", "--settings", "a.ini", "f.xml", "g.xml"}, "\"g.xml\""},
+        {{"announce"}, "announce needs a TEXT"},
+        {{"announce", "--clear", "x"}, "takes no TEXT"},
+        {{"announce", "--minutes", "1441", "x"}, "--minutes"},
+        {{"announce", "--minutes", "0.5", "x"}, "--minutes"},
+        {{"announce", "--sign"}, "--sign"},
+        {{"announce", "--settings", "a.ini", "x"}, "only --sign"},
+        {{"--once", "--sign", "a"}, "--sign belongs to announce"},
         {{"init", "--settings", "a.ini", "--settings", "b.ini"}, "init takes one sign"},
         {{"discover", "--signs", "d", "--settings", "a.ini"}, "not --signs"},
         {{"--demo", "--signs", "d"}, "--signs"},

@@ -1,6 +1,9 @@
 #include "cli_options.h"
 
 #include "common/option_values.h"
+#include "signfeed/announcement.h"
+
+#include <charconv>
 
 namespace orlavo::tools {
 
@@ -10,6 +13,8 @@ const char* usageText()
            "       orlavod init --settings DATA_INI\n"
            "       orlavod compose --settings DATA_INI... [--signs DIR] FEEDFILE\n"
            "       orlavod discover --settings DATA_INI\n"
+           "       orlavod announce [--sign NAME] [--minutes N] TEXT\n"
+           "       orlavod announce --clear [--sign NAME]\n"
            "       orlavod --demo\n"
            "       orlavod --help | --version\n"
            "\n"
@@ -17,6 +22,9 @@ const char* usageText()
            "  init      run the start-up and close of the main window on DATA_INI\n"
            "  compose   print the bytes one update would send for FEEDFILE\n"
            "  discover  walk the discovery range of DATA_INI and print the signs that answer\n"
+           "  announce  show TEXT on the running service's signs instead of their headlines\n"
+           "            for N minutes (--minutes, 1 to 1440, default 10), on one sign with\n"
+           "            --sign; --clear ends it early\n"
            "  --once    run one update: download, compose, send, then exit\n"
            "  --update-now  in the update cycle, run one update at start as well\n"
            "  --verbose     with --once or the update cycle, print the status texts as they change\n"
@@ -41,6 +49,8 @@ bool takeCommand(const std::string& word, CliOptions& options)
         options.command = Command::Compose;
     } else if (word == "discover") {
         options.command = Command::Discover;
+    } else if (word == "announce") {
+        options.command = Command::Announce;
     } else {
         return false;
     }
@@ -75,6 +85,18 @@ std::int64_t* limitField(const std::string& name, pellix::RSSCompLimits& limits)
     return nullptr;
 }
 
+// The minutes of an announcement: a whole number within its bounds.
+std::optional<int> minutesOf(const std::string& text)
+{
+    int value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < 1 ||
+        value > signfeed::kAnnounceMinutesMax) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 CliOptions commandOnly(Command command)
 {
     CliOptions options;
@@ -91,6 +113,8 @@ const char* commandName(Command command)
         return "compose";
     case Command::Discover:
         return "discover";
+    case Command::Announce:
+        return "announce";
     default:
         return "the update cycle";
     }
@@ -101,10 +125,32 @@ struct Seen {
     bool once = false;
     bool demo = false;
     std::string limit;  // the first download-limit option given
+    std::string announceOption;  // the first of --sign, --minutes, --clear given
 };
+
+std::optional<std::string> checkAnnounce(const CliOptions& o, const Seen& seen)
+{
+    if (o.command != Command::Announce) {
+        return seen.announceOption.empty() ? std::nullopt
+                                           : std::optional<std::string>(seen.announceOption + " belongs to announce");
+    }
+    if (seen.once || seen.demo || o.updateNow || o.settingsPath || o.signsDir || !seen.limit.empty() || o.verbose) {
+        return std::string("announce takes only --sign, --minutes and --clear");
+    }
+    if (o.clear && !o.positional.empty()) {
+        return std::string("announce --clear takes no TEXT");
+    }
+    if (!o.clear && o.positional.empty()) {
+        return std::string("announce needs a TEXT");
+    }
+    return std::nullopt;
+}
 
 std::optional<std::string> checkCombination(const CliOptions& o, const Seen& seen)
 {
+    if (o.command == Command::Announce || !seen.announceOption.empty()) {
+        return checkAnnounce(o, seen);
+    }
     const std::string command = commandName(o.command);
     if (!seen.limit.empty() && (seen.demo || o.command != Command::Service)) {
         return seen.limit + " belongs to --once and the update cycle, not to " +
@@ -185,6 +231,23 @@ CliParse parseCommandLine(const std::vector<std::string>& args)
                 seen.limit = a;
             }
             ++i;
+        } else if (a == "--sign") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                return CliParse{std::nullopt, "--sign needs a sign name"};
+            }
+            options.sign = args[++i];
+            seen.announceOption = seen.announceOption.empty() ? a : seen.announceOption;
+        } else if (a == "--minutes") {
+            std::optional<int> minutes = i + 1 < args.size() ? minutesOf(args[i + 1]) : std::nullopt;
+            if (!minutes) {
+                return CliParse{std::nullopt, "--minutes needs a whole number from 1 to 1440"};
+            }
+            options.minutes = *minutes;
+            seen.announceOption = seen.announceOption.empty() ? a : seen.announceOption;
+            ++i;
+        } else if (a == "--clear") {
+            options.clear = true;
+            seen.announceOption = seen.announceOption.empty() ? a : seen.announceOption;
         } else if (a == "--once") {
             seen.once = true;
         } else if (a == "--update-now") {

@@ -8,7 +8,7 @@
 
 namespace orlavo::tools {
 
-enum class Command { Help, Version, Init, Compose, Once, Service, Demo, Discover };
+enum class Command { Help, Version, Init, Compose, Once, Service, Demo, Discover, Announce };
 
 struct CliOptions {
     Command command = Command::Service;
@@ -22,6 +22,10 @@ struct CliOptions {
     // --once and the service: the bounds on each download, as rssget takes them.
     pellix::RSSCompLimits limits;
     bool limitsGiven = false;
+    // announce: the sign (empty: every sign), the minutes, or --clear.
+    std::string sign;
+    int minutes = 10;
+    bool clear = false;
 };
 
 struct CliParse {

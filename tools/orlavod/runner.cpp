@@ -1,5 +1,6 @@
 #include "runner.h"
 
+#include "announce_command.h"
 #include "compose_command.h"
 #include "demo_command.h"
 #include "discover_command.h"
@@ -95,6 +96,9 @@ int runCommand(const CliOptions& options)
 {
     if (options.command == Command::Demo) {
         return runDemo();
+    }
+    if (options.command == Command::Announce) {
+        return runAnnounce(options);
     }
     if (options.settingsPaths.size() > 1 || options.signsDir) {
         std::vector<SignEntry> signs = signsOf(options);

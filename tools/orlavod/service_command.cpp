@@ -1,10 +1,14 @@
 #include "service_command.h"
 
+#include "control_server.h"
 #include "headless_program.h"
+#include "sign_announcements.h"
 #include "sign_set.h"
 #include "update_log.h"
 
+#include "platform/app_paths.h"
 #include "platform/signal_watch.h"
+#include "signfeed/announcement_file.h"
 #include "shared/text_numbers.h"
 
 #include <csignal>
@@ -177,7 +181,21 @@ int runService(const std::vector<SignEntry>& signs, const ServiceOptions& option
                     periodText(sign->program.window().updatePeriodText()),
                 sign->linePrefix);
     }
+    // Announcements reach the signs through the control socket; without one
+    // (another service holds it) the headlines run on as before.
+    SignAnnouncements announcements(set.loop, [&set](const std::string& line) { logLine(set.clock, line); });
     for (const auto& sign : set.signs()) {
+        sign->program.announcement().keepIn(signfeed::announcementFileFor(sign->settingsPath));
+        announcements.add(sign->name, sign->program.announcement());
+    }
+    ControlServer control(set.loop, [&announcements](std::string_view line) { return announcements.answer(line); });
+    if (auto error = control.listen(platform::controlSocketPath())) {
+        logLine(set.clock, "announcements are off: " + error->description);
+    }
+    for (const auto& sign : set.signs()) {
+        if (const std::string restored = sign->program.announcement().restore(); !restored.empty()) {
+            logLine(set.clock, restored, sign->linePrefix);
+        }
         sign->program.cycle().start();
         if (options.updateNow) {
             set.loop.post([&program = sign->program] { program.cycle().requestUpdate(); });
