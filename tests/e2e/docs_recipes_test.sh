@@ -20,7 +20,7 @@ grep -q 'orlavod' "$script" || fail "no recipe found"
 cd "$dir"
 TMPDIR="$dir/tmp" timeout 60 bash "$script" > recipes.out.log 2> recipes.err.log || fail "a recipe failed"
 # The recipes write nowhere in the tree they run from.
-[ "$(ls "$dir")" = "$(printf 'build\ndata\nrecipes.err.log\nrecipes.out.log\nrecipes.sh\ntmp')" ] \
+[ "$(ls "$dir")" = "$(printf 'build\ndata\nrecipes.err.log\nrecipes.out.log\nrecipes.sh\nrun\ntmp')" ] \
   || fail "the recipes wrote into the source tree: $(ls "$dir")"
 # One MESSAGE line per --once run, from the UDP and the serial emulator.
 count=$(grep -c '^MESSAGE green:Orlavo shows feed headlines' recipes.out.log || true)
