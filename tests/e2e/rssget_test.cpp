@@ -10,10 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <filesystem>
 #include <set>
@@ -22,6 +18,7 @@
 
 using orlavo::testing::ChildProcess;
 using orlavo::testing::finishRun;
+using orlavo::testing::FullBacklogListener;
 using orlavo::testing::PythonHttpServer;
 using orlavo::testing::readFileBytes;
 using orlavo::testing::runTool;
@@ -111,47 +108,6 @@ std::string withCrBeforeBareLf(const std::string& body)
     }
     return text;
 }
-
-// A listener whose accept queue is full: the kernel drops further SYNs, so a
-// connect to it hangs until the client gives up. Loopback only.
-class FullBacklogListener {
-public:
-    FullBacklogListener()
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (m_listenFd < 0 || ::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(m_listenFd, 0) != 0 ||
-            ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            return;
-        }
-        // A backlog of 0 still queues one connection; this one fills it.
-        m_fillerFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (m_fillerFd >= 0 && ::connect(m_fillerFd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-            m_port = ntohs(address.sin_port);
-        }
-    }
-    ~FullBacklogListener()
-    {
-        for (int fd : {m_fillerFd, m_listenFd}) {
-            if (fd >= 0) {
-                ::close(fd);
-            }
-        }
-    }
-    FullBacklogListener(const FullBacklogListener&) = delete;
-    FullBacklogListener& operator=(const FullBacklogListener&) = delete;
-
-    [[nodiscard]] std::uint16_t port() const { return m_port; }
-
-private:
-    int m_listenFd = -1;
-    int m_fillerFd = -1;
-    std::uint16_t m_port = 0;
-};
 
 }  // namespace
 
