@@ -77,6 +77,7 @@ private:
 
     void runUpdate();
     void requestDownload();
+    void requestFailed(std::int32_t result, const std::string& text);
     [[nodiscard]] std::optional<std::string> chooseUrl();
     void testSerialPort();
     void abandon(const std::string& why, bool feedFailed = false);
@@ -106,6 +107,7 @@ private:
     std::optional<platform::LocalTime> m_failingSince;   // the first failure after it
     bool m_busy = false;
     bool m_requestPending = false;
+    bool m_connected = false;  // the download under way raised OnConnect
     std::shared_ptr<const bool> m_alive = std::make_shared<const bool>(true);
 };
 
