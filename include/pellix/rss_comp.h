@@ -1,11 +1,6 @@
 #pragma once
 /// @file
-/// pellix::RSSComp, the feed download control, and what it runs on., connects, raises OnConnect and sends before it
-/// returns; the response is received from the loop. Every download ends with
-/// OnDisconnect and then OnFinish (unless a newer RequestFile or CloseComm
-/// ended it first). Name lookup, connect and silence from the server are all
-/// bounded by RSSCompLimits, so the host's thread never waits unbounded.
-/// An https:// URL connects the same way; its TLS handshake then runs from the
+/// pellix::RSSComp, the feed download control, and what it runs on.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -65,7 +60,8 @@ struct RSSCompServices {
 /// went through an RSSCompListener on that same thread.
 ///
 /// RequestFile resolves, connects, raises OnConnect and sends before it
-/// returns; the response is received from the loop. Every download ends with
+/// returns (unless ConnectInBackground is on); the response is received from
+/// the loop. Every download ends with
 /// OnDisconnect and then OnFinish (unless a newer RequestFile or CloseComm
 /// ended it first). Name lookup, connect and silence from the server are all
 /// bounded by RSSCompLimits, so the host's thread never waits unbounded.
