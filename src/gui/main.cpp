@@ -68,11 +68,14 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    gui::DesktopProgram program(settingsPath, [](QWidget* parent, gui::DesktopProgram& desktop) {
-        gui::runDiscoveryDialog(parent, gui::DiscoveryDialogPorts{desktop.clock(), desktop.loop(), desktop.settings(),
-                                                                  desktop.messages(), desktop.feed().window()});
-    });
-    program.window().setSettingsPath(QString::fromStdString(settingsPath.string()));
+    gui::DesktopProgram program(
+        settingsPath,
+        [](QWidget* parent, gui::DesktopProgram& desktop) {
+            gui::runDiscoveryDialog(parent, gui::DiscoveryDialogPorts{desktop.clock(), desktop.loop(),
+                                                                      desktop.settings(), desktop.messages(),
+                                                                      desktop.feed().window()});
+        },
+        platform::userConfigDir() / "orlavo.conf");
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&program] { program.finish(); });
     program.start();
     return QApplication::exec();

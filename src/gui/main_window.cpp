@@ -523,8 +523,25 @@ void MainWindow::fieldChanged(Field field)
     widget->setEnabled(control.enabled);
 }
 
+void MainWindow::setSettingsPath(const QString& path)
+{
+    m_settingsPath = path;
+    // The whole path, shortened at home: two signs' files may share a name.
+    QString shown = QDir::toNativeSeparators(path);
+    const QString home = QDir::toNativeSeparators(QDir::homePath());
+    if (shown.startsWith(home + QDir::separator())) {
+        shown = QStringLiteral("~") + shown.mid(home.size());
+    }
+    setWindowTitle(QStringLiteral("%1 - Velmor RSS Feed Display").arg(shown));
+    setWindowFilePath(path);
+}
+
 void MainWindow::closeRequested()
 {
+    if (m_closeHandler) {
+        m_closeHandler();
+        return;
+    }
     // The model has written its settings: the window may go now.
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }

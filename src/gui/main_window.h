@@ -38,8 +38,11 @@ public:
     [[nodiscard]] SignPreviewWidget* preview() const { return m_preview; }
     // Every field shown again from the model, as after the start-up sequence.
     void refreshAll();
-    // Named in About.
-    void setSettingsPath(const QString& path) { m_settingsPath = path; }
+    // Named in About and in the title.
+    void setSettingsPath(const QString& path);
+    // Runs instead of closing the window once the close sequence has written
+    // the settings: the desktop program opens another file then.
+    void setCloseHandler(std::function<void()> handler) { m_closeHandler = std::move(handler); }
     // Version, licence, the settings file and where the docs are.
     [[nodiscard]] QString aboutText() const;
     // The user guide on this machine (README.md of the docs), or empty.
@@ -77,6 +80,7 @@ private:
     QComboBox* m_feeds = nullptr;
     SignPreviewWidget* m_preview = nullptr;
     QString m_settingsPath;
+    std::function<void()> m_closeHandler;
 };
 
 }  // namespace orlavo::gui

@@ -18,7 +18,8 @@ ManualClock::ManualClock()
 
 LocalTime ManualClock::localTime() const
 {
-    std::time_t seconds = static_cast<std::time_t>(m_wallBaseSeconds + (m_nowMs - m_wallBaseMs) / 1000);
+    const std::int64_t utc = m_wallBaseSeconds + (m_nowMs - m_wallBaseMs) / 1000;
+    std::time_t seconds = static_cast<std::time_t>(utc + offsetAt(utc));
     std::tm tm{};
     gmtime_r(&seconds, &tm);
     return fromTm(tm);
@@ -46,8 +47,33 @@ void ManualClock::setLocalTime(const LocalTime& time)
     tm.tm_hour = time.hour;
     tm.tm_min = time.minute;
     tm.tm_sec = time.second;
-    m_wallBaseSeconds = timegm(&tm);
+    const std::int64_t wall = timegm(&tm);
+    m_wallBaseSeconds = wall - offsetAt(wall);
+    for (const OffsetChange& change : m_zone) {
+        if (offsetAt(wall - change.offsetSeconds) == change.offsetSeconds) {
+            m_wallBaseSeconds = wall - change.offsetSeconds;
+            break;
+        }
+    }
     m_wallBaseMs = m_nowMs;
+}
+
+void ManualClock::setZone(std::vector<OffsetChange> changes)
+{
+    const LocalTime shown = localTime();
+    m_zone = std::move(changes);
+    setLocalTime(shown);
+}
+
+int ManualClock::offsetAt(std::int64_t utcSeconds) const
+{
+    int offset = m_zone.empty() ? 0 : m_zone.front().offsetSeconds;
+    for (const OffsetChange& change : m_zone) {
+        if (change.utcSeconds <= utcSeconds) {
+            offset = change.offsetSeconds;
+        }
+    }
+    return offset;
 }
 
 }  // namespace orlavo::platform

@@ -92,6 +92,14 @@ ComposeResult Composer::run(const DocumentSource& source, const DownloadOutcome&
     return result;
 }
 
+void Composer::sendBlank()
+{
+    m_link.openLink();
+    m_link.sendFrame(buildFrame(""), m_window.embeddedInClock(), 1000);
+    m_link.closeLink();
+    m_window.showMessages("");
+}
+
 long Composer::budgetPass(const pellix::RSSFile& doc, long limit) const
 {
     std::size_t budget = 0;

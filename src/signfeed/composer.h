@@ -49,6 +49,9 @@ public:
     Composer(MainWindowModel& window, SignLink& link, platform::Clock& clock);
 
     ComposeResult run(const DocumentSource& source, const DownloadOutcome& outcome);
+    // The frame with no headline, sent as the sign needs it: a sign outside
+    // its hours shows nothing.
+    void sendBlank();
     // A sentence added to the status of a failed update, asked for as it
     // ends (the update cycle says since when the headlines are old).
     void setFailureNote(std::function<std::string()> note) { m_failureNote = std::move(note); }

@@ -77,10 +77,54 @@ void UpdateCycle::tick()
     if (m_window.statusText() == kPeriodNotANumber) {
         m_window.setStatus("");
     }
+    if (!hoursAllowTick()) {
+        return;
+    }
     if (*period <= static_cast<double>(minutes)) {
         m_window.restartUpdatePeriod();
         requestUpdate();
     }
+}
+
+bool UpdateCycle::hoursAllowTick()
+{
+    const HoursGate::Step step = m_hours.step(m_window.settings(), m_clock.localTime());
+    if (!m_hours.newProblem().empty()) {
+        m_window.messages().showMessage(MessageIcon::Exclamation, "Hours", m_hours.newProblem());
+    }
+    switch (step) {
+    case HoursGate::Step::On:
+        return true;
+    case HoursGate::Step::Off:
+        return false;
+    case HoursGate::Step::Ended:
+        // An update under way finishes first; the blank frame then follows it.
+        m_requestPending = false;
+        if (m_busy) {
+            m_blankPending = true;
+        } else {
+            goDark();
+        }
+        if (m_observer != nullptr) {
+            m_observer->hoursChanged(false, m_hours.nextStart());
+        }
+        return false;
+    case HoursGate::Step::Began:
+        m_blankPending = false;
+        if (m_observer != nullptr) {
+            m_observer->hoursChanged(true, "");
+        }
+        m_window.restartUpdatePeriod();
+        requestUpdate();
+        return false;
+    }
+    return true;
+}
+
+void UpdateCycle::goDark()
+{
+    m_composer.sendBlank();
+    m_window.setStatus("Outside its hours: the sign is blank until " + m_hours.nextStart() + ".");
 }
 
 void UpdateCycle::requestUpdate()
@@ -323,6 +367,10 @@ void UpdateCycle::abandon(const std::string& why, bool feedFailed)
 void UpdateCycle::endUpdate()
 {
     m_busy = false;
+    if (m_blankPending) {
+        m_blankPending = false;
+        goDark();
+    }
     if (m_requestPending) {
         m_requestPending = false;
         // The posted task may outlive the cycle when the loop runs on after it.

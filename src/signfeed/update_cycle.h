@@ -8,6 +8,7 @@
 #include "platform/event_loop.h"
 #include "platform/wait.h"
 #include "signfeed/composer.h"
+#include "signfeed/hours_gate.h"
 #include "signfeed/main_window_model.h"
 #include "shared/settings.h"
 
@@ -26,6 +27,9 @@ public:
     virtual void updateFinished(const DownloadOutcome& outcome, const ComposeResult& result) = 0;
     // The update ended before any download (no URL, or the request was refused).
     virtual void updateAbandoned(const std::string& why) = 0;
+    // The sign's hours ended (a blank frame went out; nextStart: "Mon 07:30")
+    // or began (an update follows at once).
+    virtual void hoursChanged(bool /*on*/, const std::string& /*nextStart*/) {}
 
 protected:
     ~UpdateCycleObserver() = default;
@@ -59,6 +63,8 @@ public:
     // "Request and Display RSS".
     void requestUpdate();
     [[nodiscard]] bool busy() const { return m_busy; }
+    // Inside the sign's [Schedule] hours as of the last tick.
+    [[nodiscard]] bool insideHours() const { return m_hours.on(); }
     // The URL the last update asked for.
     [[nodiscard]] const std::string& lastUrl() const { return m_lastUrl; }
     // While updates fail: "showing headlines from 14:05, the feed has failed
@@ -89,6 +95,10 @@ private:
     [[nodiscard]] bool settingOn(const SettingKey& setting) const;
     void rewriteMovedFeed(const std::string& movedTo, bool endedInAFeed);
     void endUpdate();
+    // Whether this tick may update; acts on the edges of the sign's hours.
+    [[nodiscard]] bool hoursAllowTick();
+    // The blank frame, and the status saying until when.
+    void goDark();
 
     MainWindowModel& m_window;
     pellix::RSSComp& m_feed;
@@ -101,6 +111,8 @@ private:
     platform::Pacing m_pacing = platform::Pacing::Blocking;
     std::function<void(std::function<void()>)> m_frameDeferral;
     std::function<void()> m_beforeTick;
+    HoursGate m_hours;
+    bool m_blankPending = false;  // the hours ended while an update ran
     std::string m_lastUrl;
     std::string m_movedNote;
     std::optional<platform::LocalTime> m_headlinesFrom;  // the last update that succeeded

@@ -8,7 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 
@@ -59,16 +59,36 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv)
 ChildProcess::~ChildProcess()
 {
     terminate();
-    if (m_out >= 0) {
-        ::close(m_out);
-    }
-    if (m_err >= 0) {
-        ::close(m_err);
+    for (int fd : {m_out, m_err}) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
     }
 }
 
-std::optional<std::string> ChildProcess::readLine(int fd, std::string& buffer, int timeoutMs)
+bool ChildProcess::readSome(bool fromOut, bool fromErr, std::int64_t timeoutMs)
 {
+    pollfd pfds[2] = {{fromOut ? m_out : -1, POLLIN, 0}, {fromErr ? m_err : -1, POLLIN, 0}};
+    if (::poll(pfds, 2, static_cast<int>(std::max<std::int64_t>(timeoutMs, 0))) <= 0) {
+        return false;
+    }
+    for (int i = 0; i < 2; ++i) {
+        int& fd = i == 0 ? m_out : m_err;
+        char chunk[4096];
+        const ssize_t got = pfds[i].revents == 0 ? 0 : ::read(fd, chunk, sizeof chunk);
+        if (got > 0) {
+            (i == 0 ? m_outBuffer : m_errBuffer).append(chunk, static_cast<std::size_t>(got));
+        } else if (pfds[i].revents != 0) {
+            ::close(fd);  // the end of the stream
+            fd = -1;
+        }
+    }
+    return true;
+}
+
+std::optional<std::string> ChildProcess::readLine(bool fromOut, int timeoutMs)
+{
+    std::string& buffer = fromOut ? m_outBuffer : m_errBuffer;
     const std::int64_t deadline = nowMs() + timeoutMs;
     for (;;) {
         if (auto newline = buffer.find('\n'); newline != std::string::npos) {
@@ -76,17 +96,9 @@ std::optional<std::string> ChildProcess::readLine(int fd, std::string& buffer, i
             buffer.erase(0, newline + 1);
             return line;
         }
-        std::int64_t left = deadline - nowMs();
-        pollfd pfd{fd, POLLIN, 0};
-        if (left <= 0 || ::poll(&pfd, 1, static_cast<int>(left)) <= 0) {
+        if ((fromOut ? m_out : m_err) < 0 || !readSome(fromOut, !fromOut, deadline - nowMs())) {
             return std::nullopt;
         }
-        char chunk[4096];
-        ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got <= 0) {
-            return std::nullopt;
-        }
-        buffer.append(chunk, static_cast<std::size_t>(got));
     }
 }
 
@@ -100,55 +112,20 @@ std::optional<std::string> ChildProcess::stderrLineWith(std::string_view needle,
     return std::nullopt;
 }
 
-void ChildProcess::drainBoth(int timeoutMs)
-{
-    const std::int64_t deadline = nowMs() + timeoutMs;
-    bool outOpen = true;
-    bool errOpen = true;
-    while (outOpen || errOpen) {
-        const std::int64_t left = deadline - nowMs();
-        pollfd pfds[2] = {{outOpen ? m_out : -1, POLLIN, 0}, {errOpen ? m_err : -1, POLLIN, 0}};
-        if (left <= 0 || ::poll(pfds, 2, static_cast<int>(left)) <= 0) {
-            return;
-        }
-        char chunk[4096];
-        for (int i = 0; i < 2; ++i) {
-            if (pfds[i].revents == 0) {
-                continue;
-            }
-            const ssize_t got = ::read(pfds[i].fd, chunk, sizeof chunk);
-            if (got <= 0) {
-                (i == 0 ? outOpen : errOpen) = false;
-            } else {
-                (i == 0 ? m_outBuffer : m_errBuffer).append(chunk, static_cast<std::size_t>(got));
-            }
-        }
-    }
-}
-
 int ChildProcess::waitForExit(int timeoutMs)
 {
     const std::int64_t deadline = nowMs() + timeoutMs;
     while (m_pid > 0) {
         int status = 0;
-        pid_t done = ::waitpid(m_pid, &status, WNOHANG);
-        if (done == m_pid) {
+        if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
             m_pid = -1;
             return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         }
         if (nowMs() >= deadline) {
             return -1;
         }
-        // Wait for the child's pipes to close rather than sleeping.
-        pollfd pfd{m_err, POLLIN, 0};
-        ::poll(&pfd, 1, 10);
-        char sink[256];
-        if (pfd.revents & POLLIN) {
-            ssize_t got = ::read(m_err, sink, sizeof sink);
-            if (got > 0) {
-                m_errBuffer.append(sink, static_cast<std::size_t>(got));
-            }
-        }
+        // Wait on the child's pipes rather than sleeping, and keep them from filling.
+        readSome(true, true, 10);
     }
     return -1;
 }

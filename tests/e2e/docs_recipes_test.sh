@@ -6,9 +6,7 @@
 set -euo pipefail
 source_dir=$1 orlavod=$2 signsim=$3
 shift 3
-dir=$(mktemp -d)
-cleanup() { rm -rf "$dir"; }
-trap cleanup EXIT
+source "$(dirname "$0")/../support/scratch.sh"
 cp -r "$source_dir/data" "$dir/data"
 mkdir -p "$dir/build/tools/orlavod" "$dir/build/tools/signsim" "$dir/tmp"
 ln -s "$orlavod" "$dir/build/tools/orlavod/orlavod"
@@ -18,14 +16,13 @@ printf 'set -euo pipefail\ntrap '"'"'kill $(jobs -p) 2>/dev/null; wait'"'"' EXIT
 for doc in "$@"; do
   awk '/^```sh$/ {on=1; next} /^```$/ {on=0} on' "$source_dir/$doc" >> "$script"
 done
-grep -q 'orlavod' "$script" || { echo "FAIL: no recipe found" >&2; exit 1; }
+grep -q 'orlavod' "$script" || fail "no recipe found"
 cd "$dir"
-TMPDIR="$dir/tmp" timeout 60 bash "$script" > recipes.out 2> recipes.err \
-  || { echo "FAIL: a recipe failed" >&2; cat recipes.out recipes.err >&2; exit 1; }
+TMPDIR="$dir/tmp" timeout 60 bash "$script" > recipes.out.log 2> recipes.err.log || fail "a recipe failed"
 # The recipes write nowhere in the tree they run from.
-[ "$(ls "$dir")" = "$(printf 'build\ndata\nrecipes.err\nrecipes.out\nrecipes.sh\ntmp')" ] \
-  || { echo "FAIL: the recipes wrote into the source tree: $(ls "$dir")" >&2; exit 1; }
+[ "$(ls "$dir")" = "$(printf 'build\ndata\nrecipes.err.log\nrecipes.out.log\nrecipes.sh\ntmp')" ] \
+  || fail "the recipes wrote into the source tree: $(ls "$dir")"
 # One MESSAGE line per --once run, from the UDP and the serial emulator.
-count=$(grep -c '^MESSAGE green:Orlavo shows feed headlines' recipes.out || true)
-[ "$count" = 2 ] || { echo "FAIL: $count sign lines" >&2; cat recipes.out recipes.err >&2; exit 1; }
+count=$(grep -c '^MESSAGE green:Orlavo shows feed headlines' recipes.out.log || true)
+[ "$count" = 2 ] || fail "$count sign lines"
 echo "docs recipes: 1 passed, 0 failed"

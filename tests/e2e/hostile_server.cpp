@@ -4,12 +4,6 @@
 
 namespace orlavo::testing {
 
-namespace {
-
-constexpr std::size_t kFloodGuard = 256u << 20;
-
-}  // namespace
-
 Behaviour answering(Behaviour then)
 {
     return [then](ScriptedServer& server) {
@@ -32,7 +26,7 @@ Behaviour flood(std::string opening, std::string piece)
 {
     return answering([opening, piece](ScriptedServer& server) {
         server.send(opening);
-        for (std::size_t sent = 0; sent < kFloodGuard && server.send(piece); sent += piece.size()) {
+        for (std::size_t sent = 0; sent < (256u << 20) && server.send(piece); sent += piece.size()) {
         }
     });
 }

@@ -2,9 +2,9 @@
 # orlavod init and compose, driven as a user would from the shell.
 set -euo pipefail
 orlavod=$1
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "$0")/../support/scratch.sh"
+# run ARGS...: orlavod for at most 10 s, its stderr in $err and its exit status in $rc.
+run() { rc=0; err=$(timeout 10 "$orlavod" "$@" 2>&1 >/dev/null) || rc=$?; }
 
 # init creates a first-start file, with the parent directory, and says so in
 # one line on stderr; stdout stays empty.
@@ -66,10 +66,7 @@ for case in "dir.ini:is a directory" "huge.ini:is larger than 4 MiB" "fifo.ini:i
     args=("$cmd" --settings "$dir/bad/$file")
     [ "$cmd" = compose ] && args+=("$dir/f.xml")
     before=$(ls -la "$dir/bad" | md5sum)
-    set +e
-    err=$(timeout 10 "$orlavod" "${args[@]}" 2>&1 >/dev/null)
-    rc=$?
-    set -e
+    run "${args[@]}"
     [ "$rc" = 2 ] || fail "$cmd on $file: exit $rc ($err)"
     case "$err" in *"$dir/bad/$file $reason"*) ;; *) fail "$cmd on $file said: $err" ;; esac
     [ "$(ls -la "$dir/bad" | md5sum)" = "$before" ] || fail "$cmd on $file wrote beside it"
@@ -82,10 +79,7 @@ for cmd in compose discover --once service; do
   args=(--settings "$dir/typo.ini")
   case $cmd in compose) args=(compose "${args[@]}" "$dir/f.xml") ;; discover) args=(discover "${args[@]}") ;;
     --once) args+=(--once) ;; esac
-  set +e
-  err=$(timeout 10 "$orlavod" "${args[@]}" 2>&1 >/dev/null)
-  rc=$?
-  set -e
+  run "${args[@]}"
   [ "$rc" = 2 ] || fail "$cmd on a missing file: exit $rc ($err)"
   case "$err" in *"create it with \`orlavod init --settings $dir/typo.ini\`"*) ;; *) fail "$cmd said: $err" ;; esac
   [ ! -e "$dir/typo.ini" ] || fail "$cmd created the missing file"
@@ -93,12 +87,8 @@ done
 
 # Bad arguments exit 2 with a message that names them.
 for args in "compose --settings $dir/c.ini:FEEDFILE" "--bogus:--bogus" "frobnicate:frobnicate"; do
-  set +e
-  err=$("$orlavod" ${args%%:*} 2>&1 >/dev/null)
-  rc=$?
-  set -e
+  run ${args%%:*}
   [ "$rc" = 2 ] || fail "${args%%:*}: exit $rc"
   case "$(head -1 <<<"$err")" in *"${args#*:}"*) ;; *) fail "${args%%:*} said: $err" ;; esac
 done
-"$orlavod" --version | grep -q '^orlavod ' || fail "--version"
 echo "orlavod cli: 1 passed, 0 failed"

@@ -2,7 +2,6 @@
 // address gets its own feed's headline as clock packets, the three frames
 // paced side by side.
 #include "child_process.h"
-#include "signsim_address.h"
 #include "tool_run.h"
 
 #include "support/python_http_server.h"

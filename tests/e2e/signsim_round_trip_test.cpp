@@ -2,7 +2,7 @@
 // socket on 127.0.0.2 and a real pseudo-terminal, decoded by the signsim
 // program into the same messages and colours.
 #include "child_process.h"
-#include "signsim_address.h"
+#include "tool_run.h"
 
 #include "platform/manual_clock.h"
 #include "platform/poll_event_loop.h"
@@ -53,49 +53,66 @@ std::string threeMessageFrame()
     return buildSignFrame(buildTextBody({"3", "1", true, list}));
 }
 
+std::string noiseBytes(std::size_t size, std::uint32_t seed)
+{
+    std::string bytes(size, '\0');
+    for (char& c : bytes) {
+        seed = seed * 1103515245u + 12345u;
+        c = static_cast<char>(seed >> 24);
+        if (c == '*' || c == '~') {
+            c = '.';  // no byte that starts a packet or a frame: one report per run
+        }
+    }
+    return bytes;
+}
+
+// signsim on 127.0.0.2 and a pseudo-terminal, and the test's own UDP endpoint
+// and serial port aimed at it.
+class SignsimRoundTrip : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_signsim.started());
+        const SignsimAddress address = orlavo::testing::waitUntilListening(m_signsim, true, kLineTimeoutMs);
+        ASSERT_GT(address.port, 0);
+        ASSERT_FALSE(address.pty.empty());
+        m_serial.setDevice(address.pty);
+        ASSERT_FALSE(m_udp.bindSendOnly("127.0.0.1", 0));
+        ASSERT_FALSE(m_udp.setRemote("127.0.0.2", address.port));
+    }
+
+    ChildProcess m_signsim{{SIGNSIM_PATH, "--bind", "127.0.0.2", "--port", "0", "--serial-pty"}};
+    platform::ManualClock m_clock;  // the link's waits take no real time
+    platform::PollEventLoop m_loop{m_clock};
+    platform::PosixUdpEndpoint m_udp{m_loop};
+    platform::PosixSerialPort m_serial;
+};
+
 }  // namespace
 
-TEST(SignsimRoundTrip, FramesOverUdpAndPseudoTerminalPrintTheSameMessages)
+TEST_F(SignsimRoundTrip, FramesOverUdpAndPseudoTerminalPrintTheSameMessages)
 {
-    ChildProcess signsim({SIGNSIM_PATH, "--bind", "127.0.0.2", "--port", "0", "--serial-pty"});
-    ASSERT_TRUE(signsim.started());
-    SignsimAddress address = orlavo::testing::waitUntilListening(signsim, true, kLineTimeoutMs);
-    ASSERT_GT(address.port, 0);
-    ASSERT_FALSE(address.pty.empty());
-
-    platform::ManualClock clock;  // the link's waits take no real time
-    platform::PollEventLoop loop(clock);
-    platform::PosixUdpEndpoint udp(loop);
-    platform::PosixSerialPort serial;
-    serial.setDevice(address.pty);
     orlavo::testing::FakeMessageSink sink;
-    signfeed::SignLink link(clock, loop, udp, serial, sink);
+    signfeed::SignLink link(m_clock, m_loop, m_udp, m_serial, sink);
     link.setLinkSelection({true, true});
-    ASSERT_FALSE(udp.bindSendOnly("127.0.0.1", 0));
-    ASSERT_FALSE(udp.setRemote("127.0.0.2", address.port));
-
     const std::string expected =
         "MESSAGE green:Hello - World | blue:a~04b#c | red:Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC";
-    struct Row {
-        const char* label;
-        bool packets;
-    };
-    for (const Row row : {Row{"clock packets", true}, Row{"whole frames", false}}) {
-        SCOPED_TRACE(row.label);
+    for (const bool packets : {true, false}) {
+        SCOPED_TRACE(packets ? "clock packets" : "whole frames");
         link.openLink();
-        link.sendFrame(threeMessageFrame(), row.packets, 1000);
+        link.sendFrame(threeMessageFrame(), packets, 1000);
         link.closeLink();
-        EXPECT_EQ(readLines(signsim, 2), (std::vector<std::string>{expected, expected}));
+        EXPECT_EQ(readLines(m_signsim, 2), (std::vector<std::string>{expected, expected}));
     }
     link.resetSign();
-    EXPECT_EQ(readLines(signsim, 2), (std::vector<std::string>{"RESET", "RESET"}));
+    EXPECT_EQ(readLines(m_signsim, 2), (std::vector<std::string>{"RESET", "RESET"}));
     EXPECT_TRUE(sink.messages().empty());
     // A wait after each full packet and after each whole-frame transmission; none for the reset.
     const std::size_t fullPackets = signfeed::toWireBytes(threeMessageFrame()).size() / 30;
-    EXPECT_EQ(clock.sleeps().size(), fullPackets + 2);
+    EXPECT_EQ(m_clock.sleeps().size(), fullPackets + 2);
 }
 
-TEST(SignsimRoundTrip, CommandLineIsCheckedAndDescribed)
+TEST(Signsim, CommandLineIsCheckedAndDescribed)
 {
     // A port another program holds alone: signsim must say which and why.
     const int holder = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -119,7 +136,6 @@ TEST(SignsimRoundTrip, CommandLineIsCheckedAndDescribed)
     };
     const Row rows[] = {
         {"help", {"--help"}, 0, "Usage: signsim", true},
-        {"version", {"--version"}, 0, "signsim ", true},
         {"port out of range", {"--port", "65536"}, 2, "signsim: --port needs a port number", false},
         {"unknown option", {"--frobnicate"}, 2, "signsim: unknown option", false},
         {"missing value", {"--bind"}, 2, "signsim: --bind needs a value", false},
@@ -144,42 +160,12 @@ TEST(SignsimRoundTrip, CommandLineIsCheckedAndDescribed)
     }
 }
 
-namespace {
-
-std::string noiseBytes(std::size_t size, std::uint32_t seed)
-{
-    std::string bytes(size, '\0');
-    for (char& c : bytes) {
-        seed = seed * 1103515245u + 12345u;
-        c = static_cast<char>(seed >> 24);
-        if (c == '*' || c == '~') {
-            c = '.';  // no byte that starts a packet or a frame: one report per run
-        }
-    }
-    return bytes;
-}
-
-}  // namespace
-
 // Garbage of every kind over UDP and over the pseudo-terminal: each is
 // reported and skipped, a good frame right after it is shown, and memory stays
 // bounded however much arrives.
-TEST(SignsimRoundTrip, MalformedInputIsReportedAndTheNextGoodFrameStillShows)
+TEST_F(SignsimRoundTrip, MalformedInputIsReportedAndTheNextGoodFrameStillShows)
 {
-    ChildProcess signsim({SIGNSIM_PATH, "--bind", "127.0.0.2", "--port", "0", "--serial-pty"});
-    ASSERT_TRUE(signsim.started());
-    SignsimAddress address = orlavo::testing::waitUntilListening(signsim, true, kLineTimeoutMs);
-    ASSERT_GT(address.port, 0);
-    ASSERT_FALSE(address.pty.empty());
-    platform::ManualClock clock;
-    platform::PollEventLoop loop(clock);
-    platform::PosixUdpEndpoint udp(loop);
-    ASSERT_FALSE(udp.bind("127.0.0.1", 0));
-    ASSERT_FALSE(udp.setRemote("127.0.0.2", address.port));
-    platform::PosixSerialPort serial;
-    serial.setDevice(address.pty);
-    ASSERT_FALSE(serial.open());
-
+    ASSERT_FALSE(m_serial.open());
     using namespace signfeed;
     const std::string good = toWireBytes(
         buildSignFrame(buildTextBody({"3", "1", true, buildMessageSegment(colourCode(SignColour::Green), "Calm")})));
@@ -207,22 +193,22 @@ TEST(SignsimRoundTrip, MalformedInputIsReportedAndTheNextGoodFrameStillShows)
         for (const Row& row : rows) {
             SCOPED_TRACE(std::string(onUdp ? "udp: " : "pty: ") + row.label);
             for (const std::string& bytes : row.garbage) {
-                (void)(onUdp ? udp.send(bytes) : serial.write(bytes));  // a flood may meet a full queue
+                (void)(onUdp ? m_udp.send(bytes) : m_serial.write(bytes));  // a flood may meet a full queue
             }
             // A flood may have filled the socket queue past what the kernel keeps: resend until shown.
             std::optional<std::string> line;
             for (int attempt = 0; attempt < 5 && !line; ++attempt) {
-                EXPECT_FALSE(onUdp ? udp.send(good) : serial.write(good));
-                line = signsim.readStdoutLine(attempt == 4 ? kLineTimeoutMs : 500);
+                EXPECT_FALSE(onUdp ? m_udp.send(good) : m_serial.write(good));
+                line = m_signsim.readStdoutLine(attempt == 4 ? kLineTimeoutMs : 500);
             }
             EXPECT_EQ(line.value_or("(nothing shown)"), shown);
             // A cut frame is known for one only when the next begins.
-            EXPECT_TRUE(signsim.stderrLineWith(row.report, kLineTimeoutMs));
+            EXPECT_TRUE(m_signsim.stderrLineWith(row.report, kLineTimeoutMs));
         }
     }
     // The decoder holds at most one frame per sender: about 28 MiB is measured
     // in the sanitizer build, most of it the runtime's own.
-    signsim.terminate();
+    m_signsim.terminate();
     rusage usage{};
     ::getrusage(RUSAGE_CHILDREN, &usage);
     EXPECT_LT(usage.ru_maxrss, 64 * 1024) << "peak resident KiB";

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <optional>
 
 namespace orlavo::testing {
 
@@ -11,20 +10,10 @@ namespace {
 std::string upper(std::string_view text)
 {
     std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
+    for (char& c : out) {
+        c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
     return out;
-}
-
-std::optional<int> hexDigit(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return std::nullopt;
 }
 
 }  // namespace
@@ -38,14 +27,13 @@ ToolRun finishRun(ChildProcess& child, int timeoutMs)
         return static_cast<int>(std::max<decltype(ms)>(ms, 0));
     };
     ToolRun run;
-    child.drainBoth(left());
+    run.exitCode = child.waitForExit(left());
     while (auto line = child.readStdoutLine(left())) {
         run.out.push_back(*line);
     }
     while (auto line = child.readStderrLine(left())) {
         run.err += *line + "\n";
     }
-    run.exitCode = child.waitForExit(left());
     return run;
 }
 
@@ -58,16 +46,36 @@ ToolRun runTool(const std::vector<std::string>& argv, int timeoutMs)
     return finishRun(child, timeoutMs);
 }
 
+SignsimAddress waitUntilListening(ChildProcess& signsim, bool withPty, int timeoutMs)
+{
+    SignsimAddress address;
+    while (address.port < 0 || (withPty && address.pty.empty())) {
+        auto line = signsim.readStderrLine(timeoutMs);
+        if (!line) {
+            break;
+        }
+        constexpr std::string_view kListening = "listening for frames on UDP ";
+        if (auto at = line->find(kListening); at != std::string::npos) {
+            address.port = std::stoi(line->substr(line->rfind(':') + 1));
+        }
+        if (auto pts = line->find("/dev/pts/"); pts != std::string::npos) {
+            address.pty = line->substr(pts);
+        }
+    }
+    return address;
+}
+
 std::string unescapeComposeLine(std::string_view line)
 {
+    constexpr std::string_view kHex = "0123456789abcdef";  // lower case only, as the output has it
     std::string bytes;
     for (std::size_t i = 0; i < line.size(); ++i) {
         if (line[i] == '\\' && i + 1 < line.size() && line[i + 1] == '\\') {
             bytes += '\\';
             ++i;
-        } else if (line[i] == '\\' && i + 3 < line.size() && line[i + 1] == 'x' && hexDigit(line[i + 2]) &&
-                   hexDigit(line[i + 3])) {
-            bytes += static_cast<char>(*hexDigit(line[i + 2]) * 16 + *hexDigit(line[i + 3]));
+        } else if (line[i] == '\\' && i + 3 < line.size() && line[i + 1] == 'x' &&
+                   kHex.find(line[i + 2]) != kHex.npos && kHex.find(line[i + 3]) != kHex.npos) {
+            bytes += static_cast<char>(kHex.find(line[i + 2]) * 16 + kHex.find(line[i + 3]));
             i += 3;
         } else {
             bytes += line[i];

@@ -1,6 +1,7 @@
 #pragma once
 // Running a tool to its end for an end-to-end test, and reading back what it
-// printed or wrote: the `orlavod compose` escapes and the settings file.
+// printed or wrote: where signsim listens, the `orlavod compose` escapes and
+// the settings file.
 #include "child_process.h"
 
 #include <map>
@@ -21,6 +22,16 @@ struct ToolRun {
 // ChildProcess.
 [[nodiscard]] ToolRun finishRun(ChildProcess& child, int timeoutMs);
 [[nodiscard]] ToolRun runTool(const std::vector<std::string>& argv, int timeoutMs);
+
+struct SignsimAddress {
+    int port = -1;
+    std::string pty;  // empty without --serial-pty
+};
+
+// Reads signsim's stderr until the port on 127.0.0.2 (and the pseudo-terminal
+// when withPty) is known, as it reports them before it reads anything; what
+// was found so far when a line does not come within timeoutMs.
+[[nodiscard]] SignsimAddress waitUntilListening(ChildProcess& signsim, bool withPty, int timeoutMs);
 
 // One line of `orlavod compose` back to wire bytes: "\\" and "\xHH" are one
 // byte each, everything else is itself.

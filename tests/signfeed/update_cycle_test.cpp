@@ -44,6 +44,7 @@ struct RigSetup {
     bool clockPackets = false;
     std::string messages = "10";
     platform::TcpConnector* connector = nullptr;
+    std::string extra = {};  // more lines, with their sections
 };
 
 std::string feedUrl(std::uint16_t port, const std::string& path)
@@ -64,7 +65,7 @@ std::string settingsFor(const RigSetup& s, std::uint16_t port)
         ini += "ACCESSPOINTIP" + std::to_string(slot) + "=" + (it == s.slots.end() ? "" : feedUrl(port, it->second)) +
                "\r\n";
     }
-    return ini;
+    return ini + s.extra;
 }
 
 std::string feedBody(const Strings& titles)
@@ -821,4 +822,18 @@ TEST(UpdateCycle, FailingFeedSaysSinceWhenTheHeadlinesAreOldUntilAnUpdateSucceed
         rig.clock.advance(5 * kMinute);
     }
     EXPECT_EQ(rig.endings, (Strings{"nothing sent", "sent", "nothing sent", "abandoned", "nothing sent", "sent"}));
+}
+
+TEST(UpdateCycle, HoursEndingDuringAnUpdateBlankTheSignAfterItsHeadlines)
+{
+    CycleRig rig({.period = "1", .slots = {{0, "/news"}}, .extra = "[Schedule]\r\nHours=12:00-12:02\r\n"});
+    rig.minutes(1);  // 12:01: an update starts and waits for the feed
+    rig.minutes(1);  // 12:02: the hours end meanwhile
+    rig.serve(feedResponse({"One"}));
+    const Strings sent = rig.udp.sentBytes();
+    ASSERT_EQ(sent.size(), 2U);
+    EXPECT_NE(sent[0].find("~FD"), std::string::npos) << "the headlines";
+    EXPECT_EQ(sent[1].find("~FD"), std::string::npos) << "then the blank frame, last";
+    rig.minutes(3);
+    EXPECT_EQ(rig.udp.sentBytes().size(), 2U) << "no update outside the hours";
 }

@@ -79,6 +79,12 @@ void UpdateLog::updateAbandoned(const std::string& why)
     write(withStaleNote(formatAbandonedLine(m_clock.localTime(), why)));
 }
 
+void UpdateLog::hoursChanged(bool on, const std::string& nextStart)
+{
+    write(formatTimestamp(m_clock.localTime()) +
+          (on ? " its hours begin: updating now" : " outside its hours: blank frame sent, no updates until " + nextStart));
+}
+
 std::string UpdateLog::withStaleNote(std::string line) const
 {
     const std::string stale = m_program.staleHeadlines();

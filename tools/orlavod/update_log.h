@@ -41,6 +41,7 @@ public:
     }
     void updateFinished(const signfeed::DownloadOutcome& outcome, const signfeed::ComposeResult& result) override;
     void updateAbandoned(const std::string& why) override;
+    void hoursChanged(bool on, const std::string& nextStart) override;
     // Starts every line (see StderrSink).
     void setLinePrefix(std::string prefix) { m_prefix = std::move(prefix); }
 
