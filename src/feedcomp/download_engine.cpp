@@ -160,11 +160,14 @@ void RSSComp::Engine::connectedInBackground(const detail::HopTarget& target, con
     }
     if (hop) {
         finish(toInt(ResultCode::RedirectFailed), m_redirects.hopFailedText(url, text), false);
+    } else if (fault) {
+        if (m_listener != nullptr) {
+            m_listener->OnFinish(result, text);  // no connection stood, as when RequestFile returns the code
+        }
     } else if (m_link.isOpen()) {
         finish(result, text, false);  // the request did not go out: the connection ends with events
-    } else if (m_listener != nullptr) {
-        m_listener->OnFinish(result, text);  // no connection stood, as when RequestFile returns the code
     }
+    // Otherwise a handler closed the connection from OnConnect, and CloseComm raises no OnFinish.
 }
 
 std::int32_t RSSComp::Engine::sendRequest(const detail::HopTarget& target, std::string& retVal)

@@ -157,4 +157,16 @@ TEST(BackgroundConnect, CancelDuringTheLookupOrTheConnectRaisesNothingAndLeavesT
             EXPECT_TRUE(h.events.events.empty());
         }
     }
+    // Closed from OnConnect: its OnDisconnect, and no OnFinish after it.
+    orlavo::testing::ScriptedServer server;
+    DownloadHarness h;
+    h.comp->ConnectInBackground(true);
+    h.events.onEvent = [&](const std::string& event) {
+        if (event.starts_with("connect ")) {
+            h.comp->CloseComm();
+        }
+    };
+    ASSERT_EQ(h.request(server.url("/feed")), 0) << h.retVal;
+    EXPECT_TRUE(h.pumpUntil([&] { return h.loop.idle(); }));
+    EXPECT_EQ(h.events.events, (Events{"connect 127.0.0.1", "disconnect"}));
 }
