@@ -107,7 +107,8 @@ TEST(OrlavodManySigns, OneRunSendsEachSignItsOwnFeedPacedInParallel)
     EXPECT_EQ(signsims[0]->readStdoutLine(kLineTimeoutMs), std::string("MESSAGE green:") + kSigns[0].headline + " ");
 
     // A feed host that never answers holds up no other sign: the whole frame
-    // of sign a goes out a second after the start, not after the connect timeout.
+    // of sign a goes out after its 1 s wait and its download, well before the
+    // silent host's 6 s connect timeout (the bound leaves room for a loaded machine).
     FullBacklogListener silent;
     ASSERT_NE(silent.port(), 0);
     std::string whole = readFileBytes(fs::path(folder) / "a.ini");
@@ -119,7 +120,7 @@ TEST(OrlavodManySigns, OneRunSendsEachSignItsOwnFeedPacedInParallel)
     ChildProcess both({ORLAVOD_PATH, "--once", "--connect-timeout", "6", "--settings", dir.file("a.ini").string(),
                        "--settings", dir.file("silent.ini").string()});
     EXPECT_EQ(signsims[0]->readStdoutLine(kLineTimeoutMs), std::string("MESSAGE green:") + kSigns[0].headline + " ");
-    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 3.0);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 4.0);
     run = finishRun(both, kRunTimeoutMs);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("silent: orlavod: update"), std::string::npos) << run.err;
