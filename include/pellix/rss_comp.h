@@ -1,11 +1,6 @@
 #pragma once
 /// @file
-/// pellix::RSSComp, the feed download control, and what it runs on., connects, raises OnConnect and sends before it
-/// returns; the response is received from the loop. Every download ends with
-/// OnDisconnect and then OnFinish (unless a newer RequestFile or CloseComm
-/// ended it first). Name lookup, connect and silence from the server are all
-/// bounded by RSSCompLimits, so the host's thread never waits unbounded.
-/// An https:// URL connects the same way; its TLS handshake then runs from the
+/// pellix::RSSComp, the feed download control, and what it runs on.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -65,7 +60,8 @@ struct RSSCompServices {
 /// went through an RSSCompListener on that same thread.
 ///
 /// RequestFile resolves, connects, raises OnConnect and sends before it
-/// returns; the response is received from the loop. Every download ends with
+/// returns (unless ConnectInBackground is on); the response is received from
+/// the loop. Every download ends with
 /// OnDisconnect and then OnFinish (unless a newer RequestFile or CloseComm
 /// ended it first). Name lookup, connect and silence from the server are all
 /// bounded by RSSCompLimits, so the host's thread never waits unbounded.
@@ -156,6 +152,18 @@ public:
     /// URL sends If-Modified-Since / If-None-Match, and a 304 ends with the
     /// remembered body in place (CurSize, GetRSSFile) and OnFinish 304.
     void ConditionalGet(bool bConditional);
+    /// Off by default: RequestFile looks up the name and connects before it
+    /// returns, and the loop waits meanwhile. On, for a host whose loop serves
+    /// other work (several controls, timers): RequestFile returns 0 once the
+    /// lookup has started; the lookup and the connect run while the loop goes
+    /// on, and OnConnect and everything after it come from the loop. A lookup
+    /// or connect that fails then ends with OnFinish carrying the code and text
+    /// RequestFile would have returned, with no OnConnect before it; a request
+    /// that connected but could not be sent ends with OnDisconnect and OnFinish
+    /// 99. CloseComm, a newer RequestFile or the destructor drop a lookup or
+    /// connect under way without an event. The system's resolver and connector
+    /// work in the background; a host's own are called from the loop, as given.
+    void ConnectInBackground(bool bBackground);
 
 private:
     [[nodiscard]] std::shared_ptr<RSSFile> makeRSSFile(bool StripTags, std::int32_t& LNumberItems) const;

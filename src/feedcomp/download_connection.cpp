@@ -6,6 +6,7 @@
 #include "pellix/result_code.h"
 
 #include <cstdlib>
+#include <new>
 #include <utility>
 
 namespace pellix::detail {
@@ -79,34 +80,127 @@ DownloadConnection::startTls(std::unique_ptr<orlavo::platform::TcpConnection> tc
     return m_tls->startSession(std::move(tcp), host, error);
 }
 
-std::optional<DownloadFault> DownloadConnection::connect(const HopTarget& target,
-                                                         std::function<void(unsigned)> onReady)
+std::optional<DownloadFault> DownloadConnection::lookupFault(const LookupResult& lookup) const
 {
-    const std::int64_t timeoutMs = m_connectTimeoutMs;
-    const std::string& connectHost = target.proxy ? target.proxy->host : target.host;
-    const std::uint16_t connectPort = target.proxy ? target.proxy->port.value_or(1080) : target.port;
-    auto lookup = m_resolver.lookup(lookupName(connectHost), timeoutMs);
     if (lookup.status == LookupStatus::TimedOut) {
         return DownloadFault{toInt(ResultCode::LookupFailed),
-                             refusalText(ResultCode::LookupFailed, "lookup timed out after " + durationText(timeoutMs))};
+                             refusalText(ResultCode::LookupFailed,
+                                         "lookup timed out after " + durationText(m_connectTimeoutMs))};
     }
     if (lookup.status != LookupStatus::Found) {
         return DownloadFault{toInt(ResultCode::LookupFailed), refusalText(ResultCode::LookupFailed, lookup.error)};
     }
-    auto connected = m_connector.connect(lookup.addresses, connectPort, timeoutMs);
-    if (connected.status != ConnectStatus::Connected) {
-        const ResultCode code =
-            connected.status == ConnectStatus::SocketFailed ? ResultCode::SocketFailed : ResultCode::ConnectFailed;
-        std::string text = resultText(code) + std::to_string(connected.error);
-        if (connected.status == ConnectStatus::TimedOut) {
-            text += " (connect timed out after " + durationText(timeoutMs) + ")";
-        }
-        return DownloadFault{toInt(code), std::move(text)};
+    return std::nullopt;
+}
+
+std::optional<DownloadFault> DownloadConnection::connectFault(const ConnectResult& connected) const
+{
+    if (connected.status == ConnectStatus::Connected) {
+        return std::nullopt;
+    }
+    const ResultCode code =
+        connected.status == ConnectStatus::SocketFailed ? ResultCode::SocketFailed : ResultCode::ConnectFailed;
+    std::string text = resultText(code) + std::to_string(connected.error);
+    if (connected.status == ConnectStatus::TimedOut) {
+        text += " (connect timed out after " + durationText(m_connectTimeoutMs) + ")";
+    }
+    return DownloadFault{toInt(code), std::move(text)};
+}
+
+std::optional<DownloadFault> DownloadConnection::openFault(ConnectResult connected, const HopTarget& target,
+                                                           std::function<void(unsigned)> onReady)
+{
+    if (auto fault = connectFault(connected)) {
+        return fault;
     }
     if (std::string error; !open(std::move(connected.connection), target, std::move(onReady), error)) {
         return DownloadFault{toInt(ResultCode::TlsUnavailable), refusalText(ResultCode::TlsUnavailable, error)};
     }
     return std::nullopt;
+}
+
+namespace {
+
+const std::string& connectHostOf(const HopTarget& target)
+{
+    return target.proxy ? target.proxy->host : target.host;
+}
+
+std::uint16_t connectPortOf(const HopTarget& target)
+{
+    return target.proxy ? target.proxy->port.value_or(1080) : target.port;
+}
+
+}  // namespace
+
+std::optional<DownloadFault> DownloadConnection::connect(const HopTarget& target,
+                                                         std::function<void(unsigned)> onReady)
+{
+    auto lookup = m_resolver.lookup(lookupName(connectHostOf(target)), m_connectTimeoutMs);
+    if (auto fault = lookupFault(lookup)) {
+        return fault;
+    }
+    return openFault(m_connector.connect(lookup.addresses, connectPortOf(target), m_connectTimeoutMs), target,
+                     std::move(onReady));
+}
+
+void DownloadConnection::connectInBackground(const HopTarget& target, std::function<void(unsigned)> onReady,
+                                             std::function<void(std::optional<DownloadFault>)> done)
+{
+    close();
+    m_pendingTarget = target;
+    m_pendingOnReady = std::move(onReady);
+    m_connected = std::move(done);
+    const std::string name = lookupName(connectHostOf(target));
+    if (dynamic_cast<SystemResolver*>(&m_resolver) != nullptr) {
+        m_loopLookup.start(name, m_connectTimeoutMs, [this](const LookupResult& lookup) { lookedUp(lookup); });
+        return;
+    }
+    callFromLoop([this, name] { lookedUp(m_resolver.lookup(name, m_connectTimeoutMs)); });
+}
+
+void DownloadConnection::callFromLoop(std::function<void()> work)
+{
+    m_hostCall = m_loop.startTimer(0, [this, work = std::move(work)] {
+        m_hostCall.reset();
+        try {
+            work();
+        } catch (const std::bad_alloc&) {
+            settle(DownloadFault{toInt(ResultCode::OutOfMemory), resultText(ResultCode::OutOfMemory)});
+        }
+    });
+}
+
+void DownloadConnection::lookedUp(const LookupResult& lookup)
+{
+    if (auto fault = lookupFault(lookup)) {
+        settle(std::move(fault));
+        return;
+    }
+    const std::uint16_t port = connectPortOf(m_pendingTarget);
+    if (dynamic_cast<PosixTcpConnector*>(&m_connector) != nullptr) {
+        m_loopConnect.start(lookup.addresses, port, m_connectTimeoutMs,
+                            [this](ConnectResult connected) { reached(std::move(connected)); });
+        return;
+    }
+    callFromLoop([this, addresses = lookup.addresses, port] {
+        reached(m_connector.connect(addresses, port, m_connectTimeoutMs));
+    });
+}
+
+void DownloadConnection::reached(ConnectResult connected)
+{
+    auto fault = openFault(std::move(connected), m_pendingTarget, std::exchange(m_pendingOnReady, {}));
+    settle(std::move(fault));
+}
+
+void DownloadConnection::settle(std::optional<DownloadFault> fault)
+{
+    auto done = std::exchange(m_connected, {});
+    m_pendingOnReady = {};
+    if (done) {
+        done(std::move(fault));  // may close or destroy this connection
+    }
 }
 
 bool DownloadConnection::open(std::unique_ptr<orlavo::platform::TcpConnection> tcp, const HopTarget& target,
@@ -291,6 +385,14 @@ bool DownloadConnection::hasBufferedData() const
 
 void DownloadConnection::close()
 {
+    m_loopLookup.cancel();
+    m_loopConnect.cancel();
+    if (m_hostCall) {
+        m_loop.cancelTimer(*m_hostCall);
+        m_hostCall.reset();
+    }
+    m_connected = {};
+    m_pendingOnReady = {};
     orlavo::platform::stopWatching(m_loop, m_watch);
     if (m_connection) {
         m_connection->close();

@@ -7,6 +7,8 @@
 #include "feedcomp/hop_target.h"
 
 #include "platform/event_loop.h"
+#include "platform/loop_connect.h"
+#include "platform/loop_lookup.h"
 #include "platform/resolver.h"
 #include "platform/tcp_connection.h"
 #include "platform/tls_connection.h"
@@ -40,6 +42,14 @@ public:
     // connect timeout, sets up TLS or the tunnel, and starts watching the
     // socket; onReady gets each readiness. The fault's text is RequestFile's.
     [[nodiscard]] std::optional<DownloadFault> connect(const HopTarget& target, std::function<void(unsigned)> onReady);
+    // connect, returning at once: the lookup and the connect run from the
+    // loop (the system's in the background; a host's own resolver or
+    // connector is called from a loop task), and done gets what connect would
+    // have returned. Nothing is called after close().
+    void connectInBackground(const HopTarget& target, std::function<void(unsigned)> onReady,
+                             std::function<void(std::optional<DownloadFault>)> done);
+    // A background connect is under way.
+    [[nodiscard]] bool connecting() const { return static_cast<bool>(m_connected); }
     // Sends what can go now; the rest waits for the handshake, the tunnel or
     // a writable socket. 0 or the errno of a failed send.
     [[nodiscard]] int send(std::string request);
@@ -66,6 +76,16 @@ private:
     [[nodiscard]] ConnectionStep enterTunnel(std::string_view answer);
     [[nodiscard]] ConnectionStep continueHandshake();
     void watchFor(unsigned events);
+    [[nodiscard]] std::optional<DownloadFault> lookupFault(const LookupResult& lookup) const;
+    [[nodiscard]] std::optional<DownloadFault> connectFault(const ConnectResult& connected) const;
+    [[nodiscard]] std::optional<DownloadFault> openFault(ConnectResult connected, const HopTarget& target,
+                                                         std::function<void(unsigned)> onReady);
+    void lookedUp(const LookupResult& lookup);
+    void reached(ConnectResult connected);
+    // Calls work from a loop task, so a host's blocking resolver or connector
+    // still runs after RequestFile returned.
+    void callFromLoop(std::function<void()> work);
+    void settle(std::optional<DownloadFault> fault);
 
     orlavo::platform::EventLoop& m_loop;
     std::unique_ptr<Resolver> m_ownResolver;
@@ -85,6 +105,14 @@ private:
     std::string m_unsent;
     std::string m_afterTunnel;   // the request, sent once TLS stands in the tunnel
     std::string m_tunnelAnswer;  // the proxy's answer header, as it arrives
+
+    // The background connect: its hop, and what to call with the outcome.
+    orlavo::platform::LoopLookup m_loopLookup{m_loop};
+    orlavo::platform::LoopConnect m_loopConnect{m_loop};
+    std::optional<orlavo::platform::EventLoop::TimerId> m_hostCall;
+    HopTarget m_pendingTarget;
+    std::function<void(unsigned)> m_pendingOnReady;
+    std::function<void(std::optional<DownloadFault>)> m_connected;
 };
 
 }  // namespace pellix::detail

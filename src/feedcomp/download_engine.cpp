@@ -57,14 +57,14 @@ std::int32_t RSSComp::Engine::requestFile(const std::string& url, std::string& r
     rememberBody();
     resetDownload();
     m_redirects.reset();
-    const std::int32_t result = startRequest(url, retVal);
+    const std::int32_t result = startRequest(url, retVal, false);
     if (!alive.expired() && generation == m_generation) {
         m_lastResult = result;
     }
     return result;
 }
 
-std::int32_t RSSComp::Engine::startRequest(const std::string& url, std::string& retVal)
+std::int32_t RSSComp::Engine::startRequest(const std::string& url, std::string& retVal, bool hop)
 {
     m_url = url;
     auto planned = detail::planHop(url, m_port, m_services.connectivity);
@@ -72,9 +72,21 @@ std::int32_t RSSComp::Engine::startRequest(const std::string& url, std::string& 
         return refuse(refusal->code, refusal->detail, retVal);
     }
     const auto& target = std::get<detail::HopTarget>(planned);
+    if (m_background) {
+        m_link.connectInBackground(target, readinessHandler(),
+                                   [this, target, url, hop](std::optional<detail::DownloadFault> fault) {
+                                       connectedInBackground(target, url, hop, std::move(fault));
+                                   });
+        return toInt(ResultCode::Ok);
+    }
     if (std::int32_t result = connectTo(target, retVal); result != toInt(ResultCode::Ok)) {
         return result;
     }
+    return afterConnect(target, retVal);
+}
+
+std::int32_t RSSComp::Engine::afterConnect(const detail::HopTarget& target, std::string& retVal)
+{
     std::weak_ptr<int> alive = m_lifeToken;
     const std::uint64_t generation = m_generation;
     if (m_listener != nullptr) {
@@ -94,9 +106,9 @@ std::int32_t RSSComp::Engine::startRequest(const std::string& url, std::string& 
     return sendRequest(target, retVal);
 }
 
-std::int32_t RSSComp::Engine::connectTo(const detail::HopTarget& target, std::string& retVal)
+std::function<void(unsigned)> RSSComp::Engine::readinessHandler()
 {
-    auto onReadyGuarded = [this](unsigned bits) {
+    return [this](unsigned bits) {
         // Called from the host's loop, where no exception of ours may arrive.
         try {
             onReady(bits);
@@ -104,13 +116,58 @@ std::int32_t RSSComp::Engine::connectTo(const detail::HopTarget& target, std::st
             finish(toInt(ResultCode::ReceiveFailed), resultText(ResultCode::OutOfMemory), false);
         }
     };
-    if (auto fault = m_link.connect(target, onReadyGuarded)) {
+}
+
+void RSSComp::Engine::beginHop()
+{
+    m_state = State::Running;
+    m_deadlines.startHop(m_redirects.onFirstRequest());
+}
+
+std::int32_t RSSComp::Engine::connectTo(const detail::HopTarget& target, std::string& retVal)
+{
+    if (auto fault = m_link.connect(target, readinessHandler())) {
         retVal = std::move(fault->text);
         return fault->code;
     }
-    m_state = State::Running;
-    m_deadlines.startHop(m_redirects.onFirstRequest());
+    beginHop();
     return toInt(ResultCode::Ok);
+}
+
+void RSSComp::Engine::connectedInBackground(const detail::HopTarget& target, const std::string& url, bool hop,
+                                            std::optional<detail::DownloadFault> fault)
+{
+    std::weak_ptr<int> alive = m_lifeToken;
+    const std::uint64_t generation = m_generation;
+    std::int32_t result = 0;
+    std::string text;
+    // Called from the loop, where no exception of ours may arrive; RequestFile
+    // would have answered OutOfMemory.
+    try {
+        if (fault) {
+            result = fault->code;
+            text = std::move(fault->text);
+        } else {
+            beginHop();
+            result = afterConnect(target, text);
+        }
+    } catch (const std::bad_alloc&) {
+        result = toInt(ResultCode::OutOfMemory);
+        text = resultText(ResultCode::OutOfMemory);
+    }
+    if (result == toInt(ResultCode::Ok) || alive.expired() || generation != m_generation) {
+        return;
+    }
+    if (hop) {
+        finish(toInt(ResultCode::RedirectFailed), m_redirects.hopFailedText(url, text), false);
+    } else if (fault) {
+        if (m_listener != nullptr) {
+            m_listener->OnFinish(result, text);  // no connection stood, as when RequestFile returns the code
+        }
+    } else if (m_link.isOpen()) {
+        finish(result, text, false);  // the request did not go out: the connection ends with events
+    }
+    // Otherwise a handler closed the connection from OnConnect, and CloseComm raises no OnFinish.
 }
 
 std::int32_t RSSComp::Engine::sendRequest(const detail::HopTarget& target, std::string& retVal)
@@ -136,6 +193,10 @@ void RSSComp::Engine::closeComm()
 bool RSSComp::Engine::disconnect(bool raiseEvent)
 {
     m_deadlines.stop();
+    if (m_link.connecting()) {
+        m_link.close();  // nothing stood yet: no event, and no outcome follows
+        return true;
+    }
     if (!m_link.isOpen()) {
         return true;
     }
@@ -169,7 +230,7 @@ bool RSSComp::Engine::followRedirect()
     m_redirects.enter(step);
     resetDownload();
     std::string text;
-    const std::int32_t result = startRequest(step.next, text);
+    const std::int32_t result = startRequest(step.next, text, true);
     if (!alive.expired() && generation == m_generation && result != toInt(ResultCode::Ok)) {
         finish(toInt(ResultCode::RedirectFailed), m_redirects.hopFailedText(step.next, text), false);
     }

@@ -15,6 +15,7 @@
 
 #include "platform/connectivity.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,6 +41,7 @@ public:
     void setFollowRedirects(bool on) { m_redirects.setEnabled(on); }
     void setConditional(bool on) { m_cache.setEnabled(on); }
     void setCaFile(std::string path) { m_link.setCaFile(std::move(path)); }
+    void setConnectInBackground(bool on) { m_background = on; }
     [[nodiscard]] const std::string& finalUrl() const { return m_url; }
     [[nodiscard]] const std::string& movedUrl() const { return m_redirects.movedUrl(); }
     [[nodiscard]] const std::string& charset() const { return m_reader.header().charset; }
@@ -51,8 +53,17 @@ public:
     [[nodiscard]] State state() const { return m_state; }
 
 private:
-    [[nodiscard]] std::int32_t startRequest(const std::string& url, std::string& retVal);
+    // hop: a redirect's next request, whose failure ends the download.
+    [[nodiscard]] std::int32_t startRequest(const std::string& url, std::string& retVal, bool hop);
     [[nodiscard]] std::int32_t connectTo(const detail::HopTarget& target, std::string& retVal);
+    [[nodiscard]] std::function<void(unsigned)> readinessHandler();
+    void beginHop();
+    // From OnConnect to the request sent: the part of a request after the connect.
+    [[nodiscard]] std::int32_t afterConnect(const detail::HopTarget& target, std::string& retVal);
+    // The background connect ended: goes on as RequestFile would have after
+    // its connect, and reports a failure as OnFinish with RequestFile's code.
+    void connectedInBackground(const detail::HopTarget& target, const std::string& url, bool hop,
+                               std::optional<detail::DownloadFault> fault);
     [[nodiscard]] std::int32_t sendRequest(const detail::HopTarget& target, std::string& retVal);
     void resetDownload();
     void onReady(unsigned bits);
@@ -77,6 +88,7 @@ private:
     RSSCompLimits m_limits;
     RSSCompListener* m_listener = nullptr;
     std::optional<std::int32_t> m_port;
+    bool m_background = false;  // lookup and connect run from the loop
 
     detail::DownloadConnection m_link;
     detail::DownloadDeadlines m_deadlines;

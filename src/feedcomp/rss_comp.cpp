@@ -237,6 +237,11 @@ void RSSComp::ConditionalGet(bool bConditional)
     m_engine->setConditional(bConditional);
 }
 
+void RSSComp::ConnectInBackground(bool bBackground)
+{
+    m_engine->setConnectInBackground(bBackground);
+}
+
 void RSSComp::CAFile(const std::string& sPath)
 {
     guarded([&] { m_engine->setCaFile(sPath); }, [] {});

@@ -23,7 +23,9 @@ struct PendingLookup {
     LookupResult result;
 };
 
-LookupResult runGetaddrinfo(const std::string& host)
+}  // namespace
+
+LookupResult lookupNow(const std::string& host)
 {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -59,14 +61,12 @@ LookupResult runGetaddrinfo(const std::string& host)
     return result;
 }
 
-}  // namespace
-
 }  // namespace orlavo::platform
 
 namespace pellix {
 
 using orlavo::platform::PendingLookup;
-using orlavo::platform::runGetaddrinfo;
+using orlavo::platform::lookupNow;
 
 LookupResult SystemResolver::lookup(const std::string& host, std::int64_t timeoutMs)
 {
@@ -76,7 +76,7 @@ LookupResult SystemResolver::lookup(const std::string& host, std::int64_t timeou
     auto pending = std::make_shared<PendingLookup>();
     try {
         std::thread([pending, host] {
-            LookupResult result = runGetaddrinfo(host);
+            LookupResult result = lookupNow(host);
             std::lock_guard lock(pending->mutex);
             pending->result = std::move(result);
             pending->finished = true;

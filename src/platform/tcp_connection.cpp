@@ -112,6 +112,39 @@ ConnectResult connectOne(const IpAddress& address, std::uint16_t port, SteadyClo
 
 }  // namespace
 
+ConnectStart beginConnect(const IpAddress& address, std::uint16_t port)
+{
+    int fd = ::socket(address.v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return {ConnectResult{ConnectStatus::SocketFailed, errno, nullptr}, -1};
+    }
+    sockaddr_storage storage;
+    socklen_t length = fillAddress(address, port, storage);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&storage), length) == 0) {
+        return {ConnectResult{ConnectStatus::Connected, 0, std::make_unique<PosixTcpConnection>(fd)}, -1};
+    }
+    const int error = errno;
+    if (error == EINPROGRESS) {
+        return {ConnectResult{ConnectStatus::Failed, error, nullptr}, fd};
+    }
+    ::close(fd);
+    return {ConnectResult{error == ETIMEDOUT ? ConnectStatus::TimedOut : ConnectStatus::Failed, error, nullptr}, -1};
+}
+
+ConnectResult settleConnect(int fd)
+{
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) < 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        ::close(fd);
+        return ConnectResult{error == ETIMEDOUT ? ConnectStatus::TimedOut : ConnectStatus::Failed, error, nullptr};
+    }
+    return ConnectResult{ConnectStatus::Connected, 0, std::make_unique<PosixTcpConnection>(fd)};
+}
+
 }  // namespace orlavo::platform
 
 namespace pellix {

@@ -181,11 +181,17 @@ void UpdateCycle::requestDownload()
     m_feed.FollowRedirects(settingOn(key::kFollowRedirects));
     m_feed.ConditionalGet(settingOn(key::kConditionalGet));
     std::string text;
+    m_connected = false;
     std::int32_t result = m_feed.RequestFile(*url, text);
     if (result == 0) {
         m_window.setDownloadInfo("Request Sent");
         return;  // OnFinish continues the update
     }
+    requestFailed(result, text);
+}
+
+void UpdateCycle::requestFailed(std::int32_t result, const std::string& text)
+{
     m_window.setDownloadInfo(fmt::format("Error: {} - {}", result, text));
     // A request whose send failed keeps its connection; its end must not run
     // the composer in the middle of a later update.
@@ -228,11 +234,18 @@ void UpdateCycle::testSerialPort()
 
 void UpdateCycle::OnConnect(const std::string& host)
 {
+    m_connected = true;
     m_window.setDownloadInfo("Connected to " + host);
 }
 
 void UpdateCycle::OnFinish(std::int32_t code, const std::string& text)
 {
+    if (!m_connected && code > 0) {
+        // A control connecting in the background reports its failed lookup
+        // or connect here, with the code RequestFile would have returned.
+        requestFailed(code, text);
+        return;
+    }
     std::string info = fmt::format("Download complete. Server response: {} - {}", code, text);
     const std::string movedTo = m_feed.MovedURL();
     if (!movedTo.empty()) {

@@ -88,6 +88,7 @@ private:
 
     void runUpdate();
     void requestDownload();
+    void requestFailed(std::int32_t result, const std::string& text);
     [[nodiscard]] std::optional<std::string> chooseUrl();
     void testSerialPort();
     void abandon(const std::string& why, bool feedFailed = false);
@@ -125,6 +126,7 @@ private:
     bool m_requestPending = false;
     bool m_held = false;
     bool m_missedWhileHeld = false;
+    bool m_connected = false;  // the download under way raised OnConnect
     std::shared_ptr<const bool> m_alive = std::make_shared<const bool>(true);
 };
 

@@ -5,6 +5,7 @@
 #include "tool_run.h"
 
 #include "support/python_http_server.h"
+#include "support/scripted_server.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -104,4 +105,24 @@ TEST(OrlavodManySigns, OneRunSendsEachSignItsOwnFeedPacedInParallel)
     EXPECT_NE(run.err.find("gone: orlavod: update " + http.url("/gone.xml") + ": failed, 404"), std::string::npos)
         << run.err;
     EXPECT_EQ(signsims[0]->readStdoutLine(kLineTimeoutMs), std::string("MESSAGE green:") + kSigns[0].headline + " ");
+
+    // A feed host that never answers holds up no other sign: the whole frame
+    // of sign a goes out after its 1 s wait and its download, well before the
+    // silent host's 6 s connect timeout (the bound leaves room for a loaded machine).
+    FullBacklogListener silent;
+    ASSERT_NE(silent.port(), 0);
+    std::string whole = readFileBytes(fs::path(folder) / "a.ini");
+    whole.replace(whole.find("EMBEDDED=1"), 10, "EMBEDDED=0");
+    writeFileBytes(dir.file("a.ini"), whole);
+    writeFileBytes(dir.file("silent.ini"),
+                   settingsText("127.0.0.3", 9, "http://127.0.0.1:" + std::to_string(silent.port()) + "/feed.xml"));
+    const auto start = std::chrono::steady_clock::now();
+    ChildProcess both({ORLAVOD_PATH, "--once", "--connect-timeout", "6", "--settings", dir.file("a.ini").string(),
+                       "--settings", dir.file("silent.ini").string()});
+    EXPECT_EQ(signsims[0]->readStdoutLine(kLineTimeoutMs), std::string("MESSAGE green:") + kSigns[0].headline + " ");
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 4.0);
+    run = finishRun(both, kRunTimeoutMs);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("silent: orlavod: update"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("connect timed out after 6 s"), std::string::npos) << run.err;
 }

@@ -14,11 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -126,31 +122,6 @@ std::string withCrBeforeBareLf(const std::string& body)
     return text;
 }
 
-// A listener whose accept queue is full: the kernel drops further SYNs, so a
-// connect to it hangs until the client gives up. Loopback only.
-struct FullBacklogListener {
-    FullBacklogListener() : listenFd(listenOnLoopback(port))
-    {
-        // A backlog of 0 still queues one connection; the filler's fills it.
-        sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
-        if (::listen(listenFd, 0) != 0 ||
-            ::connect(fillerFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-            port = 0;
-        }
-    }
-    ~FullBacklogListener()
-    {
-        ::close(fillerFd);
-        ::close(listenFd);
-    }
-    FullBacklogListener(const FullBacklogListener&) = delete;
-    FullBacklogListener& operator=(const FullBacklogListener&) = delete;
-
-    std::uint16_t port = 0;
-    int listenFd;
-    int fillerFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-};
-
 // Takes the client's hello, then does what follows instead of a TLS server's part.
 Behaviour afterHello(Behaviour then)
 {
@@ -205,7 +176,7 @@ TEST(Rssget, EachServerAnswerEndsWithItsLineExitStatusReasonAndFile)
     const Behaviour none = [](ScriptedServer&) {};
     const std::string closed = "http://127.0.0.1:" + std::to_string(unusedLoopbackPort());
     FullBacklogListener full;
-    ASSERT_NE(full.port, 0);
+    ASSERT_NE(full.port(), 0);
     const std::string fail = "--fail";
     const std::string& ok = kOkHeader;
     const std::string reset = std::to_string(ECONNRESET);
@@ -270,7 +241,7 @@ TEST(Rssget, EachServerAnswerEndsWithItsLineExitStatusReasonAndFile)
         {"port 0", none, {}, {"result=114 status=none bytes=0", 1, "port"}, "", "http://127.0.0.1:0/feed.xml"},
         {"connect timeout", none, {"--connect-timeout", "0.3"},
          {"result=110 status=none bytes=0", 1, "connect timed out after 300 ms"}, "",
-         "http://127.0.0.1:" + std::to_string(full.port) + "/feed.xml", 300},
+         "http://127.0.0.1:" + std::to_string(full.port()) + "/feed.xml", 300},
         // The server's kernel completes the handshake and keeps the request;
         // nobody ever accepts or answers.
         {"never accepted", none, kLimits, {"result=0 status=-1 bytes=0", 1, "sent nothing for 300 ms"}, "", "", 300},

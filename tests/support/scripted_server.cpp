@@ -158,4 +158,32 @@ std::uint16_t unusedLoopbackPort()
     return port;
 }
 
+FullBacklogListener::FullBacklogListener()
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_listenFd < 0 || ::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(m_listenFd, 0) != 0 ||
+        ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        return;
+    }
+    // A backlog of 0 still queues one connection; this one fills it.
+    m_fillerFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_fillerFd >= 0 && ::connect(m_fillerFd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        m_port = ntohs(address.sin_port);
+    }
+}
+
+FullBacklogListener::~FullBacklogListener()
+{
+    for (int fd : {m_fillerFd, m_listenFd}) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+}
+
 }  // namespace orlavo::testing

@@ -54,6 +54,24 @@ private:
 // True when fd turns readable within timeoutMs.
 [[nodiscard]] bool waitReadable(int fd, int timeoutMs);
 
+// A listener on 127.0.0.1 whose accept queue is full: the kernel drops
+// further SYNs, so a connect to it hangs until the client gives up.
+class FullBacklogListener {
+public:
+    FullBacklogListener();
+    ~FullBacklogListener();
+    FullBacklogListener(const FullBacklogListener&) = delete;
+    FullBacklogListener& operator=(const FullBacklogListener&) = delete;
+
+    // 0 when the listener could not be set up.
+    [[nodiscard]] std::uint16_t port() const { return m_port; }
+
+private:
+    int m_listenFd = -1;
+    int m_fillerFd = -1;
+    std::uint16_t m_port = 0;
+};
+
 // A port on 127.0.0.1 where nothing listens (bound, then released).
 [[nodiscard]] std::uint16_t unusedLoopbackPort();
 

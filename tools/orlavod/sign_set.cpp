@@ -40,6 +40,11 @@ SignSet::SignSet(const std::vector<SignEntry>& entries, const pellix::RSSCompLim
     m_signs.reserve(entries.size());
     for (const SignEntry& entry : entries) {
         m_signs.push_back(std::make_unique<Sign>(entry, entries.size() > 1, *this, limits));
+        // One loop serves every sign: a feed host that never answers must not
+        // hold the others until its connect times out.
+        if (entries.size() > 1) {
+            m_signs.back()->program.feed().ConnectInBackground(true);
+        }
     }
 }
 
