@@ -1,0 +1,441 @@
+#!/usr/bin/env python3
+"""Mutation score of the test suite: see scripts/mutation.sh and docs/testing.md.
+
+Lists small source mutations in the parsers, the composer and frames, the
+settings file, the download engine, the update cycle and discovery; picks a
+seeded sample; for each, mutates the file, rebuilds, runs the tests of its
+area first and then the rest of the suite, and restores the file.
+"""
+
+import argparse
+import hashlib
+import os
+import random
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+DEFAULT_SEED = 26
+DEFAULT_COUNT = 200
+MIN_PER_AREA = 20
+
+# Area -> (source files, CTest names that cover them, fastest first). The
+# build targets of a CTest name are its executable, or the tool it runs.
+AREAS = [
+    ("parsers",
+     ["src/feedcomp/rss_parser.cpp", "src/feedcomp/atom_reader.cpp", "src/feedcomp/feed_decoder.cpp",
+      "src/feedcomp/http_header.cpp", "src/feedcomp/url.cpp", "src/feedcomp/strip_markup.cpp"],
+     ["pellix_document_tests", "rss_parse_fuzz_replay", "feed_decoder_fuzz_replay", "http_header_fuzz_replay",
+      "url_fuzz_replay", "rssdump_.*", "pellix_download_tests"]),
+    ("composer",
+     ["src/signfeed/composer.cpp", "src/signfeed/sign_protocol.cpp", "src/signfeed/message_text.cpp"],
+     ["signfeed_tests", "signfeed_update_cycle_tests"]),
+    ("settings",
+     ["src/platform/profile_file.cpp", "src/platform/profile_text.cpp", "src/shared/settings.cpp",
+      "src/signfeed/main_window_edits.cpp", "src/signfeed/main_window_load.cpp",
+      "src/signfeed/main_window_model.cpp"],
+     ["platform_tests", "profile_fuzz_replay", "signfeed_tests", "discovery_tests"]),
+    ("download",
+     ["src/feedcomp/download_connection.cpp", "src/feedcomp/download_deadlines.cpp",
+      "src/feedcomp/download_engine.cpp", "src/feedcomp/response_reader.cpp",
+      "src/feedcomp/redirect_follower.cpp", "src/feedcomp/conditional_cache.cpp"],
+     ["pellix_download_tests", "download_fuzz_replay"]),
+    ("update-cycle",
+     ["src/signfeed/update_cycle.cpp"],
+     ["signfeed_update_cycle_tests", "signfeed_tests"]),
+    ("discovery",
+     ["src/discovery/discovery_controls.cpp", "src/discovery/discovery_protocol.cpp",
+      "src/discovery/discovery_scanner.cpp", "src/discovery/discovery_window_load.cpp",
+      "src/discovery/discovery_window_model.cpp", "src/discovery/telnet_launcher.cpp"],
+     ["discovery_tests", "discovery_reply_fuzz_replay"]),
+]
+
+# Tests that check packaging, docs or the install tree, not behaviour: they
+# take minutes and kill nothing the behaviour tests leave alive.
+NOT_RUN = ["install_tree", "pellix_examples", "pellix_api_reference", "man_pages_match_help",
+           "programs_use_public_feed_api", "e2e_docs_recipes"]
+
+
+def targets_of(test):
+    return ["rssdump"] if test.startswith("rssdump_") else [test]
+
+
+# ---------------------------------------------------------------- generator
+
+COMPARISONS = {" < ": " <= ", " <= ": " < ", " > ": " >= ", " >= ": " > ", " == ": " != ", " != ": " == "}
+LOGIC = {" && ": " || ", " || ": " && "}
+ARITH = {" + 1": " - 1", " - 1": " + 1"}
+SKIP_LINE = re.compile(r"^\s*(#|//|\*|/\*|namespace\b|using\b|template\b|static_assert\b|\}|$)")
+INTEGER = re.compile(r"(?<![\w.'])(0[xX][0-9a-fA-F']+|\d[\d']*)([uUlLzZ]*)(?![\w.'])")
+# A whole statement on one line that only acts: a call, an assignment or a
+# jump. Declarations ("Type name = ...") do not match, as removing them does
+# not compile.
+STATEMENT = re.compile(r"^\s*(?:(?:[A-Za-z_][\w]*(?:(?:::|\.|->)[A-Za-z_~][\w]*|\[[^\]]*\]|\(\))*\s*"
+                       r"(?:\(.*\)|[-+*/|&]?=[^=].*|\+\+|--))|(?:\+\+|--)[A-Za-z_][\w.>-]*|break|continue)\s*;\s*$")
+CONDITION = re.compile(r"\b(if|while) \(")
+
+
+def masked(line, in_block):
+    """The line with string and char literals and comments blanked, same length."""
+    out = []
+    i, n = 0, len(line)
+    while i < n:
+        if in_block:
+            end = line.find("*/", i)
+            if end < 0:
+                out.append(" " * (n - i))
+                return "".join(out), True
+            out.append(" " * (end + 2 - i))
+            i, in_block = end + 2, False
+            continue
+        c = line[i]
+        if line.startswith("//", i):
+            out.append(" " * (n - i))
+            break
+        if line.startswith("/*", i):
+            in_block = True
+            continue
+        if c in "\"'":
+            j = i + 1
+            while j < n and line[j] != c:
+                j += 2 if line[j] == "\\" else 1
+            j = min(j + 1, n)
+            out.append(c + "\0" * max(0, j - i - 2) + (c if j - i >= 2 else ""))
+            i = j
+            continue
+        out.append(c)
+        i += 1
+    return "".join(out), in_block
+
+
+def closing_paren(code, start):
+    """Index of the ")" that closes the "(" at start, or -1 if not on this line."""
+    depth = 0
+    for k in range(start, len(code)):
+        if code[k] == "(":
+            depth += 1
+        elif code[k] == ")":
+            depth -= 1
+            if depth == 0:
+                return k
+    return -1
+
+
+def line_mutations(text, code, starts_statement):
+    """(column, operator, old, new) for every mutation of one source line;
+    starts_statement: the line before it ends a statement or opens a block."""
+    found = []
+    for table, op in ((COMPARISONS, "cmp"), (LOGIC, "logic"), (ARITH, "arith")):
+        for old, new in table.items():
+            for m in re.finditer(re.escape(old), code):
+                if op == "cmp" and old.strip() in "<>" and ("<<" in code or ">>" in code or "template" in code):
+                    continue
+                found.append((m.start(), op, old, new))
+    if not re.match(r"^\s*(case\b|enum\b|constexpr\s+std::array)", code):
+        for m in INTEGER.finditer(code):
+            digits = m.group(1).replace("'", "")
+            value = int(digits, 16) if digits[:2].lower() == "0x" else int(digits)
+            mutated = value + 1 if value != 1 else 0
+            new = (hex(mutated) if digits[:2].lower() == "0x" else str(mutated)) + m.group(2)
+            found.append((m.start(), "const", m.group(0), new))
+    for m in CONDITION.finditer(code):
+        open_at = m.end() - 1
+        close = closing_paren(code, open_at)
+        if close > 0:
+            old = text[open_at:close + 1]
+            found.append((open_at, "negate", old, "(!" + old + ")"))
+    for old, new in (("return true;", "return false;"), ("return false;", "return true;")):
+        at = code.find(old)
+        if at >= 0:
+            found.append((at, "return", old, new))
+    if (starts_statement and STATEMENT.match(code) and code.count("(") == code.count(")")
+            and not code.lstrip().startswith(("return", "else", "do "))):
+        start = len(text) - len(text.lstrip())
+        found.append((start, "delete", text.strip(), ";"))
+    return found
+
+
+class Mutant:
+    def __init__(self, path, line, col, op, old, new, area):
+        self.path, self.line, self.col, self.op, self.old, self.new, self.area = path, line, col, op, old, new, area
+        key = f"{path}:{line}:{col}:{op}:{old}->{new}"
+        self.id = hashlib.sha1(key.encode()).hexdigest()[:8]
+
+    def describe(self):
+        if self.op == "delete":
+            return f"delete: {self.old}"
+        return f"{self.op}: {self.old.strip()} -> {self.new.strip()}"
+
+    def apply(self, text):
+        lines = text.split("\n")
+        target = lines[self.line - 1]
+        if target[self.col:self.col + len(self.old)] != self.old:
+            raise RuntimeError(f"{self.path}:{self.line} changed since the list was made")
+        lines[self.line - 1] = target[:self.col] + self.new + target[self.col + len(self.old):]
+        return "\n".join(lines)
+
+
+def candidates():
+    found = []
+    for area, files, _ in AREAS:
+        for rel in files:
+            in_block = False
+            previous = ";"
+            for number, text in enumerate((ROOT / rel).read_text().split("\n"), start=1):
+                code, in_block_after = masked(text, in_block)
+                if not in_block and not SKIP_LINE.match(text):
+                    for col, op, old, new in line_mutations(text, code, previous[-1:] in (";", "{", "}", ":")):
+                        found.append(Mutant(rel, number, col, op, old, new, area))
+                if code.strip() and not code.lstrip().startswith("#"):
+                    previous = code.rstrip()
+                in_block = in_block_after
+    found.sort(key=lambda m: (m.path, m.line, m.col, m.op, m.new))
+    return found
+
+
+def sample(all_mutants, seed, count):
+    """A seeded sample, each area given a share in proportion to its sites
+    but at least MIN_PER_AREA, so no area goes unmeasured."""
+    rng = random.Random(seed)
+    by_area = {area: [m for m in all_mutants if m.area == area] for area, _, _ in AREAS}
+    total = len(all_mutants)
+    picked = []
+    for area, pool in by_area.items():
+        share = min(len(pool), max(MIN_PER_AREA, round(count * len(pool) / total)))
+        picked += rng.sample(pool, share)
+    # Rounding and the floors can overshoot: drop from the largest areas.
+    while len(picked) > count:
+        largest = max(by_area, key=lambda a: sum(1 for m in picked if m.area == a))
+        victims = [m for m in picked if m.area == largest]
+        picked.remove(rng.choice(victims))
+    picked.sort(key=lambda m: (m.path, m.line, m.col, m.op, m.new))
+    return picked
+
+
+# ---------------------------------------------------------------- runner
+
+class Stop(Exception):
+    pass
+
+
+def on_signal(signum, _frame):
+    raise Stop(f"signal {signum}")
+
+
+def run(cmd, timeout=None, log=None, **kw):
+    """Runs cmd in its own process group; returns (exit code, seconds). On
+    timeout the whole group is killed and the code is None."""
+    start = time.monotonic()
+    with open(log or os.devnull, "w") as out:
+        proc = subprocess.Popen(cmd, stdout=out, stderr=subprocess.STDOUT, start_new_session=True, **kw)
+        try:
+            code = proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            code = None
+        except BaseException:
+            os.killpg(proc.pid, signal.SIGKILL)
+            proc.wait()
+            raise
+        if code is None:
+            os.killpg(proc.pid, signal.SIGKILL)
+            proc.wait()
+    return code, time.monotonic() - start
+
+
+def sandbox_prefix():
+    """Runs the tests in a network namespace of their own with only loopback,
+    and with the serial devices hidden, so a mutant can neither send beyond
+    this machine nor open a real serial port."""
+    hide = " ".join(f"mount --bind /dev/null {p};" for p in sorted(
+        str(p) for pattern in ("ttyS*", "ttyUSB*", "ttyACM*") for p in Path("/dev").glob(pattern)))
+    inner = f"ip link set lo up && {hide} exec \"$@\""
+    flags = "-nm" if os.geteuid() == 0 else "-rnm"
+    return ["unshare", flags, "--", "sh", "-c", inner, "sandbox"]
+
+
+def ctest(build, select, timeout, log, jobs):
+    # A unit test that runs a minute hangs; the tests with a TIMEOUT of their
+    # own keep it, and the limit on the whole run stops any other hang.
+    cmd = sandbox_prefix() + ["ctest", "--test-dir", str(build), "--stop-on-failure", "-j", str(jobs),
+                              "--timeout", "60"] + select
+    code, _ = run(cmd, timeout=timeout, log=log)
+    return code
+
+
+def regex(names):
+    return "^(" + "|".join(names) + ")$"
+
+
+def main():
+    parser = argparse.ArgumentParser(description="Mutation score of the test suite.")
+    parser.add_argument("--seed", type=int, default=DEFAULT_SEED)
+    parser.add_argument("--count", type=int, default=DEFAULT_COUNT)
+    parser.add_argument("--list", action="store_true", help="print the mutants, run nothing")
+    parser.add_argument("--only", help="run only the mutants with these ids (comma-separated)")
+    parser.add_argument("--build-dir", default="build-mutation")
+    parser.add_argument("--results", help="result file (default: <build-dir>/mutation-results.tsv)")
+    parser.add_argument("--jobs", type=int, default=2, help="build and test jobs")
+    parser.add_argument("--compare", nargs=2, metavar=("OLD", "NEW"),
+                        help="compare two result files: scores, and mutants killed in OLD that survive in NEW")
+    args = parser.parse_args()
+
+    if args.compare:
+        return compare(*args.compare)
+
+    mutants = sample(candidates(), args.seed, args.count)
+    if args.only:
+        wanted = set(args.only.split(","))
+        mutants = [m for m in mutants if m.id in wanted]
+    if args.list:
+        for m in mutants:
+            print(f"{m.id}\t{m.area}\t{m.path}:{m.line}\t{m.describe()}")
+        print(f"{len(mutants)} mutants of {len(candidates())} sites (seed {args.seed})")
+        return 0
+
+    build = (ROOT / args.build_dir).resolve()
+    results = Path(args.results) if args.results else build / "mutation-results.tsv"
+    backup = build / "mutant-original"
+    os.chdir(ROOT)
+    recover(backup)
+    dirty = subprocess.run(["git", "status", "--porcelain", "--", "src"], capture_output=True, text=True,
+                           check=True).stdout
+    if dirty:
+        print("mutation.sh: src/ has uncommitted changes; commit or stash them first:\n" + dirty, file=sys.stderr)
+        return 2
+    if run(sandbox_prefix() + ["true"])[0] != 0:
+        print("mutation.sh: cannot make a network namespace (unshare -n); the tests of mutants run only "
+              "inside one", file=sys.stderr)
+        return 2
+
+    for s in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        signal.signal(s, on_signal)
+    build.mkdir(exist_ok=True)
+    logs = build / "mutation-logs"
+    shutil.rmtree(logs, ignore_errors=True)
+    logs.mkdir()
+
+    configure = ["cmake", "-S", ".", "-B", str(build), "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
+                 "-DORLAVO_SANITIZE=OFF", "-DORLAVO_WERROR=OFF", "-DORLAVO_BUILD_GUI=OFF",
+                 "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"]
+    ninja = ["nice", "cmake", "--build", str(build), "-j", str(args.jobs), "--"]
+    print("building (Release, no sanitizers) and running the unmutated suite ...", flush=True)
+    if run(configure, log=logs / "configure.log")[0] != 0 or run(ninja, log=logs / "build.log")[0] != 0:
+        print(f"mutation.sh: the unmutated build fails, see {logs}", file=sys.stderr)
+        return 2
+    rest = ["-E", regex(NOT_RUN)]
+    code, suite_seconds = run(sandbox_prefix() + ["ctest", "--test-dir", str(build), "-j", str(args.jobs)] + rest,
+                              log=logs / "baseline.log")
+    if code != 0:
+        print(f"mutation.sh: the unmutated suite fails, see {logs / 'baseline.log'}", file=sys.stderr)
+        return 2
+    # A mutant that runs three times as long as the whole suite hangs.
+    limit = int(3 * suite_seconds) + 30
+    print(f"unmutated suite: {suite_seconds:.0f} s; a mutant's tests stop after {limit} s", flush=True)
+
+    counts = {"killed": 0, "survived": 0, "no-compile": 0}
+    survivors = []
+    started = time.monotonic()
+    with open(results, "w") as out:
+        out.write("id\tverdict\tarea\tfile\tline\tmutation\tseconds\n")
+        try:
+            for number, m in enumerate(mutants, start=1):
+                t0 = time.monotonic()
+                verdict = try_mutant(m, build, backup, ninja, logs, limit, args.jobs, rest)
+                seconds = time.monotonic() - t0
+                counts[verdict] += 1
+                if verdict == "survived":
+                    survivors.append(m)
+                out.write(f"{m.id}\t{verdict}\t{m.area}\t{m.path}\t{m.line}\t{m.describe()}\t{seconds:.0f}\n")
+                out.flush()
+                print(f"{verdict:10} {m.id} {m.path}:{m.line} {m.describe()}  [{number}/{len(mutants)}, "
+                      f"{seconds:.0f} s]", flush=True)
+        except Stop as stop:
+            print(f"stopped ({stop}); every mutated file is restored", file=sys.stderr)
+            return 130
+        finally:
+            recover(backup)
+            # Leave the build matching src/ again.
+            run(ninja, log=logs / "rebuild.log")
+    report(counts, survivors, time.monotonic() - started, results)
+    return 0
+
+
+def try_mutant(m, build, backup, ninja, logs, limit, jobs, rest):
+    path = ROOT / m.path
+    original = path.read_text()
+    backup.write_text(f"{m.path}\n{original}")
+    try:
+        path.write_text(m.apply(original))
+        log = logs / f"{m.id}.log"
+        area_tests = next(tests for area, _, tests in AREAS if area == m.area)
+        first_targets = sorted({t for test in area_tests for t in targets_of(test)})
+        if run(ninja + first_targets, log=log)[0] != 0:
+            return "no-compile"
+        if ctest(build, ["-R", regex(area_tests)], limit, log.with_suffix(".area.log"), 1) != 0:
+            return "killed"
+        if run(ninja, log=log)[0] != 0:
+            return "no-compile"
+        if ctest(build, ["-E", regex(area_tests + NOT_RUN)], limit, log.with_suffix(".rest.log"), jobs) != 0:
+            return "killed"
+        return "survived"
+    finally:
+        path.write_text(original)
+        backup.unlink()
+
+
+def recover(backup):
+    """Puts back a file that a run stopped by SIGKILL or a power cut left mutated."""
+    if backup.exists():
+        rel, _, original = backup.read_text().partition("\n")
+        (ROOT / rel).write_text(original)
+        backup.unlink()
+        print(f"mutation.sh: restored {rel}, left mutated by an earlier run", file=sys.stderr)
+
+
+def report(counts, survivors, seconds, results):
+    judged = counts["killed"] + counts["survived"]
+    share = 100.0 * counts["killed"] / judged if judged else 0.0
+    print(f"\nmutation score: {counts['killed']} killed of {judged} ({share:.1f}%); "
+          f"{counts['no-compile']} did not compile; {seconds / 60:.1f} min")
+    if survivors:
+        print("survivors:")
+        for m in survivors:
+            print(f"  {m.path}:{m.line}  {m.describe()}  [{m.id}]")
+    print(f"results: {results}")
+
+
+def read_results(path):
+    rows = {}
+    with open(path) as f:
+        next(f)
+        for line in f:
+            cols = line.rstrip("\n").split("\t")
+            rows[cols[0]] = cols
+    return rows
+
+
+def compare(old_path, new_path):
+    old, new = read_results(old_path), read_results(new_path)
+    for name, rows in (("old", old), ("new", new)):
+        killed = sum(1 for r in rows.values() if r[1] == "killed")
+        judged = sum(1 for r in rows.values() if r[1] in ("killed", "survived"))
+        print(f"{name}: {killed} killed of {judged} ({100.0 * killed / max(judged, 1):.1f}%)")
+    lost = [new[i] for i in sorted(old) if old[i][1] == "killed" and i in new and new[i][1] == "survived"]
+    gained = [new[i] for i in sorted(old) if old[i][1] == "survived" and i in new and new[i][1] == "killed"]
+    missing = len(set(old) ^ set(new))
+    print(f"killed before, surviving now: {len(lost)}")
+    for r in lost:
+        print(f"  {r[3]}:{r[4]}  {r[5]}  [{r[0]}]")
+    print(f"surviving before, killed now: {len(gained)}")
+    if missing:
+        print(f"{missing} mutants are in only one of the files (src/ differs, or another seed or count)")
+    return 1 if lost else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
