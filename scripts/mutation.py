@@ -61,6 +61,17 @@ NOT_RUN = ["install_tree", "pellix_examples", "pellix_api_reference", "man_pages
            "programs_use_public_feed_api", "e2e_docs_recipes"]
 
 
+# A file's own test executable, where it is not its area's first.
+FIRST_TEST = {
+    "src/feedcomp/http_header.cpp": "pellix_download_tests",
+    "src/feedcomp/url.cpp": "pellix_download_tests",
+    "src/shared/settings.cpp": "signfeed_tests",
+    "src/signfeed/main_window_edits.cpp": "signfeed_tests",
+    "src/signfeed/main_window_load.cpp": "signfeed_tests",
+    "src/signfeed/main_window_model.cpp": "signfeed_tests",
+}
+
+
 def targets_of(test):
     return ["rssdump"] if test.startswith("rssdump_") else [test]
 
@@ -345,7 +356,7 @@ def main():
         try:
             for number, m in enumerate(mutants, start=1):
                 t0 = time.monotonic()
-                verdict = try_mutant(m, build, backup, ninja, logs, limit, args.jobs, rest)
+                verdict = try_mutant(m, build, backup, ninja, logs, limit, args.jobs)
                 seconds = time.monotonic() - t0
                 counts[verdict] += 1
                 if verdict == "survived":
@@ -365,7 +376,7 @@ def main():
     return 0
 
 
-def try_mutant(m, build, backup, ninja, logs, limit, jobs, rest):
+def try_mutant(m, build, backup, ninja, logs, limit, jobs):
     path = ROOT / m.path
     original = path.read_text()
     backup.write_text(f"{m.path}\n{original}")
@@ -373,15 +384,21 @@ def try_mutant(m, build, backup, ninja, logs, limit, jobs, rest):
         path.write_text(m.apply(original))
         log = logs / f"{m.id}.log"
         area_tests = next(tests for area, _, tests in AREAS if area == m.area)
-        first_targets = sorted({t for test in area_tests for t in targets_of(test)})
-        if run(ninja + first_targets, log=log)[0] != 0:
-            return "no-compile"
-        if ctest(build, ["-R", regex(area_tests)], limit, log.with_suffix(".area.log"), 1) != 0:
-            return "killed"
-        if run(ninja, log=log)[0] != 0:
-            return "no-compile"
-        if ctest(build, ["-E", regex(area_tests + NOT_RUN)], limit, log.with_suffix(".rest.log"), jobs) != 0:
-            return "killed"
+        first = FIRST_TEST.get(m.path, area_tests[0])
+        area_tests = [first] + [t for t in area_tests if t != first]
+        # The area's first test alone, then the rest of its tests, then the
+        # rest of the suite: a mutant is mostly killed by the first, and each
+        # step builds only what it runs.
+        steps = [(area_tests[:1], 1), (area_tests[1:], jobs), (None, max(4, jobs))]
+        for number, (tests, test_jobs) in enumerate(steps):
+            if tests == []:
+                continue
+            targets = [] if tests is None else sorted({t for test in tests for t in targets_of(test)})
+            if run(ninja + targets, log=log.with_suffix(f".build{number}.log"))[0] != 0:
+                return "no-compile"
+            select = ["-E", regex(area_tests + NOT_RUN)] if tests is None else ["-R", regex(tests)]
+            if ctest(build, select, limit, log.with_suffix(f".test{number}.log"), test_jobs) != 0:
+                return "killed"
         return "survived"
     finally:
         path.write_text(original)
