@@ -16,6 +16,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import threading
 import time
 from pathlib import Path
 
@@ -238,30 +239,37 @@ def on_signal(signum, _frame):
     raise Stop(f"signal {signum}")
 
 
+RUNNING = set()  # process groups of the commands in flight, to end them on a stop
+STOPPING = threading.Event()
+
+
 def run(cmd, timeout=None, log=None, **kw):
     """Runs cmd in its own process group; returns (exit code, seconds). On
     timeout the whole group is killed and the code is None."""
     start = time.monotonic()
+    if STOPPING.is_set():
+        raise Stop("stopping")
     with open(log or os.devnull, "w") as out:
         proc = subprocess.Popen(cmd, stdout=out, stderr=subprocess.STDOUT, start_new_session=True, **kw)
+        RUNNING.add(proc.pid)
         try:
             code = proc.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
             code = None
-        except BaseException:
             os.killpg(proc.pid, signal.SIGKILL)
             proc.wait()
-            raise
-        if code is None:
-            os.killpg(proc.pid, signal.SIGKILL)
-            proc.wait()
+        finally:
+            RUNNING.discard(proc.pid)
+    if STOPPING.is_set():
+        raise Stop("stopping")
     return code, time.monotonic() - start
 
 
 def sandbox_prefix():
     """Runs the tests in a network namespace of their own with only loopback,
     and with the serial devices hidden, so a mutant can neither send beyond
-    this machine nor open a real serial port."""
+    this machine nor open a real serial port. Each run has its own, so two
+    workers' tests never share a port."""
     hide = " ".join(f"mount --bind /dev/null {p};" for p in sorted(
         str(p) for pattern in ("ttyS*", "ttyUSB*", "ttyACM*") for p in Path("/dev").glob(pattern)))
     inner = f"ip link set lo up && {hide} exec \"$@\""
@@ -269,17 +277,69 @@ def sandbox_prefix():
     return ["unshare", flags, "--", "sh", "-c", inner, "sandbox"]
 
 
-def ctest(build, select, timeout, log, jobs):
-    # A unit test that runs a minute hangs; the tests with a TIMEOUT of their
-    # own keep it, and the limit on the whole run stops any other hang.
-    cmd = sandbox_prefix() + ["ctest", "--test-dir", str(build), "--stop-on-failure", "-j", str(jobs),
-                              "--timeout", "60"] + select
-    code, _ = run(cmd, timeout=timeout, log=log)
-    return code
-
-
 def regex(names):
     return "^(" + "|".join(names) + ")$"
+
+
+class Worker:
+    """A copy of the source tree with its own build folder, so mutants build
+    and test side by side and the checkout is never touched. The build folder
+    sits in the copy as build-mutation does in the checkout, so the compiler
+    cache serves both."""
+
+    def __init__(self, top, number, jobs):
+        self.tree = top / f"worker-{number}"
+        self.build = self.tree / "build-mutation"
+        self.logs = top / "mutation-logs"
+        self.jobs = jobs
+        self.env = dict(os.environ, CCACHE_BASEDIR=str(self.tree))
+        self.ninja = ["nice", "cmake", "--build", str(self.build), "-j", str(jobs), "--"]
+
+    def prepare(self, files):
+        for rel in files:
+            target = self.tree / rel
+            if not target.exists() or target.read_bytes() != (ROOT / rel).read_bytes():
+                target.parent.mkdir(parents=True, exist_ok=True)
+                shutil.copy2(ROOT / rel, target)
+        configure = ["cmake", "-S", str(self.tree), "-B", str(self.build), "-G", "Ninja",
+                     "-DCMAKE_BUILD_TYPE=Release", "-DORLAVO_SANITIZE=OFF", "-DORLAVO_WERROR=OFF",
+                     "-DORLAVO_BUILD_GUI=OFF", "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"]
+        name = self.tree.name
+        return (run(configure, log=self.logs / f"{name}-configure.log", env=self.env)[0] == 0
+                and run(self.ninja, log=self.logs / f"{name}-build.log", env=self.env)[0] == 0)
+
+    def ctest(self, select, limit, log, jobs):
+        # A unit test that runs a minute hangs; the tests with a TIMEOUT of their
+        # own keep it, and the limit on the whole run stops any other hang.
+        cmd = sandbox_prefix() + ["ctest", "--test-dir", str(self.build), "--stop-on-failure", "-j", str(jobs),
+                                  "--timeout", "60"] + select
+        return run(cmd, timeout=limit, log=log)
+
+    def try_mutant(self, m, limit):
+        path = self.tree / m.path
+        original = path.read_text()
+        try:
+            path.write_text(m.apply(original))
+            log = self.logs / f"{m.id}.log"
+            area_tests = next(tests for area, _, tests in AREAS if area == m.area)
+            first = FIRST_TEST.get(m.path, area_tests[0])
+            area_tests = [first] + [t for t in area_tests if t != first]
+            # The file's first test alone, then the rest of its area's tests,
+            # then the rest of the suite: most mutants die in the first, and
+            # each step builds only what it runs.
+            steps = [(area_tests[:1], 1), (area_tests[1:], self.jobs), (None, max(4, self.jobs))]
+            for number, (tests, test_jobs) in enumerate(steps):
+                if tests == []:
+                    continue
+                targets = [] if tests is None else sorted({t for test in tests for t in targets_of(test)})
+                if run(self.ninja + targets, log=log.with_suffix(f".build{number}.log"), env=self.env)[0] != 0:
+                    return "no-compile"
+                select = ["-E", regex(area_tests + NOT_RUN)] if tests is None else ["-R", regex(tests)]
+                if self.ctest(select, limit, log.with_suffix(f".test{number}.log"), test_jobs)[0] != 0:
+                    return "killed"
+            return "survived"
+        finally:
+            path.write_text(original)
 
 
 def main():
@@ -290,7 +350,9 @@ def main():
     parser.add_argument("--only", help="run only the mutants with these ids (comma-separated)")
     parser.add_argument("--build-dir", default="build-mutation")
     parser.add_argument("--results", help="result file (default: <build-dir>/mutation-results.tsv)")
-    parser.add_argument("--jobs", type=int, default=2, help="build and test jobs")
+    parser.add_argument("--workers", type=int, default=2,
+                        help="mutants built and tested side by side, each in its own copy of the tree")
+    parser.add_argument("--jobs", type=int, default=2, help="build and test jobs of each worker")
     parser.add_argument("--compare", nargs=2, metavar=("OLD", "NEW"),
                         help="compare two result files: scores, and mutants killed in OLD that survive in NEW")
     args = parser.parse_args()
@@ -308,11 +370,9 @@ def main():
         print(f"{len(mutants)} mutants of {len(candidates())} sites (seed {args.seed})")
         return 0
 
-    build = (ROOT / args.build_dir).resolve()
-    results = Path(args.results) if args.results else build / "mutation-results.tsv"
-    backup = build / "mutant-original"
+    top = (ROOT / args.build_dir).resolve()
+    results = Path(args.results) if args.results else top / "mutation-results.tsv"
     os.chdir(ROOT)
-    recover(backup)
     dirty = subprocess.run(["git", "status", "--porcelain", "--", "src"], capture_output=True, text=True,
                            check=True).stdout
     if dirty:
@@ -325,93 +385,92 @@ def main():
 
     for s in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
         signal.signal(s, on_signal)
-    build.mkdir(exist_ok=True)
-    logs = build / "mutation-logs"
+    top.mkdir(exist_ok=True)
+    logs = top / "mutation-logs"
     shutil.rmtree(logs, ignore_errors=True)
     logs.mkdir()
+    files = subprocess.run(["git", "ls-files", "-co", "--exclude-standard"], capture_output=True, text=True,
+                           check=True).stdout.split()
+    workers = [Worker(top, n, args.jobs) for n in range(1, max(1, args.workers) + 1)]
+    started = time.monotonic()
+    try:
+        print(f"copying the tree and building it (Release, no sanitizers) for {len(workers)} workers, "
+              "then running the unmutated suite ...", flush=True)
+        for w in workers:
+            if not w.prepare(files):
+                print(f"mutation.sh: the unmutated build fails, see {logs}", file=sys.stderr)
+                return 2
+        code, suite_seconds = workers[0].ctest(["-E", regex(NOT_RUN)], None, logs / "baseline.log", 4)
+        if code != 0:
+            print(f"mutation.sh: the unmutated suite fails, see {logs / 'baseline.log'}", file=sys.stderr)
+            return 2
+        # A mutant whose tests run three times as long as the whole suite hangs.
+        limit = int(3 * suite_seconds) + 30
+        print(f"unmutated suite: {suite_seconds:.0f} s; a mutant's tests stop after {limit} s", flush=True)
+        counts, survivors = run_all(mutants, workers, limit, results)
+    except Stop as stop:
+        STOPPING.set()
+        for pid in list(RUNNING):
+            try:
+                os.killpg(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        print(f"mutation.sh: stopped ({stop}); the results so far are in {results}", file=sys.stderr)
+        return 130
+    report(counts, survivors, time.monotonic() - started, results)
+    return 0
 
-    configure = ["cmake", "-S", ".", "-B", str(build), "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
-                 "-DORLAVO_SANITIZE=OFF", "-DORLAVO_WERROR=OFF", "-DORLAVO_BUILD_GUI=OFF",
-                 "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"]
-    ninja = ["nice", "cmake", "--build", str(build), "-j", str(args.jobs), "--"]
-    print("building (Release, no sanitizers) and running the unmutated suite ...", flush=True)
-    if run(configure, log=logs / "configure.log")[0] != 0 or run(ninja, log=logs / "build.log")[0] != 0:
-        print(f"mutation.sh: the unmutated build fails, see {logs}", file=sys.stderr)
-        return 2
-    rest = ["-E", regex(NOT_RUN)]
-    code, suite_seconds = run(sandbox_prefix() + ["ctest", "--test-dir", str(build), "-j", str(args.jobs)] + rest,
-                              log=logs / "baseline.log")
-    if code != 0:
-        print(f"mutation.sh: the unmutated suite fails, see {logs / 'baseline.log'}", file=sys.stderr)
-        return 2
-    # A mutant that runs three times as long as the whole suite hangs.
-    limit = int(3 * suite_seconds) + 30
-    print(f"unmutated suite: {suite_seconds:.0f} s; a mutant's tests stop after {limit} s", flush=True)
 
+def run_all(mutants, workers, limit, results):
     counts = {"killed": 0, "survived": 0, "no-compile": 0}
     survivors = []
-    started = time.monotonic()
-    with open(results, "w") as out:
-        out.write("id\tverdict\tarea\tfile\tline\tmutation\tseconds\n")
-        try:
-            for number, m in enumerate(mutants, start=1):
-                t0 = time.monotonic()
-                verdict = try_mutant(m, build, backup, ninja, logs, limit, args.jobs)
-                seconds = time.monotonic() - t0
+    queue = list(reversed(mutants))
+    lock = threading.Lock()
+    done = [0]
+
+    def work(worker, out):
+        while not STOPPING.is_set():
+            with lock:
+                if not queue:
+                    return
+                m = queue.pop()
+            t0 = time.monotonic()
+            try:
+                verdict = worker.try_mutant(m, limit)
+            except Stop:
+                return
+            seconds = time.monotonic() - t0
+            with lock:
+                done[0] += 1
                 counts[verdict] += 1
                 if verdict == "survived":
                     survivors.append(m)
                 out.write(f"{m.id}\t{verdict}\t{m.area}\t{m.path}\t{m.line}\t{m.describe()}\t{seconds:.0f}\n")
                 out.flush()
-                print(f"{verdict:10} {m.id} {m.path}:{m.line} {m.describe()}  [{number}/{len(mutants)}, "
+                print(f"{verdict:10} {m.id} {m.path}:{m.line} {m.describe()}  [{done[0]}/{len(mutants)}, "
                       f"{seconds:.0f} s]", flush=True)
-        except Stop as stop:
-            print(f"stopped ({stop}); every mutated file is restored", file=sys.stderr)
-            return 130
+
+    with open(results, "w") as out:
+        out.write("id\tverdict\tarea\tfile\tline\tmutation\tseconds\n")
+        threads = [threading.Thread(target=work, args=(w, out)) for w in workers]
+        for t in threads:
+            t.start()
+        try:
+            # Signals reach only this thread: wait in steps so they are seen.
+            while any(t.is_alive() for t in threads):
+                for t in threads:
+                    t.join(timeout=0.5)
         finally:
-            recover(backup)
-            # Leave the build matching src/ again.
-            run(ninja, log=logs / "rebuild.log")
-    report(counts, survivors, time.monotonic() - started, results)
-    return 0
-
-
-def try_mutant(m, build, backup, ninja, logs, limit, jobs):
-    path = ROOT / m.path
-    original = path.read_text()
-    backup.write_text(f"{m.path}\n{original}")
-    try:
-        path.write_text(m.apply(original))
-        log = logs / f"{m.id}.log"
-        area_tests = next(tests for area, _, tests in AREAS if area == m.area)
-        first = FIRST_TEST.get(m.path, area_tests[0])
-        area_tests = [first] + [t for t in area_tests if t != first]
-        # The area's first test alone, then the rest of its tests, then the
-        # rest of the suite: a mutant is mostly killed by the first, and each
-        # step builds only what it runs.
-        steps = [(area_tests[:1], 1), (area_tests[1:], jobs), (None, max(4, jobs))]
-        for number, (tests, test_jobs) in enumerate(steps):
-            if tests == []:
-                continue
-            targets = [] if tests is None else sorted({t for test in tests for t in targets_of(test)})
-            if run(ninja + targets, log=log.with_suffix(f".build{number}.log"))[0] != 0:
-                return "no-compile"
-            select = ["-E", regex(area_tests + NOT_RUN)] if tests is None else ["-R", regex(tests)]
-            if ctest(build, select, limit, log.with_suffix(f".test{number}.log"), test_jobs) != 0:
-                return "killed"
-        return "survived"
-    finally:
-        path.write_text(original)
-        backup.unlink()
-
-
-def recover(backup):
-    """Puts back a file that a run stopped by SIGKILL or a power cut left mutated."""
-    if backup.exists():
-        rel, _, original = backup.read_text().partition("\n")
-        (ROOT / rel).write_text(original)
-        backup.unlink()
-        print(f"mutation.sh: restored {rel}, left mutated by an earlier run", file=sys.stderr)
+            STOPPING.set() if any(t.is_alive() for t in threads) else None
+            for pid in list(RUNNING):
+                try:
+                    os.killpg(pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+            for t in threads:
+                t.join()
+    survivors.sort(key=lambda m: (m.path, m.line, m.col))
+    return counts, survivors
 
 
 def report(counts, survivors, seconds, results):
