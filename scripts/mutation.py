@@ -62,6 +62,12 @@ NOT_RUN = ["install_tree", "pellix_examples", "pellix_api_reference", "man_pages
            "programs_use_public_feed_api", "e2e_docs_recipes"]
 
 
+# The slowest tests, which wait out the programs' real pauses: in the last
+# step each shard (a gtest shard) or test runs beside the others, each in a
+# network namespace of its own, so their fixed ports do not collide.
+SHARDS = {"e2e_orlavod_once_tests": 4}
+ALONE = ["e2e_orlavod_service"]
+
 # A file's own test executable, where it is not its area's first.
 FIRST_TEST = {
     "src/feedcomp/http_header.cpp": "pellix_download_tests",
@@ -265,6 +271,49 @@ def run(cmd, timeout=None, log=None, **kw):
     return code, time.monotonic() - start
 
 
+def run_together(commands, timeout, logs, envs):
+    """Runs the commands side by side; returns the index of the first that
+    fails (the rest are ended), "hang" when the timeout passes, else None."""
+    if STOPPING.is_set():
+        raise Stop("stopping")
+    procs = []
+    deadline = time.monotonic() + timeout if timeout else None
+    try:
+        for cmd, log, env in zip(commands, logs, envs):
+            with open(log, "w") as out:
+                proc = subprocess.Popen(cmd, stdout=out, stderr=subprocess.STDOUT, start_new_session=True,
+                                        env=env)
+            RUNNING.add(proc.pid)
+            procs.append(proc)
+        while True:
+            codes = [p.poll() for p in procs]
+            failed = next((i for i, c in enumerate(codes) if c not in (None, 0)), None)
+            if failed is not None or all(c == 0 for c in codes):
+                return failed
+            if deadline and time.monotonic() > deadline:
+                return "hang"
+            if STOPPING.is_set():
+                raise Stop("stopping")
+            time.sleep(0.2)
+    finally:
+        for p in procs:
+            if p.poll() is None:
+                os.killpg(p.pid, signal.SIGKILL)
+            p.wait()
+            RUNNING.discard(p.pid)
+
+
+def write_atomically(path, text):
+    """A stop between truncating and writing would leave an empty file."""
+    temp = path.with_name(path.name + ".mutation-tmp")
+    temp.write_text(text)
+    os.replace(temp, path)
+
+
+def failed_tests(log):
+    return re.findall(r"^\s*\d+ - (\S+) \(", Path(log).read_text(errors="replace"), re.M)
+
+
 def sandbox_prefix():
     """Runs the tests in a network namespace of their own with only loopback,
     and with the serial devices hidden, so a mutant can neither send beyond
@@ -308,18 +357,49 @@ class Worker:
         return (run(configure, log=self.logs / f"{name}-configure.log", env=self.env)[0] == 0
                 and run(self.ninja, log=self.logs / f"{name}-build.log", env=self.env)[0] == 0)
 
-    def ctest(self, select, limit, log, jobs):
+    def ctest_command(self, select, jobs):
         # A unit test that runs a minute hangs; the tests with a TIMEOUT of their
-        # own keep it, and the limit on the whole run stops any other hang.
-        cmd = sandbox_prefix() + ["ctest", "--test-dir", str(self.build), "--stop-on-failure", "-j", str(jobs),
-                                  "--timeout", "60"] + select
-        return run(cmd, timeout=limit, log=log)
+        # own keep it, and the limit on the whole step stops any other hang.
+        return sandbox_prefix() + ["ctest", "--test-dir", str(self.build), "--stop-on-failure",
+                                   "--output-on-failure", "-j", str(jobs), "--timeout", "60"] + select
+
+    def step_groups(self, tests, exclude, jobs):
+        """The CTest runs of one step, as (select, jobs, extra environment)."""
+        if tests is not None:
+            return [(["-R", regex(tests)], jobs, {})]
+        groups = [(["-R", regex([name])], 1, {"GTEST_TOTAL_SHARDS": str(n), "GTEST_SHARD_INDEX": str(i)})
+                  for name, n in SHARDS.items() for i in range(n)]
+        groups += [(["-R", regex([name])], 1, {}) for name in ALONE]
+        groups.append((["-E", regex(exclude + list(SHARDS) + ALONE)], jobs, {}))
+        return groups
+
+    def run_step(self, groups, limit, log):
+        """None when every test passes, else "killed". A failure counts only
+        when the failing tests fail again, so a test that fails now and then
+        under load kills nothing."""
+        for attempt in range(2):
+            logs = [log.with_suffix(f".{attempt}{n}.log") for n in range(len(groups))]
+            envs = [dict(self.env, **extra) for _, _, extra in groups]
+            failed = run_together([self.ctest_command(select, jobs) for select, jobs, _ in groups], limit,
+                                  logs, envs)
+            if failed is None:
+                return None
+            if failed == "hang":
+                return "killed"
+            names = failed_tests(logs[failed])
+            select, jobs, extra = groups[failed]
+            again = [(["-R", regex(names)] if names else select, jobs, extra)]
+            recheck = log.with_suffix(f".{attempt}-again.log")
+            if run_together([self.ctest_command(again[0][0], jobs)], limit, [recheck],
+                            [dict(self.env, **extra)]) is not None:
+                return "killed"
+        return "killed"
 
     def try_mutant(self, m, limit):
         path = self.tree / m.path
         original = path.read_text()
         try:
-            path.write_text(m.apply(original))
+            write_atomically(path, m.apply(original))
             log = self.logs / f"{m.id}.log"
             area_tests = next(tests for area, _, tests in AREAS if area == m.area)
             first = FIRST_TEST.get(m.path, area_tests[0])
@@ -334,12 +414,12 @@ class Worker:
                 targets = [] if tests is None else sorted({t for test in tests for t in targets_of(test)})
                 if run(self.ninja + targets, log=log.with_suffix(f".build{number}.log"), env=self.env)[0] != 0:
                     return "no-compile"
-                select = ["-E", regex(area_tests + NOT_RUN)] if tests is None else ["-R", regex(tests)]
-                if self.ctest(select, limit, log.with_suffix(f".test{number}.log"), test_jobs)[0] != 0:
+                groups = self.step_groups(tests, area_tests + NOT_RUN, test_jobs)
+                if self.run_step(groups, limit, log.with_suffix(f".test{number}")):
                     return "killed"
             return "survived"
         finally:
-            path.write_text(original)
+            write_atomically(path, original)
 
 
 def main():
@@ -400,12 +480,18 @@ def main():
             if not w.prepare(files):
                 print(f"mutation.sh: the unmutated build fails, see {logs}", file=sys.stderr)
                 return 2
-        code, suite_seconds = workers[0].ctest(["-E", regex(NOT_RUN)], None, logs / "baseline.log", 4)
-        if code != 0:
-            print(f"mutation.sh: the unmutated suite fails, see {logs / 'baseline.log'}", file=sys.stderr)
+        t0 = time.monotonic()
+        w = workers[0]
+        groups = w.step_groups(None, NOT_RUN, 4)
+        failed = run_together([w.ctest_command(select, jobs) for select, jobs, _ in groups], None,
+                              [logs / f"baseline-{n}.log" for n in range(len(groups))],
+                              [dict(w.env, **extra) for _, _, extra in groups])
+        suite_seconds = time.monotonic() - t0
+        if failed is not None:
+            print(f"mutation.sh: the unmutated suite fails, see {logs}/baseline-{failed}.log", file=sys.stderr)
             return 2
         # A mutant whose tests run three times as long as the whole suite hangs.
-        limit = int(3 * suite_seconds) + 30
+        limit = int(3 * suite_seconds) + 60
         print(f"unmutated suite: {suite_seconds:.0f} s; a mutant's tests stop after {limit} s", flush=True)
         counts, survivors = run_all(mutants, workers, limit, results)
     except Stop as stop:
