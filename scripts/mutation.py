@@ -345,11 +345,18 @@ class Worker:
         self.ninja = ["nice", "cmake", "--build", str(self.build), "-j", str(jobs), "--"]
 
     def prepare(self, files):
-        for rel in files:
+        """files: path -> bytes, the whole tree to build."""
+        for path in self.tree.rglob("*"):
+            rel = path.relative_to(self.tree)
+            if rel.parts[0] != self.build.name and path.is_file() and str(rel) not in files:
+                path.unlink()
+        for rel, data in files.items():
             target = self.tree / rel
-            if not target.exists() or target.read_bytes() != (ROOT / rel).read_bytes():
+            if not target.exists() or target.read_bytes() != data:
                 target.parent.mkdir(parents=True, exist_ok=True)
-                shutil.copy2(ROOT / rel, target)
+                target.write_bytes(data)
+                executable = (ROOT / rel).stat().st_mode & 0o111 if (ROOT / rel).exists() else data[:2] == b"#!"
+                target.chmod(0o755 if executable else 0o644)
         configure = ["cmake", "-S", str(self.tree), "-B", str(self.build), "-G", "Ninja",
                      "-DCMAKE_BUILD_TYPE=Release", "-DORLAVO_SANITIZE=OFF", "-DORLAVO_WERROR=OFF",
                      "-DORLAVO_BUILD_GUI=OFF", "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"]
@@ -430,6 +437,8 @@ def main():
     parser.add_argument("--only", help="run only the mutants with these ids (comma-separated)")
     parser.add_argument("--build-dir", default="build-mutation")
     parser.add_argument("--results", help="result file (default: <build-dir>/mutation-results.tsv)")
+    parser.add_argument("--tests-from", metavar="REF",
+                        help="take tests/ and fuzz/ from this commit (src/ stays the checkout's)")
     parser.add_argument("--workers", type=int, default=2,
                         help="mutants built and tested side by side, each in its own copy of the tree")
     parser.add_argument("--jobs", type=int, default=2, help="build and test jobs of each worker")
@@ -469,8 +478,9 @@ def main():
     logs = top / "mutation-logs"
     shutil.rmtree(logs, ignore_errors=True)
     logs.mkdir()
-    files = subprocess.run(["git", "ls-files", "-co", "--exclude-standard"], capture_output=True, text=True,
-                           check=True).stdout.split()
+    files = tree_files(args.tests_from)
+    if files is None:
+        return 2
     workers = [Worker(top, n, args.jobs) for n in range(1, max(1, args.workers) + 1)]
     started = time.monotonic()
     try:
@@ -505,6 +515,26 @@ def main():
         return 130
     report(counts, survivors, time.monotonic() - started, results)
     return 0
+
+
+def tree_files(tests_from):
+    """The checkout's files, or with tests_from its files but tests/ and
+    fuzz/, which come from that commit."""
+    git = ["git", "-C", str(ROOT)]
+    names = subprocess.run(git + ["ls-files", "-co", "--exclude-standard"], capture_output=True, text=True,
+                           check=True).stdout.splitlines()
+    files = {n: (ROOT / n).read_bytes() for n in names if (ROOT / n).is_file()}
+    if not tests_from:
+        return files
+    listing = subprocess.run(git + ["ls-tree", "-r", "--name-only", tests_from, "--", "tests", "fuzz"],
+                             capture_output=True, text=True)
+    if listing.returncode != 0:
+        print(f"mutation.sh: --tests-from {tests_from}: {listing.stderr.strip()}", file=sys.stderr)
+        return None
+    files = {n: data for n, data in files.items() if n.split("/")[0] not in ("tests", "fuzz")}
+    for n in listing.stdout.splitlines():
+        files[n] = subprocess.run(git + ["show", f"{tests_from}:{n}"], capture_output=True, check=True).stdout
+    return files
 
 
 def run_all(mutants, workers, limit, results):
