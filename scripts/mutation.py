@@ -179,9 +179,13 @@ def line_mutations(text, code, starts_statement):
 
 
 class Mutant:
-    def __init__(self, path, line, col, op, old, new, area):
+    """A mutant is named by its file, the text of its line (and which of the
+    file's lines with that text it is), the column and the change, not by the
+    line number: edits elsewhere in the file keep its name."""
+
+    def __init__(self, path, line, text, repeat, col, op, old, new, area):
         self.path, self.line, self.col, self.op, self.old, self.new, self.area = path, line, col, op, old, new, area
-        key = f"{path}:{line}:{col}:{op}:{old}->{new}"
+        key = f"{path}|{text.strip()}|{repeat}|{col - (len(text) - len(text.lstrip()))}|{op}|{old}->{new}"
         self.id = hashlib.sha1(key.encode()).hexdigest()[:8]
 
     def describe(self):
@@ -204,11 +208,13 @@ def candidates():
         for rel in files:
             in_block = False
             previous = ";"
+            seen = {}
             for number, text in enumerate((ROOT / rel).read_text().split("\n"), start=1):
                 code, in_block_after = masked(text, in_block)
+                repeat = seen[text.strip()] = seen.get(text.strip(), -1) + 1
                 if not in_block and not SKIP_LINE.match(text):
                     for col, op, old, new in line_mutations(text, code, previous[-1:] in (";", "{", "}", ":")):
-                        found.append(Mutant(rel, number, col, op, old, new, area))
+                        found.append(Mutant(rel, number, text, repeat, col, op, old, new, area))
                 if code.strip() and not code.lstrip().startswith("#"):
                     previous = code.rstrip()
                 in_block = in_block_after
@@ -218,24 +224,23 @@ def candidates():
 
 def sample(all_mutants, seed, count):
     """A seeded sample, each area given a share in proportion to its sites
-    but at least MIN_PER_AREA, so no area goes unmeasured."""
-    rng = random.Random(seed)
-    by_area = {area: [m for m in all_mutants if m.area == area] for area, _, _ in AREAS}
+    but at least MIN_PER_AREA, so no area goes unmeasured. Within an area the
+    mutants whose seeded hash of the name ranks lowest are taken, so an edit
+    to src/ changes the sample only where it adds or removes sites."""
+    def rank(m):
+        return hashlib.sha1(f"{seed}:{m.id}".encode()).hexdigest()
+
+    by_area = {area: sorted((m for m in all_mutants if m.area == area), key=rank) for area, _, _ in AREAS}
     total = len(all_mutants)
-    picked = []
-    for area, pool in by_area.items():
-        share = min(len(pool), max(MIN_PER_AREA, round(count * len(pool) / total)))
-        picked += rng.sample(pool, share)
-    # Rounding and the floors can overshoot: drop from the largest areas.
-    while len(picked) > count:
-        largest = max(by_area, key=lambda a: sum(1 for m in picked if m.area == a))
-        victims = [m for m in picked if m.area == largest]
-        picked.remove(rng.choice(victims))
+    shares = {area: min(len(pool), max(MIN_PER_AREA, round(count * len(pool) / total)))
+              for area, pool in by_area.items()}
+    # Rounding and the floors can overshoot: take from the largest shares.
+    while sum(shares.values()) > count:
+        shares[max(shares, key=shares.get)] -= 1
+    picked = [m for area, pool in by_area.items() for m in pool[:shares[area]]]
     picked.sort(key=lambda m: (m.path, m.line, m.col, m.op, m.new))
     return picked
 
-
-# ---------------------------------------------------------------- runner
 
 class Stop(Exception):
     pass
