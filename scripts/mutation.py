@@ -630,7 +630,10 @@ def compare(old_path, new_path):
         print(f"  {r[3]}:{r[4]}  {r[5]}  [{r[0]}]")
     print(f"surviving before, killed now: {len(gained)}")
     if missing:
-        print(f"{missing} mutants are in only one of the files (src/ differs, or another seed or count)")
+        both = [i for i in old if i in new and old[i][1] != "no-compile" and new[i][1] != "no-compile"]
+        print(f"{missing} mutants are in only one of the files (src/ differs, or another seed or count); "
+              f"on the {len(both)} in both: old {sum(old[i][1] == 'killed' for i in both)} killed, "
+              f"new {sum(new[i][1] == 'killed' for i in both)} killed")
     return 1 if lost else 0
 
 
