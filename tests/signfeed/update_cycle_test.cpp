@@ -33,7 +33,6 @@ constexpr std::int64_t kMinute = UpdateCycle::kTickMs;
 // Which of the status labels are visible.
 constexpr const char* kIdle = "Label17 Label18";  // "Last Update: " and the time
 constexpr const char* kInitializing = "Label15";
-constexpr const char* kDownloading = "Label13";
 constexpr const char* kUpdating = "Label14";
 
 struct RigSetup {
