@@ -175,7 +175,7 @@ void SignLink::beginFrame(Outgoing frame)
     if (!selected.udp && !selected.serial) {
         return;
     }
-    Sending& s = m_sending.emplace();
+    Sending& s = m_sending.emplace(Sending{});
     if (frame.asClockPackets) {
         s.packets = clockPacketsOfWireFrame(frame.wire);
         s.fullPackets = frame.wire.size() / kClockPieceLength;
