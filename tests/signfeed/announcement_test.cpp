@@ -1,14 +1,6 @@
-#include "platform/manual_clock.h"
-#include "platform/poll_event_loop.h"
 #include "signfeed/announcement_file.h"
-#include "signfeed/feed_program.h"
-#include "support/fake_message_sink.h"
-#include "support/fake_network.h"
-#include "support/fake_serial_port.h"
-#include "support/fake_udp_endpoint.h"
+#include "support/fake_program.h"
 #include "support/temp_dir.h"
-
-#include <pellix/parse.h>
 
 #include <gtest/gtest.h>
 
@@ -30,24 +22,13 @@ std::string announced(char colour, const std::string& text)
 }
 
 // One plain sign on fakes; feeds are looked up nowhere and never connect.
-struct AnnounceRig {
+struct AnnounceRig : orlavo::testing::FakeProgram {
     explicit AnnounceRig(const std::string& extra = {})
-        : settings("[CommMethod]\r\nRGBDISPLAY=0\r\nEMBEDDED=0\r\nETHERNET=1\r\n" + extra)
+        : FakeProgram("[CommMethod]\r\nRGBDISPLAY=0\r\nEMBEDDED=0\r\nETHERNET=1\r\n" + extra)
     {
-        program.load();
         program.announcement().keepIn(dir.file("lobby.announce"));
     }
-    void sendHeadlines()
-    {
-        program.composer().run(
-            [](bool strip, std::int32_t& n) {
-                pellix::ParsedFeed parsed = pellix::ParseFeed("<rss><channel><item><title>Hello</title></item>"
-                                                              "</channel></rss>", strip);
-                n = parsed.items;
-                return parsed.file;
-            },
-            {true, 200, "OK"});
-    }
+    void sendHeadlines() { compose("<rss><channel><item><title>Hello</title></item></channel></rss>"); }
     std::string lastSent() const { return udp.sentBytes().empty() ? "" : udp.sentBytes().back(); }
     void minutes(int n)
     {
@@ -56,17 +37,6 @@ struct AnnounceRig {
     }
 
     orlavo::testing::TempDir dir;
-    platform::ManualClock clock;
-    platform::PollEventLoop loop{clock};
-    platform::MemoryProfileFile settings;
-    orlavo::testing::FakeUdpEndpoint udp{clock};
-    orlavo::testing::FakeSerialPort serial{clock};
-    orlavo::testing::FakeMessageSink sink;
-    orlavo::testing::FakeConnectivity connectivity;
-    orlavo::testing::FakeResolver resolver;
-    orlavo::testing::TimingOutConnector connector;
-    FeedProgram program{ProgramPorts{clock, loop, settings, udp, serial, connectivity, sink, &resolver, &connector},
-                        0};
     Announcement& announcement = program.announcement();
 };
 

@@ -1,13 +1,5 @@
-#include "platform/manual_clock.h"
-#include "platform/poll_event_loop.h"
-#include "signfeed/feed_program.h"
 #include "signfeed/message_text.h"
-#include "support/fake_message_sink.h"
-#include "support/fake_network.h"
-#include "support/fake_serial_port.h"
-#include "support/fake_udp_endpoint.h"
-
-#include <pellix/parse.h>
+#include "support/fake_program.h"
 
 #include <gtest/gtest.h>
 
@@ -35,27 +27,13 @@ std::string feedOf(const std::vector<Item>& items)
 }
 
 // The feed program on an in-memory settings file and fakes; only its composer runs.
-struct ComposerRig {
-    explicit ComposerRig(const std::string& ini) : settings(ini) { program.load(); }
+struct ComposerRig : orlavo::testing::FakeProgram {
+    using FakeProgram::FakeProgram;
     ComposeResult run(const std::string& xml)
     {
         clock.clearSleeps();
-        return composer.run(
-            [&](bool strip, std::int32_t& n) {
-                pellix::ParsedFeed parsed = pellix::ParseFeed(xml, strip);
-                n = parsed.items;
-                return parsed.file;
-            },
-            {true, 200, "OK"});
+        return compose(xml);
     }
-    platform::ManualClock clock;
-    platform::PollEventLoop loop{clock};
-    platform::MemoryProfileFile settings;
-    orlavo::testing::FakeUdpEndpoint udp{clock};
-    orlavo::testing::FakeSerialPort serial{clock};
-    orlavo::testing::FakeMessageSink sink;
-    orlavo::testing::FakeConnectivity connectivity;
-    FeedProgram program{ProgramPorts{clock, loop, settings, udp, serial, connectivity, sink}, 0};
     MainWindowModel& window = program.window();
     Composer& composer = program.composer();
 };

@@ -1,14 +1,10 @@
 // The update's wait before its download on the loop's timers, as several
 // signs in one program run it.
-#include "platform/manual_clock.h"
-#include "platform/poll_event_loop.h"
-#include "signfeed/feed_program.h"
-#include "support/fake_message_sink.h"
-#include "support/fake_network.h"
-#include "support/fake_serial_port.h"
-#include "support/fake_udp_endpoint.h"
+#include "support/fake_program.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 using namespace orlavo;
 using namespace orlavo::signfeed;
@@ -25,18 +21,9 @@ struct Endings final : UpdateCycleObserver {
 
 TEST(TimedUpdate, TheWaitRunsOnATimerAndAStopInItEndsTheUpdateUndownloaded)
 {
-    platform::ManualClock clock;
-    platform::PollEventLoop loop{clock};
-    platform::MemoryProfileFile settings{std::string("[AccessPoint]\r\nACCESSPOINTIP0=http://feeds.test/a.xml\r\n")};
-    orlavo::testing::FakeUdpEndpoint udp{clock};
-    orlavo::testing::FakeSerialPort serial{clock};
-    orlavo::testing::FakeMessageSink sink;
-    orlavo::testing::FakeConnectivity connectivity;
-    orlavo::testing::FakeResolver resolver;
-    orlavo::testing::TimingOutConnector connector;
-    FeedProgram program{ProgramPorts{clock, loop, settings, udp, serial, connectivity, sink, &resolver, &connector}, 0,
-                        {}, platform::Pacing::Timers};
-    program.load();
+    orlavo::testing::FakeProgram rig("[AccessPoint]\r\nACCESSPOINTIP0=http://feeds.test/a.xml\r\n",
+                                     platform::Pacing::Timers);
+    auto [clock, loop, resolver, program] = std::tie(rig.clock, rig.loop, rig.resolver, rig.program);
     Endings endings;
     program.cycle().setObserver(&endings);
     for (const bool stopInTheWait : {false, true}) {
