@@ -18,13 +18,7 @@ constexpr std::array kBaudRates{50,    75,    110,   134,    150,    200,    300
 
 std::string_view trimBlanks(std::string_view text)
 {
-    while (!text.empty() && text.front() == ' ') {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && text.back() == ' ') {
-        text.remove_suffix(1);
-    }
-    return text;
+    return trimIf(text, [](char c) { return c == ' '; });
 }
 
 std::vector<std::string_view> splitFields(std::string_view text)

@@ -12,13 +12,7 @@ namespace {
 
 std::string_view trimBlanks(std::string_view text)
 {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    return text;
+    return platform::trimIf(text, platform::isSpaceOrTab);
 }
 
 // Length of the decimal number (sign, digits, optional fraction) at the start.

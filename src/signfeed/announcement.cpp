@@ -20,8 +20,7 @@ constexpr std::int64_t kMinuteMs = 60'000;
 
 std::string trimBlanks(const std::string& text)
 {
-    const auto first = text.find_first_not_of(' ');
-    return first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(' ') - first + 1);
+    return std::string(platform::trimIf(text, [](char c) { return c == ' '; }));
 }
 
 }  // namespace
@@ -158,7 +157,7 @@ void Announcement::show(std::int64_t durationMs)
     }
     const SignColour colour =
         announcementColour(readIni(m_window.settings(), "Announce", "Color", "red"), m_window.smartDisplay());
-    send(m_composer.buildFrame(buildMessageSegment(colourCode(colour), m_text)));
+    m_composer.sendFrame(m_composer.buildFrame(buildMessageSegment(colourCode(colour), m_text)));
 }
 
 void Announcement::end()
@@ -181,15 +180,10 @@ void Announcement::end()
     }
     // The announcement leaves the sign now, whatever the feed does next.
     const std::string& headlines = m_composer.lastSentFrame();
-    send(headlines.empty() ? m_composer.buildFrame("") : headlines);
+    m_composer.sendFrame(headlines.empty() ? m_composer.buildFrame("") : headlines);
     if (missedUpdate || headlines.empty()) {
         m_cycle.requestUpdate();
     }
-}
-
-void Announcement::send(const std::string& frame)
-{
-    m_composer.sendFrame(frame);
 }
 
 void Announcement::forgetFile()

@@ -71,7 +71,6 @@ public:
 private:
     void show(std::int64_t durationMs);
     void end();
-    void send(const std::string& frame);
     void forgetFile();
 
     MainWindowModel& m_window;

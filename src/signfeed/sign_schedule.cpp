@@ -39,13 +39,7 @@ int weekdayOf(std::int64_t minutes)
 
 std::string_view trim(std::string_view s)
 {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) {
-        s.remove_suffix(1);
-    }
-    return s;
+    return platform::trimIf(s, platform::isSpaceOrTab);
 }
 
 std::vector<std::string_view> splitOn(std::string_view s, char separator)
