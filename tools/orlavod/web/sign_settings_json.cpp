@@ -16,6 +16,10 @@ namespace {
 
 using signfeed::Field;
 using nlohmann::json;
+using signfeed::kFeedSlots;
+using signfeed::kLongestValue;
+using signfeed::leadingNumberOf;
+using signfeed::readIni;
 
 constexpr std::string_view kSchedule = "Schedule";
 // Longest period a person would set: a week.
@@ -211,7 +215,8 @@ json settingsJson(signfeed::MainWindowModel& window)
     }
     json period = nullptr;  // not a number: automatic updates are off
     if (std::optional<double> minutes = window.updatePeriodMinutes()) {
-        period = *minutes;
+        const auto whole = static_cast<std::int64_t>(*minutes);
+        period = static_cast<double>(whole) == *minutes ? json(whole) : json(*minutes);
     }
     int serialPort = 1;
     (void)std::from_chars(window.serialPortNumber().data(),
