@@ -12,14 +12,15 @@ using nlohmann::json;
 
 // One sign, "lobby", on fakes, behind the API with a token, as the service has it.
 struct ApiRig : testing::FakeProgram {
-    ApiRig() : FakeProgram("[CommMethod]\r\nETHERNET=1\r\nREMOTEIP=127.0.0.2\r\n")
+    explicit ApiRig(std::string token = "t0ken")
+        : FakeProgram("[CommMethod]\r\nETHERNET=1\r\nREMOTEIP=127.0.0.2\r\n"), auth(std::move(token), false)
     {
         announcements.add("lobby", program.announcement());
     }
 
     SignAnnouncements announcements{loop, [](const std::string&) {}};
     SignBoard board{loop, {{"lobby", "lobby.ini", program}}, announcements};
-    WebAuth auth{"t0ken", false};
+    WebAuth auth;
     WebApi api{board, auth};
 };
 
@@ -93,7 +94,7 @@ TEST(WebApi, RoutesAnswerWithTheirStatusAndFields)
             row.cookie = "theme=dark; orlavo_token=t0ken";
         }
         WebResponse answer =
-            rig.api.handle({row.method, row.path, std::nullopt, row.authorization, row.cookie, row.body});
+            rig.api.handle({row.method, row.path, std::nullopt, row.authorization, row.cookie, row.body, {}, {}});
         const std::string what = std::string(row.method) + " " + row.path + " " + row.body.substr(0, 60);
         EXPECT_EQ(answer.status, row.status) << what << ": " << answer.body;
         if (row.pointer[0] == '\0') {
@@ -113,21 +114,31 @@ TEST(WebApi, RoutesAnswerWithTheirStatusAndFields)
     EXPECT_NE(rig.settings.bytes()->find("07:00-19:00"), std::string::npos);
 }
 
-TEST(WebApi, TokenInTheAddressOrTheLoginBecomesACookie)
+TEST(WebApi, TokenInTheAddressOrTheLoginBecomesACookieAndOtherSitesAreRefused)
 {
     ApiRig rig;
+    ApiRig open("");
+    const std::string announce = R"({"text":"Hi"})";
+    const std::string path = "/api/v1/signs/lobby/announce";
     struct Row {
+        ApiRig& rig;
         WebRequest request;
         int status;
-        bool cookie;
+        bool cookie = false;
     } rows[] = {
-        {{"GET", "/", "t0ken", "", "", ""}, 303, true},
-        {{"GET", "/", "wrong", "", "", ""}, 303, false},
-        {{"POST", "/api/v1/login", std::nullopt, "", "", R"({"token":"t0ken"})"}, 204, true},
+        {rig, {"GET", "/", "t0ken", "", "", "", "", ""}, 303, true},
+        {rig, {"GET", "/", "wrong", "", "", "", "", ""}, 303},
+        {rig, {"POST", "/api/v1/login", std::nullopt, "", "", R"({"token":"t0ken"})", "", ""}, 204, true},
+        {rig, {"POST", path, {}, kBearer, "", announce, "127.0.0.1:80", "http://127.0.0.1:80"}, 200},
+        {rig, {"POST", path, {}, kBearer, "", announce, "127.0.0.1:80", "http://evil.example"}, 403},
+        {rig, {"GET", "/api/v1/signs", {}, kBearer, "", "", "signbox:80", ""}, 200},
+        {open, {"GET", "/api/v1/signs", {}, "", "", "", "localhost:80", ""}, 200},
+        {open, {"GET", "/api/v1/signs", {}, "", "", "", "[::1]:80", ""}, 200},
+        {open, {"GET", "/api/v1/signs", {}, "", "", "", "evil.example:80", ""}, 403},
     };
     for (const Row& row : rows) {
-        WebResponse answer = rig.api.handle(row.request);
-        EXPECT_EQ(answer.status, row.status);
+        WebResponse answer = row.rig.api.handle(row.request);
+        EXPECT_EQ(answer.status, row.status) << row.request.path << " " << row.request.host << ": " << answer.body;
         std::string cookie;
         for (const auto& [name, value] : answer.headers) {
             cookie += name == "Set-Cookie" ? value : "";
