@@ -1,7 +1,10 @@
 #include "web/event_hub.h"
 #include "web/web_api.h"
+#include "web/web_discovery.h"
 
+#include "discovery/discovery_protocol.h"
 #include "support/fake_program.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,14 +15,16 @@ using nlohmann::json;
 
 // One sign, "lobby", on fakes, behind the API with a token, as the service has it.
 struct ApiRig : testing::FakeProgram {
-    explicit ApiRig(std::string token = "t0ken")
-        : FakeProgram("[CommMethod]\r\nETHERNET=1\r\nREMOTEIP=127.0.0.2\r\n"), auth(std::move(token), false)
+    explicit ApiRig(std::string token = "t0ken", std::filesystem::path file = "lobby.ini")
+        : FakeProgram("[CommMethod]\r\nETHERNET=1\r\nREMOTEIP=127.0.0.2\r\n"), path(std::move(file)),
+          auth(std::move(token), false)
     {
         announcements.add("lobby", program.announcement());
     }
 
+    std::filesystem::path path;
     SignAnnouncements announcements{loop, [](const std::string&) {}};
-    SignBoard board{loop, {{"lobby", "lobby.ini", program}}, announcements};
+    SignBoard board{loop, {{"lobby", path, program}}, announcements};
     WebAuth auth;
     WebApi api{board, auth};
 };
@@ -148,6 +153,39 @@ TEST(WebApi, TokenInTheAddressOrTheLoginBecomesACookieAndOtherSitesAreRefused)
             EXPECT_EQ(cookie, "orlavo_token=t0ken; Path=/; HttpOnly; SameSite=Strict");
         }
     }
+}
+
+TEST(WebDiscovery, WalksTheSignsRangeOneWalkAtATime)
+{
+    testing::TempDir dir;
+    testing::writeFileBytes(dir.file("lobby.ini"), "[CommMethod]\r\nEthernet=1\r\n[Discovery]\r\nstart1=127\r\n"
+                                                   "start2=0\r\nstart3=0\r\nstart4=1\r\nend1=127\r\nend2=0\r\n"
+                                                   "end3=0\r\nend4=3\r\nPort=16001\r\n");
+    ApiRig rig("t0ken", dir.file("lobby.ini"));
+    testing::FakeUdpEndpoint udp{rig.clock};
+    auto discovery = std::make_shared<WebDiscovery>(rig.board, rig.clock, udp);
+    std::optional<WebResponse> answer;
+    struct Row {
+        const char* body;
+        int status;  // 0: the walk starts
+    } rows[] = {{"[1]", 400}, {R"({"sign":"hall"})", 404}, {R"({"sign":5})", 400}, {"", 0}, {"{}", 409}};
+    for (const Row& row : rows) {
+        std::optional<WebResponse> now =
+            discovery->start({"POST", "/api/v1/discover", {}, "", "", row.body, "", ""},
+                             [&](WebResponse done) { answer = std::move(done); });
+        EXPECT_EQ(now ? now->status : 0, row.status) << row.body;
+    }
+    rig.loop.runPending();  // the walk: three probes, paced by the fake clock
+    EXPECT_EQ(udp.sent().size(), 3U);
+    udp.deliver(*discovery::buildReply("0050C2000002", "127.0.0.2", "lobby"), "127.0.0.2");
+    EXPECT_FALSE(answer) << "the late replies have their second";
+    rig.clock.advance(kLateReplyMs);
+    rig.loop.runPending();
+    ASSERT_TRUE(answer);
+    const json found = json::parse(answer->body);
+    EXPECT_EQ(found["signs"][0]["address"], "127.0.0.2") << answer->body;
+    EXPECT_EQ(found["walked"], 3);
+    EXPECT_FALSE(discovery->walking()) << "the next walk may start";
 }
 
 TEST(EventHub, KeepsTheNewestStateOfEachSignForEachClient)
