@@ -26,6 +26,8 @@ struct CliOptions {
     std::string sign;
     int minutes = 10;
     bool clear = false;
+    // The service: the remote controls' settings file (see service_config.h).
+    std::optional<std::string> configPath;
 };
 
 struct CliParse {
