@@ -111,7 +111,6 @@ TEST(CliOptions, RefusalsNameTheOffendingArgument)
         {{"--config"}, "--config needs a path"},
         {{"--signs", "d", "--signs", "e"}, "one folder"},
         {{"--once", "--web", "127.0.0.1:8080"}, "--web belongs to the update cycle"},
-        {{"--web-token", "t"}, "needs --web ADDR:PORT"},
         {{"--web"}, "--web needs ADDR:PORT"},
     };
     for (const Row& row : rows) {

@@ -186,11 +186,10 @@ std::optional<std::string> checkWeb(const CliOptions &o, const Seen &seen) {
   if (seen.web.empty()) {
     return std::nullopt;
   }
+  // A token or certificate without --web may complete orlavod.conf's
+  // [Web] Listen=: the start checks them once the file is read.
   if (seen.once || seen.demo || o.command != Command::Service) {
     return seen.web + " belongs to the update cycle";
-  }
-  if (o.web.listen.empty()) {
-    return seen.web + " needs --web ADDR:PORT";
   }
   return std::nullopt;
 }
