@@ -1,12 +1,17 @@
 #include "web/event_hub.h"
 #include "web/web_api.h"
 #include "web/web_discovery.h"
+#include "web/web_server.h"
 
 #include "discovery/discovery_protocol.h"
 #include "support/fake_program.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace orlavo::tools {
 namespace {
@@ -186,6 +191,43 @@ TEST(WebDiscovery, WalksTheSignsRangeOneWalkAtATime)
     EXPECT_EQ(found["signs"][0]["address"], "127.0.0.2") << answer->body;
     EXPECT_EQ(found["walked"], 3);
     EXPECT_FALSE(discovery->walking()) << "the next walk may start";
+}
+
+// The status line's code of one request to 127.0.0.1:port; "" when none came.
+std::string statusOf(int port, const std::string& requestLine)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const timeval wait{5, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string reply(64, '\0');
+    ssize_t got = -1;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        const std::string request = requestLine + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+        (void)::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+        got = ::recv(fd, reply.data(), reply.size(), MSG_WAITALL);
+    }
+    ::close(fd);
+    return got >= 12 ? reply.substr(9, 3) : std::string();
+}
+
+TEST(WebServer, ThePageAnswersWhileTheLoopDoesNotAndTheApiSaysSo)
+{
+    ApiRig rig("");  // this test never runs the loop
+    platform::LoopInbox inbox(rig.loop);
+    WebServer server({"127.0.0.1:0", "", "", ""}, inbox, rig.board, rig.clock, std::chrono::milliseconds(50));
+    ASSERT_EQ(server.start(), std::nullopt);
+    const int port = std::stoi(server.url().substr(server.url().rfind(':') + 1));
+    EXPECT_EQ(statusOf(port, "GET /api/v1/signs"), "503");
+    EXPECT_EQ(statusOf(port, "GET /"), "200");
+    EXPECT_EQ(statusOf(port, "GET /api/v1/events"), "503");
+    WebServer second({server.url().substr(7, server.url().size() - 8), "", "", ""}, inbox, rig.board, rig.clock);
+    const std::optional<std::string> taken = second.start();
+    ASSERT_TRUE(taken);
+    EXPECT_NE(taken->find("in use"), std::string::npos) << *taken;
 }
 
 TEST(EventHub, KeepsTheNewestStateOfEachSignForEachClient)

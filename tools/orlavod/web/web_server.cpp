@@ -160,7 +160,7 @@ struct WebServer::Handler {
                 auto alive = api.lock();
                 return alive ? alive->answerOnLoop(request) : busy();
             },
-            WebLimits::kLoopWait);
+            server.m_loopWait);
         send(answer ? *answer : busy(), out);
     }
 
@@ -185,7 +185,7 @@ struct WebServer::Handler {
                     waiting->done.notify_all();
                 });
             },
-            WebLimits::kLoopWait);
+            server.m_loopWait);
         if (!started) {
             return busy();
         }
@@ -195,7 +195,7 @@ struct WebServer::Handler {
         // The walk's end, or the server's: a stop must not wait a whole walk.
         std::unique_lock lock(waiting->mutex);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kMaxWalkMs + kLateReplyMs) +
-                              WebLimits::kLoopWait;
+                              server.m_loopWait;
         while (!waiting->answer && !server.m_stopping && std::chrono::steady_clock::now() < deadline) {
             waiting->done.wait_for(lock, std::chrono::milliseconds(100));
         }
@@ -218,7 +218,7 @@ struct WebServer::Handler {
                 auto alive = api.lock();
                 return alive ? alive->signEvents() : std::vector<std::string>();
             },
-            WebLimits::kLoopWait);
+            server.m_loopWait);
         if (!first) {
             hub.leave(*client);
             send(busy(), out);
@@ -261,11 +261,12 @@ struct WebServer::Handler {
     }
 };
 
-WebServer::WebServer(WebOptions options, platform::LoopInbox& inbox, SignBoard& board, platform::Clock& clock)
+WebServer::WebServer(WebOptions options, platform::LoopInbox& inbox, SignBoard& board, platform::Clock& clock,
+                     std::chrono::milliseconds loopWait)
     : m_options(std::move(options)), m_inbox(inbox), m_board(board),
       m_auth(m_options.token, !m_options.certFile.empty()), m_api(std::make_shared<WebApi>(board, m_auth)),
       m_discoveryUdp(std::make_unique<platform::PosixUdpEndpoint>(board.loop())),
-      m_discovery(std::make_shared<WebDiscovery>(board, clock, *m_discoveryUdp))
+      m_discovery(std::make_shared<WebDiscovery>(board, clock, *m_discoveryUdp)), m_loopWait(loopWait)
 {
     m_listener = m_board.listen([this](const std::string& sign) {
         if (m_hub.anyClient()) {

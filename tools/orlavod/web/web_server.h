@@ -43,7 +43,9 @@ struct WebLimits {
 class WebServer {
 public:
     // options passed checkWebOptions; the token is the one in effect.
-    WebServer(WebOptions options, platform::LoopInbox& inbox, SignBoard& board, platform::Clock& clock);
+    // loopWait: how long a request waits for the loop's answer before 503.
+    WebServer(WebOptions options, platform::LoopInbox& inbox, SignBoard& board, platform::Clock& clock,
+              std::chrono::milliseconds loopWait = WebLimits::kLoopWait);
     ~WebServer();
     WebServer(const WebServer&) = delete;
     WebServer& operator=(const WebServer&) = delete;
@@ -72,6 +74,7 @@ private:
     std::thread m_thread;
     std::string m_url;
     std::uint64_t m_listener = 0;
+    std::chrono::milliseconds m_loopWait;
     std::atomic<bool> m_stopping = false;  // a discovery's waiter gives up
 };
 
