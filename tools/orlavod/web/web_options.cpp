@@ -1,9 +1,8 @@
 #include "web/web_options.h"
 
-#include "platform/whole_file.h"
 #include "platform/ascii.h"
-
-#include <arpa/inet.h>
+#include "platform/ip_address.h"
+#include "platform/whole_file.h"
 
 #include <charconv>
 
@@ -13,18 +12,6 @@ namespace {
 
 // A token file is one line; anything far larger is not one.
 constexpr std::size_t kMaxTokenFileBytes = 4096;
-
-bool isIpv4(const std::string& host)
-{
-    in_addr address{};
-    return ::inet_pton(AF_INET, host.c_str(), &address) == 1;
-}
-
-bool isIpv6(const std::string& host)
-{
-    in6_addr address{};
-    return ::inet_pton(AF_INET6, host.c_str(), &address) == 1;
-}
 
 }  // namespace
 
@@ -43,19 +30,17 @@ std::optional<ListenAddress> parseListenAddress(const std::string& text)
     }
     if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
         host = host.substr(1, host.size() - 2);
-        return isIpv6(host) ? std::optional<ListenAddress>(ListenAddress{host, port}) : std::nullopt;
+        const std::optional<platform::IpAddress> address = platform::parseIpLiteral(host);
+        return address && address->v6 ? std::optional<ListenAddress>(ListenAddress{host, port}) : std::nullopt;
     }
-    return isIpv4(host) ? std::optional<ListenAddress>(ListenAddress{host, port}) : std::nullopt;
+    const std::optional<platform::IpAddress> address = platform::parseIpLiteral(host);
+    return address && !address->v6 ? std::optional<ListenAddress>(ListenAddress{host, port}) : std::nullopt;
 }
 
 bool isLoopbackHost(const std::string& host)
 {
-    in_addr v4{};
-    if (::inet_pton(AF_INET, host.c_str(), &v4) == 1) {
-        return (ntohl(v4.s_addr) >> 24) == 127;
-    }
-    in6_addr v6{};
-    return ::inet_pton(AF_INET6, host.c_str(), &v6) == 1 && IN6_IS_ADDR_LOOPBACK(&v6);
+    const std::optional<platform::IpAddress> address = platform::parseIpLiteral(host);
+    return address && address->isLoopback();
 }
 
 TokenRead readTokenFile(const std::string& path)
