@@ -191,6 +191,19 @@ TEST(WebDiscovery, WalksTheSignsRangeOneWalkAtATime)
     EXPECT_EQ(found["signs"][0]["address"], "127.0.0.2") << answer->body;
     EXPECT_EQ(found["walked"], 3);
     EXPECT_FALSE(discovery->walking()) << "the next walk may start";
+
+    // A service that closes its signs cuts the walk short.
+    rig.program.window().close();
+    answer.reset();
+    ASSERT_EQ(discovery->start({"POST", "/api/v1/discover", {}, "", "", "", "", ""},
+                               [&](WebResponse done) { answer = std::move(done); }),
+              std::nullopt);
+    rig.loop.runPending();
+    EXPECT_EQ(udp.sent().size(), 4U) << "one probe, then the walk ended";
+    rig.clock.advance(kLateReplyMs);
+    rig.loop.runPending();
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(json::parse(answer->body)["cut_short"], true);
 }
 
 // The status line's code of one request to 127.0.0.1:port; "" when none came.

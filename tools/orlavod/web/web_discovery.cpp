@@ -40,8 +40,8 @@ json foundSign(const std::string& line, bool named)
 }  // namespace
 
 struct WebDiscovery::Walk final : discovery::DiscoveryWindowModel::Listener {
-    Walk(WebDiscovery& owner, std::string bytes, signfeed::SignAddressTarget& window, Done whenDone)
-        : settings(std::move(bytes)), startMs(owner.m_clock.nowMs()), clock(owner.m_clock),
+    Walk(WebDiscovery& owner, std::string bytes, signfeed::MainWindowModel& window, Done whenDone)
+        : settings(std::move(bytes)), startMs(owner.m_clock.nowMs()), clock(owner.m_clock), signWindow(window),
           model(discovery::DiscoveryWindowDeps{owner.m_clock, owner.m_loop, settings, noUserStore, owner.m_udp,
                                                messages, window}),
           done(std::move(whenDone))
@@ -55,7 +55,8 @@ struct WebDiscovery::Walk final : discovery::DiscoveryWindowModel::Listener {
     {
         walked = progress.index;
         total = progress.total;
-        if (clock.nowMs() - startMs > kMaxWalkMs && !cut) {
+        // The service closing its signs (a SIGTERM) must not wait for the walk.
+        if ((clock.nowMs() - startMs > kMaxWalkMs || signWindow.closed()) && !cut) {
             cut = true;
             model.close();
         }
@@ -66,6 +67,7 @@ struct WebDiscovery::Walk final : discovery::DiscoveryWindowModel::Listener {
     CollectedMessages messages;
     std::int64_t startMs;
     platform::Clock& clock;
+    const signfeed::MainWindowModel& signWindow;
     discovery::DiscoveryWindowModel model;
     Done done;
     std::uint64_t walked = 0;
