@@ -68,6 +68,7 @@ grep -q '"name":"lobby"' "$dir/body" || fail "no sign lobby in $(cat "$dir/body"
 [ "$(status POST /api/v1/signs/lobby/announce "${bearer[@]}" -d '{"text":"Web drill","minutes":5}')" = 200 ] \
   || fail "announce: $(cat "$dir/body")"
 wait_for "grep -q '^MESSAGE red:Web drill' '$dir/sign.out'" || fail "the announcement did not reach the sign"
+[ "$(status POST /api/v1/signs/lobby/update "${bearer[@]}" -d '')" = 202 ] || fail "update now: $(cat "$dir/body")"
 # The stream opens with every sign as it is now; the cookie opens it as the header does.
 curl -s -N --max-time 1 -b "orlavo_token=s3cret-token" "${url}api/v1/events" > "$dir/events" || true
 grep -q '^event: sign$' "$dir/events" && grep -q '"text":"Web drill"' "$dir/events" \

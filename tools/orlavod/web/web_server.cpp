@@ -326,7 +326,8 @@ std::optional<std::string> WebServer::start()
         if (response.body.empty()) {
             const std::string why = response.status == 413
                                         ? "the request body is larger than " + std::to_string(kMaxWebBody) + " bytes"
-                                        : "the request was refused (HTTP " + std::to_string(response.status) + ")";
+                                        : "the request was refused (HTTP " + std::to_string(response.status) +
+                                              "): a malformed request, or a POST or PUT without Content-Length";
             response.set_content(jsonText(nlohmann::json{{"error", why}}), "application/json");
         }
     });
