@@ -324,10 +324,12 @@ std::optional<std::string> WebServer::start()
     // httplib's own refusals (a body over the limit, a bad request line) in the API's shape.
     server.set_error_handler([](const httplib::Request&, httplib::Response& response) {
         if (response.body.empty()) {
-            const std::string why = response.status == 413
-                                        ? "the request body is larger than " + std::to_string(kMaxWebBody) + " bytes"
-                                        : "the request was refused (HTTP " + std::to_string(response.status) +
-                                              "): a malformed request, or a POST or PUT without Content-Length";
+            std::string why = "the request was refused (HTTP " + std::to_string(response.status) + ")";
+            if (response.status == 413) {
+                why = "the request body is larger than " + std::to_string(kMaxWebBody) + " bytes";
+            } else if (response.status == 400) {
+                why += ": a malformed request, or a POST or PUT without Content-Length";
+            }
             response.set_content(jsonText(nlohmann::json{{"error", why}}), "application/json");
         }
     });
