@@ -343,7 +343,7 @@
     const form = el('form', {className: 'settings'},
       el('h3', {textContent: 'Settings'}),
       el('div', {className: 'inline'},
-        field('Update every (minutes)', s.period),
+        field('Update period (minutes)', s.period),
         field('Hours', s.hours),
         field('Days', s.days)),
       el('fieldset', {}, el('legend', {textContent: 'Link'}),
