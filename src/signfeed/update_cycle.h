@@ -76,6 +76,9 @@ public:
     // since 14:10" (the clock's local time, with the date when it is not
     // today's); empty once an update succeeded.
     [[nodiscard]] std::string staleHeadlines() const;
+    // The last update that succeeded, and the first failure after it.
+    [[nodiscard]] const std::optional<platform::LocalTime>& headlinesFrom() const { return m_headlinesFrom; }
+    [[nodiscard]] const std::optional<platform::LocalTime>& failingSince() const { return m_failingSince; }
     // After an update whose feed moved for good with RewriteMovedFeeds=1:
     // "the feed moved for good to URL; rewritten: AccessPointIP0", or why
     // the stored address was kept; empty otherwise.

@@ -3,6 +3,7 @@
 #include "control_server.h"
 #include "headless_program.h"
 #include "sign_announcements.h"
+#include "sign_board.h"
 #include "sign_set.h"
 #include "update_log.h"
 
@@ -123,6 +124,8 @@ public:
     ServiceSign(const ServiceSign&) = delete;
     ServiceSign& operator=(const ServiceSign&) = delete;
 
+    [[nodiscard]] signfeed::UpdateCycleObserver& log() { return m_log; }
+
 private:
     SignSet::Sign& m_sign;
     SettingsFollower m_follower;
@@ -188,6 +191,16 @@ int runService(const std::vector<SignEntry>& signs, const ServiceOptions& option
         sign->program.announcement().keepIn(signfeed::announcementFileFor(sign->settingsPath));
         announcements.add(sign->name, sign->program.announcement());
     }
+    // What the remote controls see: every update's end passes the board on its way to the log.
+    std::vector<BoardSign> boardSigns;
+    for (const auto& sign : set.signs()) {
+        boardSigns.push_back({sign->name, sign->settingsPath, sign->program});
+    }
+    std::optional<SignBoard> board(std::in_place, set.loop, boardSigns, announcements);
+    for (std::size_t i = 0; i < set.signs().size(); ++i) {
+        SignSet::Sign& sign = *set.signs()[i];
+        sign.program.cycle().setObserver(&board->cycleObserver(sign.name, &running[i]->log()));
+    }
     ControlServer control(set.loop, [&announcements](std::string_view line) { return announcements.answer(line); });
     if (auto error = control.listen(platform::controlSocketPath())) {
         logLine(set.clock, "announcements are off: " + error->description);
@@ -202,6 +215,7 @@ int runService(const std::vector<SignEntry>& signs, const ServiceOptions& option
         }
     }
     set.loop.run();
+    board.reset();
     running.clear();
     for (const auto& sign : set.signs()) {
         logLine(set.clock,

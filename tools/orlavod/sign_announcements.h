@@ -33,11 +33,12 @@ public:
     // frames go out from the loop after it, so a slow sign never keeps the
     // caller waiting.
     [[nodiscard]] std::string answer(std::string_view line);
+    // The same for a request already read (an empty sign name means every sign).
+    [[nodiscard]] ControlReply handle(const ControlRequest& request);
 
 private:
     using Sign = std::pair<std::string, signfeed::Announcement*>;
 
-    [[nodiscard]] ControlReply handle(const ControlRequest& request);
     [[nodiscard]] std::string namesOf(const std::vector<Sign>& signs) const;
 
     platform::EventLoop& m_loop;
