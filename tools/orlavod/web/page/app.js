@@ -92,6 +92,7 @@
     const line = $('connection');
     line.hidden = false;
     line.className = `connection ${state}`;
+    document.body.classList.toggle('offline', state === 'lost');
     line.replaceChildren(el('span', {textContent: message}));
     if (state === 'lost') {
       const retry = el('button', {type: 'button', className: 'link', textContent: 'Try now'});
@@ -170,8 +171,12 @@
     const names = new Set();
     for (const sign of reply.data) {
       if (sign && typeof sign.name === 'string') {
+        const known = cards.get(sign.name);
         names.add(sign.name);
         showSign(sign);
+        if (known) {
+          loadSettings(known);  // another user may have saved them meanwhile
+        }
       }
     }
     for (const [name, card] of cards) {
@@ -323,7 +328,7 @@
     s.udp = checkbox('Over the network (UDP)');
     s.address = el('input', {type: 'text', inputMode: 'decimal', autocomplete: 'off', placeholder: '255.255.255.255'});
     s.serial = checkbox('Over a serial line');
-    s.serialPort = el('input', {type: 'text', autocomplete: 'off', placeholder: '1', className: 'minutes'});
+    s.serialPort = el('input', {type: 'number', min: 1, step: 1, inputMode: 'numeric', className: 'minutes'});
     s.clock = checkbox('Built into a clock (sends in packets)');
     s.feeds = [];
     const feedList = el('ol', {className: 'feeds'});
@@ -378,7 +383,7 @@
   function fillSettings(card, data) {
     const s = card.settings;
     const link = data.link && typeof data.link === 'object' ? data.link : {};
-    s.period.value = data.update_period_minutes ?? '';
+    s.period.value = data.update_period ?? '';
     s.hours.value = text(data.hours);
     s.days.value = text(data.days);
     s.udp.input.checked = Boolean(link.udp);
@@ -398,14 +403,14 @@
     const period = s.period.value.trim();
     return {
       feeds: s.feeds.map((input) => input.value.trim()),
-      update_period_minutes: period === '' ? null : Number(period),
+      update_period: period === '' ? undefined : Number(period),  // empty: left as it is
       hours: s.hours.value.trim(),
       days: s.days.value.trim(),
       link: {
         udp: s.udp.input.checked,
         address: s.address.value.trim(),
         serial: s.serial.input.checked,
-        serial_port: s.serialPort.value.trim(),
+        serial_port: s.serialPort.value.trim() === '' ? undefined : Number(s.serialPort.value),
         clock: s.clock.input.checked,
       },
     };
@@ -434,15 +439,17 @@
       reply(s.line, result, '');
       return;
     }
-    const found = Array.isArray(result.data) ? result.data
-      : (result.data && Array.isArray(result.data.signs) ? result.data.signs : []);
-    s.line.textContent = found.length ? `${found.length} found: pick one to make it the sign address, then Save.`
-      : 'No sign answered.';
+    const answer = result.data && typeof result.data === 'object' ? result.data : {};
+    const found = Array.isArray(answer.signs) ? answer.signs.filter((sign) => sign && typeof sign === 'object') : [];
+    const cut = answer.cut_short ? ' The walk was cut short.' : '';
+    s.line.textContent = (found.length ? `${found.length} found: pick one to make it the sign address, then Save.`
+      : 'No sign answered.') + cut;
     for (const sign of found) {
-      if (!sign || typeof sign.address !== 'string') {
+      if (typeof sign.address !== 'string' || sign.address === '') {
+        s.found.append(el('li', {textContent: text(sign.line)}));
         continue;
       }
-      const label = [sign.address, text(sign.name), text(sign.version), text(sign.mac)].filter(Boolean).join(' · ');
+      const label = [sign.address, text(sign.name), text(sign.mac)].filter(Boolean).join(' · ');
       const pick = el('button', {type: 'button', className: 'link', textContent: label});
       pick.addEventListener('click', () => {
         s.address.value = sign.address;
