@@ -1,0 +1,63 @@
+#pragma once
+// The routes of the web control, request in, response out. What needs no
+// sign (the page's files, the login, refusals) is answered on the server's
+// threads; the rest runs on the loop, where the signs live.
+#include "web/web_auth.h"
+#include "web/web_exchange.h"
+#include "web/web_signs.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace orlavo::tools {
+
+// Request bodies above this are refused before they are read.
+inline constexpr std::size_t kMaxWebBody = 64 * 1024;
+// JSON bodies nest a few levels; deeper ones are refused unread.
+inline constexpr int kMaxJsonDepth = 16;
+
+class WebApi {
+public:
+    WebApi(WebSigns& signs, const WebAuth& auth) : m_signs(signs), m_auth(auth) {}
+
+    // Any thread: the answer to a request that needs no sign, or nullopt
+    // when it must run on the loop.
+    [[nodiscard]] std::optional<WebResponse> answerOffLoop(const WebRequest& request) const;
+    // On the loop.
+    [[nodiscard]] WebResponse answerOnLoop(const WebRequest& request);
+    // Both steps on the calling thread (tests; the loop's own thread).
+    [[nodiscard]] WebResponse handle(const WebRequest& request)
+    {
+        std::optional<WebResponse> early = answerOffLoop(request);
+        return early ? std::move(*early) : answerOnLoop(request);
+    }
+
+    // The event stream's first events: every sign as it is now.
+    [[nodiscard]] std::vector<std::string> signEvents() const;
+    // One sign's event data; empty when the sign is gone.
+    [[nodiscard]] std::string signEvent(std::string_view name) const;
+
+    [[nodiscard]] static bool isEventStream(const WebRequest& request)
+    {
+        return request.method == "GET" && request.path == "/api/v1/events";
+    }
+    [[nodiscard]] static bool isDiscovery(const WebRequest& request)
+    {
+        return request.method == "POST" && request.path == "/api/v1/discover";
+    }
+
+private:
+    [[nodiscard]] WebResponse signRoute(const WebRequest& request, std::string_view name, std::string_view part);
+    [[nodiscard]] WebResponse announce(const WebRequest& request, const std::string& name);
+    [[nodiscard]] WebResponse settings(const WebRequest& request, const std::string& name);
+
+    WebSigns& m_signs;
+    const WebAuth& m_auth;
+};
+
+// The body as JSON; nullopt (and why in error) when it is not JSON, nests too
+// deep or is not an object.
+[[nodiscard]] std::optional<nlohmann::json> jsonBody(const std::string& body, std::string& error);
+
+}  // namespace orlavo::tools
