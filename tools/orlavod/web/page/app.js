@@ -302,7 +302,9 @@
     });
     card.endButton.addEventListener('click', async () => {
       card.endButton.disabled = true;
-      reply(line, await api('DELETE', signPath(card.name, '/announce')), 'Announcement ended.');
+      const result = await api('DELETE', signPath(card.name, '/announce'));
+      reply(line, result, 'Announcement ended.');
+      card.endButton.disabled = result.ok || !card.announcement;
     });
     return form;
   }
