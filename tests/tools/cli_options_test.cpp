@@ -98,6 +98,10 @@ TEST(CliOptions, RefusalsNameTheOffendingArgument)
         {{"--demo", "--signs", "d"}, "--signs"},
         {{"--signs"}, "--signs needs a folder"},
         {{"--signs", "d", "--signs", "e"}, "one folder"},
+        {{"--once", "--web", "127.0.0.1:8080"}, "--web belongs to the update cycle"},
+        {{"--web-token", "t"}, "needs --web ADDR:PORT"},
+        {{"--web", "127.0.0.1:1", "--web-token", "t", "--web-token-file", "f"}, "give the token once"},
+        {{"--web"}, "--web needs ADDR:PORT"},
     };
     for (const Row& row : rows) {
         CliParse p = parse(row.args);

@@ -10,6 +10,8 @@ namespace orlavo::tools {
 const char* usageText()
 {
     return "usage: orlavod [--settings DATA_INI]... [--signs DIR] [--once | --update-now] [--verbose]\n"
+           "              [--web ADDR:PORT [--web-token TOKEN | --web-token-file FILE]\n"
+           "               [--web-cert CERT --web-key KEY]]\n"
            "       orlavod init --settings DATA_INI\n"
            "       orlavod compose --settings DATA_INI... [--signs DIR] FEEDFILE\n"
            "       orlavod discover --settings DATA_INI\n"
@@ -32,6 +34,10 @@ const char* usageText()
            "            with --once or the update cycle: the bounds on each download\n"
            "            (defaults 10 s, 30 s, 300 s and 64 MiB)\n"
            "  --demo    serve a bundled feed on 127.0.0.1 and show it on a sign emulator\n"
+           "  --web ADDR:PORT  in the update cycle, the web page and its JSON API on ADDR\n"
+           "            (127.0.0.1:8080, [::1]:8080); beyond loopback only with a token\n"
+           "  --web-token TOKEN, --web-token-file FILE  the token the API asks for\n"
+           "  --web-cert CERT, --web-key KEY  serve HTTPS with this certificate and key\n"
            "  --settings DATA_INI  one sign's settings file; repeat it for several signs\n"
            "  --signs DIR   one sign for every *.ini file in DIR, in the order of their names;\n"
            "            with several signs each output line starts with the sign's name and \": \"\n"
@@ -126,7 +132,46 @@ struct Seen {
     bool demo = false;
     std::string limit;  // the first download-limit option given
     std::string announceOption;  // the first of --sign, --minutes, --clear given
+    std::string web;  // the first web option given
 };
+
+// The web option's field, or nullptr when the name is no web option.
+std::string* webField(const std::string& name, CliOptions& options)
+{
+    if (name == "--web") {
+        return &options.web.listen;
+    }
+    if (name == "--web-token") {
+        return &options.web.token;
+    }
+    if (name == "--web-token-file") {
+        return &options.webTokenFile;
+    }
+    if (name == "--web-cert") {
+        return &options.web.certFile;
+    }
+    if (name == "--web-key") {
+        return &options.web.keyFile;
+    }
+    return nullptr;
+}
+
+std::optional<std::string> checkWeb(const CliOptions& o, const Seen& seen)
+{
+    if (seen.web.empty()) {
+        return std::nullopt;
+    }
+    if (seen.once || seen.demo || o.command != Command::Service) {
+        return seen.web + " belongs to the update cycle";
+    }
+    if (o.web.listen.empty()) {
+        return seen.web + " needs --web ADDR:PORT";
+    }
+    if (!o.web.token.empty() && !o.webTokenFile.empty()) {
+        return std::string("give the token once: --web-token or --web-token-file");
+    }
+    return std::nullopt;
+}
 
 std::optional<std::string> checkAnnounce(const CliOptions& o, const Seen& seen)
 {
@@ -150,6 +195,9 @@ std::optional<std::string> checkCombination(const CliOptions& o, const Seen& see
 {
     if (o.command == Command::Announce || !seen.announceOption.empty()) {
         return checkAnnounce(o, seen);
+    }
+    if (auto error = checkWeb(o, seen)) {
+        return error;
     }
     const std::string command = commandName(o.command);
     if (!seen.limit.empty() && (seen.demo || o.command != Command::Service)) {
@@ -231,6 +279,12 @@ CliParse parseCommandLine(const std::vector<std::string>& args)
                 seen.limit = a;
             }
             ++i;
+        } else if (std::string* field = webField(a, options)) {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                return CliParse{std::nullopt, a + (a == "--web" ? " needs ADDR:PORT" : " needs a value")};
+            }
+            *field = args[++i];
+            seen.web = seen.web.empty() ? a : seen.web;
         } else if (a == "--sign") {
             if (i + 1 >= args.size() || args[i + 1].empty()) {
                 return CliParse{std::nullopt, "--sign needs a sign name"};

@@ -1,5 +1,7 @@
 #pragma once
 // Command line of orlavod: one command and its options.
+#include "web/web_options.h"
+
 #include <pellix/rss_comp.h>
 
 #include <optional>
@@ -26,6 +28,9 @@ struct CliOptions {
     std::string sign;
     int minutes = 10;
     bool clear = false;
+    // The update cycle: the web control (--web and its options).
+    WebOptions web;
+    std::string webTokenFile;
 };
 
 struct CliParse {

@@ -87,13 +87,43 @@ int runSigns(const CliOptions& options, const std::vector<SignEntry>& signs)
     if (options.command == Command::Once) {
         return runOnce(signs, options.limits, options.verbose);
     }
-    return runService(signs, ServiceOptions{options.verbose, options.updateNow, options.limits});
+    return runService(signs, ServiceOptions{options.verbose, options.updateNow, options.limits, options.web});
 }
 
 }  // namespace
 
-int runCommand(const CliOptions& options)
+namespace {
+
+// The web control's options as they will run: the token file read, and
+// refused with a sentence when they cannot start.
+bool prepareWeb(CliOptions& options)
 {
+    if (options.web.listen.empty()) {
+        return true;
+    }
+    if (!options.webTokenFile.empty()) {
+        TokenRead read = readTokenFile(options.webTokenFile);
+        if (!read.error.empty()) {
+            std::fprintf(stderr, "orlavod: %s\n", read.error.c_str());
+            return false;
+        }
+        options.web.token = read.token;
+    }
+    if (std::optional<std::string> error = checkWebOptions(options.web)) {
+        std::fprintf(stderr, "orlavod: %s\n", error->c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int runCommand(const CliOptions& given)
+{
+    CliOptions options = given;
+    if (!prepareWeb(options)) {
+        return 2;
+    }
     if (options.command == Command::Demo) {
         return runDemo();
     }

@@ -6,8 +6,10 @@
 #include "sign_board.h"
 #include "sign_set.h"
 #include "update_log.h"
+#include "web/web_server.h"
 
 #include "platform/app_paths.h"
+#include "platform/loop_inbox.h"
 #include "platform/signal_watch.h"
 #include "signfeed/announcement_file.h"
 #include "shared/text_numbers.h"
@@ -201,6 +203,17 @@ int runService(const std::vector<SignEntry>& signs, const ServiceOptions& option
         SignSet::Sign& sign = *set.signs()[i];
         sign.program.cycle().setObserver(&board->cycleObserver(sign.name, &running[i]->log()));
     }
+    // The remote controls' threads hand their work to the loop through the inbox.
+    platform::LoopInbox inbox(set.loop);
+    std::optional<WebServer> web;
+    if (!options.web.listen.empty()) {
+        web.emplace(options.web, inbox, *board, set.clock);
+        if (std::optional<std::string> error = web->start()) {
+            std::fprintf(stderr, "orlavod: %s\n", error->c_str());
+            return 2;
+        }
+        logLine(set.clock, "web control on " + web->url());
+    }
     ControlServer control(set.loop, [&announcements](std::string_view line) { return announcements.answer(line); });
     if (auto error = control.listen(platform::controlSocketPath())) {
         logLine(set.clock, "announcements are off: " + error->description);
@@ -215,6 +228,10 @@ int runService(const std::vector<SignEntry>& signs, const ServiceOptions& option
         }
     }
     set.loop.run();
+    // Requests still waiting for the loop get their refusal now; the web's
+    // threads end before the board they read goes.
+    inbox.close();
+    web.reset();
     board.reset();
     running.clear();
     for (const auto& sign : set.signs()) {

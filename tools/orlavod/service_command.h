@@ -2,6 +2,7 @@
 #include <pellix/rss_comp.h>
 
 #include "sign_roster.h"
+#include "web/web_options.h"
 
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@ struct ServiceOptions {
     bool verbose = false;    // also print the status texts as they change
     bool updateNow = false;  // one update at start, besides the timer's
     pellix::RSSCompLimits limits;
+    WebOptions web;  // listen empty: no web control
 };
 
 // "updates every 15 minutes", "updates every minute", or that they are off.

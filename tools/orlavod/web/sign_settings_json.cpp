@@ -16,6 +16,10 @@ namespace {
 
 using signfeed::Field;
 using nlohmann::json;
+using signfeed::kFeedSlots;
+using signfeed::kLongestValue;
+using signfeed::leadingNumberOf;
+using signfeed::readIni;
 
 constexpr std::string_view kSchedule = "Schedule";
 // Longest period a person would set: a week.
@@ -201,6 +205,16 @@ void setText(signfeed::MainWindowModel& window, Field field, const std::optional
     }
 }
 
+// A whole number as one, so 15 reads "15" and not "15.0"; a file may hold any value.
+json number(double value)
+{
+    constexpr double kExact = 1e15;
+    if (value > -kExact && value < kExact && value == static_cast<double>(static_cast<std::int64_t>(value))) {
+        return static_cast<std::int64_t>(value);
+    }
+    return value;
+}
+
 }  // namespace
 
 json settingsJson(signfeed::MainWindowModel& window)
@@ -211,7 +225,7 @@ json settingsJson(signfeed::MainWindowModel& window)
     }
     json period = nullptr;  // not a number: automatic updates are off
     if (std::optional<double> minutes = window.updatePeriodMinutes()) {
-        period = *minutes;
+        period = number(*minutes);
     }
     int serialPort = 1;
     (void)std::from_chars(window.serialPortNumber().data(),
@@ -219,8 +233,8 @@ json settingsJson(signfeed::MainWindowModel& window)
     return json{
         {"feeds", feeds},
         {"update_period", period},
-        {"messages", static_cast<std::int64_t>(leadingNumberOf(window.messageLimitText()))},
-        {"speed", static_cast<std::int64_t>(leadingNumberOf(window.speedText()))},
+        {"messages", number(leadingNumberOf(window.messageLimitText()))},
+        {"speed", number(leadingNumberOf(window.speedText()))},
         {"hours", readIni(window.settings(), kSchedule, "Hours", "")},
         {"days", readIni(window.settings(), kSchedule, "Days", "")},
         {"link",

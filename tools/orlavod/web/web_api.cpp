@@ -168,7 +168,7 @@ WebResponse WebApi::answerOnLoop(const WebRequest& request)
             return wrongMethod(request);
         }
         json list = json::array();
-        for (const SignView& view : m_signs.signs()) {
+        for (const SignView& view : m_board.signs()) {
             list.push_back(signJson(view));
         }
         return jsonResponse(200, list);
@@ -186,17 +186,17 @@ WebResponse WebApi::answerOnLoop(const WebRequest& request)
 WebResponse WebApi::signRoute(const WebRequest& request, std::string_view name, std::string_view part)
 {
     const std::string sign(name);
-    if (!m_signs.sign(sign)) {
+    if (!m_board.sign(sign)) {
         return noSign(sign);
     }
     if (part.empty()) {
-        return request.method == "GET" ? jsonResponse(200, signJson(*m_signs.sign(sign))) : wrongMethod(request);
+        return request.method == "GET" ? jsonResponse(200, signJson(*m_board.sign(sign))) : wrongMethod(request);
     }
     if (part == "announce") {
         return announce(request, sign);
     }
     if (part == "update") {
-        return request.method == "POST" ? replyResponse(m_signs.updateNow(sign), 202) : wrongMethod(request);
+        return request.method == "POST" ? replyResponse(m_board.updateNow(sign), 202) : wrongMethod(request);
     }
     if (part == "settings") {
         return settings(request, sign);
@@ -207,7 +207,7 @@ WebResponse WebApi::signRoute(const WebRequest& request, std::string_view name, 
 WebResponse WebApi::announce(const WebRequest& request, const std::string& name)
 {
     if (request.method == "DELETE") {
-        return replyResponse(m_signs.clearAnnouncement(name), 200);
+        return replyResponse(m_board.clearAnnouncement(name), 200);
     }
     if (request.method != "POST") {
         return wrongMethod(request);
@@ -226,15 +226,16 @@ WebResponse WebApi::announce(const WebRequest& request, const std::string& name)
         return errorResponse(400, "minutes must be a whole number from 1 to " +
                                       std::to_string(signfeed::kAnnounceMinutesMax));
     }
-    return replyResponse(m_signs.announce(name, text->get_ref<const std::string&>(), *minutes), 200);
+    return replyResponse(m_board.announce(name, text->get_ref<const std::string&>(), *minutes), 200);
 }
 
 WebResponse WebApi::settings(const WebRequest& request, const std::string& name)
 {
-    signfeed::MainWindowModel* window = m_signs.window(name);
-    if (window == nullptr) {
+    const BoardSign* sign = m_board.find(name);
+    if (sign == nullptr) {
         return noSign(name);
     }
+    signfeed::MainWindowModel* window = &sign->program.window();
     if (request.method == "GET") {
         return jsonResponse(200, settingsJson(*window));
     }
@@ -249,14 +250,14 @@ WebResponse WebApi::settings(const WebRequest& request, const std::string& name)
     if (std::optional<std::string> refused = applySettings(*window, *body)) {
         return errorResponse(400, *refused);
     }
-    m_signs.changed(name);
+    m_board.changed(name);
     return jsonResponse(200, settingsJson(*window));
 }
 
 std::vector<std::string> WebApi::signEvents() const
 {
     std::vector<std::string> events;
-    for (const SignView& view : m_signs.signs()) {
+    for (const SignView& view : m_board.signs()) {
         events.push_back(jsonText(signJson(view)));
     }
     return events;
@@ -264,7 +265,7 @@ std::vector<std::string> WebApi::signEvents() const
 
 std::string WebApi::signEvent(std::string_view name) const
 {
-    std::optional<SignView> view = m_signs.sign(name);
+    std::optional<SignView> view = m_board.sign(name);
     return view ? jsonText(signJson(*view)) : std::string();
 }
 

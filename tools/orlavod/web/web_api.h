@@ -4,7 +4,7 @@
 // threads; the rest runs on the loop, where the signs live.
 #include "web/web_auth.h"
 #include "web/web_exchange.h"
-#include "web/web_signs.h"
+#include "sign_board.h"
 
 #include <optional>
 #include <string>
@@ -19,7 +19,7 @@ inline constexpr int kMaxJsonDepth = 16;
 
 class WebApi {
 public:
-    WebApi(WebSigns& signs, const WebAuth& auth) : m_signs(signs), m_auth(auth) {}
+    WebApi(SignBoard& board, const WebAuth& auth) : m_board(board), m_auth(auth) {}
 
     // Any thread: the answer to a request that needs no sign, or nullopt
     // when it must run on the loop.
@@ -52,7 +52,7 @@ private:
     [[nodiscard]] WebResponse announce(const WebRequest& request, const std::string& name);
     [[nodiscard]] WebResponse settings(const WebRequest& request, const std::string& name);
 
-    WebSigns& m_signs;
+    SignBoard& m_board;
     const WebAuth& m_auth;
 };
 

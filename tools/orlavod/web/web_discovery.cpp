@@ -4,6 +4,7 @@
 
 #include "discovery/discovery_window_model.h"
 #include "platform/profile_file.h"
+#include "platform/whole_file.h"
 
 namespace orlavo::tools {
 
@@ -73,9 +74,8 @@ struct WebDiscovery::Walk final : discovery::DiscoveryWindowModel::Listener {
     bool named = false;
 };
 
-WebDiscovery::WebDiscovery(WebSigns& signs, platform::Clock& clock, platform::EventLoop& loop,
-                           platform::UdpEndpoint& udp)
-    : m_signs(signs), m_clock(clock), m_loop(loop), m_udp(udp)
+WebDiscovery::WebDiscovery(SignBoard& board, platform::Clock& clock, platform::UdpEndpoint& udp)
+    : m_board(board), m_clock(clock), m_loop(board.loop()), m_udp(udp)
 {
 }
 
@@ -99,24 +99,24 @@ std::optional<WebResponse> WebDiscovery::start(const WebRequest& request, Done d
         }
         sign = it->get<std::string>();
     } else {
-        const std::vector<SignView> all = m_signs.signs();
+        const std::vector<SignView> all = m_board.signs();
         if (all.size() != 1) {
             return errorResponse(400, "name the sign whose range to walk: {\"sign\": NAME}");
         }
         sign = all.front().name;
     }
-    signfeed::MainWindowModel* window = m_signs.window(sign);
-    if (window == nullptr) {
+    const BoardSign* found = m_board.find(sign);
+    if (found == nullptr) {
         return errorResponse(404, "there is no sign named \"" + sign + "\"");
     }
     if (m_walk) {
         return errorResponse(409, "a discovery is under way already; try again when it has ended");
     }
-    std::optional<std::string> bytes = m_signs.settingsBytes(sign);
+    std::optional<std::string> bytes = platform::readWholeFile(found->settingsPath, platform::kMaxProfileBytes);
     if (!bytes) {
         return errorResponse(500, "the settings file of \"" + sign + "\" cannot be read");
     }
-    m_walk = std::make_unique<Walk>(*this, std::move(*bytes), *window, std::move(done));
+    m_walk = std::make_unique<Walk>(*this, std::move(*bytes), found->program.window(), std::move(done));
     // The walk pauses between probes, serving the loop meanwhile: it must not
     // run inside the request's own task, which its caller waits on.
     m_loop.post([weak = weak_from_this(), sign] {

@@ -4,7 +4,7 @@
 // runs on the loop (which keeps serving between its probes); its answer
 // comes back through a callback once the late replies had their second.
 #include "web/web_exchange.h"
-#include "web/web_signs.h"
+#include "sign_board.h"
 
 #include "platform/clock.h"
 #include "platform/event_loop.h"
@@ -26,7 +26,7 @@ public:
     using Done = std::function<void(WebResponse)>;
 
     // udp is the discovery endpoint; the walk binds it and lets it go.
-    WebDiscovery(WebSigns& signs, platform::Clock& clock, platform::EventLoop& loop, platform::UdpEndpoint& udp);
+    WebDiscovery(SignBoard& board, platform::Clock& clock, platform::UdpEndpoint& udp);
     ~WebDiscovery();
 
     // On the loop: the answer now when no walk can start (a bad body, an
@@ -39,7 +39,7 @@ private:
     void run(const std::string& sign);
     void finish();
 
-    WebSigns& m_signs;
+    SignBoard& m_board;
     platform::Clock& m_clock;
     platform::EventLoop& m_loop;
     platform::UdpEndpoint& m_udp;

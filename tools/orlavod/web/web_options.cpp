@@ -82,6 +82,12 @@ std::optional<std::string> checkWebOptions(const WebOptions& options)
     if (options.certFile.empty() != options.keyFile.empty()) {
         return std::string("HTTPS needs both a certificate (--web-cert) and its key (--web-key)");
     }
+    // The token travels in a header and a cookie: no blanks, quotes or separators.
+    for (char c : options.token) {
+        if (c <= ' ' || c > '~' || c == ';' || c == ',' || c == '"' || c == '\\') {
+            return std::string("the web token may hold only printable ASCII without blanks, quotes, \\, ; or ,");
+        }
+    }
     if (options.token.empty() && !isLoopbackHost(address->host)) {
         return "the web control on " + address->host +
                " would be open to the network: give a token (--web-token or --web-token-file), or listen on "

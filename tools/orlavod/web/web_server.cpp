@@ -244,14 +244,13 @@ struct WebServer::Handler {
     }
 };
 
-WebServer::WebServer(WebOptions options, platform::LoopInbox& inbox, WebSigns& signs, platform::EventLoop& loop,
-                     platform::Clock& clock)
-    : m_options(std::move(options)), m_inbox(inbox), m_signs(signs),
-      m_auth(m_options.token, !m_options.certFile.empty()), m_api(std::make_shared<WebApi>(signs, m_auth)),
-      m_discoveryUdp(std::make_unique<platform::PosixUdpEndpoint>(loop)),
-      m_discovery(std::make_shared<WebDiscovery>(signs, clock, loop, *m_discoveryUdp))
+WebServer::WebServer(WebOptions options, platform::LoopInbox& inbox, SignBoard& board, platform::Clock& clock)
+    : m_options(std::move(options)), m_inbox(inbox), m_board(board),
+      m_auth(m_options.token, !m_options.certFile.empty()), m_api(std::make_shared<WebApi>(board, m_auth)),
+      m_discoveryUdp(std::make_unique<platform::PosixUdpEndpoint>(board.loop())),
+      m_discovery(std::make_shared<WebDiscovery>(board, clock, *m_discoveryUdp))
 {
-    m_listener = m_signs.listen([this](const std::string& sign) {
+    m_listener = m_board.listen([this](const std::string& sign) {
         if (m_hub.anyClient()) {
             if (std::string data = m_api->signEvent(sign); !data.empty()) {
                 m_hub.publish(sign, data);
@@ -263,7 +262,7 @@ WebServer::WebServer(WebOptions options, platform::LoopInbox& inbox, WebSigns& s
 WebServer::~WebServer()
 {
     stop();
-    m_signs.unlisten(m_listener);
+    m_board.unlisten(m_listener);
 }
 
 std::optional<std::string> WebServer::start()

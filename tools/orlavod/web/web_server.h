@@ -7,7 +7,7 @@
 #include "web/web_api.h"
 #include "web/web_auth.h"
 #include "web/web_options.h"
-#include "web/web_signs.h"
+#include "sign_board.h"
 
 #include "platform/clock.h"
 #include "platform/loop_inbox.h"
@@ -41,8 +41,7 @@ struct WebLimits {
 class WebServer {
 public:
     // options passed checkWebOptions; the token is the one in effect.
-    WebServer(WebOptions options, platform::LoopInbox& inbox, WebSigns& signs, platform::EventLoop& loop,
-              platform::Clock& clock);
+    WebServer(WebOptions options, platform::LoopInbox& inbox, SignBoard& board, platform::Clock& clock);
     ~WebServer();
     WebServer(const WebServer&) = delete;
     WebServer& operator=(const WebServer&) = delete;
@@ -59,7 +58,7 @@ private:
 
     WebOptions m_options;
     platform::LoopInbox& m_inbox;
-    WebSigns& m_signs;
+    SignBoard& m_board;
     WebAuth m_auth;
     EventHub m_hub{WebLimits::kEventClients};
     // Tasks posted to the loop hold it weakly: one that runs after the
