@@ -161,7 +161,7 @@ def browser(scratch):
     options.binary_location = '/usr/bin/chromium'
     for flag in CHROMIUM_FLAGS + [f'--user-data-dir={scratch / "chromium"}']:
         options.add_argument(flag)
-    return webdriver.Chrome(service=Service('/usr/bin/chromedriver', log_path=str(scratch / 'chromedriver.log')),
+    return webdriver.Chrome(service=Service('/usr/bin/chromedriver', log_path=str(scratch / 'chromedriver.txt')),
                             options=options)
 
 
@@ -241,8 +241,9 @@ def check_page(page, rig, screenshots):
 
 def take_screenshots(page, folder):
     folder.mkdir(parents=True, exist_ok=True)
-    for name, width, height in [('web-desktop.png', 1280, 860), ('web-phone.png', 412, 915)]:
-        page.driver.set_window_size(width, height)
+    for name, width, height, mobile in [('web-desktop.png', 1280, 1024, False), ('web-phone.png', 412, 915, True)]:
+        page.driver.execute_cdp_cmd('Emulation.setDeviceMetricsOverride',
+                                    {'width': width, 'height': height, 'deviceScaleFactor': 1, 'mobile': mobile})
         # A fresh load starts each preview at its first message.
         page.open('/')
         page.wait('the headlines after the resize', lambda: HEADLINES[0] in page.preview('lobby'))
@@ -268,6 +269,11 @@ def main():
             driver = browser(scratch)
             try:
                 check_page(Page(driver, rig.base), rig, args.screenshots and args.screenshots.resolve())
+            except Exception:
+                with open(scratch / 'console.log', 'w') as console:
+                    for entry in driver.get_log('browser'):
+                        print(entry.get('message'), file=console)
+                raise
             finally:
                 driver.quit()
             rig.stop()

@@ -325,8 +325,8 @@
   function settingsForm(card) {
     const s = {};
     s.period = el('input', {type: 'number', min: 0, step: 'any', inputMode: 'decimal', className: 'minutes'});
-    s.hours = el('input', {type: 'text', placeholder: '07:30-18:00', autocomplete: 'off'});
-    s.days = el('input', {type: 'text', placeholder: 'Mon-Fri', autocomplete: 'off'});
+    s.hours = el('input', {type: 'text', placeholder: 'at all hours', autocomplete: 'off'});
+    s.days = el('input', {type: 'text', placeholder: 'every day', autocomplete: 'off'});
     s.udp = checkbox('Over the network (UDP)');
     s.address = el('input', {type: 'text', inputMode: 'decimal', autocomplete: 'off', placeholder: '255.255.255.255'});
     s.serial = checkbox('Over a serial line');
@@ -350,9 +350,10 @@
     const form = el('form', {className: 'settings'},
       el('h3', {textContent: 'Settings'}),
       el('div', {className: 'inline'},
-        field('Update period (minutes)', s.period),
+        field('Period (min)', s.period),
         field('Hours', s.hours),
         field('Days', s.days)),
+      el('small', {className: 'hint', textContent: 'For example 07:30-18:00 and Mon-Fri; empty: always.'}),
       el('fieldset', {}, el('legend', {textContent: 'Link'}),
         s.udp.row, field('Sign address', s.address),
         s.serial.row, field('Serial port (Com)', s.serialPort),
