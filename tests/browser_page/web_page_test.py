@@ -7,7 +7,9 @@ failing), and orlavod with --web on 127.0.0.1 behind a token. As a user: the
 page first asks for the token; a wrong one is refused, the right one shows
 the lobby's headlines in its preview; the kiosk address /?token=... does the
 same without the form; an announcement typed into the form reaches the
-signsim and the preview; the API answers 401 to a request without the token.
+signsim and the preview, and ending it brings the headlines back; a period
+typed into the settings form and saved lands in the settings file; the API
+answers 401 to a request without the token.
 
     web_page_test.py ORLAVOD SIGNSIM [--screenshots DIR]
 
@@ -192,6 +194,12 @@ class Page:
     def type_into_focus(self, *keys):
         self.driver.switch_to.active_element.send_keys(*keys)
 
+    def api_json(self, path):
+        """The answer to a fetch from the page with its cookie."""
+        return self.driver.execute_async_script(
+            'const done = arguments[arguments.length - 1];'
+            'fetch(arguments[0]).then((r) => r.json()).then(done, (e) => done({}));', path)
+
     def api_status(self, path):
         """The status of a fetch from the page that sends no cookie or token."""
         return self.driver.execute_async_script(
@@ -237,6 +245,18 @@ def check_page(page, rig, screenshots):
     page.wait('the announcement in the preview', lambda: ANNOUNCEMENT in page.preview('lobby'))
     if ANNOUNCEMENT in page.preview('canteen'):
         raise Failure("the lobby's announcement reached the canteen's card")
+    lobby.find_element(By.XPATH, './/button[text()="End announcement"]').click()
+    page.wait('the headlines back in the preview', lambda: HEADLINES[0] in page.preview('lobby'))
+
+    # A setting typed into the form and saved is what the service reads back.
+    period = lobby.find_element(By.CSS_SELECTOR, 'form.settings input[type="number"]')
+    period.click()
+    page.type_into_focus(Keys.CONTROL, 'a')
+    page.type_into_focus('25')
+    lobby.find_element(By.XPATH, './/button[text()="Save"]').click()
+    page.wait('the saved period', lambda: page.api_json('/api/v1/signs/lobby/settings').get('update_period') == 25)
+    wait_for('the period in the settings file',
+             lambda: re.search(r'^UpdatePeriod=25\r?$', (rig.dir / 'lobby.ini').read_text(), re.I | re.M))
 
 
 def take_screenshots(page, folder):
