@@ -27,12 +27,13 @@ fuzz() {
         -rss_limit_mb=2048 -print_final_stats=1 "$work"
 }
 
-fuzz rss_parse 5 65536
+fuzz rss_parse 4 65536
 fuzz download 5 8192
 # Past the decoder's 16 KiB frame cap, so inputs can reach the overlong path.
-fuzz sign_stream 4 20000
+fuzz sign_stream 3 20000
 fuzz profile 3 8192
 fuzz http_header 2 8192
 fuzz feed_decoder 2 8192
 fuzz url 2 9000
 fuzz discovery_reply 1 4096
+fuzz web_api 2 4096

@@ -5,6 +5,7 @@
 #include "platform/posix_udp_endpoint.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <cerrno>
 #include <cstring>
@@ -284,6 +285,12 @@ std::optional<std::string> WebServer::start()
     }
     httplib::Server& server = *m_server;
     server.new_task_queue = [] { return new BoundedPool(WebLimits::kWorkers, WebLimits::kQueuedConnections); };
+    // Reuse of the address after a restart, never of a port another
+    // process listens on: a second service must be told its port is taken.
+    server.set_socket_options([](int socket) {
+        const int yes = 1;
+        (void)::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     server.set_payload_max_length(kMaxWebBody);
     server.set_read_timeout(WebLimits::kTimeoutSeconds, 0);
     server.set_write_timeout(WebLimits::kTimeoutSeconds, 0);
