@@ -324,13 +324,13 @@
 
   function settingsForm(card) {
     const s = {};
-    s.period = el('input', {type: 'number', min: 0, step: 'any', inputMode: 'decimal', className: 'minutes'});
+    s.period = el('input', {type: 'number', min: 0, max: 10080, step: 'any', inputMode: 'decimal', className: 'minutes'});
     s.hours = el('input', {type: 'text', placeholder: 'at all hours', autocomplete: 'off'});
     s.days = el('input', {type: 'text', placeholder: 'every day', autocomplete: 'off'});
     s.udp = checkbox('Over the network (UDP)');
     s.address = el('input', {type: 'text', inputMode: 'decimal', autocomplete: 'off', placeholder: '255.255.255.255'});
     s.serial = checkbox('Over a serial line');
-    s.serialPort = el('input', {type: 'number', min: 1, step: 1, inputMode: 'numeric', className: 'minutes'});
+    s.serialPort = el('input', {type: 'number', min: 1, max: 255, step: 1, inputMode: 'numeric', className: 'minutes'});
     s.clock = checkbox('Built into a clock (sends in packets)');
     s.feeds = [];
     const feedList = el('ol', {className: 'feeds'});
