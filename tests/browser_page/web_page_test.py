@@ -17,6 +17,7 @@ With --screenshots (or ORLAVO_SCREENSHOTS=DIR) it also saves web-desktop.png
 and web-phone.png there.
 """
 import argparse
+import html
 import http.server
 import os
 import pathlib
@@ -37,7 +38,7 @@ from selenium.webdriver.support.ui import WebDriverWait
 
 TOKEN = 'kiosk-7f3a9c'
 HEADLINES = ['Browser headline one', 'Browser headline two']
-ANNOUNCEMENT = 'Fire drill at three'
+ANNOUNCEMENT = 'Fire drill at <b>three</b>'  # markup must reach the page as text
 WAIT_SECONDS = 30  # a guard against a hang, far beyond a sanitizer build's pace
 # Without these chromium keeps reaching for the network it does not have.
 CHROMIUM_FLAGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
@@ -97,7 +98,7 @@ class Rig:
         orlavod, signsim = self.paths
         scratch = self.dir
         (scratch / 'www').mkdir()
-        items = ''.join(f'<item><title>{h}</title></item>' for h in HEADLINES)
+        items = ''.join(f'<item><title>{html.escape(h)}</title></item>' for h in HEADLINES)
         (scratch / 'www' / 'feed.xml').write_text(f'<rss><channel>{items}</channel></rss>')
         self.feeds = serve_feed(scratch / 'www')
         feed_url = f'http://127.0.0.1:{self.feeds.server_address[1]}'
