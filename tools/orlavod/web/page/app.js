@@ -37,14 +37,10 @@
     return node;
   }
 
-  function field(label, input, hint) {
+  function field(label, input) {
     const id = `f${field.next = (field.next || 0) + 1}`;
     input.id = id;
-    const row = el('div', {className: 'field'}, el('label', {htmlFor: id, textContent: label}), input);
-    if (hint) {
-      row.append(el('small', {textContent: hint}));
-    }
-    return row;
+    return el('div', {className: 'field'}, el('label', {htmlFor: id, textContent: label}), input);
   }
 
   function checkbox(label) {
@@ -93,15 +89,8 @@
     line.hidden = false;
     line.className = `connection ${state}`;
     document.body.classList.toggle('offline', state === 'lost');
-    line.replaceChildren(el('span', {textContent: message}));
-    if (state === 'lost') {
-      const retry = el('button', {type: 'button', className: 'link', textContent: 'Try now'});
-      retry.addEventListener('click', () => {
-        clearTimeout(retryTimer);
-        load();
-      });
-      line.append(retry);
-    }
+    $('connection-text').textContent = message;
+    $('connection-retry').hidden = state !== 'lost';
   }
 
   function closeEvents() {
@@ -604,6 +593,7 @@
 
   document.addEventListener('DOMContentLoaded', () => {
     $('login-form').addEventListener('submit', login);
+    $('connection-retry').addEventListener('click', load);
     setInterval(() => cards.forEach(showAnnouncement), 1000);
     requestAnimationFrame(scroll);
     load();
