@@ -42,7 +42,7 @@ struct Rig : testing::FakeProgram {
 bool documented(int status)
 {
     switch (status) {
-    case 200: case 202: case 204: case 303: case 400: case 401: case 404: case 405: case 409:
+    case 200: case 202: case 204: case 303: case 400: case 401: case 403: case 404: case 405: case 409:
         return true;
     default:
         return false;
@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool api = request.path.rfind("/api/v1/", 0) == 0 && request.path != "/api/v1/login";
     check(withToken || !api || answer.status == 401, "the API answered without the token");
     const tools::WebResponse settings =
-        rig->api.handle({"GET", "/api/v1/signs/lobby/settings", std::nullopt, "Bearer t0ken", {}, {}});
+        rig->api.handle({"GET", "/api/v1/signs/lobby/settings", std::nullopt, "Bearer t0ken", {}, {}, {}, {}});
     const json now = json::parse(settings.body, nullptr, false);
     check(settings.status == 200 && now.is_object(), "the settings cannot be read after a request");
     check(now["messages"].is_number() && now["messages"].get<double>() <= 25, "a message count above the clamp");

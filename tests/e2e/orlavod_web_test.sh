@@ -2,7 +2,7 @@
 # orlavod --web as a user reaches it with curl: refusals at start, the token,
 # an announcement that reaches signsim on 127.0.0.2, the event stream, a
 # discovery walk over 127.0.0.1-3, a port already taken and HTTPS with a
-# certificate made here. Everything listens on loopback only.
+# certificate made here, named in orlavod.conf. Everything listens on loopback only.
 set -euo pipefail
 orlavod=$1
 signsim=$2
@@ -29,6 +29,7 @@ printf 's3cret-token\n' > "$dir/token"
 
 start_refused open.log "open to the network" --settings "$dir/lobby.ini" --web 0.0.0.0:8080
 start_refused empty.log "holds no token" --settings "$dir/lobby.ini" --web 127.0.0.1:0 --web-token-file "$dir/empty-token"
+start_refused alone.log "need --web ADDR:PORT" --settings "$dir/lobby.ini" --web-token s3cret
 start_refused halfcert.log "both a certificate" --settings "$dir/lobby.ini" --web 127.0.0.1:0 --web-cert "$dir/x.pem"
 
 # start_service LOG ARGS...: the service with the web control; sets $svc and $url.
@@ -79,7 +80,9 @@ stop_service
 
 openssl req -x509 -newkey rsa:2048 -nodes -keyout "$dir/key.pem" -out "$dir/cert.pem" -days 1 -subj /CN=127.0.0.1 \
   -addext subjectAltName=IP:127.0.0.1 2> "$dir/openssl.log"
-start_service https.log --web 127.0.0.1:0 --web-cert "$dir/cert.pem" --web-key "$dir/key.pem"
+# This time from the service's own settings file, as a box would have it.
+printf '[Web]\nListen=127.0.0.1:0\nCertificate=%s\nKey=%s\n' "$dir/cert.pem" "$dir/key.pem" > "$dir/orlavod.conf"
+start_service https.log --config "$dir/orlavod.conf"
 [[ $url == https://127.0.0.1:* ]] || fail "the HTTPS service logged $url"
 [ "$(status GET /api/v1/signs --cacert "$dir/cert.pem" "${bearer[@]}")" = 200 ] || fail "HTTPS request refused"
 curl -s -D "$dir/headers" -o /dev/null --cacert "$dir/cert.pem" -d '{"token":"s3cret-token"}' "${url}api/v1/login"

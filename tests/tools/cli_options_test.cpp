@@ -61,6 +61,16 @@ TEST(CliOptions, CommandsAndTheirRequirements)
     EXPECT_EQ(announce.options->positional, (std::vector<std::string>{"Fire", "drill"}));
 }
 
+TEST(CliOptions, TheWebTokenGivenLastWins)
+{
+    // The config file's keys come first, the command line after them.
+    CliParse p = parse({"--web", "127.0.0.1:1", "--web-token", "t", "--web", "[::1]:2", "--web-token-file", "f"});
+    ASSERT_TRUE(p.options) << p.error;
+    EXPECT_EQ(p.options->web.listen, "[::1]:2");
+    EXPECT_EQ(p.options->web.token, "");
+    EXPECT_EQ(p.options->webTokenFile, "f");
+}
+
 TEST(CliOptions, RefusalsNameTheOffendingArgument)
 {
     struct Row {
@@ -97,10 +107,10 @@ TEST(CliOptions, RefusalsNameTheOffendingArgument)
         {{"discover", "--signs", "d", "--settings", "a.ini"}, "not --signs"},
         {{"--demo", "--signs", "d"}, "--signs"},
         {{"--signs"}, "--signs needs a folder"},
+        {{"--once", "--config", "o.conf"}, "--config belongs to the update cycle, not to --once"},
+        {{"--config"}, "--config needs a path"},
         {{"--signs", "d", "--signs", "e"}, "one folder"},
         {{"--once", "--web", "127.0.0.1:8080"}, "--web belongs to the update cycle"},
-        {{"--web-token", "t"}, "needs --web ADDR:PORT"},
-        {{"--web", "127.0.0.1:1", "--web-token", "t", "--web-token-file", "f"}, "give the token once"},
         {{"--web"}, "--web needs ADDR:PORT"},
     };
     for (const Row& row : rows) {

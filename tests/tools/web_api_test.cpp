@@ -1,7 +1,10 @@
 #include "web/event_hub.h"
 #include "web/web_api.h"
+#include "web/web_discovery.h"
 
+#include "discovery/discovery_protocol.h"
 #include "support/fake_program.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,14 +15,17 @@ using nlohmann::json;
 
 // One sign, "lobby", on fakes, behind the API with a token, as the service has it.
 struct ApiRig : testing::FakeProgram {
-    ApiRig() : FakeProgram("[CommMethod]\r\nETHERNET=1\r\nREMOTEIP=127.0.0.2\r\n")
+    explicit ApiRig(std::string token = "t0ken", std::filesystem::path file = "lobby.ini")
+        : FakeProgram("[CommMethod]\r\nETHERNET=1\r\nREMOTEIP=127.0.0.2\r\n"), path(std::move(file)),
+          auth(std::move(token), false)
     {
         announcements.add("lobby", program.announcement());
     }
 
+    std::filesystem::path path;
     SignAnnouncements announcements{loop, [](const std::string&) {}};
-    SignBoard board{loop, {{"lobby", "lobby.ini", program}}, announcements};
-    WebAuth auth{"t0ken", false};
+    SignBoard board{loop, {{"lobby", path, program}}, announcements};
+    WebAuth auth;
     WebApi api{board, auth};
 };
 
@@ -93,7 +99,7 @@ TEST(WebApi, RoutesAnswerWithTheirStatusAndFields)
             row.cookie = "theme=dark; orlavo_token=t0ken";
         }
         WebResponse answer =
-            rig.api.handle({row.method, row.path, std::nullopt, row.authorization, row.cookie, row.body});
+            rig.api.handle({row.method, row.path, std::nullopt, row.authorization, row.cookie, row.body, {}, {}});
         const std::string what = std::string(row.method) + " " + row.path + " " + row.body.substr(0, 60);
         EXPECT_EQ(answer.status, row.status) << what << ": " << answer.body;
         if (row.pointer[0] == '\0') {
@@ -113,21 +119,31 @@ TEST(WebApi, RoutesAnswerWithTheirStatusAndFields)
     EXPECT_NE(rig.settings.bytes()->find("07:00-19:00"), std::string::npos);
 }
 
-TEST(WebApi, TokenInTheAddressOrTheLoginBecomesACookie)
+TEST(WebApi, TokenInTheAddressOrTheLoginBecomesACookieAndOtherSitesAreRefused)
 {
     ApiRig rig;
+    ApiRig open("");
+    const std::string announce = R"({"text":"Hi"})";
+    const std::string path = "/api/v1/signs/lobby/announce";
     struct Row {
+        ApiRig& rig;
         WebRequest request;
         int status;
-        bool cookie;
+        bool cookie = false;
     } rows[] = {
-        {{"GET", "/", "t0ken", "", "", ""}, 303, true},
-        {{"GET", "/", "wrong", "", "", ""}, 303, false},
-        {{"POST", "/api/v1/login", std::nullopt, "", "", R"({"token":"t0ken"})"}, 204, true},
+        {rig, {"GET", "/", "t0ken", "", "", "", "", ""}, 303, true},
+        {rig, {"GET", "/", "wrong", "", "", "", "", ""}, 303},
+        {rig, {"POST", "/api/v1/login", std::nullopt, "", "", R"({"token":"t0ken"})", "", ""}, 204, true},
+        {rig, {"POST", path, {}, kBearer, "", announce, "127.0.0.1:80", "http://127.0.0.1:80"}, 200},
+        {rig, {"POST", path, {}, kBearer, "", announce, "127.0.0.1:80", "http://evil.example"}, 403},
+        {rig, {"GET", "/api/v1/signs", {}, kBearer, "", "", "signbox:80", ""}, 200},
+        {open, {"GET", "/api/v1/signs", {}, "", "", "", "localhost:80", ""}, 200},
+        {open, {"GET", "/api/v1/signs", {}, "", "", "", "[::1]:80", ""}, 200},
+        {open, {"GET", "/api/v1/signs", {}, "", "", "", "evil.example:80", ""}, 403},
     };
     for (const Row& row : rows) {
-        WebResponse answer = rig.api.handle(row.request);
-        EXPECT_EQ(answer.status, row.status);
+        WebResponse answer = row.rig.api.handle(row.request);
+        EXPECT_EQ(answer.status, row.status) << row.request.path << " " << row.request.host << ": " << answer.body;
         std::string cookie;
         for (const auto& [name, value] : answer.headers) {
             cookie += name == "Set-Cookie" ? value : "";
@@ -137,6 +153,39 @@ TEST(WebApi, TokenInTheAddressOrTheLoginBecomesACookie)
             EXPECT_EQ(cookie, "orlavo_token=t0ken; Path=/; HttpOnly; SameSite=Strict");
         }
     }
+}
+
+TEST(WebDiscovery, WalksTheSignsRangeOneWalkAtATime)
+{
+    testing::TempDir dir;
+    testing::writeFileBytes(dir.file("lobby.ini"), "[CommMethod]\r\nEthernet=1\r\n[Discovery]\r\nstart1=127\r\n"
+                                                   "start2=0\r\nstart3=0\r\nstart4=1\r\nend1=127\r\nend2=0\r\n"
+                                                   "end3=0\r\nend4=3\r\nPort=16001\r\n");
+    ApiRig rig("t0ken", dir.file("lobby.ini"));
+    testing::FakeUdpEndpoint udp{rig.clock};
+    auto discovery = std::make_shared<WebDiscovery>(rig.board, rig.clock, udp);
+    std::optional<WebResponse> answer;
+    struct Row {
+        const char* body;
+        int status;  // 0: the walk starts
+    } rows[] = {{"[1]", 400}, {R"({"sign":"hall"})", 404}, {R"({"sign":5})", 400}, {"", 0}, {"{}", 409}};
+    for (const Row& row : rows) {
+        std::optional<WebResponse> now =
+            discovery->start({"POST", "/api/v1/discover", {}, "", "", row.body, "", ""},
+                             [&](WebResponse done) { answer = std::move(done); });
+        EXPECT_EQ(now ? now->status : 0, row.status) << row.body;
+    }
+    rig.loop.runPending();  // the walk: three probes, paced by the fake clock
+    EXPECT_EQ(udp.sent().size(), 3U);
+    udp.deliver(*discovery::buildReply("0050C2000002", "127.0.0.2", "lobby"), "127.0.0.2");
+    EXPECT_FALSE(answer) << "the late replies have their second";
+    rig.clock.advance(kLateReplyMs);
+    rig.loop.runPending();
+    ASSERT_TRUE(answer);
+    const json found = json::parse(answer->body);
+    EXPECT_EQ(found["signs"][0]["address"], "127.0.0.2") << answer->body;
+    EXPECT_EQ(found["walked"], 3);
+    EXPECT_FALSE(discovery->walking()) << "the next walk may start";
 }
 
 TEST(EventHub, KeepsTheNewestStateOfEachSignForEachClient)

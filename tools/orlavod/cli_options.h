@@ -28,7 +28,10 @@ struct CliOptions {
     std::string sign;
     int minutes = 10;
     bool clear = false;
-    // The update cycle: the web control (--web and its options).
+    // The service: the remote controls' settings file (see service_config.h).
+    std::optional<std::string> configPath;
+    // The update cycle: the web control (--web and its options). The token
+    // given last wins, so a flag overrides the config file's key.
     WebOptions web;
     std::string webTokenFile;
 };

@@ -99,6 +99,11 @@ namespace {
 bool prepareWeb(CliOptions& options)
 {
     if (options.web.listen.empty()) {
+        const WebOptions& web = options.web;
+        if (!web.token.empty() || !options.webTokenFile.empty() || !web.certFile.empty() || !web.keyFile.empty()) {
+            std::fprintf(stderr, "orlavod: the web options need --web ADDR:PORT (or [Web] Listen= in orlavod.conf)\n");
+            return false;
+        }
         return true;
     }
     if (!options.webTokenFile.empty()) {

@@ -97,6 +97,43 @@ std::optional<int> minutesOf(const json& body)
     return std::nullopt;
 }
 
+// The Host header without its port: "127.0.0.1", "[::1]", "signbox".
+std::string_view hostName(std::string_view host)
+{
+    if (!host.empty() && host.front() == '[') {
+        return host.substr(0, host.find(']') + 1);
+    }
+    return host.substr(0, host.rfind(':'));
+}
+
+bool loopbackName(std::string_view name)
+{
+    const bool ipLiteral = !name.empty() && (name.front() == '[' || name.find_first_not_of("0123456789.") ==
+                                                                          std::string_view::npos);
+    return ipLiteral || name == "localhost";
+}
+
+// A page of another site may make the browser send requests here, with the
+// cookie or to an open loopback listener: a change it asks for (announce,
+// settings) is refused when the browser says it comes from elsewhere, and an
+// open listener answers only to the names loopback has, so a name of the
+// other site's that now leads to 127.0.0.1 gets nothing.
+std::optional<WebResponse> foreignPage(const WebRequest& request, bool open)
+{
+    if (!request.origin.empty() && request.method != "GET" && request.method != "HEAD") {
+        const std::size_t scheme = request.origin.find("://");
+        if (scheme == std::string::npos || request.origin.substr(scheme + 3) != request.host) {
+            return errorResponse(403, "a page of another site may not use this API");
+        }
+    }
+    if (open) {
+        if (!request.host.empty() && !loopbackName(hostName(request.host))) {
+            return errorResponse(403, "without a token the API answers only at the loopback address or localhost");
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<json> jsonBody(const std::string& body, std::string& error)
@@ -153,6 +190,9 @@ std::optional<WebResponse> WebApi::answerOffLoop(const WebRequest& request) cons
             return errorResponse(401, "the token is not right");
         }
         return WebResponse{204, {}, {}, {{"Set-Cookie", m_auth.cookie()}}};
+    }
+    if (std::optional<WebResponse> refusal = foreignPage(request, m_auth.open())) {
+        return refusal;
     }
     if (!m_auth.allows(request)) {
         return unauthorized();

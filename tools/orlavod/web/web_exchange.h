@@ -17,6 +17,8 @@ struct WebRequest {
     std::string authorization;  // the Authorization header
     std::string cookie;         // the Cookie header
     std::string body;
+    std::string host;    // the Host header
+    std::string origin;  // the Origin header a browser sends
 };
 
 struct WebResponse {

@@ -81,8 +81,14 @@ private:
 
 WebRequest requestOf(const httplib::Request& r)
 {
-    WebRequest request{r.method, r.path, std::nullopt, r.get_header_value("Authorization"),
-                       r.get_header_value("Cookie"), r.body};
+    WebRequest request{r.method,
+                       r.path,
+                       std::nullopt,
+                       r.get_header_value("Authorization"),
+                       r.get_header_value("Cookie"),
+                       r.body,
+                       r.get_header_value("Host"),
+                       r.get_header_value("Origin")};
     if (r.has_param("token")) {
         request.queryToken = r.get_param_value("token");
     }
@@ -186,12 +192,14 @@ struct WebServer::Handler {
         if (*started) {
             return **started;
         }
+        // The walk's end, or the server's: a stop must not wait a whole walk.
         std::unique_lock lock(waiting->mutex);
-        const auto bound = std::chrono::milliseconds(kMaxWalkMs + kLateReplyMs) + WebLimits::kLoopWait;
-        if (!waiting->done.wait_for(lock, bound, [&] { return waiting->answer.has_value(); })) {
-            return busy();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kMaxWalkMs + kLateReplyMs) +
+                              WebLimits::kLoopWait;
+        while (!waiting->answer && !server.m_stopping && std::chrono::steady_clock::now() < deadline) {
+            waiting->done.wait_for(lock, std::chrono::milliseconds(100));
         }
-        return *waiting->answer;
+        return waiting->answer ? *waiting->answer : busy();
     }
 
     void stream(httplib::Response& out) const
@@ -336,6 +344,7 @@ std::optional<std::string> WebServer::start()
 
 void WebServer::stop()
 {
+    m_stopping = true;
     m_hub.close();
     if (m_server) {
         m_server->stop();

@@ -13,6 +13,7 @@
 #include "platform/loop_inbox.h"
 #include "platform/udp_endpoint.h"
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -70,6 +71,7 @@ private:
     std::thread m_thread;
     std::string m_url;
     std::uint64_t m_listener = 0;
+    std::atomic<bool> m_stopping = false;  // a discovery's waiter gives up
 };
 
 }  // namespace orlavo::tools
