@@ -316,6 +316,8 @@
     s.period = el('input', {type: 'number', min: 0, max: 10080, step: 'any', inputMode: 'decimal', className: 'minutes'});
     s.hours = el('input', {type: 'text', placeholder: 'at all hours', autocomplete: 'off'});
     s.days = el('input', {type: 'text', placeholder: 'every day', autocomplete: 'off'});
+    s.messages = el('input', {type: 'number', min: 1, max: 25, step: 1, inputMode: 'numeric', className: 'minutes'});
+    s.speed = el('input', {type: 'number', min: 1, max: 5, step: 1, inputMode: 'numeric', className: 'minutes'});
     s.udp = checkbox('Over the network (UDP)');
     s.address = el('input', {type: 'text', inputMode: 'decimal', autocomplete: 'off', placeholder: '255.255.255.255'});
     s.serial = checkbox('Over a serial line');
@@ -343,6 +345,7 @@
         field('Hours', s.hours),
         field('Days', s.days)),
       el('small', {className: 'hint', textContent: 'For example 07:30-18:00 and Mon-Fri; empty: always.'}),
+      el('div', {className: 'inline'}, field('Headlines', s.messages), field('Speed (1-5)', s.speed)),
       el('fieldset', {}, el('legend', {textContent: 'Link'}),
         s.udp.row, field('Sign address', s.address),
         s.serial.row, field('Serial port (Com)', s.serialPort),
@@ -376,6 +379,8 @@
     const s = card.settings;
     const link = data.link && typeof data.link === 'object' ? data.link : {};
     s.period.value = data.update_period ?? '';
+    s.messages.value = data.messages ?? '';
+    s.speed.value = data.speed ?? '';
     s.hours.value = text(data.hours);
     s.days.value = text(data.days);
     s.udp.input.checked = Boolean(link.udp);
@@ -392,17 +397,20 @@
   }
 
   function readSettings(s) {
-    const period = s.period.value.trim();
+    // An empty number field leaves the stored value as it is.
+    const numberIn = (input) => (input.value.trim() === '' ? undefined : Number(input.value));
     return {
       feeds: s.feeds.map((input) => input.value.trim()),
-      update_period: period === '' ? undefined : Number(period),  // empty: left as it is
+      update_period: numberIn(s.period),
+      messages: numberIn(s.messages),
+      speed: numberIn(s.speed),
       hours: s.hours.value.trim(),
       days: s.days.value.trim(),
       link: {
         udp: s.udp.input.checked,
         address: s.address.value.trim(),
         serial: s.serial.input.checked,
-        serial_port: s.serialPort.value.trim() === '' ? undefined : Number(s.serialPort.value),
+        serial_port: numberIn(s.serialPort),
         clock: s.clock.input.checked,
       },
     };
