@@ -8,7 +8,7 @@
   const FEED_SLOTS = 26;
   const TEXT_MAX = 1100;        // characters a sign takes in one message set
   const MINUTES_MAX = 1440;     // the longest announcement: one day
-  const SCROLL_SPEED = 60;      // pixels a second, about a sign's medium speed
+  const SCROLL_SPEEDS = [30, 45, 60, 80, 100];  // pixels a second for the sign's speeds 1 to 5
   const SCROLL_MARGIN = 12;     // where the first message starts
   const RETRY_MAX_SECONDS = 30;
 
@@ -229,7 +229,7 @@
   }
 
   function createCard(name) {
-    const card = {name, shown: '', offset: 0, scrolls: false, trackWidth: 0, settingsDirty: false, announcement: null};
+    const card = {name, shown: '', offset: 0, scrollSpeed: SCROLL_SPEEDS[0], scrolls: false, trackWidth: 0, settingsDirty: false, announcement: null};
     card.title = el('h2', {textContent: name});
     card.linkLine = el('p', {className: 'link-line'});
     card.badges = el('div', {className: 'badges'});
@@ -381,6 +381,7 @@
     s.period.value = data.update_period ?? '';
     s.messages.value = data.messages ?? '';
     s.speed.value = data.speed ?? '';
+    card.scrollSpeed = SCROLL_SPEEDS[Number(data.speed) - 1] || SCROLL_SPEEDS[0];
     s.hours.value = text(data.hours);
     s.days.value = text(data.days);
     s.udp.input.checked = Boolean(link.udp);
@@ -581,7 +582,7 @@
             continue;
           }
         }
-        card.offset += SCROLL_SPEED * seconds;
+        card.offset += card.scrollSpeed * seconds;
         const cycle = card.trackWidth + card.led.clientWidth;
         let x = SCROLL_MARGIN - (card.offset % cycle);
         if (x + card.trackWidth < 0) {
