@@ -30,6 +30,8 @@ printf 's3cret-token\n' > "$dir/token"
 start_refused open.log "open to the network" --settings "$dir/lobby.ini" --web 0.0.0.0:8080
 start_refused empty.log "holds no token" --settings "$dir/lobby.ini" --web 127.0.0.1:0 --web-token-file "$dir/empty-token"
 start_refused alone.log "need --web ADDR:PORT" --settings "$dir/lobby.ini" --web-token s3cret
+start_refused badcert.log "cannot be read" --settings "$dir/lobby.ini" --web 127.0.0.1:0 --web-cert "$dir/token" \
+  --web-key "$dir/token"
 start_refused halfcert.log "both a certificate" --settings "$dir/lobby.ini" --web 127.0.0.1:0 --web-cert "$dir/x.pem"
 
 # start_service LOG ARGS...: the service with the web control; sets $svc and $url.
@@ -73,6 +75,16 @@ grep -q '^event: sign$' "$dir/events" && grep -q '"text":"Web drill"' "$dir/even
 [ "$(status POST /api/v1/discover "${bearer[@]}" -d '{}')" = 200 ] || fail "discover: $(cat "$dir/body")"
 grep -q '"address":"127.0.0.2"' "$dir/body" && grep -q '"mac":"00-50-C2-00-00-02"' "$dir/body" \
   || fail "discovery found: $(cat "$dir/body")"
+head -c 70000 /dev/zero | tr '\0' x > "$dir/big"
+[ "$(status POST /api/v1/signs/lobby/announce "${bearer[@]}" --data-binary @"$dir/big")" = 413 ] \
+  || fail "a body over 64 KiB was taken"
+# Sixteen event streams at once, and no more.
+for i in $(seq 16); do
+  curl -s -N --max-time 20 "${bearer[@]}" "${url}api/v1/events" > "$dir/stream$i" &
+  pids+=($!)
+done
+wait_for "[ \$(grep -l '^event: sign' '$dir'/stream* | wc -l) = 16 ]" || fail "sixteen event streams did not open: $(wc -c "$dir"/stream* | tr "\n" " ")"
+[ "$(status GET /api/v1/events "${bearer[@]}")" = 503 ] || fail "a seventeenth event stream was taken"
 port=${url##*:}
 port=${port%/}
 start_refused taken.log "the port is in use" --settings "$dir/lobby.ini" --web "127.0.0.1:$port"

@@ -229,13 +229,16 @@ struct WebServer::Handler {
             opening += eventText(data);
         }
         out.set_header("Cache-Control", "no-store");
+        auto lastWrite = std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
         out.set_chunked_content_provider(
             "text/event-stream",
-            [&hub, id = *client, opening](std::size_t offset, httplib::DataSink& sink) {
+            [&hub, id = *client, opening, lastWrite](std::size_t offset, httplib::DataSink& sink) {
                 if (offset == 0 && !opening.empty()) {
                     return sink.write(opening.data(), opening.size());
                 }
-                EventHub::Batch batch = hub.next(id, WebLimits::kKeepAlive);
+                // Short waits, so a client that went away frees its place
+                // within a second rather than at the next keepalive.
+                EventHub::Batch batch = hub.next(id, WebLimits::kStreamCheck);
                 if (batch.closed) {
                     sink.done();
                     return true;
@@ -244,9 +247,14 @@ struct WebServer::Handler {
                 for (const std::string& data : batch.data) {
                     text += eventText(data);
                 }
+                const auto now = std::chrono::steady_clock::now();
                 if (text.empty()) {
+                    if (now - *lastWrite < WebLimits::kKeepAlive) {
+                        return sink.is_writable();
+                    }
                     text = ": keepalive\n\n";
                 }
+                *lastWrite = now;
                 return sink.write(text.data(), text.size());
             },
             [&hub, id = *client](bool) { hub.leave(id); });

@@ -37,6 +37,7 @@ struct WebLimits {
     static constexpr int kTimeoutSeconds = 5;
     static constexpr std::chrono::milliseconds kLoopWait{5000};
     static constexpr std::chrono::milliseconds kKeepAlive{15000};
+    static constexpr std::chrono::milliseconds kStreamCheck{1000};
 };
 
 class WebServer {
