@@ -13,6 +13,8 @@ packages=(
   qt6-base-dev qt6-webengine-dev qt6-qpa-plugins libqt6svg6 libgl-dev xvfb xauth fonts-dejavu-core
   # Man pages, the Debian packages and their checks; the feed library's API reference.
   scdoc man-db dpkg-dev pkg-config lintian appstream desktop-file-utils doxygen
+  # The service's web page, tested in a headless browser.
+  chromium chromium-driver python3-selenium
 )
 
 missing=()
