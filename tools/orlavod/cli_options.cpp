@@ -35,6 +35,11 @@ const char* usageText()
            "  --settings DATA_INI  one sign's settings file; repeat it for several signs\n"
            "  --signs DIR   one sign for every *.ini file in DIR, in the order of their names;\n"
            "            with several signs each output line starts with the sign's name and \": \"\n"
+           "  --mqtt HOST[:PORT]  in the update cycle, publish the signs to an MQTT broker and take\n"
+           "            commands from it (port 1883, 8883 with TLS); with --mqtt-user USER,\n"
+           "            --mqtt-password-file FILE (its first line), --mqtt-tls (the system's\n"
+           "            certificates) or --mqtt-cafile FILE, --mqtt-prefix PREFIX (orlavo),\n"
+           "            --mqtt-discovery-prefix PREFIX (homeassistant), --mqtt-no-discovery\n"
            "Without --settings, data.ini beside the program is used when it exists and is\n"
            "writable, else $XDG_CONFIG_HOME/orlavo/data.ini (~/.config/orlavo/data.ini).\n";
 }
@@ -85,6 +90,30 @@ std::int64_t* limitField(const std::string& name, pellix::RSSCompLimits& limits)
     return nullptr;
 }
 
+// The MQTT option that takes a value, or nullptr when name is none.
+std::string* mqttField(const std::string& name, MqttOptions& mqtt)
+{
+    if (name == "--mqtt") {
+        return &mqtt.broker;
+    }
+    if (name == "--mqtt-user") {
+        return &mqtt.user;
+    }
+    if (name == "--mqtt-password-file") {
+        return &mqtt.passwordFile;
+    }
+    if (name == "--mqtt-cafile") {
+        return &mqtt.caFile;
+    }
+    if (name == "--mqtt-prefix") {
+        return &mqtt.prefix;
+    }
+    if (name == "--mqtt-discovery-prefix") {
+        return &mqtt.discoveryPrefix;
+    }
+    return nullptr;
+}
+
 // The minutes of an announcement: a whole number within its bounds.
 std::optional<int> minutesOf(const std::string& text)
 {
@@ -126,7 +155,25 @@ struct Seen {
     bool demo = false;
     std::string limit;  // the first download-limit option given
     std::string announceOption;  // the first of --sign, --minutes, --clear given
+    std::string mqttOption;      // the first --mqtt... given
 };
+
+std::optional<std::string> checkMqtt(const CliOptions& o, const Seen& seen)
+{
+    if (seen.mqttOption.empty()) {
+        return std::nullopt;
+    }
+    if (seen.once || seen.demo || o.command != Command::Service) {
+        return seen.mqttOption + " belongs to the update cycle";
+    }
+    if (o.mqtt.broker.empty()) {
+        return seen.mqttOption + " needs --mqtt HOST[:PORT]";
+    }
+    if (auto problem = mqttOptionsProblem(o.mqtt)) {
+        return "--mqtt: " + *problem;
+    }
+    return std::nullopt;
+}
 
 std::optional<std::string> checkAnnounce(const CliOptions& o, const Seen& seen)
 {
@@ -150,6 +197,9 @@ std::optional<std::string> checkCombination(const CliOptions& o, const Seen& see
 {
     if (o.command == Command::Announce || !seen.announceOption.empty()) {
         return checkAnnounce(o, seen);
+    }
+    if (auto problem = checkMqtt(o, seen)) {
+        return problem;
     }
     const std::string command = commandName(o.command);
     if (!seen.limit.empty() && (seen.demo || o.command != Command::Service)) {
@@ -248,6 +298,15 @@ CliParse parseCommandLine(const std::vector<std::string>& args)
         } else if (a == "--clear") {
             options.clear = true;
             seen.announceOption = seen.announceOption.empty() ? a : seen.announceOption;
+        } else if (std::string* field = mqttField(a, options.mqtt)) {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                return CliParse{std::nullopt, a + " needs a value"};
+            }
+            *field = args[++i];
+            seen.mqttOption = seen.mqttOption.empty() ? a : seen.mqttOption;
+        } else if (a == "--mqtt-tls" || a == "--mqtt-no-discovery") {
+            (a == "--mqtt-tls" ? options.mqtt.tls : options.mqtt.discovery) = a == "--mqtt-tls";
+            seen.mqttOption = seen.mqttOption.empty() ? a : seen.mqttOption;
         } else if (a == "--once") {
             seen.once = true;
         } else if (a == "--update-now") {

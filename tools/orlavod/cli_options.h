@@ -1,5 +1,7 @@
 #pragma once
 // Command line of orlavod: one command and its options.
+#include "mqtt/mqtt_options.h"
+
 #include <pellix/rss_comp.h>
 
 #include <optional>
@@ -26,6 +28,8 @@ struct CliOptions {
     std::string sign;
     int minutes = 10;
     bool clear = false;
+    // The update cycle: the broker to publish to (off while its broker is empty).
+    MqttOptions mqtt;
 };
 
 struct CliParse {

@@ -2,12 +2,14 @@
 
 #include "control_server.h"
 #include "headless_program.h"
+#include "mqtt/mqtt_bridge.h"
 #include "sign_announcements.h"
 #include "sign_board.h"
 #include "sign_set.h"
 #include "update_log.h"
 
 #include "platform/app_paths.h"
+#include "platform/loop_inbox.h"
 #include "platform/signal_watch.h"
 #include "signfeed/announcement_file.h"
 #include "shared/text_numbers.h"
@@ -201,6 +203,16 @@ int runService(const std::vector<SignEntry>& signs, const ServiceOptions& option
         SignSet::Sign& sign = *set.signs()[i];
         sign.program.cycle().setObserver(&board->cycleObserver(sign.name, &running[i]->log()));
     }
+    // Declared before the remote controls, so it outlives their threads.
+    platform::LoopInbox inbox(set.loop);
+    std::optional<MqttBridge> mqtt;
+    if (!options.mqtt.broker.empty()) {
+        mqtt.emplace(*board, inbox, [&set](const std::string& line) { logLine(set.clock, line); });
+        if (auto error = mqtt->start(options.mqtt)) {
+            std::fprintf(stderr, "orlavod: MQTT: %s\n", error->c_str());
+            return 2;
+        }
+    }
     ControlServer control(set.loop, [&announcements](std::string_view line) { return announcements.answer(line); });
     if (auto error = control.listen(platform::controlSocketPath())) {
         logLine(set.clock, "announcements are off: " + error->description);
@@ -215,6 +227,7 @@ int runService(const std::vector<SignEntry>& signs, const ServiceOptions& option
         }
     }
     set.loop.run();
+    mqtt.reset();  // says "offline" while the board still stands
     board.reset();
     running.clear();
     for (const auto& sign : set.signs()) {

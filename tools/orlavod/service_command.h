@@ -1,6 +1,7 @@
 #pragma once
 #include <pellix/rss_comp.h>
 
+#include "mqtt/mqtt_options.h"
 #include "sign_roster.h"
 
 #include <string>
@@ -12,6 +13,7 @@ struct ServiceOptions {
     bool verbose = false;    // also print the status texts as they change
     bool updateNow = false;  // one update at start, besides the timer's
     pellix::RSSCompLimits limits;
+    MqttOptions mqtt;  // off while its broker is empty
 };
 
 // "updates every 15 minutes", "updates every minute", or that they are off.

@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# orlavod --mqtt against a real mosquitto on 127.0.0.1, watched and driven
+# with mosquitto_sub and mosquitto_pub as a home automation system would: the
+# broker is down when the service starts, comes up, takes the discovery
+# configs and the state, passes an announcement on to signsim (127.0.0.2),
+# and says "offline" for the service after a kill -9.
+set -euo pipefail
+orlavod=$1
+signsim=$2
+source "$(dirname "$0")/../support/scratch.sh"
+
+mkdir "$dir/www"
+printf '<rss><channel><item><title>Service headline</title></item></channel></rss>' > "$dir/www/feed.xml"
+http_port=$(free_port)
+serve_www "$http_port"
+sign_port=$(free_port)
+"${with_parent[@]}" "$signsim" --bind 127.0.0.2 --port "$sign_port" > "$dir/sign.out" 2> "$dir/signsim.log" &
+pids+=($!)
+# The name holds a blank, which its topic level turns into '_'.
+printf '[CommMethod]\r\nREMOTEIP=127.0.0.2\r\nREMOTEPORT=%s\r\nEMBEDDED=0\r\nETHERNET=1\r\nSERIAL=0\r\n[AccessPoint]\r\nACCESSPOINTIP0=http://127.0.0.1:%s/feed.xml\r\n[Sign]\r\nName=Front desk\r\n' \
+  "$sign_port" "$http_port" > "$dir/front.ini"
+sign=orlavo/Front_desk
+broker_port=$(free_port)
+# start_broker ANONYMOUS: mosquitto on 127.0.0.1:$broker_port, ready; anonymous clients allowed or not.
+start_broker() {
+  printf 'listener %s 127.0.0.1\nallow_anonymous %s\npersistence false\n' "$broker_port" "$1" > "$dir/broker.conf"
+  "${with_parent[@]}" mosquitto -c "$dir/broker.conf" 2> "$dir/broker.log" &
+  broker=$!
+  pids+=($broker)
+  wait_for "python3 -c \"import socket; socket.create_connection(('127.0.0.1', $broker_port), 0.2)\" 2>/dev/null" \
+    || fail "mosquitto did not start"
+}
+start_service() {  # LOG ARGS...: orlavod on front.ini and the broker, its stderr in LOG
+  local log=$1
+  shift
+  "${with_parent[@]}" "$orlavod" --settings "$dir/front.ini" --update-now --mqtt "127.0.0.1:$broker_port" "$@" 2> "$log" &
+  svc=$!
+  pids+=($svc)
+}
+pub() { mosquitto_pub -h 127.0.0.1 -p "$broker_port" "$@"; }
+# retained TOPIC: the payload the broker keeps for TOPIC (empty when none arrives within 5 s).
+retained() { timeout 5 mosquitto_sub -h 127.0.0.1 -p "$broker_port" -t "$1" --retained-only -C 1 -W 5 2>/dev/null || true; }
+shown() { grep -c "^MESSAGE $1\$" "$dir/sign.out" || true; }
+
+# A broker that is away holds nothing up; the service connects once it is there.
+start_service "$dir/service.log"
+wait_for "[ \$(shown 'green:Service headline ') -ge 1 ]" || fail "the headlines never reached the sign"
+wait_for "grep -q 'MQTT: cannot reach the broker 127.0.0.1:$broker_port' '$dir/service.log'" || fail "no word of the broker being away"
+start_broker true
+"${with_parent[@]}" mosquitto_sub -h 127.0.0.1 -p "$broker_port" -v -t 'orlavo/#' > "$dir/watch.out" 2> /dev/null &
+pids+=($!)
+# The back-off has grown by now: up to 20 s.
+for _ in 1 2; do grep -q 'MQTT: connected' "$dir/service.log" || wait_for "grep -q 'MQTT: connected to 127.0.0.1:$broker_port' '$dir/service.log'" || true; done
+grep -q 'MQTT: connected' "$dir/service.log" || fail "the service never connected"
+
+node=$(retained 'homeassistant/text/+/announcement/config' | python3 -c 'import json,sys; c=json.load(sys.stdin); print(c["command_topic"], c["device"]["name"], c["availability_mode"], len(c["availability"]))') \
+  || fail "no retained discovery config for the announcement"
+[ "$node" = "$sign/announce Front desk all 2" ] || fail "announcement config: $node"
+for config in button/+/update sensor/+/last_update sensor/+/failing_since sensor/+/headlines; do
+  [ -n "$(retained "homeassistant/$config/config")" ] || fail "no retained discovery config $config"
+done
+state=$(retained "$sign/state")
+python3 -c 'import json,sys; s=json.loads(sys.argv[1]); assert s["name"]=="Front desk" and s["headlines"][0]["text"].startswith("Service headline") and s["utc_offset"][0] in "+-", s' "$state" \
+  || fail "state: $state"
+[ "$(retained "$sign/availability")" = online ] || fail "the sign is not online"
+[ "$(retained orlavo/availability)" = online ] || fail "the service is not online"
+
+# Commands: text, JSON, hostile payloads, an unknown sign.
+pub -t "$sign/announce" -m 'Fire drill'
+wait_for "[ \$(shown 'red:Fire drill') = 1 ]" || fail "the announcement did not reach the sign"
+wait_for "grep -q '\"announcement\":{\"seconds_left\":[0-9]*,\"text\":\"Fire drill\"}' '$dir/watch.out'" || fail "the state did not show the announcement"
+pub -t "$sign/announce" -m '{"text": "Lunch", "minutes": 0}'
+pub -t "$sign/announce" -m '{"text": "Lunch"'
+head -c 9000 /dev/zero | tr '\0' x | pub -t "$sign/announce" -s
+pub -t orlavo/nosuch/update -m ''
+pub -t "$sign/announce" -m '{"text": "Lunch", "minutes": 5}'
+wait_for "[ \$(shown 'red:Lunch') = 1 ]" || fail "the JSON announcement did not reach the sign"
+for line in '"minutes" must be a whole number from 1 to 1440' "starts with '{' but is no JSON object" \
+  "a message of 9000 bytes on $sign/announce dropped" 'a command for "nosuch" ignored'; do
+  grep -qF "$line" "$dir/service.log" || fail "no log line: $line"
+done
+pub -t "$sign/announce" -n
+wait_for "[ \$(shown 'green:Service headline ') -ge 2 ]" || fail "an empty payload did not end the announcement"
+updates=$(shown 'green:Service headline ')
+pub -t "$sign/update" -m go
+wait_for "[ \$(shown 'green:Service headline ') -gt $updates ]" || fail "update now did not send the headlines"
+
+# kill -9: the broker says the service is gone.
+kill -KILL "$svc"
+{ wait "$svc"; } 2> /dev/null || true
+wait_for "grep -qx 'orlavo/availability offline' '$dir/watch.out'" || fail "no offline after kill -9"
+
+# A clean stop says offline for the sign as well, before it disconnects.
+start_service "$dir/restart.log" --mqtt-no-discovery
+wait_for "[ \"\$(retained orlavo/availability)\" = online ]" || fail "the restarted service is not online"
+kill -TERM "$svc"
+wait "$svc" || fail "the service exited $? after SIGTERM"
+[ "$(retained "$sign/availability")" = offline ] || fail "a clean stop left the sign online"
+
+# Refused credentials are named as such.
+kill "$broker"
+wait "$broker" || true
+start_broker false
+printf 'secret\n' > "$dir/password"
+start_service "$dir/refused.log" --mqtt-user someone --mqtt-password-file "$dir/password"
+wait_for "grep -q 'MQTT: the broker refused the user name or password' '$dir/refused.log'" || fail "no word of the refusal"
+kill -TERM "$svc"
+wait "$svc" || fail "the service exited $? after SIGTERM"
+echo "orlavod --mqtt: passed"
