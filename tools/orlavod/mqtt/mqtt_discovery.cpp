@@ -28,7 +28,9 @@ std::vector<Entity> entitiesOf(const std::string& base, const std::string& state
         {"text", "announcement", "Announcement",
          {{"command_topic", base + "/announce"},
           {"state_topic", state},
-          {"value_template", "{{ value_json.announcement.text if value_json.announcement else '' }}"},
+          // An announcement may be longer than Home Assistant keeps: cut, not refused.
+          {"value_template", "{{ (value_json.announcement.text if value_json.announcement else '')[:" +
+                                 std::to_string(kMaxHaState) + "] }}"},
           {"min", 0},
           {"max", kMaxHaState},
           {"icon", "mdi:bullhorn"}}},
