@@ -104,6 +104,8 @@ TEST(CliOptions, RefusalsNameTheOffendingArgument)
         {{"discover", "--signs", "d", "--settings", "a.ini"}, "not --signs"},
         {{"--demo", "--signs", "d"}, "--signs"},
         {{"--signs"}, "--signs needs a folder"},
+        {{"--once", "--config", "o.conf"}, "--config belongs to the update cycle, not to --once"},
+        {{"--config"}, "--config needs a path"},
         {{"--signs", "d", "--signs", "e"}, "one folder"},
         {{"--once", "--mqtt", "h"}, "--mqtt belongs to the update cycle"},
         {{"--mqtt-user", "u"}, "--mqtt-user needs --mqtt"},

@@ -28,6 +28,8 @@ struct CliOptions {
     std::string sign;
     int minutes = 10;
     bool clear = false;
+    // The service: the remote controls' settings file (see service_config.h).
+    std::optional<std::string> configPath;
     // The update cycle: the broker to publish to (off while its broker is empty).
     MqttOptions mqtt;
 };
