@@ -108,7 +108,6 @@ TEST(CliOptions, RefusalsNameTheOffendingArgument)
         {{"--config"}, "--config needs a path"},
         {{"--signs", "d", "--signs", "e"}, "one folder"},
         {{"--once", "--mqtt", "h"}, "--mqtt belongs to the update cycle"},
-        {{"--mqtt-user", "u"}, "--mqtt-user needs --mqtt"},
         {{"--mqtt"}, "--mqtt needs a value"},
         {{"--mqtt", "h:0"}, "\"h:0\" is no HOST"},
         {{"--mqtt", "h", "--mqtt-prefix", "a/#"}, "wildcard"},

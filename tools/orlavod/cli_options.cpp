@@ -189,8 +189,9 @@ std::optional<std::string> checkMqtt(const CliOptions &o, const Seen &seen) {
   if (seen.once || seen.demo || o.command != Command::Service) {
     return seen.mqttOption + " belongs to the update cycle";
   }
+  // Without a broker here, orlavod.conf may still name one.
   if (o.mqtt.broker.empty()) {
-    return seen.mqttOption + " needs --mqtt HOST[:PORT]";
+    return std::nullopt;
   }
   if (auto problem = mqttOptionsProblem(o.mqtt)) {
     return "--mqtt: " + *problem;

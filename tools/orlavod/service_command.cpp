@@ -206,6 +206,10 @@ int runService(const std::vector<SignEntry>& signs, const ServiceOptions& option
     // Declared before the remote controls, so it outlives their threads.
     platform::LoopInbox inbox(set.loop);
     std::optional<MqttBridge> mqtt;
+    if (options.mqtt.broker.empty() && options.mqtt != MqttOptions{}) {
+        std::fprintf(stderr, "orlavod: MQTT: the MQTT options need a broker: --mqtt HOST[:PORT] or [Mqtt] Broker=\n");
+        return 2;
+    }
     if (!options.mqtt.broker.empty()) {
         mqtt.emplace(*board, inbox, [&set](const std::string& line) { logLine(set.clock, line); });
         if (auto error = mqtt->start(options.mqtt)) {

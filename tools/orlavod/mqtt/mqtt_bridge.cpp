@@ -41,6 +41,18 @@ std::string shown(const std::string& topic)
     return topic.size() > 120 ? topic.substr(0, 120) + "..." : topic;
 }
 
+// Why a connect failed, from libmosquitto's code and the errno it left.
+std::string failureText(int code, int error)
+{
+    if (code == MOSQ_ERR_ERRNO) {
+        return std::strerror(error);
+    }
+    if (code == MOSQ_ERR_TLS) {
+        return "TLS failed: the broker's certificate is not trusted or does not name the broker";
+    }
+    return mosquitto_strerror(code);
+}
+
 std::string refusalText(int code)
 {
     // MQTT 3.1.1's "bad user name or password" and "not authorised".
@@ -105,9 +117,7 @@ std::optional<std::string> MqttBridge::start(const MqttOptions& options)
     m_starter = std::thread([this, address] {
         const int code = mosquitto_connect_async(m_client, address.host.c_str(), address.port, kKeepAliveSeconds);
         if (code != MOSQ_ERR_SUCCESS) {
-            const int error = errno;
-            postLog("MQTT: cannot reach the broker " + m_brokerText + " yet (" +
-                    (code == MOSQ_ERR_ERRNO ? std::string(std::strerror(error)) : mosquitto_strerror(code)) +
+            postLog("MQTT: cannot reach the broker " + m_brokerText + " (" + failureText(code, errno) +
                     "); trying again");
         }
     });
@@ -220,10 +230,10 @@ void MqttBridge::onDisconnect(mosquitto*, void* self, int code)
         std::lock_guard lock(bridge.m_ackMutex);
     }
     bridge.m_acked.notify_all();
-    if (code == 0) {
-        return;  // our own disconnect
+    if (code == MOSQ_ERR_SUCCESS || code == MOSQ_ERR_CONN_REFUSED) {
+        return;  // our own disconnect, or a refusal the connect callback named
     }
-    const std::string reason = code == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(code);
+    const std::string reason = failureText(code, errno);
     bridge.postLog(wasConnected ? "MQTT: connection to " + bridge.m_brokerText + " lost (" + reason +
                                       "); reconnecting"
                                 : "MQTT: cannot reach the broker " + bridge.m_brokerText + " (" + reason +

@@ -16,6 +16,8 @@ struct MqttOptions {
     std::string prefix = "orlavo";
     std::string discoveryPrefix = "homeassistant";
     bool discovery = true;
+
+    bool operator==(const MqttOptions&) const = default;
 };
 
 struct BrokerAddress {
