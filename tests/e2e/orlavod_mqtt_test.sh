@@ -50,12 +50,22 @@ at=(--mqtt "127.0.0.1:$broker_port")
 start_service "$dir/service.log" "${at[@]}"
 wait_for "[ \$(shown 'green:Service headline ') -ge 1 ]" || fail "the headlines never reached the sign"
 wait_for "grep -q 'MQTT: cannot reach the broker 127.0.0.1:$broker_port' '$dir/service.log'" || fail "no word of the broker being away"
+# watch: every message under orlavo/ from now on, appended to watch.out.
+watch() {
+  "${with_parent[@]}" mosquitto_sub -h 127.0.0.1 -p "$broker_port" -v -t 'orlavo/#' >> "$dir/watch.out" 2> /dev/null &
+  pids+=($!)
+}
+# connected N: waits for the Nth "connected" line; the back-off doubles (1 s,
+# 2 s, 4 s, ...), so on a loaded machine the next try may be 30 s away.
+connected() {
+  for _ in 1 2 3 4; do
+    wait_for "[ \$(grep -c 'MQTT: connected to 127.0.0.1:$broker_port' '$dir/service.log') -ge $1 ]" && return 0
+  done
+  return 1
+}
 start_broker true
-"${with_parent[@]}" mosquitto_sub -h 127.0.0.1 -p "$broker_port" -v -t 'orlavo/#' > "$dir/watch.out" 2> /dev/null &
-pids+=($!)
-# The back-off grows (1 s, 4 s, 9 s, ...): on a loaded machine the next try may be 30 s away.
-for _ in 1 2 3 4; do grep -q 'MQTT: connected' "$dir/service.log" || wait_for "grep -q 'MQTT: connected to 127.0.0.1:$broker_port' '$dir/service.log'" || true; done
-grep -q 'MQTT: connected' "$dir/service.log" || fail "the service never connected"
+watch
+connected 1 || fail "the service never connected"
 
 node=$(retained 'homeassistant/text/+/announcement/config' | python3 -c 'import json,sys; c=json.load(sys.stdin); print(c["command_topic"], c["device"]["name"], c["availability_mode"], len(c["availability"]))') \
   || fail "no retained discovery config for the announcement"
@@ -85,6 +95,17 @@ for line in '"minutes" must be a whole number from 1 to 1440' "starts with '{' b
 done
 pub -t "$sign/announce" -n
 wait_for "[ \$(shown 'green:Service headline ') -ge 2 ]" || fail "an empty payload did not end the announcement"
+
+# A broker that restarts and forgets everything: the service reconnects,
+# subscribes and publishes it all again.
+kill "$broker"
+wait "$broker" || true
+start_broker true
+watch
+connected 2 || fail "the service did not reconnect"
+grep -q "MQTT: connection to 127.0.0.1:$broker_port lost" "$dir/service.log" || fail "the loss was not logged"
+[ -n "$(retained "$sign/state")" ] || fail "no state after the reconnect"
+[ -n "$(retained 'homeassistant/button/+/update/config')" ] || fail "no discovery config after the reconnect"
 updates=$(shown 'green:Service headline ')
 pub -t "$sign/update" -m go
 wait_for "[ \$(shown 'green:Service headline ') -gt $updates ]" || fail "update now did not send the headlines"
@@ -93,10 +114,14 @@ wait_for "[ \$(shown 'green:Service headline ') -gt $updates ]" || fail "update 
 kill -KILL "$svc"
 { wait "$svc"; } 2> /dev/null || true
 wait_for "grep -qx 'orlavo/availability offline' '$dir/watch.out'" || fail "no offline after kill -9"
+# A command kept on the broker would run at every connect: it is ignored.
+pub -r -t "$sign/announce" -m 'Kept'
 
 # A clean stop says offline for the sign as well, before it disconnects.
 start_service "$dir/restart.log" "${at[@]}" --mqtt-no-discovery
 wait_for "[ \"\$(retained orlavo/availability)\" = online ]" || fail "the restarted service is not online"
+wait_for "grep -q 'a retained message on $sign/announce ignored' '$dir/restart.log'" || fail "a retained command was not ignored"
+pub -r -n -t "$sign/announce"
 kill -TERM "$svc"
 wait "$svc" || fail "the service exited $? after SIGTERM"
 [ "$(retained "$sign/availability")" = offline ] || fail "a clean stop left the sign online"

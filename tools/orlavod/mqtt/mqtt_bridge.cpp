@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <mutex>
@@ -19,9 +20,10 @@ namespace orlavo::tools {
 namespace {
 
 constexpr int kKeepAliveSeconds = 30;
-// Back-off between reconnects: 1 s, growing to about a minute.
-constexpr unsigned kReconnectMinSeconds = 1;
-constexpr unsigned kReconnectMaxSeconds = 60;
+// Back-off between tries: 1 s, doubling up to about a minute.
+constexpr int kRetryMaxSeconds = 60;
+// How long one turn of the network thread waits for the socket.
+constexpr int kTurnMs = 1000;
 // A clean stop waits this long for the broker to take the "offline".
 constexpr auto kOfflineWait = std::chrono::seconds(2);
 constexpr int kQos = 1;
@@ -80,17 +82,8 @@ std::optional<std::string> MqttBridge::start(const MqttOptions& options)
     if (auto problem = mqttOptionsProblem(options)) {
         return problem;
     }
-    std::vector<std::string> names;
-    for (const SignView& view : m_board.signs()) {
-        names.push_back(view.name);
-    }
-    TopicPlan plan = planTopics(names);
-    if (!plan.error.empty()) {
-        return plan.error;
-    }
-    for (const SignTopic& sign : plan.signs) {
-        m_levelOf[sign.sign] = sign.level;
-        m_signOf[sign.level] = sign.sign;
+    if (auto problem = planSigns()) {
+        return problem;
     }
     static std::once_flag libraryReady;
     std::call_once(libraryReady, [] { mosquitto_lib_init(); });
@@ -104,23 +97,70 @@ std::optional<std::string> MqttBridge::start(const MqttOptions& options)
         m_client = nullptr;
         return problem;
     }
-    // The network thread runs before the first connect, so a connect that
-    // fails at once is retried with the back-off like any later one.
-    if (const int code = mosquitto_loop_start(m_client); code != MOSQ_ERR_SUCCESS) {
-        mosquitto_destroy(m_client);
-        m_client = nullptr;
-        return std::string("the MQTT client cannot start: ") + mosquitto_strerror(code);
-    }
     m_listener = m_board.listen([this](const std::string& sign) { publishState(sign); });
     const BrokerAddress address = *parseBroker(options.broker, options.tls || !options.caFile.empty());
-    // The connect looks the broker's name up, which can take long: not on the loop.
-    m_starter = std::thread([this, address] {
-        const int code = mosquitto_connect_async(m_client, address.host.c_str(), address.port, kKeepAliveSeconds);
-        if (code != MOSQ_ERR_SUCCESS) {
-            postLog("MQTT: cannot reach the broker " + m_brokerText + " (" + failureText(code, errno) +
+    m_network = std::thread([this, address] { runNetwork(address); });
+    return std::nullopt;
+}
+
+// The bridge's own network thread rather than libmosquitto's: that one ends
+// for good, and silently, on a failed TLS handshake. This one retries every
+// failure with the back-off, and a stop wakes it at once.
+void MqttBridge::runNetwork(const BrokerAddress& address)
+{
+    // The name lookup and the TCP connect run here, never on the loop.
+    int code = mosquitto_connect_async(m_client, address.host.c_str(), address.port, kKeepAliveSeconds);
+    int failures = 0;
+    int turnsAfterStop = 0;
+    while (true) {
+        // At a stop, a turn or two more send the DISCONNECT; a connect that
+        // hangs does not hold the stop longer.
+        const bool stop = stopping();
+        if (code == MOSQ_ERR_SUCCESS && (!stop || turnsAfterStop++ < 2)) {
+            code = mosquitto_loop(m_client, kTurnMs, 1);
+            continue;
+        }
+        if (stop) {
+            break;
+        }
+        const int error = errno;
+        if (m_sessionUp.exchange(false)) {
+            failures = 0;
+            postLog("MQTT: connection to " + m_brokerText + " lost (" + failureText(code, error) + "); reconnecting");
+        } else if (code != MOSQ_ERR_CONN_REFUSED) {  // the connect callback said why
+            postLog("MQTT: cannot reach the broker " + m_brokerText + " (" + failureText(code, error) +
                     "); trying again");
         }
-    });
+        const int seconds = std::min(kRetryMaxSeconds, 1 << std::min(failures++, 6));
+        std::unique_lock lock(m_mutex);
+        if (m_signal.wait_for(lock, std::chrono::seconds(seconds), [this] { return m_stopping; })) {
+            break;
+        }
+        lock.unlock();
+        code = mosquitto_reconnect_async(m_client);
+    }
+}
+
+bool MqttBridge::stopping()
+{
+    std::lock_guard lock(m_mutex);
+    return m_stopping;
+}
+
+std::optional<std::string> MqttBridge::planSigns()
+{
+    std::vector<std::string> names;
+    for (const SignView& view : m_board.signs()) {
+        names.push_back(view.name);
+    }
+    TopicPlan plan = planTopics(names);
+    if (!plan.error.empty()) {
+        return plan.error;
+    }
+    for (const SignTopic& sign : plan.signs) {
+        m_levelOf[sign.sign] = sign.level;
+        m_signOf[sign.level] = sign.sign;
+    }
     return std::nullopt;
 }
 
@@ -132,10 +172,18 @@ std::optional<std::string> MqttBridge::configure(const MqttOptions& options)
     mosquitto_disconnect_callback_set(m_client, &MqttBridge::onDisconnect);
     mosquitto_publish_callback_set(m_client, &MqttBridge::onPublish);
     mosquitto_message_callback_set(m_client, &MqttBridge::onMessage);
-    mosquitto_reconnect_delay_set(m_client, kReconnectMinSeconds, kReconnectMaxSeconds, true);
+    mosquitto_threaded_set(m_client, true);  // the loop publishes while the network thread runs
     if (mosquitto_will_set(m_client, will.c_str(), 7, "offline", kQos, true) != MOSQ_ERR_SUCCESS) {
         return "the topic " + will + " cannot carry the last will";
     }
+    if (auto problem = setCredentials(options)) {
+        return problem;
+    }
+    return setTls(options);
+}
+
+std::optional<std::string> MqttBridge::setCredentials(const MqttOptions& options)
+{
     if (!options.user.empty()) {
         std::optional<std::string> password;
         if (!options.passwordFile.empty()) {
@@ -150,6 +198,11 @@ std::optional<std::string> MqttBridge::configure(const MqttOptions& options)
             return std::string("the MQTT user name or password is not valid UTF-8");
         }
     }
+    return std::nullopt;
+}
+
+std::optional<std::string> MqttBridge::setTls(const MqttOptions& options)
+{
     if (!options.caFile.empty()) {
         if (::access(options.caFile.c_str(), R_OK) != 0) {
             return "the CA file " + options.caFile + " cannot be read: " + std::strerror(errno);
@@ -175,12 +228,16 @@ void MqttBridge::stop()
         m_board.unlisten(*m_listener);
         m_listener.reset();
     }
-    if (m_starter.joinable()) {
-        m_starter.join();
-    }
     publishOfflineAndWait();
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
     mosquitto_disconnect(m_client);
-    mosquitto_loop_stop(m_client, false);
+    m_signal.notify_all();
+    if (m_network.joinable()) {
+        m_network.join();
+    }
     mosquitto_destroy(m_client);
     m_client = nullptr;
     m_connected = false;
@@ -196,8 +253,8 @@ void MqttBridge::publishOfflineAndWait()
     }
     // QoS 1 acknowledgements come in order: the bridge's own, sent last, covers all.
     const int last = publish(m_options.prefix + "/availability", "offline");
-    std::unique_lock lock(m_ackMutex);
-    m_acked.wait_for(lock, kOfflineWait, [&] { return last == 0 || m_ackedId == last || !m_connected; });
+    std::unique_lock lock(m_mutex);
+    m_signal.wait_for(lock, kOfflineWait, [&] { return last == 0 || m_ackedId == last || !m_connected; });
 }
 
 void MqttBridge::onConnect(mosquitto* client, void* self, int code)
@@ -213,6 +270,7 @@ void MqttBridge::onConnect(mosquitto* client, void* self, int code)
     }
     mosquitto_publish(client, nullptr, (bridge.m_options.prefix + "/availability").c_str(), 6, "online", kQos, true);
     bridge.m_connected = true;
+    bridge.m_sessionUp = true;
     bridge.postLog("MQTT: connected to " + bridge.m_brokerText);
     std::weak_ptr<int> alive = bridge.m_alive;
     (void)bridge.m_inbox.post([alive, &bridge] {
@@ -222,32 +280,25 @@ void MqttBridge::onConnect(mosquitto* client, void* self, int code)
     });
 }
 
-void MqttBridge::onDisconnect(mosquitto*, void* self, int code)
+void MqttBridge::onDisconnect(mosquitto*, void* self, int)
 {
+    // The network thread says why, once it sees the loop's code.
     auto& bridge = *static_cast<MqttBridge*>(self);
-    const bool wasConnected = bridge.m_connected.exchange(false);
+    bridge.m_connected = false;
     {
-        std::lock_guard lock(bridge.m_ackMutex);
+        std::lock_guard lock(bridge.m_mutex);
     }
-    bridge.m_acked.notify_all();
-    if (code == MOSQ_ERR_SUCCESS || code == MOSQ_ERR_CONN_REFUSED) {
-        return;  // our own disconnect, or a refusal the connect callback named
-    }
-    const std::string reason = failureText(code, errno);
-    bridge.postLog(wasConnected ? "MQTT: connection to " + bridge.m_brokerText + " lost (" + reason +
-                                      "); reconnecting"
-                                : "MQTT: cannot reach the broker " + bridge.m_brokerText + " (" + reason +
-                                      "); trying again");
+    bridge.m_signal.notify_all();
 }
 
 void MqttBridge::onPublish(mosquitto*, void* self, int messageId)
 {
     auto& bridge = *static_cast<MqttBridge*>(self);
     {
-        std::lock_guard lock(bridge.m_ackMutex);
+        std::lock_guard lock(bridge.m_mutex);
         bridge.m_ackedId = messageId;
     }
-    bridge.m_acked.notify_all();
+    bridge.m_signal.notify_all();
 }
 
 void MqttBridge::onMessage(mosquitto*, void* self, const mosquitto_message* message)

@@ -48,7 +48,12 @@ private:
     static void onPublish(mosquitto* client, void* self, int messageId);
     static void onMessage(mosquitto* client, void* self, const mosquitto_message* message);
 
+    [[nodiscard]] std::optional<std::string> planSigns();
+    void runNetwork(const BrokerAddress& address);
+    [[nodiscard]] bool stopping();
     [[nodiscard]] std::optional<std::string> configure(const MqttOptions& options);
+    [[nodiscard]] std::optional<std::string> setCredentials(const MqttOptions& options);
+    [[nodiscard]] std::optional<std::string> setTls(const MqttOptions& options);
     void takeCommand(const std::string& topic, std::string payload);
     void runCommand(const CommandTopic& command, const std::string& payload);
     void republishAll();
@@ -69,15 +74,18 @@ private:
     std::string m_brokerText;
     std::map<std::string, std::string> m_levelOf;  // sign name -> topic level
     std::map<std::string, std::string> m_signOf;   // topic level -> sign name
-    std::thread m_starter;  // the first connect, whose name lookup may take long
+    std::thread m_network;
     std::atomic<bool> m_connected{false};
+    std::atomic<bool> m_sessionUp{false};  // connected since the network thread last looked
     // On the loop only.
     std::optional<SignBoard::ListenerId> m_listener;
     std::map<std::string, std::string> m_lastState;  // sign -> the state published last
     std::string m_lastLine;
-    // The last "offline" acknowledged, so a clean stop knows it reached the broker.
-    std::mutex m_ackMutex;
-    std::condition_variable m_acked;
+    // Wakes the network thread's back-off at a stop, and the stop when the
+    // last "offline" is acknowledged (so it knows the broker has it).
+    std::mutex m_mutex;
+    std::condition_variable m_signal;
+    bool m_stopping = false;
     int m_ackedId = 0;
     // Tasks posted to the loop check it: they may run after the bridge is gone.
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);

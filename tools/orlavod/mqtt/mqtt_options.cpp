@@ -27,6 +27,20 @@ std::optional<int> portOf(std::string_view text)
     return port;
 }
 
+// Host names are at most 253 characters; the resolver judges the rest.
+bool hostLooksValid(std::string_view host)
+{
+    if (host.empty() || host.size() > 253) {
+        return false;
+    }
+    for (const char c : host) {
+        if (controlCharacter(c) || c == ' ' || c == '/' || c == '[' || c == ']') {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<BrokerAddress> parseBroker(std::string_view text, bool tls)
@@ -54,13 +68,8 @@ std::optional<BrokerAddress> parseBroker(std::string_view text, bool tls)
             return std::nullopt;
         }
     }
-    if (host.empty() || host.size() > 253) {
+    if (!hostLooksValid(host)) {
         return std::nullopt;
-    }
-    for (const char c : host) {
-        if (controlCharacter(c) || c == ' ' || c == '/' || c == '[' || c == ']') {
-            return std::nullopt;
-        }
     }
     if (!port.empty()) {
         const std::optional<int> number = portOf(port);
