@@ -110,6 +110,7 @@ void MqttBridge::runNetwork(const BrokerAddress& address)
 {
     // The name lookup and the TCP connect run here, never on the loop.
     int code = mosquitto_connect_async(m_client, address.host.c_str(), address.port, kKeepAliveSeconds);
+    int error = errno;  // what a failure with MOSQ_ERR_ERRNO means
     int failures = 0;
     int turnsAfterStop = 0;
     while (true) {
@@ -118,12 +119,12 @@ void MqttBridge::runNetwork(const BrokerAddress& address)
         const bool stop = stopping();
         if (code == MOSQ_ERR_SUCCESS && (!stop || turnsAfterStop++ < 2)) {
             code = mosquitto_loop(m_client, kTurnMs, 1);
+            error = errno;
             continue;
         }
         if (stop) {
             break;
         }
-        const int error = errno;
         if (m_sessionUp.exchange(false)) {
             failures = 0;
             postLog("MQTT: connection to " + m_brokerText + " lost (" + failureText(code, error) + "); reconnecting");
@@ -138,6 +139,7 @@ void MqttBridge::runNetwork(const BrokerAddress& address)
         }
         lock.unlock();
         code = mosquitto_reconnect_async(m_client);
+        error = errno;
     }
 }
 
