@@ -57,7 +57,7 @@ std::vector<DiscoveryMessage> discoveryMessages(const DiscoverySource& source, c
     const std::string base = source.prefix + "/" + sign.level;
     // The prefix is part of the id: two boxes with signs of one name stay apart.
     const std::string node = plainIdOf(source.prefix + "/" + sign.level);
-    const nlohmann::json device = {{"identifiers", {"orlavo_" + node}},
+    const nlohmann::json device = {{"identifiers", {node}},
                                    {"name", sign.sign},
                                    {"manufacturer", "Orlavo"},
                                    {"model", "LED sign feed"},
@@ -68,7 +68,7 @@ std::vector<DiscoveryMessage> discoveryMessages(const DiscoverySource& source, c
     for (Entity& entity : entitiesOf(base, base + "/state")) {
         nlohmann::json config = std::move(entity.fields);
         config["name"] = entity.name;
-        config["unique_id"] = "orlavo_" + node + "_" + entity.object;
+        config["unique_id"] = node + "_" + entity.object;
         config["has_entity_name"] = true;
         config["device"] = device;
         config["availability"] = availability;
