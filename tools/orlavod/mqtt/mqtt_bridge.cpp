@@ -4,6 +4,7 @@
 #include "mqtt/mqtt_payloads.h"
 
 #include "orlavo_version.h"
+#include "platform/code_page.h"
 
 #include <mosquitto.h>
 #include <unistd.h>
@@ -37,10 +38,10 @@ std::string hostName()
     return name;
 }
 
-// A topic from the broker, short enough for one log line.
+// A topic from the broker as one short log line: whoever publishes chooses it.
 std::string shown(const std::string& topic)
 {
-    return topic.size() > 120 ? topic.substr(0, 120) + "..." : topic;
+    return platform::escapeControls(topic.size() > 120 ? topic.substr(0, 120) + "..." : topic);
 }
 
 // Why a connect failed, from libmosquitto's code and the errno it left.
