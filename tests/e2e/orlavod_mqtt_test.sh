@@ -138,7 +138,8 @@ kill -TERM "$svc"
 wait "$svc" || fail "the service exited $? after SIGTERM"
 
 # TLS with a CA of the test's own, the broker named in orlavod.conf; a broker
-# whose certificate is not trusted is named as such.
+# whose certificate is not trusted (by another CA, or by the system's store)
+# is named as such.
 kill "$broker"
 wait "$broker" || true
 ec=(-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1)
@@ -150,13 +151,17 @@ openssl x509 -req -in "$dir/broker.csr" -CA "$dir/ca.pem" -CAkey "$dir/ca.key" -
   -extfile "$dir/san" -out "$dir/broker.pem" 2> /dev/null
 start_broker true "cafile $dir/ca.pem\ncertfile $dir/broker.pem\nkeyfile $dir/broker.key\n"
 printf '[Mqtt]\r\nBroker=127.0.0.1:%s\r\nCaFile=%s\r\n' "$broker_port" "$dir/ca.pem" > "$dir/orlavod.conf"
-for ca in ca other; do
-  start_service "$dir/tls-$ca.log" --config "$dir/orlavod.conf" --mqtt-cafile "$dir/$ca.pem"
-  expected=$([ "$ca" = ca ] && echo 'MQTT: connected' || echo "MQTT: cannot reach the broker 127.0.0.1:$broker_port (TLS failed")
-  wait_for "grep -qF '$expected' '$dir/tls-$ca.log'" || fail "TLS with $ca.pem: no line \"$expected\""
+while IFS='|' read -r name args expected; do
+  # shellcheck disable=SC2086  # the arguments are split on purpose
+  start_service "$dir/tls-$name.log" $args
+  wait_for "grep -qF '$expected' '$dir/tls-$name.log'" || fail "TLS, $name: no line \"$expected\""
   kill -TERM "$svc"
   wait "$svc" || fail "the service exited $? after SIGTERM"
-done
+done << EOF
+ca|--config $dir/orlavod.conf|MQTT: connected to 127.0.0.1:$broker_port
+other|--config $dir/orlavod.conf --mqtt-cafile $dir/other.pem|MQTT: cannot reach the broker 127.0.0.1:$broker_port (TLS failed
+system|${at[*]} --mqtt-tls|MQTT: cannot reach the broker 127.0.0.1:$broker_port (TLS failed
+EOF
 
 # What cannot work stops the start, before any update.
 while IFS='|' read -r args said; do

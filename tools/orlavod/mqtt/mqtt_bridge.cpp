@@ -9,9 +9,9 @@
 #include <mosquitto.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <mutex>
