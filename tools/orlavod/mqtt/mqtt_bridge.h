@@ -1,27 +1,22 @@
 #pragma once
 // The service on an MQTT broker: each sign's state and availability published
 // retained, its commands (announce, update now) taken from its topics, and
-// its Home Assistant discovery configs. libmosquitto's network thread owns
-// the connection (and reconnects with back-off); everything that touches the
-// signs runs on the service's loop, reached through the inbox.
+// its Home Assistant discovery configs. The connection's network thread talks
+// to the broker; everything that touches the signs runs on the service's
+// loop, reached through the inbox.
+#include "mqtt/mqtt_connection.h"
 #include "mqtt/mqtt_options.h"
 #include "mqtt/mqtt_topics.h"
 #include "sign_board.h"
 
 #include "platform/loop_inbox.h"
 
-#include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
-
-struct mosquitto;
-struct mosquitto_message;
+#include <string_view>
 
 namespace orlavo::tools {
 
@@ -43,23 +38,15 @@ public:
     void stop();
 
 private:
-    static void onConnect(mosquitto* client, void* self, int code);
-    static void onDisconnect(mosquitto* client, void* self, int code);
-    static void onPublish(mosquitto* client, void* self, int messageId);
-    static void onMessage(mosquitto* client, void* self, const mosquitto_message* message);
-
     [[nodiscard]] std::optional<std::string> planSigns();
-    void runNetwork(const BrokerAddress& address);
-    [[nodiscard]] bool stopping();
-    [[nodiscard]] std::optional<std::string> configure(const MqttOptions& options);
-    [[nodiscard]] std::optional<std::string> setCredentials(const MqttOptions& options);
-    [[nodiscard]] std::optional<std::string> setTls(const MqttOptions& options);
-    void takeCommand(const std::string& topic, std::string payload);
+    // On the network thread.
+    void connected();
+    void received(const std::string& topic, std::string_view payload, bool retained);
+    // On the loop.
+    void takeCommand(const std::string& topic, const std::string& payload);
     void runCommand(const CommandTopic& command, const std::string& payload);
     void republishAll();
     void publishState(const std::string& sign);
-    int publish(const std::string& topic, const std::string& payload);
-    void publishOfflineAndWait();
     // Hands a line to the log on the loop; the same line twice in a row is said once.
     void postLog(std::string line);
     void note(const std::string& line);
@@ -69,24 +56,14 @@ private:
     platform::LoopInbox& m_inbox;
     LogLine m_log;
     // Set by start(), then only read (by the network thread too).
-    mosquitto* m_client = nullptr;
     MqttOptions m_options;
-    std::string m_brokerText;
     std::map<std::string, std::string> m_levelOf;  // sign name -> topic level
     std::map<std::string, std::string> m_signOf;   // topic level -> sign name
-    std::thread m_network;
-    std::atomic<bool> m_connected{false};
-    std::atomic<bool> m_sessionUp{false};  // connected since the network thread last looked
+    std::optional<MqttConnection> m_connection;
     // On the loop only.
     std::optional<SignBoard::ListenerId> m_listener;
     std::map<std::string, std::string> m_lastState;  // sign -> the state published last
     std::string m_lastLine;
-    // Wakes the network thread's back-off at a stop, and the stop when the
-    // last "offline" is acknowledged (so it knows the broker has it).
-    std::mutex m_mutex;
-    std::condition_variable m_signal;
-    bool m_stopping = false;
-    int m_ackedId = 0;
     // Tasks posted to the loop check it: they may run after the bridge is gone.
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };
