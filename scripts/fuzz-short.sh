@@ -4,7 +4,8 @@
 # input space is: most for the feed parser, then the download state machine
 # (every input is downloaded twice, split and whole), the sign stream decoder
 # (decoded four ways) and the settings file; the HTTP header functions, the
-# byte decoder and the URL splitter reach all their branches within seconds.
+# byte decoder, the URL splitter and the MQTT command readers reach all their
+# branches within seconds.
 # Exits non-zero on any crash, failed check or sanitizer report.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -28,7 +29,7 @@ fuzz() {
 }
 
 fuzz rss_parse 4 65536
-fuzz download 5 8192
+fuzz download 4 8192
 # Past the decoder's 16 KiB frame cap, so inputs can reach the overlong path.
 fuzz sign_stream 3 20000
 fuzz profile 3 8192
@@ -37,3 +38,5 @@ fuzz feed_decoder 2 8192
 fuzz url 2 9000
 fuzz discovery_reply 1 4096
 fuzz web_api 2 4096
+# Past the 8 KiB command payload bound.
+fuzz mqtt_command 1 9000

@@ -14,7 +14,8 @@ if ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
   "${sudo_cmd[@]}" apt-get update -qq
 fi
 packages=(crossbuild-essential-"$arch" qemu-user
-          libfmt-dev:"$arch" libssl-dev:"$arch" libgtest-dev:"$arch" libgmock-dev:"$arch")
+          libfmt-dev:"$arch" libssl-dev:"$arch" libgtest-dev:"$arch" libgmock-dev:"$arch"
+          libmosquitto-dev:"$arch")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libfmt-dev libssl-dev ca-certificates
   libc-ares-dev libxml2-dev libpugixml-dev nlohmann-json3-dev libcpp-httplib-dev
   socat curl openssl iproute2 python3 time
+  # The service's MQTT bridge and its broker test.
+  libmosquitto-dev mosquitto mosquitto-clients
   # The desktop program, its tests (offscreen and under a virtual X server)
   # and its screenshots.
   qt6-base-dev qt6-webengine-dev qt6-qpa-plugins libqt6svg6 libgl-dev xvfb xauth fonts-dejavu-core

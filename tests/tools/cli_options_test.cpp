@@ -59,6 +59,13 @@ TEST(CliOptions, CommandsAndTheirRequirements)
     EXPECT_EQ(announce.options->sign, "b");
     EXPECT_EQ(announce.options->minutes, 5);
     EXPECT_EQ(announce.options->positional, (std::vector<std::string>{"Fire", "drill"}));
+
+    CliParse mqtt = parse({"--mqtt", "h", "--mqtt-tls", "--mqtt-no-discovery", "--mqtt-prefix", "site/a"});
+    ASSERT_TRUE(mqtt.options) << mqtt.error;
+    EXPECT_EQ(mqtt.options->mqtt.broker, "h");
+    EXPECT_TRUE(mqtt.options->mqtt.tls);
+    EXPECT_FALSE(mqtt.options->mqtt.discovery);
+    EXPECT_EQ(mqtt.options->mqtt.prefix, "site/a");
 }
 
 TEST(CliOptions, TheWebTokenGivenLastWins)
@@ -112,6 +119,11 @@ TEST(CliOptions, RefusalsNameTheOffendingArgument)
         {{"--signs", "d", "--signs", "e"}, "one folder"},
         {{"--once", "--web", "127.0.0.1:8080"}, "--web belongs to the update cycle"},
         {{"--web"}, "--web needs ADDR:PORT"},
+        {{"--once", "--mqtt", "h"}, "--mqtt belongs to the update cycle"},
+        {{"--mqtt"}, "--mqtt needs a value"},
+        {{"--mqtt", "h:0"}, "\"h:0\" is no HOST"},
+        {{"--mqtt", "h", "--mqtt-prefix", "a/#"}, "wildcard"},
+        {{"--mqtt", "h", "--mqtt-password-file", "p"}, "needs a user name"},
     };
     for (const Row& row : rows) {
         CliParse p = parse(row.args);

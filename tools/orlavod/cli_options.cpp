@@ -60,6 +60,16 @@ const char *usageText() {
          "of their names;\n"
          "            with several signs each output line starts with the "
          "sign's name and \": \"\n"
+         "  --mqtt HOST[:PORT]  in the update cycle, publish the signs to an MQTT "
+         "broker and take\n"
+         "            commands from it (port 1883, 8883 with TLS); with --mqtt-user "
+         "USER,\n"
+         "            --mqtt-password-file FILE (its first line), --mqtt-tls (the "
+         "system's\n"
+         "            certificates) or --mqtt-cafile FILE, --mqtt-prefix PREFIX "
+         "(orlavo),\n"
+         "            --mqtt-discovery-prefix PREFIX (homeassistant), "
+         "--mqtt-no-discovery\n"
          "  --config FILE  the update cycle's remote controls ([Web], [Mqtt]); "
          "default\n"
          "            $XDG_CONFIG_HOME/orlavo/orlavod.conf when it exists; "
@@ -158,6 +168,7 @@ struct Seen {
   std::string limit;          // the first download-limit option given
   std::string announceOption; // the first of --sign, --minutes, --clear given
   std::string web;            // the first web option given
+  std::string mqttOption;     // the first --mqtt... given
 };
 
 // The web option's field, or nullptr when the name is no web option.
@@ -182,6 +193,29 @@ std::string *webField(const std::string &name, CliOptions &options) {
   return nullptr;
 }
 
+// The MQTT option that takes a value, or nullptr when name is none.
+std::string *mqttField(const std::string &name, MqttOptions &mqtt) {
+  if (name == "--mqtt") {
+    return &mqtt.broker;
+  }
+  if (name == "--mqtt-user") {
+    return &mqtt.user;
+  }
+  if (name == "--mqtt-password-file") {
+    return &mqtt.passwordFile;
+  }
+  if (name == "--mqtt-cafile") {
+    return &mqtt.caFile;
+  }
+  if (name == "--mqtt-prefix") {
+    return &mqtt.prefix;
+  }
+  if (name == "--mqtt-discovery-prefix") {
+    return &mqtt.discoveryPrefix;
+  }
+  return nullptr;
+}
+
 std::optional<std::string> checkWeb(const CliOptions &o, const Seen &seen) {
   if (seen.web.empty()) {
     return std::nullopt;
@@ -190,6 +224,23 @@ std::optional<std::string> checkWeb(const CliOptions &o, const Seen &seen) {
   // [Web] Listen=: the start checks them once the file is read.
   if (seen.once || seen.demo || o.command != Command::Service) {
     return seen.web + " belongs to the update cycle";
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> checkMqtt(const CliOptions &o, const Seen &seen) {
+  if (seen.mqttOption.empty()) {
+    return std::nullopt;
+  }
+  if (seen.once || seen.demo || o.command != Command::Service) {
+    return seen.mqttOption + " belongs to the update cycle";
+  }
+  // Without a broker here, orlavod.conf may still name one.
+  if (o.mqtt.broker.empty()) {
+    return std::nullopt;
+  }
+  if (auto problem = mqttOptionsProblem(o.mqtt)) {
+    return "--mqtt: " + *problem;
   }
   return std::nullopt;
 }
@@ -222,6 +273,9 @@ std::optional<std::string> checkCombination(const CliOptions &o,
   }
   if (auto error = checkWeb(o, seen)) {
     return error;
+  }
+  if (auto problem = checkMqtt(o, seen)) {
+    return problem;
   }
   const std::string command = commandName(o.command);
   if (!seen.limit.empty() && (seen.demo || o.command != Command::Service)) {
@@ -354,6 +408,16 @@ CliParse parseCommandLine(const std::vector<std::string> &args) {
       options.clear = true;
       seen.announceOption =
           seen.announceOption.empty() ? a : seen.announceOption;
+    } else if (std::string *field = mqttField(a, options.mqtt)) {
+      if (i + 1 >= args.size() || args[i + 1].empty()) {
+        return CliParse{std::nullopt, a + " needs a value"};
+      }
+      *field = args[++i];
+      seen.mqttOption = seen.mqttOption.empty() ? a : seen.mqttOption;
+    } else if (a == "--mqtt-tls" || a == "--mqtt-no-discovery") {
+      (a == "--mqtt-tls" ? options.mqtt.tls : options.mqtt.discovery) =
+          a == "--mqtt-tls";
+      seen.mqttOption = seen.mqttOption.empty() ? a : seen.mqttOption;
     } else if (a == "--once") {
       seen.once = true;
     } else if (a == "--update-now") {

@@ -1,6 +1,7 @@
 #pragma once
 // Command line of orlavod: one command and its options.
 #include "web/web_options.h"
+#include "mqtt/mqtt_options.h"
 
 #include <pellix/rss_comp.h>
 
@@ -34,6 +35,8 @@ struct CliOptions {
     // given last wins, so a flag overrides the config file's key.
     WebOptions web;
     std::string webTokenFile;
+    // The update cycle: the broker to publish to (off while its broker is empty).
+    MqttOptions mqtt;
 };
 
 struct CliParse {

@@ -87,7 +87,8 @@ int runSigns(const CliOptions& options, const std::vector<SignEntry>& signs)
     if (options.command == Command::Once) {
         return runOnce(signs, options.limits, options.verbose);
     }
-    return runService(signs, ServiceOptions{options.verbose, options.updateNow, options.limits, options.web});
+    return runService(signs,
+                      ServiceOptions{options.verbose, options.updateNow, options.limits, options.web, options.mqtt});
 }
 
 }  // namespace
@@ -167,7 +168,16 @@ int runCommand(const CliOptions& given)
     case Command::Once:
     case Command::Service:
     case Command::Compose: {
-        // One sign: its name never shows, so the file's content does not matter here.
+        // One sign: its name shows only to the service's remote controls,
+        // which name it as they would among several.
+        if (options.command == Command::Service && read.bytes) {
+            const Roster roster = nameSigns({settingsPath});
+            if (!roster.error.empty()) {
+                std::fprintf(stderr, "orlavod: %s\n", platform::escapeControls(roster.error).c_str());
+                return 2;
+            }
+            return runSigns(options, roster.signs);
+        }
         const SignEntry sign{settingsPath, settingsPath.stem().string()};
         return runSigns(options, {sign});
     }

@@ -2,6 +2,7 @@
 
 #include "control_server.h"
 #include "headless_program.h"
+#include "mqtt/mqtt_bridge.h"
 #include "sign_announcements.h"
 #include "sign_board.h"
 #include "sign_set.h"
@@ -203,7 +204,8 @@ int runService(const std::vector<SignEntry>& signs, const ServiceOptions& option
         SignSet::Sign& sign = *set.signs()[i];
         sign.program.cycle().setObserver(&board->cycleObserver(sign.name, &running[i]->log()));
     }
-    // The remote controls' threads hand their work to the loop through the inbox.
+    // The remote controls' threads hand their work to the loop through the
+    // inbox, declared before them so it outlives their threads.
     platform::LoopInbox inbox(set.loop);
     std::optional<WebServer> web;
     if (!options.web.listen.empty()) {
@@ -213,6 +215,18 @@ int runService(const std::vector<SignEntry>& signs, const ServiceOptions& option
             return 2;
         }
         logLine(set.clock, "web control on " + web->url());
+    }
+    std::optional<MqttBridge> mqtt;
+    if (options.mqtt.broker.empty() && options.mqtt != MqttOptions{}) {
+        std::fprintf(stderr, "orlavod: MQTT: the MQTT options need a broker: --mqtt HOST[:PORT] or [Mqtt] Broker=\n");
+        return 2;
+    }
+    if (!options.mqtt.broker.empty()) {
+        mqtt.emplace(*board, inbox, [&set](const std::string& line) { logLine(set.clock, line); });
+        if (auto error = mqtt->start(options.mqtt)) {
+            std::fprintf(stderr, "orlavod: MQTT: %s\n", error->c_str());
+            return 2;
+        }
     }
     ControlServer control(set.loop, [&announcements](std::string_view line) { return announcements.answer(line); });
     if (auto error = control.listen(platform::controlSocketPath())) {
@@ -228,6 +242,7 @@ int runService(const std::vector<SignEntry>& signs, const ServiceOptions& option
         }
     }
     set.loop.run();
+    mqtt.reset();  // says "offline" while the board still stands
     // Requests still waiting for the loop get their refusal now; the web's
     // threads end before the board they read goes.
     inbox.close();

@@ -1,6 +1,7 @@
 #pragma once
 #include <pellix/rss_comp.h>
 
+#include "mqtt/mqtt_options.h"
 #include "sign_roster.h"
 #include "web/web_options.h"
 
@@ -14,6 +15,7 @@ struct ServiceOptions {
     bool updateNow = false;  // one update at start, besides the timer's
     pellix::RSSCompLimits limits;
     WebOptions web;  // listen empty: no web control
+    MqttOptions mqtt;  // off while its broker is empty
 };
 
 // "updates every 15 minutes", "updates every minute", or that they are off.
