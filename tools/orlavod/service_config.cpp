@@ -11,10 +11,10 @@ namespace {
 enum class Kind { Value, OnWhenOne, OnWhenZero };
 
 struct ConfigKey {
-  const char *section;
-  const char *key;
-  const char *flag;
-  Kind kind;
+    const char* section;
+    const char* key;
+    const char* flag;
+    Kind kind;
 };
 
 constexpr ConfigKey kKeys[] = {
@@ -33,54 +33,50 @@ constexpr ConfigKey kKeys[] = {
     {"Mqtt", "Discovery", "--mqtt-no-discovery", Kind::OnWhenZero},
 };
 
-} // namespace
+}  // namespace
 
-ConfigArgs serviceConfigArgs(std::string_view fileBytes) {
-  ConfigArgs result;
-  for (const ConfigKey &key : kKeys) {
-    const std::optional<std::string> value =
-        platform::profile::lookup(fileBytes, key.section, key.key);
-    if (!value || value->empty()) {
-      continue;
+ConfigArgs serviceConfigArgs(std::string_view fileBytes)
+{
+    ConfigArgs result;
+    for (const ConfigKey& key : kKeys) {
+        const std::optional<std::string> value = platform::profile::lookup(fileBytes, key.section, key.key);
+        if (!value || value->empty()) {
+            continue;
+        }
+        if (key.kind == Kind::Value) {
+            result.args.insert(result.args.end(), {key.flag, *value});
+            continue;
+        }
+        if (*value != "0" && *value != "1") {
+            return {{}, std::string("[") + key.section + "] " + key.key + "= must be 0 or 1, not \"" + *value + "\""};
+        }
+        if ((*value == "1") == (key.kind == Kind::OnWhenOne)) {
+            result.args.emplace_back(key.flag);
+        }
     }
-    if (key.kind == Kind::Value) {
-      result.args.insert(result.args.end(), {key.flag, *value});
-      continue;
-    }
-    if (*value != "0" && *value != "1") {
-      return {{},
-              std::string("[") + key.section + "] " + key.key +
-                  "= must be 0 or 1, not \"" + *value + "\""};
-    }
-    if ((*value == "1") == (key.kind == Kind::OnWhenOne)) {
-      result.args.emplace_back(key.flag);
-    }
-  }
-  return result;
+    return result;
 }
 
-ServiceArgs withServiceConfig(const std::vector<std::string> &args,
-                              const std::optional<std::string> &configPath,
-                              const std::filesystem::path &defaultPath) {
-  const std::filesystem::path path =
-      configPath ? std::filesystem::path(*configPath) : defaultPath;
-  const platform::RegularFileRead read =
-      platform::readRegularFile(path, platform::kMaxProfileBytes);
-  if (read.error) {
-    return {{}, path.string() + " not read: " + read.error->description};
-  }
-  if (!read.bytes) {
-    if (configPath) {
-      return {{}, path.string() + " does not exist"};
+ServiceArgs withServiceConfig(const std::vector<std::string>& args, const std::optional<std::string>& configPath,
+                              const std::filesystem::path& defaultPath)
+{
+    const std::filesystem::path path = configPath ? std::filesystem::path(*configPath) : defaultPath;
+    const platform::RegularFileRead read = platform::readRegularFile(path, platform::kMaxProfileBytes);
+    if (read.error) {
+        return {{}, path.string() + " not read: " + read.error->description};
     }
-    return {args, {}};
-  }
-  ConfigArgs config = serviceConfigArgs(*read.bytes);
-  if (!config.error.empty()) {
-    return {{}, path.string() + ": " + config.error};
-  }
-  config.args.insert(config.args.end(), args.begin(), args.end());
-  return {std::move(config.args), {}};
+    if (!read.bytes) {
+        if (configPath) {
+            return {{}, path.string() + " does not exist"};
+        }
+        return {args, {}};
+    }
+    ConfigArgs config = serviceConfigArgs(*read.bytes);
+    if (!config.error.empty()) {
+        return {{}, path.string() + ": " + config.error};
+    }
+    config.args.insert(config.args.end(), args.begin(), args.end());
+    return {std::move(config.args), {}};
 }
 
-} // namespace orlavo::tools
+}  // namespace orlavo::tools

@@ -15,28 +15,25 @@
 
 namespace orlavo::tools {
 
-inline constexpr const char *kServiceConfigName = "orlavod.conf";
+inline constexpr const char* kServiceConfigName = "orlavod.conf";
 
 struct ConfigArgs {
-  std::vector<std::string> args; // the flags the file's keys stand for
-  std::string error; // a key whose value cannot be a flag's; args is empty then
+    std::vector<std::string> args;  // the flags the file's keys stand for
+    std::string error;  // a key whose value cannot be a flag's; args is empty then
 };
 
-// The flags of the file's keys, in the order of the table above; keys that
-// are missing or empty give none.
+// The flags of the file's keys, in the order of the table above; keys that are missing or empty give none.
 [[nodiscard]] ConfigArgs serviceConfigArgs(std::string_view fileBytes);
 
 // The file's flags placed before args, for the service; args unchanged for
 // any other command or when the file is missing (and named nowhere). A file
-// named by --config that cannot be read, or a wrong key: error set, the
-// message naming the file.
+// named by --config that cannot be read, or a wrong key: error set, the message naming the file.
 struct ServiceArgs {
-  std::vector<std::string> args;
-  std::string error;
+    std::vector<std::string> args;
+    std::string error;
 };
-[[nodiscard]] ServiceArgs
-withServiceConfig(const std::vector<std::string> &args,
-                  const std::optional<std::string> &configPath,
-                  const std::filesystem::path &defaultPath);
+[[nodiscard]] ServiceArgs withServiceConfig(const std::vector<std::string>& args,
+                                            const std::optional<std::string>& configPath,
+                                            const std::filesystem::path& defaultPath);
 
-} // namespace orlavo::tools
+}  // namespace orlavo::tools
