@@ -26,13 +26,18 @@ class Feed(http.server.BaseHTTPRequestHandler):
         self.send_header("Content-Type", "application/rss+xml")
         self.send_header("Content-Length", str(len(FEED)))
         self.end_headers()
-        self.wfile.write(FEED)
+        try:
+            self.wfile.write(FEED)
+        except OSError:
+            pass  # the service gave up on this download: its log says why
     def log_message(self, *args):
         pass
+http.server.ThreadingHTTPServer.request_queue_size = 1024  # every sign asks at once
 feeds = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Feed)
 threading.Thread(target=feeds.serve_forever, daemon=True).start()
 
 rx = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+rx.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 16 << 20)
 rx.bind(("127.0.0.1", 0))
 got = []
 def receive():
