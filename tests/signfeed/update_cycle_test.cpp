@@ -488,27 +488,6 @@ TEST(UpdateCycle, PeriodDecidesWhichTicksUpdate)
     }
 }
 
-TEST(UpdateCycle, EveryOtherMinuteWithAClickInBetween)
-{
-    CycleRig rig({.period = "2", .slots = {{0, "/feed"}}});
-    rig.minutes(1);
-    EXPECT_TRUE(rig.trace.empty()) << "the first update comes one period after start";
-    rig.minutes(1);
-    EXPECT_EQ(rig.serve(feedResponse({"a"})), "/feed");
-    rig.minutes(1);
-    rig.clock.advance(kMinute / 2);
-    EXPECT_EQ(rig.update(feedResponse({"b"})), "/feed");
-    rig.minutes(1);
-    EXPECT_EQ(rig.serve(feedResponse({"c"})), "/feed");
-    rig.minutes(1);
-    EXPECT_EQ(rig.endings.size(), 3u);
-    rig.minutes(1);
-    EXPECT_EQ(rig.serve(feedResponse({"d"})), "/feed");
-    // Each request goes out after the one-second pause, the frame right after the download.
-    EXPECT_EQ(rig.trace, (Strings{"connect@121000", "udp@121000", "connect@211000", "udp@211000", "connect@241000",
-                                  "udp@241000", "connect@361000", "udp@361000"}));
-}
-
 TEST(UpdateCycle, PeriodThatIsNotANumberStopsAutomaticUpdatesAndSaysWhy)
 {
     for (const char* period : {"abc", "", "12abc"}) {
