@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <functional>
 
 using namespace orlavo::signfeed;
 using orlavo::testing::exampleFrame;
@@ -89,54 +88,40 @@ TEST(SignLink, MessagesGoOutAsWindows1252WithTildeCodesAndHashUnchanged)
     }
 }
 
-// Counts after the steps: the port is opened and closed only when the serial link needs it.
-TEST(SignLink, SerialPortIsOpenedAndClosedOnlyWhenNeeded)
+TEST(SignLink, ResetGoesWholeWithoutWaitsAndBracketsTheSerialPort)
 {
-    struct Row {
-        const char* label;
-        LinkSelection links;
-        bool leftOpen;
-        std::function<void(SignLink&)> steps;
-        int opens;
-        int closes;
-        bool openAfter;
-        std::size_t written;
-    } rows[] = {
-        {"a reset goes whole and brackets the port", {true, true}, false, [](SignLink& link) { link.resetSign(); },
-         1, 1, false, 1},
-        {"open and close twice: once each", {false, true}, false,
-         [](SignLink& link) {
-             link.openLink();
-             link.openLink();
-             link.closeLink();
-             link.closeLink();
-         },
-         1, 1, false, 0},
-        {"serial link off leaves an open port alone", {true, false}, true,
-         [](SignLink& link) {
-             link.openLink();
-             link.sendFrame(exampleFrame(), false, 1000);
-             link.closeLink();
-         },
-         0, 0, true, 0},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
-        SignLinkRig rig(row.links);
-        if (row.leftOpen) {
-            rig.serial.forceOpen();
-        }
-        row.steps(rig.link);
-        EXPECT_EQ(rig.serial.opens(), row.opens);
-        EXPECT_EQ(rig.serial.closes(), row.closes);
-        EXPECT_EQ(rig.serial.isOpen(), row.openAfter);
-        EXPECT_EQ(rig.serial.written().size(), row.written);
-    }
     SignLinkRig rig;
     rig.link.resetSign();
     EXPECT_EQ(rig.udp.sentBytes(), Strings{std::string(kResetFrame)});
     EXPECT_EQ(rig.serial.writtenBytes(), Strings{std::string(kResetFrame)});
     EXPECT_TRUE(rig.clock.sleeps().empty());
+    EXPECT_EQ(rig.serial.opens(), 1);
+    EXPECT_EQ(rig.serial.closes(), 1);
+    EXPECT_FALSE(rig.serial.isOpen());
+}
+
+TEST(SignLink, SerialLinkOffLeavesThePortAlone)
+{
+    SignLinkRig rig({true, false});
+    rig.serial.forceOpen();
+    rig.link.openLink();
+    rig.link.sendFrame(exampleFrame(), false, 1000);
+    rig.link.closeLink();
+    EXPECT_EQ(rig.serial.opens(), 0);
+    EXPECT_EQ(rig.serial.closes(), 0);
+    EXPECT_TRUE(rig.serial.isOpen());
+    EXPECT_TRUE(rig.serial.written().empty());
+}
+
+TEST(SignLink, OpenAndCloseTouchThePortOnlyWhenNeeded)
+{
+    SignLinkRig rig({false, true});
+    rig.link.openLink();
+    rig.link.openLink();  // already open: left alone
+    EXPECT_EQ(rig.serial.opens(), 1);
+    rig.link.closeLink();
+    rig.link.closeLink();
+    EXPECT_EQ(rig.serial.closes(), 1);
 }
 
 TEST(SignLink, ReportsProgressPacketByPacket)
@@ -212,55 +197,48 @@ TEST(SignLinkFailures, FirstFailureOfAFrameIsShownOnceAndTheRestCounted)
     }
 }
 
-// Each failure box is titled with its error number.
-TEST(SignLinkFailures, EachFrameResetAndUpdateShowsItsOwnFailure)
+TEST(SignLinkFailures, EachFrameReportsItsOwnFirstFailure)
 {
-    const auto packets = [](SignLinkRig& rig) { rig.link.sendFrame(exampleFrame(), true, 1000); };
-    struct Row {
-        const char* label;
-        LinkSelection links;
-        std::function<void(SignLinkRig&)> steps;
-        std::vector<int> titles;
-    } rows[] = {
-        {"each frame reports its own first failure", {false, true},
-         [&](SignLinkRig& rig) {
-             rig.serial.forceOpen();
-             rig.serial.failAlways(EIO);
-             packets(rig);
-             packets(rig);
-         },
-         {EIO, EIO}},
-        {"a write to a port nobody opened", {false, true},
-         [](SignLinkRig& rig) { rig.link.sendFrame(exampleFrame(), false, 0); }, {EBADF}},
-        {"a failed reset", {true, false},
-         [](SignLinkRig& rig) {
-             rig.udp.failAlways(EACCES);
-             rig.link.resetSign();
-         },
-         {EACCES}},
-        // Once for the whole update, and again when the next update tries.
-        {"a failed serial open", {true, true},
-         [&](SignLinkRig& rig) {
-             rig.serial.failOpen(ENOENT);
-             rig.link.openLink();
-             packets(rig);
-             rig.link.closeLink();
-             EXPECT_EQ(rig.udp.sent().size(), 3u);
-             EXPECT_EQ(rig.link.lastFrameReport().failures, 3);
-             rig.link.openLink();
-         },
-         {ENOENT, ENOENT}},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
-        SignLinkRig rig(row.links);
-        row.steps(rig);
-        std::vector<int> titles;
-        for (const auto& box : rig.sink.messages()) {
-            titles.push_back(std::stoi(box.title));
-        }
-        EXPECT_EQ(titles, row.titles);
-    }
+    SignLinkRig rig({false, true});
+    rig.serial.forceOpen();
+    rig.serial.failAlways(EIO);
+    rig.link.sendFrame(exampleFrame(), true, 1000);
+    rig.link.sendFrame(exampleFrame(), true, 1000);
+    EXPECT_EQ(rig.sink.messages().size(), 2u);
+}
+
+TEST(SignLinkFailures, FailedSerialOpenIsShownOnceForTheWholeUpdate)
+{
+    SignLinkRig rig;
+    rig.serial.failOpen(ENOENT);
+    rig.link.openLink();
+    rig.link.sendFrame(exampleFrame(), true, 1000);
+    rig.link.closeLink();
+    ASSERT_EQ(rig.sink.messages().size(), 1u);
+    EXPECT_EQ(rig.sink.messages()[0].title, std::to_string(ENOENT));
+    EXPECT_EQ(rig.udp.sent().size(), 3u);
+    EXPECT_EQ(rig.link.lastFrameReport().failures, 3);
+
+    // The next update tries again and shows a failure again.
+    rig.link.openLink();
+    EXPECT_EQ(rig.sink.messages().size(), 2u);
+}
+
+TEST(SignLinkFailures, WriteToAPortNobodyOpenedIsShown)
+{
+    SignLinkRig rig({false, true});
+    rig.link.sendFrame(exampleFrame(), false, 0);
+    ASSERT_EQ(rig.sink.messages().size(), 1u);
+    EXPECT_EQ(rig.sink.messages()[0].title, std::to_string(EBADF));
+}
+
+TEST(SignLinkFailures, ResetFailureIsShown)
+{
+    SignLinkRig rig({true, false});
+    rig.udp.failAlways(EACCES);
+    rig.link.resetSign();
+    ASSERT_EQ(rig.sink.messages().size(), 1u);
+    EXPECT_EQ(rig.sink.messages()[0].title, std::to_string(EACCES));
 }
 
 TEST(SignLinkQueue, FrameStartedInsideAWaitGoesAfterTheCurrentOne)
