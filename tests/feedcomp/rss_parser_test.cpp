@@ -59,15 +59,42 @@ TEST(RssParser, FixedReplacementsRunInOrderAndWhatTheyJoinFeedsOnlyLaterSteps)
     }
 }
 
-TEST(RssParser, EscapedItemTagStartsANewItem)
+// Where items begin and end: each row names one item and its seven fields.
+TEST(RssParser, ItemsSplitAtEveryItemTagAndTheLastRunsToTheEnd)
 {
-    const auto parsed = parse(feedWithItems(
-        {"<title>A</title><description>x &lt;item&gt;<title>B</title></description>"}));
-    ASSERT_EQ(parsed.itemCount, 2);
-    EXPECT_EQ(parsed.document->ItemTitle(1), "A");
-    // The closing description tag now lies in the second item.
-    EXPECT_EQ(parsed.document->ItemDescription(1), "");
-    EXPECT_EQ(parsed.document->ItemTitle(2), "B");
+    const std::string escaped =
+        feedWithItems({"<title>A</title><description>x &lt;item&gt;<title>B</title></description>"});
+    const std::string longerNames = "<channel><title>C</title><item rdf:about=\"a\"><title>1</title>"
+                                    "<ITEM><title>2</title><itemize><title>3</title>";
+    const std::string nul = feedWithItems({std::string("<title>A\0B</title>", 18), "<title>After</title>"});
+    struct Row {
+        const char* label;
+        std::string feed;
+        bool strip;
+        std::int32_t count;
+        std::int32_t item;
+        std::string title;
+        std::string description = "";
+        std::string guid = "";
+    } rows[] = {
+        // The closing description tag now lies in the second item.
+        {"an escaped item tag starts a new item", escaped, false, 2, 1, "A"},
+        {"the escaped item's text", escaped, false, 2, 2, "B"},
+        {"longer names in any case split too", longerNames, false, 3, 3, "3"},
+        {"a NUL in the text", nul, false, 2, 1, std::string("A\0B", 3)},
+        {"a NUL in the text keeps later items", nul, false, 2, 2, "After"},
+        {"a NUL in the text, tags stripped", nul, true, 2, 1, std::string("A\0B", 3)},
+        {"a NUL in the text keeps later items, tags stripped", nul, true, 2, 2, "After"},
+        {"the last item runs to the end of the document",
+         "<channel><item><title>A</title></item></channel><guid>late</guid></rss>", false, 1, 1, "A", "", "late"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        const auto parsed = parse(row.feed, row.strip);
+        ASSERT_EQ(parsed.itemCount, row.count);
+        EXPECT_EQ(testing::itemFields(*parsed.document, row.item),
+                  (testing::Fields{row.title, "", row.description, "", "", row.guid, ""}));
+    }
 }
 
 TEST(RssParser, MixedCaseTagsAreFoundAndValuesKeepTheirCase)
@@ -108,14 +135,6 @@ TEST(RssParser, FieldRules)
     }
 }
 
-TEST(RssParser, ItemSplitMatchesLongerNamesInAnyCase)
-{
-    const auto parsed = parse("<channel><title>C</title><item rdf:about=\"a\"><title>1</title>"
-                              "<ITEM><title>2</title><itemize><title>3</title>");
-    ASSERT_EQ(parsed.itemCount, 3);
-    EXPECT_EQ(parsed.document->ItemTitle(3), "3");
-}
-
 TEST(RssParser, Rss10ItemSequenceDoesNotSplit)
 {
     const auto parsed = parse(
@@ -142,27 +161,6 @@ TEST(RssParser, StripTagsRemovesFixedTextsEverywhere)
     EXPECT_EQ(stripped.document->Title(), "Scores ");
     EXPECT_EQ(stripped.document->ItemTitle(1), "Win  ");
     EXPECT_EQ(stripped.document->ItemDescription(1), "See  then ");
-}
-
-TEST(RssParser, NulInTheTextKeepsLaterItems)
-{
-    const std::string feed = feedWithItems(
-        {std::string("<title>A\0B</title>", 18), "<title>After</title>"});
-    for (bool strip : {false, true}) {
-        SCOPED_TRACE(strip);
-        const auto parsed = parse(feed, strip);
-        ASSERT_EQ(parsed.itemCount, 2);
-        EXPECT_EQ(parsed.document->ItemTitle(1), std::string("A\0B", 3));
-        EXPECT_EQ(parsed.document->ItemTitle(2), "After");
-    }
-}
-
-TEST(RssParser, LastItemRunsToTheEndOfTheDocument)
-{
-    const auto parsed = parse("<channel><item><title>A</title></item></channel>"
-                              "<guid>late</guid></rss>");
-    ASSERT_EQ(parsed.itemCount, 1);
-    EXPECT_EQ(parsed.document->ItemGuid(1), "late");
 }
 
 TEST(RssParser, ImageBlock)
