@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <map>
 
 using orlavo::testing::DownloadHarness;
@@ -91,16 +90,6 @@ TEST_F(SecureDownload, GivesTheBodyOnlyForATrustedCertificateOfTheHostAndEndsItA
                                                 "\r\nHost: " + row.host + "\r\n\r\n");
         }
     }
-}
-
-TEST_F(SecureDownload, TakesTheExtraCaFromTheEnvironmentWhenNoneIsSet)
-{
-    TestHttpServer server(answerFeed, m_ca.issue());
-    ::setenv("ORLAVO_CA_FILE", caFile().c_str(), 1);
-    DownloadHarness h;
-    ASSERT_TRUE(h.fetch(server.url("/feed.xml"))) << h.retVal;
-    ::unsetenv("ORLAVO_CA_FILE");
-    EXPECT_EQ(h.events.last(), "finish 200 OK");
 }
 
 TEST_F(SecureDownload, RefusesToStartWhenTheCaFileCannotBeLoaded)
