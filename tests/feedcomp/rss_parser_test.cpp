@@ -59,42 +59,14 @@ TEST(RssParser, FixedReplacementsRunInOrderAndWhatTheyJoinFeedsOnlyLaterSteps)
     }
 }
 
-// Where items begin and end: each row names one item and its seven fields.
-TEST(RssParser, ItemsSplitAtEveryItemTagAndTheLastRunsToTheEnd)
+// An escaped item tag, the last item's end, a NUL in the text and an image
+// left open are rssdump's adversarial feed's to show.
+TEST(RssParser, ItemSplitMatchesLongerNamesInAnyCase)
 {
-    const std::string escaped =
-        feedWithItems({"<title>A</title><description>x &lt;item&gt;<title>B</title></description>"});
-    const std::string longerNames = "<channel><title>C</title><item rdf:about=\"a\"><title>1</title>"
-                                    "<ITEM><title>2</title><itemize><title>3</title>";
-    const std::string nul = feedWithItems({std::string("<title>A\0B</title>", 18), "<title>After</title>"});
-    struct Row {
-        const char* label;
-        std::string feed;
-        bool strip;
-        std::int32_t count;
-        std::int32_t item;
-        std::string title;
-        std::string description = "";
-        std::string guid = "";
-    } rows[] = {
-        // The closing description tag now lies in the second item.
-        {"an escaped item tag starts a new item", escaped, false, 2, 1, "A"},
-        {"the escaped item's text", escaped, false, 2, 2, "B"},
-        {"longer names in any case split too", longerNames, false, 3, 3, "3"},
-        {"a NUL in the text", nul, false, 2, 1, std::string("A\0B", 3)},
-        {"a NUL in the text keeps later items", nul, false, 2, 2, "After"},
-        {"a NUL in the text, tags stripped", nul, true, 2, 1, std::string("A\0B", 3)},
-        {"a NUL in the text keeps later items, tags stripped", nul, true, 2, 2, "After"},
-        {"the last item runs to the end of the document",
-         "<channel><item><title>A</title></item></channel><guid>late</guid></rss>", false, 1, 1, "A", "", "late"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
-        const auto parsed = parse(row.feed, row.strip);
-        ASSERT_EQ(parsed.itemCount, row.count);
-        EXPECT_EQ(testing::itemFields(*parsed.document, row.item),
-                  (testing::Fields{row.title, "", row.description, "", "", row.guid, ""}));
-    }
+    const auto parsed = parse("<channel><title>C</title><item rdf:about=\"a\"><title>1</title>"
+                              "<ITEM><title>2</title><itemize><title>3</title>");
+    ASSERT_EQ(parsed.itemCount, 3);
+    EXPECT_EQ(parsed.document->ItemTitle(3), "3");
 }
 
 TEST(RssParser, MixedCaseTagsAreFoundAndValuesKeepTheirCase)
@@ -173,14 +145,6 @@ TEST(RssParser, ImageBlock)
                                                  "31", ""}));
     // The channel's first title is the image's.
     EXPECT_EQ(parsed.document->Title(), "Logo <b>x</b>");
-}
-
-TEST(RssParser, ImageWithoutClosingTagOrNoImageGivesSevenEmptyStrings)
-{
-    for (const char* feed : {"<channel><image><url>u</url></channel><item></item>", "<item><title>A</title>"}) {
-        SCOPED_TRACE(feed);
-        EXPECT_EQ(parse(feed).document->ImageData(), (std::array<std::string, 7>{}));
-    }
 }
 
 TEST(RssParser, ItemLimitCapsTheCountOfItemsAndOfAtomEntries)
