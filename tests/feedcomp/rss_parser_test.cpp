@@ -60,7 +60,8 @@ TEST(RssParser, FixedReplacementsRunInOrderAndWhatTheyJoinFeedsOnlyLaterSteps)
 }
 
 // An escaped item tag, the last item's end, a NUL in the text and an image
-// left open are rssdump's adversarial feed's to show.
+// left open are rssdump's adversarial feed's to show, an RSS 1.0 items list
+// its digest's, every property its news feed's.
 TEST(RssParser, ItemSplitMatchesLongerNamesInAnyCase)
 {
     const auto parsed = parse("<channel><title>C</title><item rdf:about=\"a\"><title>1</title>"
@@ -105,18 +106,6 @@ TEST(RssParser, FieldRules)
         ASSERT_EQ(parsed.itemCount, 1);
         EXPECT_EQ(parsed.document->ItemTitle(1), row.title);
     }
-}
-
-TEST(RssParser, Rss10ItemSequenceDoesNotSplit)
-{
-    const auto parsed = parse(
-        "<rdf:RDF><channel><title>C</title><ITEMS><rdf:Seq><rdf:li resource=\"a\"/></rdf:Seq>"
-        "</items><description>D</description></channel>"
-        "<item rdf:about=\"a\"><title>A</title></item><item><title>B</title></item></rdf:RDF>");
-    ASSERT_EQ(parsed.itemCount, 2);
-    EXPECT_EQ(parsed.document->Title(), "C");
-    EXPECT_EQ(parsed.document->Description(), "D");
-    EXPECT_EQ(parsed.document->ItemTitle(2), "B");
 }
 
 TEST(RssParser, StripTagsRemovesFixedTextsEverywhere)
