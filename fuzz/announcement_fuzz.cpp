@@ -4,8 +4,6 @@
 // control character and is valid UTF-8.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -13,19 +11,10 @@
 #include "signfeed/announcement.h"
 #include "signfeed/announcement_file.h"
 
-namespace {
+#include "fuzz_check.h"
 
 using namespace orlavo;
-
-void check(bool holds, const char* what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "announcement_fuzz: %s\n", what);
-        std::abort();
-    }
-}
-
-}  // namespace
+using orlavo::fuzz::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -158,6 +158,7 @@ TEST(DiscoveryScanner, RepliesDuringTheWalkAreListedInArrivalOrderBeforeItEnds)
     EXPECT_EQ(rig.scanner.readLine(rig.recorder.lines[0])->name, "");
 }
 
+// Which ports and octets are bad is the protocol's table; here what a refusal leaves.
 TEST(DiscoveryScanner, BadPortOrRangeIsRefusedAtLocateWithNothingBound)
 {
     struct Row {
@@ -166,10 +167,7 @@ TEST(DiscoveryScanner, BadPortOrRangeIsRefusedAtLocateWithNothingBound)
         RangeTexts texts;
     } rows[] = {
         {"port above 65535", "70000", RangeTexts{}},
-        {"port not a number", "abc", RangeTexts{}},
-        {"empty port", "", RangeTexts{}},
         {"octet 256", "16001", range({"10", "0", "0", "0"}, {"10", "0", "0", "256"})},
-        {"negative octet", "16001", range({"-1", "0", "0", "0"}, {"10", "0", "0", "1"})},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);

@@ -1,7 +1,5 @@
 #include "hostile_server.h"
 
-#include <cstdint>
-
 namespace orlavo::testing {
 
 Behaviour answering(Behaviour then)
@@ -57,18 +55,6 @@ Behaviour resetAfter(std::string bytes)
         server.send(bytes);
         server.reset();
     });
-}
-
-std::string noise(std::size_t size)
-{
-    std::string bytes(size, '\0');
-    std::uint32_t state = 12345;
-    for (char& c : bytes) {
-        state = state * 1103515245u + 12345u;
-        c = static_cast<char>(state >> 24);
-    }
-    bytes[0] = '\x89';  // not "H": no header is looked for
-    return bytes;
 }
 
 }  // namespace orlavo::testing

@@ -27,7 +27,5 @@ inline const std::string kOkHeader = "HTTP/1.0 200 OK\r\n\r\n";
 [[nodiscard]] Behaviour stall(std::string bytes);
 // Sends bytes, then resets the connection.
 [[nodiscard]] Behaviour resetAfter(std::string bytes);
-// Reproducible binary bytes that do not begin like a response.
-[[nodiscard]] std::string noise(std::size_t size);
 
 }  // namespace orlavo::testing

@@ -185,7 +185,6 @@ TEST(Rssget, EachServerAnswerEndsWithItsLineExitStatusReasonAndFile)
         lines += "X-A: b\r\n";
     }
     const std::string location = "Location: http://127.0.0.1/" + std::string(30'000, 'a');
-    const std::string cut = "HTTP/1.0 200 OK\r\nContent-Length: 8388608\r\n\r\n";
     // The first bytes of a server hello record: the client waits for the rest.
     const std::string helloStart = "\x16\x03\x03\x00\x7a\x02\x00\x00\x76\x03\x03"s;
     const std::string tlsFailed = "The secure connection to 127.0.0.1 failed: ";
@@ -243,33 +242,19 @@ TEST(Rssget, EachServerAnswerEndsWithItsLineExitStatusReasonAndFile)
          {"result=110 status=none bytes=0", 1, "connect timed out after 300 ms"}, "",
          "http://127.0.0.1:" + std::to_string(full.port()) + "/feed.xml", 300},
         // The server's kernel completes the handshake and keeps the request;
-        // nobody ever accepts or answers.
+        // nobody ever accepts or answers: to the client, as a server that reads and stays silent.
         {"never accepted", none, kLimits, {"result=0 status=-1 bytes=0", 1, "sent nothing for 300 ms"}, "", "", 300},
         {"never accepted, whole download limit", none, {"--max-time", "0.3"},
          {"result=0 status=-1 bytes=0", 1, "took longer than 300 ms"}, "", "", 300},
-        {"accepted, never read",
-         [](ScriptedServer& s) {
-             if (s.accept()) {
-                 (void)s.clientClosed();
-             }
-         },
-         kLimits, {"result=0 status=-1 bytes=0", 1, "sent nothing for 300 ms"}},
-        {"read, never answered", stall(""), kLimits, {"result=0 status=-1 bytes=0", 1, "sent nothing for 300 ms"}},
         {"silent after part of the body", stall(ok + "abc"), kLimits,
          {"result=0 status=-1 bytes=3", 1, "sent nothing"}},
         {"header a byte every 100 ms", trickle("HTTP/1.0 200", " OK\r\nX-Slow: on\r\n"), kLimits,
          {"result=0 status=-1 bytes=0", 1, "took longer than 1 s"}},
-        {"body a byte every 100 ms", trickle(ok, "<rss>"), kLimits,
-         {"result=0 status=-1 bytes=[0-9]+", 1, "took longer than 1 s"}},
         {"endless header", flood("HTTP/1.0 200 OK\r\n", "X-Filler: 0123456789\r\n"), kLimits,
          {"result=0 status=-3 bytes=0", 1, "65536 bytes"}},
-        {"one huge header line", respond("HTTP/1.0 200 OK\r\nX-Big: " + std::string(100'000, 'a') + "\r\n\r\n"),
-         kLimits, {"result=0 status=-3 bytes=0", 1, "65536 bytes"}},
         {"3000 header lines", respond("HTTP/1.0 200 OK\r\n" + lines + "\r\nbody"), kLimits,
          {"result=0 status=200 bytes=4", 0, ""}},
         {"status line garbage", respond("HTTP/1.0 abc garbage\r\n\r\nbody"), kLimits,
-         {"result=0 status=0 bytes=4", 1, "the server sent no HTTP response"}},
-        {"status line cut to the prefix", respond("HTTP/\r\n\r\nbody"), kLimits,
          {"result=0 status=0 bytes=4", 1, "the server sent no HTTP response"}},
         {"interim 100 before the answer", respond("HTTP/1.0 100 Continue\r\n\r\n" + ok + "body"), kLimits,
          {"result=0 status=100 bytes=23", 1, "finished with 100"}},
@@ -282,19 +267,12 @@ TEST(Rssget, EachServerAnswerEndsWithItsLineExitStatusReasonAndFile)
          {"result=0 status=302 bytes=0", 1, "302 \\x1b]0;owned\\x07\\x9b2JLocation: /a\\x0db"}},
         {"redirect with an enormous Location", respond("HTTP/1.0 301 Moved\r\n" + location + "\r\n\r\n"), kLimits,
          {"result=0 status=301 bytes=0", 1, "Location: http://127.0.0.1/aaaa"}},
-        {"redirect Location past the header limit",
-         respond("HTTP/1.0 301 Moved\r\n" + location + std::string(40'000, 'a') + "\r\n\r\n"), kLimits,
-         {"result=0 status=-3 bytes=0", 1, "65536 bytes"}},
-        {"binary noise instead of a response", respond(noise(100'000)), kLimits,
-         {"result=0 status=0 bytes=100000", 1, "the server sent no HTTP response"}},
         {"Content-Length past any number",
          respond("HTTP/1.0 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\nbody"), kLimits,
          {"result=0 status=-1 bytes=4", 1, "4 of 999999999999999999"}},
         {"negative Content-Length", respond("HTTP/1.0 200 OK\r\nContent-Length: -5\r\n\r\nbody"), kLimits,
          {"result=0 status=200 bytes=4", 0, ""}},
         {"endless body", flood(ok, std::string(4096, 'x')), kLimits,
-         {"result=0 status=-2 bytes=[0-9]+", 1, "1048576 bytes"}},
-        {"body far over the limit, announced", flood(cut, std::string(8 << 20, 'x')), kLimits,
          {"result=0 status=-2 bytes=[0-9]+", 1, "1048576 bytes"}},
         {"reset in the header", resetAfter("HTTP/1.0 200 OK\r\nServ"), kLimits,
          {"result=0 status=-1 bytes=0", 1, reset}},
@@ -320,20 +298,8 @@ TEST(Rssget, EachServerAnswerEndsWithItsLineExitStatusReasonAndFile)
              }
          },
          kLimits, {"result=0 status=(0|-1) bytes=0", 1, ""}},
-        // An https:// server that is none: each way ends the handshake with
-        // the TLS code and a sentence naming the secure connection.
-        {"garbage instead of a handshake",
-         afterHello([](ScriptedServer& s) {
-             s.send(noise(4096));
-             (void)s.clientClosed();
-         }),
-         tls, {"result=0 status=-4 bytes=0", 1, tlsFailed}, nullptr, "https"},
-        {"reset mid-handshake",
-         afterHello([helloStart](ScriptedServer& s) {
-             s.send(helloStart);
-             s.reset();
-         }),
-         tls, {"result=0 status=-4 bytes=0", 1, tlsFailed + "Connection reset by peer"}, nullptr, "https"},
+        // An https:// server that stalls the handshake: the TLS code, a sentence
+        // naming the secure connection, and the handshake limit given.
         {"stalled mid-handshake",
          afterHello([helloStart](ScriptedServer& s) {
              s.send(helloStart);

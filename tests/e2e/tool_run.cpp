@@ -1,22 +1,13 @@
 #include "tool_run.h"
 
+#include "platform/ascii.h"
+
 #include <algorithm>
 #include <chrono>
 
 namespace orlavo::testing {
 
-namespace {
-
-std::string upper(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out) {
-        c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-    }
-    return out;
-}
-
-}  // namespace
+using platform::asciiUpper;
 
 ToolRun finishRun(ChildProcess& child, int timeoutMs)
 {
@@ -96,9 +87,9 @@ IniEntries parseIni(std::string_view bytes)
             line.remove_suffix(1);
         }
         if (line.starts_with('[') && line.ends_with(']')) {
-            section = upper(line.substr(1, line.size() - 2));
+            section = asciiUpper(line.substr(1, line.size() - 2));
         } else if (std::size_t eq = line.find('='); eq != std::string_view::npos) {
-            entries[section + "/" + upper(line.substr(0, eq))] = std::string(line.substr(eq + 1));
+            entries[section + "/" + asciiUpper(line.substr(0, eq))] = std::string(line.substr(eq + 1));
         }
     }
     return entries;

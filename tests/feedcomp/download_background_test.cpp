@@ -56,6 +56,7 @@ TEST(BackgroundConnect, EveryConnectOutcomeGivesTheEventsAndCodesOfTheSynchronou
     FakeResolver blackhole("192.0.2.1");
     orlavo::testing::TimingOutConnector stuck;
     ExhaustedResolver exhausted;
+    const std::string connectFailed = pellix::resultText(ResultCode::ConnectFailed);
     struct Row {
         const char* label;
         std::string url;
@@ -69,9 +70,13 @@ TEST(BackgroundConnect, EveryConnectOutcomeGivesTheEventsAndCodesOfTheSynchronou
         {"name through the system's lookup", "http://localhost:" + port + "/feed", "finish 200 OK"},
         {"name not found", "http://nowhere.invalid/rss", "finish 112 ", &notFound},
         {"lookup timed out", "http://slow.invalid/rss", "finish 112 ", &lookupTimedOut},
-        {"connect timed out", "http://blackhole.invalid/rss", "finish 110 ", &blackhole, &stuck},
-        {"refused", closed, "finish 110 " + pellix::resultText(ResultCode::ConnectFailed) + std::to_string(ECONNREFUSED)},
-        {"memory ran out", "http://feeds.invalid/rss", "finish 119 ", &exhausted},
+        {"connect timed out", "http://blackhole.invalid/rss",
+         "finish 110 " + connectFailed + std::to_string(ETIMEDOUT) + " (connect timed out after 10 s)", &blackhole,
+         &stuck},
+        {"refused", closed, "finish 110 " + connectFailed + std::to_string(ECONNREFUSED)},
+        // Memory running out inside the control comes back as a code, never as an exception.
+        {"memory ran out", "http://feeds.invalid/rss", "finish 119 " + pellix::resultText(ResultCode::OutOfMemory),
+         &exhausted},
         {"redirect to a refused port", plain.url("/moved"), "finish -5 "},
         {"through an http proxy", "http://feeds.example/feed", "finish 200 OK", nullptr, nullptr,
          "http://127.0.0.1:" + port},
@@ -94,6 +99,7 @@ TEST(BackgroundConnect, EveryConnectOutcomeGivesTheEventsAndCodesOfTheSynchronou
             if (code == 0) {
                 EXPECT_TRUE(h.pumpUntilFinished());
             } else {
+                EXPECT_TRUE(h.events.events.empty()) << "a refused request raises no event";
                 h.events.events.push_back("finish " + std::to_string(code) + " " + h.retVal);
             }
             return h.events.events;

@@ -52,23 +52,6 @@ TEST(RssFile, ItemsPastFourMebibytesOfRecordsReadBack)
     EXPECT_EQ(parsed.document->ItemTitle(70'000), "69999");
 }
 
-TEST(RssFile, EachPropertyReadsItsOwnElementAndAMissingOneIsEmptyText)
-{
-    const auto parsed = parse(
-        "<channel><title>T</title><link>L</link><description>D</description>"
-        "<language>en</language><copyright>C</copyright><managingEditor>M</managingEditor>"
-        "<webMaster>W</webMaster><pubDate>P</pubDate><lastBuildDate>B</lastBuildDate><category>K</category>"
-        "<item><title>T</title><link>L</link><description>D</description><author>A</author>"
-        "<category>C</category><guid>G</guid><pubDate>P</pubDate><item><title>only</title>");
-    const RSSFile& doc = *parsed.document;
-    EXPECT_EQ((std::vector<std::string>{doc.Title(), doc.Link(), doc.Description(), doc.Language(), doc.Copyright(),
-                                        doc.ManagingEditor(), doc.Webmaster(), doc.PubDate(), doc.LastBuildDate(),
-                                        doc.Category()}),
-              (std::vector<std::string>{"T", "L", "D", "en", "C", "M", "W", "P", "B", "K"}));
-    EXPECT_EQ(testing::itemFields(doc, 1), (testing::Fields{"T", "L", "D", "A", "C", "G", "P"}));
-    EXPECT_EQ(testing::itemFields(doc, 2), (testing::Fields{"only", "", "", "", "", "", ""}));
-}
-
 TEST(RssFile, ImageDataReturnsAnIndependentArrayEachCall)
 {
     const auto parsed = parse("<channel><image><url>u</url><title>t</title></image><item>");

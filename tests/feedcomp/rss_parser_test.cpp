@@ -59,15 +59,15 @@ TEST(RssParser, FixedReplacementsRunInOrderAndWhatTheyJoinFeedsOnlyLaterSteps)
     }
 }
 
-TEST(RssParser, EscapedItemTagStartsANewItem)
+// An escaped item tag, the last item's end, a NUL in the text and an image
+// left open are rssdump's adversarial feed's to show, an RSS 1.0 items list
+// its digest's, every property its news feed's.
+TEST(RssParser, ItemSplitMatchesLongerNamesInAnyCase)
 {
-    const auto parsed = parse(feedWithItems(
-        {"<title>A</title><description>x &lt;item&gt;<title>B</title></description>"}));
-    ASSERT_EQ(parsed.itemCount, 2);
-    EXPECT_EQ(parsed.document->ItemTitle(1), "A");
-    // The closing description tag now lies in the second item.
-    EXPECT_EQ(parsed.document->ItemDescription(1), "");
-    EXPECT_EQ(parsed.document->ItemTitle(2), "B");
+    const auto parsed = parse("<channel><title>C</title><item rdf:about=\"a\"><title>1</title>"
+                              "<ITEM><title>2</title><itemize><title>3</title>");
+    ASSERT_EQ(parsed.itemCount, 3);
+    EXPECT_EQ(parsed.document->ItemTitle(3), "3");
 }
 
 TEST(RssParser, MixedCaseTagsAreFoundAndValuesKeepTheirCase)
@@ -108,26 +108,6 @@ TEST(RssParser, FieldRules)
     }
 }
 
-TEST(RssParser, ItemSplitMatchesLongerNamesInAnyCase)
-{
-    const auto parsed = parse("<channel><title>C</title><item rdf:about=\"a\"><title>1</title>"
-                              "<ITEM><title>2</title><itemize><title>3</title>");
-    ASSERT_EQ(parsed.itemCount, 3);
-    EXPECT_EQ(parsed.document->ItemTitle(3), "3");
-}
-
-TEST(RssParser, Rss10ItemSequenceDoesNotSplit)
-{
-    const auto parsed = parse(
-        "<rdf:RDF><channel><title>C</title><ITEMS><rdf:Seq><rdf:li resource=\"a\"/></rdf:Seq>"
-        "</items><description>D</description></channel>"
-        "<item rdf:about=\"a\"><title>A</title></item><item><title>B</title></item></rdf:RDF>");
-    ASSERT_EQ(parsed.itemCount, 2);
-    EXPECT_EQ(parsed.document->Title(), "C");
-    EXPECT_EQ(parsed.document->Description(), "D");
-    EXPECT_EQ(parsed.document->ItemTitle(2), "B");
-}
-
 TEST(RssParser, StripTagsRemovesFixedTextsEverywhere)
 {
     const std::string feed =
@@ -144,27 +124,6 @@ TEST(RssParser, StripTagsRemovesFixedTextsEverywhere)
     EXPECT_EQ(stripped.document->ItemDescription(1), "See  then ");
 }
 
-TEST(RssParser, NulInTheTextKeepsLaterItems)
-{
-    const std::string feed = feedWithItems(
-        {std::string("<title>A\0B</title>", 18), "<title>After</title>"});
-    for (bool strip : {false, true}) {
-        SCOPED_TRACE(strip);
-        const auto parsed = parse(feed, strip);
-        ASSERT_EQ(parsed.itemCount, 2);
-        EXPECT_EQ(parsed.document->ItemTitle(1), std::string("A\0B", 3));
-        EXPECT_EQ(parsed.document->ItemTitle(2), "After");
-    }
-}
-
-TEST(RssParser, LastItemRunsToTheEndOfTheDocument)
-{
-    const auto parsed = parse("<channel><item><title>A</title></item></channel>"
-                              "<guid>late</guid></rss>");
-    ASSERT_EQ(parsed.itemCount, 1);
-    EXPECT_EQ(parsed.document->ItemGuid(1), "late");
-}
-
 TEST(RssParser, ImageBlock)
 {
     const auto parsed = parse(
@@ -175,14 +134,6 @@ TEST(RssParser, ImageBlock)
                                                  "31", ""}));
     // The channel's first title is the image's.
     EXPECT_EQ(parsed.document->Title(), "Logo <b>x</b>");
-}
-
-TEST(RssParser, ImageWithoutClosingTagOrNoImageGivesSevenEmptyStrings)
-{
-    for (const char* feed : {"<channel><image><url>u</url></channel><item></item>", "<item><title>A</title>"}) {
-        SCOPED_TRACE(feed);
-        EXPECT_EQ(parse(feed).document->ImageData(), (std::array<std::string, 7>{}));
-    }
 }
 
 TEST(RssParser, ItemLimitCapsTheCountOfItemsAndOfAtomEntries)

@@ -248,22 +248,9 @@ TEST(MainWindow, AFeedTypedIntoTheListAndEnterIsStoredInItsSlot)
     }
 }
 
+// A sign on 127.0.0.2: an address typed and left (by Tab or Enter) is stored,
+// and a click on Reset Sign reaches it through a real socket, without a restart.
 TEST(MainWindow, AnAddressTypedAndLeftAimsTheLinkAtOnce)
-{
-    for (Qt::Key finish : {Qt::Key_Tab, Qt::Key_Return}) {
-        WindowRig rig;
-        rig.clickAndType(rig.widget<QLineEdit>(Field::Text1), "127.0.0.2", finish);
-        EXPECT_EQ(rig.ini("CommMethod", "REMOTEIP"), "127.0.0.2");
-        EXPECT_EQ(rig.udp.remoteHost(), "127.0.0.2") << "the next frame goes there";
-        if (finish == Qt::Key_Tab) {
-            EXPECT_EQ(QApplication::focusWidget(), rig.window.widgetFor(Field::Check1));
-        }
-    }
-}
-
-// A sign on 127.0.0.2: a typed address and a click on Reset Sign reach it
-// through a real socket, without a restart.
-TEST(MainWindow, TheNextFrameReachesTheSignAtTheTypedAddress)
 {
     platform::ManualClock clock;
     platform::PollEventLoop loop(clock);
@@ -271,16 +258,23 @@ TEST(MainWindow, TheNextFrameReachesTheSignAtTheTypedAddress)
     std::string got;
     sign.setReceiveHandler([&](std::string datagram, std::string, int) { got = datagram; });
     ASSERT_FALSE(sign.bind("127.0.0.2", 0));
-    // Aimed at first at a loopback address nobody listens on.
-    WindowRig rig("[CommMethod]\r\nREMOTEIP=127.0.0.3\r\nEMBEDDED=0\r\nRemotePort=" +
-                      std::to_string(sign.localPort()) + "\r\n",
-                  true);
-    rig.clickAndType(rig.widget<QLineEdit>(Field::Text1), "127.0.0.2", Qt::Key_Tab);
-    QTest::mouseClick(rig.window.widgetFor(Field::Command2), Qt::LeftButton);
-    for (int round = 0; round < 500 && got.empty(); ++round) {
-        loop.runOnce(10);  // waits only for the datagram
+    for (Qt::Key finish : {Qt::Key_Tab, Qt::Key_Return}) {
+        got.clear();
+        // Aimed at first at a loopback address nobody listens on.
+        WindowRig rig("[CommMethod]\r\nREMOTEIP=127.0.0.3\r\nEMBEDDED=0\r\nRemotePort=" +
+                          std::to_string(sign.localPort()) + "\r\n",
+                      true);
+        rig.clickAndType(rig.widget<QLineEdit>(Field::Text1), "127.0.0.2", finish);
+        EXPECT_EQ(rig.ini("CommMethod", "REMOTEIP"), "127.0.0.2");
+        if (finish == Qt::Key_Tab) {
+            EXPECT_EQ(QApplication::focusWidget(), rig.window.widgetFor(Field::Check1));
+        }
+        QTest::mouseClick(rig.window.widgetFor(Field::Command2), Qt::LeftButton);
+        for (int round = 0; round < 500 && got.empty(); ++round) {
+            loop.runOnce(10);  // waits only for the datagram
+        }
+        EXPECT_EQ(got, signfeed::toWireBytes(signfeed::kResetFrame)) << "nothing reached 127.0.0.2";
     }
-    EXPECT_EQ(got, signfeed::toWireBytes(signfeed::kResetFrame)) << "nothing reached 127.0.0.2";
 }
 
 TEST(MainWindow, RequestShowsTheHeadlinesInTheTextAndOnTheSignPreview)
@@ -311,9 +305,7 @@ TEST(MainWindow, ChoicesEditsAndExitReachTheModelAndTheFile)
     rig.choose(Field::Combo1, 2);
     EXPECT_EQ(rig.ini("Communications", "CommPort"), "3");
     EXPECT_EQ(rig.widget<QComboBox>(Field::Combo1).currentText(), "Com3");
-    EXPECT_EQ(rig.widget<QComboBox>(Field::Combo1).count(), 255);
     EXPECT_EQ(rig.serial.opens(), 1);
-    EXPECT_FALSE(rig.serial.isOpen());
     rig.choose(Field::Combo2, 2);
     EXPECT_EQ(rig.ini("Communications", "Baud"), "19200");
     EXPECT_EQ(rig.serial.opens(), 2) << "a new speed tests the port too";

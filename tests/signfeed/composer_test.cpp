@@ -45,6 +45,7 @@ const std::string kPlainWhole = "[CommMethod]\r\nRGBDISPLAY=0\r\nEMBEDDED=0\r\nE
 
 }  // namespace
 
+// The worked example in clock packets is `orlavod compose`'s to print.
 TEST(Composer, FrameGoesOutAsTheDisplayAndTheLinksSay)
 {
     using Units = std::vector<std::string>;
@@ -59,11 +60,6 @@ TEST(Composer, FrameGoesOutAsTheDisplayAndTheLinksSay)
         Units serial;
         std::vector<std::int64_t> sleeps;
     } rows[] = {
-        {"smart display: clock packets with waits", kSmartClock, [](MainWindowModel&) {}, {{"Hello", "World"}},
-         "~00~00~00~00~00~01FF00~02A0C30ff00002359FFF~FE1~FDCHello - World| ~03FFFF~04",
-         {"*~00~00~00~00~00~00~01FF00~02A0C30#", "*~00ff00002359FFF~FE1~FDCHello - W#",
-          "*~00orld| ~03FFFF~04" + std::string(14, '\x04') + "#"},
-         {}, {1000, 1000}},
         {"plain display, serial too: whole, UDP, wait, serial, wait", kPlainWhole,
          [](MainWindowModel& window) { window.editCheck(Field::Check2, 1); }, {{"Hello", ""}, {"Bye", ""}}, plain,
          {plain}, {plain}, {1000, 1000}},

@@ -17,13 +17,6 @@ std::string fill(std::size_t count)
 
 }  // namespace
 
-TEST(SignProtocol, ResetFrameIsTheFixedText)
-{
-    EXPECT_EQ(buildSignFrame(kResetBody), kResetFrame);
-    EXPECT_EQ(std::string(kResetFrame), "~00~00~00~00~00~01FF00~02WN~03FFFF~04");
-    EXPECT_EQ(kResetFrame.size(), 37u);
-}
-
 TEST(SignProtocol, ClockPacketsCutInThirtyCharacterPieces)
 {
     struct Row {

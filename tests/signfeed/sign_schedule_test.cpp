@@ -1,19 +1,14 @@
 // A sign's hours: reading the [Schedule] keys, the changes through a week,
 // the clocks going forward and back, and the gate in the real update cycle.
-#include "platform/manual_clock.h"
-#include "platform/poll_event_loop.h"
-#include "signfeed/feed_program.h"
 #include "signfeed/hours_gate.h"
 #include "signfeed/sign_schedule.h"
-#include "support/fake_message_sink.h"
-#include "support/fake_network.h"
-#include "support/fake_serial_port.h"
-#include "support/fake_udp_endpoint.h"
+#include "support/fake_program.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace orlavo;
@@ -163,30 +158,19 @@ TEST(SignSchedule, UpdateCycleGoesDarkAndUpdatesAtTheEdges)
               {"12:01 update", "12:02 frame x1"}, 0},
              {settingsWith("7-18", "Mon", "[Parameters]\r\nUPDATEPERIOD=2\r\n"), 4, {"12:02 update", "12:04 update"}, 1},
          }) {
-        platform::ManualClock clock;
-        platform::PollEventLoop loop{clock};
-        platform::MemoryProfileFile settings{row.ini};
-        orlavo::testing::FakeUdpEndpoint udp{clock};
-        orlavo::testing::FakeSerialPort serial{clock};
-        orlavo::testing::FakeMessageSink sink;
-        orlavo::testing::FakeConnectivity connectivity;
-        FeedProgram program{ProgramPorts{clock, loop, settings, udp, serial, connectivity, sink}, 0};
-        struct : UpdateCycleObserver {
-            void updateFinished(const DownloadOutcome&, const ComposeResult&) override { ++updates; }
-            void updateAbandoned(const std::string&) override { ++updates; }
-            int updates = 0;
-        } observer;
-        program.load();
+        orlavo::testing::FakeProgram rig(row.ini);
+        auto [clock, loop, udp, sink, program] = std::tie(rig.clock, rig.loop, rig.udp, rig.sink, rig.program);
+        orlavo::testing::UpdateCounter observer;
         program.cycle().setObserver(&observer);
         program.cycle().start();
         Strings events;
         for (int i = 0; i < row.minutes; ++i) {
             const std::size_t frames = udp.sent().size();
-            const int updates = observer.updates;
+            const int updates = observer.count;
             clock.advance(60'000 - clock.nowMs() % 60'000);
             loop.runPending();
             const std::string hhmm = dayAndTime(clock.localTime()).substr(4);
-            if (observer.updates != updates) {
+            if (observer.count != updates) {
                 events.push_back(hhmm + " update");
             }
             if (udp.sent().size() != frames) {

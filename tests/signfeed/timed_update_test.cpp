@@ -9,22 +9,12 @@
 using namespace orlavo;
 using namespace orlavo::signfeed;
 
-namespace {
-
-struct Endings final : UpdateCycleObserver {
-    void updateFinished(const DownloadOutcome&, const ComposeResult&) override { ++count; }
-    void updateAbandoned(const std::string&) override { ++count; }
-    int count = 0;
-};
-
-}  // namespace
-
 TEST(TimedUpdate, TheWaitRunsOnATimerAndAStopInItEndsTheUpdateUndownloaded)
 {
     orlavo::testing::FakeProgram rig("[AccessPoint]\r\nACCESSPOINTIP0=http://feeds.test/a.xml\r\n",
                                      platform::Pacing::Timers);
     auto [clock, loop, resolver, program] = std::tie(rig.clock, rig.loop, rig.resolver, rig.program);
-    Endings endings;
+    orlavo::testing::UpdateCounter endings;
     program.cycle().setObserver(&endings);
     for (const bool stopInTheWait : {false, true}) {
         SCOPED_TRACE(stopInTheWait);

@@ -49,4 +49,11 @@ struct FakeProgram {
     signfeed::FeedProgram program;
 };
 
+// Counts the updates that ended, however they ended.
+struct UpdateCounter final : signfeed::UpdateCycleObserver {
+    void updateFinished(const signfeed::DownloadOutcome&, const signfeed::ComposeResult&) override { ++count; }
+    void updateAbandoned(const std::string&) override { ++count; }
+    int count = 0;
+};
+
 }  // namespace orlavo::testing
