@@ -31,7 +31,7 @@ set(CPACK_COMPONENT_ORLAVO_DEPENDS libpellix1)
 
 set(CPACK_DEBIAN_ORLAVOD_PACKAGE_NAME orlavod)
 set(CPACK_DEBIAN_ORLAVOD_PACKAGE_SECTION net)
-set(CPACK_COMPONENT_ORLAVOD_DESCRIPTION "news headlines on LED message signs - service and tools\n${desc_tail}\n\nThis package holds orlavod, the update cycle without a window (with a\nsystemd user unit), the sign emulator signsim and the feed tools rssget\nand rssdump.")
+set(CPACK_COMPONENT_ORLAVOD_DESCRIPTION "news headlines on LED message signs - service and tools\n${desc_tail}\n\nThis package holds orlavod, the update cycle without a window (with a\nsystemd user unit, one process for many signs, a web page with a JSON\nAPI and MQTT with Home Assistant discovery), the sign emulator signsim\nand the feed tools rssget and rssdump.")
 set(CPACK_COMPONENT_ORLAVOD_DEPENDS libpellix1)
 
 set(CPACK_DEBIAN_LIBPELLIX1_PACKAGE_NAME libpellix1)
