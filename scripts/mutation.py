@@ -65,7 +65,7 @@ NOT_RUN = ["install_tree", "pellix_examples", "pellix_api_reference", "man_pages
 # The slowest tests, which wait out the programs' real pauses: in the last
 # step each shard (a gtest shard) or test runs beside the others, each in a
 # network namespace of its own, so their fixed ports do not collide.
-SHARDS = {"e2e_orlavod_once_tests": 4}
+SHARDS = {"e2e_orlavod_tests": 4}
 ALONE = ["e2e_orlavod_service"]
 
 # A file's own test executable, where it is not its area's first.
