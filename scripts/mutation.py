@@ -56,10 +56,11 @@ AREAS = [
      ["discovery_tests", "discovery_reply_fuzz_replay"]),
 ]
 
-# Tests that check packaging, docs or the install tree, not behaviour: they
-# take minutes and kill nothing the behaviour tests leave alive.
+# Tests that check packaging, docs or the install tree, not behaviour, and the
+# web page in a browser (its code is the page's, not src/'s): they take
+# minutes and kill nothing the behaviour tests leave alive.
 NOT_RUN = ["install_tree", "pellix_examples", "pellix_api_reference", "man_pages_match_help",
-           "programs_use_public_feed_api", "e2e_docs_recipes"]
+           "programs_use_public_feed_api", "e2e_docs_recipes", "e2e_web_page"]
 
 
 # The slowest tests, which wait out the programs' real pauses: in the last
