@@ -136,23 +136,31 @@ std::optional<WebResponse> foreignPage(const WebRequest& request, bool open)
 
 }  // namespace
 
-std::optional<json> jsonBody(const std::string& body, std::string& error)
+std::variant<json, WebResponse> jsonBody(const std::string& body)
 {
     if (nestsTooDeep(body)) {
-        error = "the body nests deeper than " + std::to_string(kMaxJsonDepth) + " levels";
-        return std::nullopt;
+        return errorResponse(400, "the body nests deeper than " + std::to_string(kMaxJsonDepth) + " levels");
     }
     json value = json::parse(body, nullptr, false);
     if (value.is_discarded()) {
-        error = "the body is not valid JSON";
-        return std::nullopt;
+        return errorResponse(400, "the body is not valid JSON");
     }
     if (!value.is_object()) {
-        error = "the body must be a JSON object";
-        return std::nullopt;
+        return errorResponse(400, "the body must be a JSON object");
     }
     return value;
 }
+
+namespace {
+
+// The string at key, or nullptr when there is none.
+const std::string* stringAt(const json& body, const char* key)
+{
+    auto it = body.find(key);
+    return it != body.end() && it->is_string() ? &it->get_ref<const std::string&>() : nullptr;
+}
+
+}  // namespace
 
 std::optional<WebResponse> WebApi::answerOffLoop(const WebRequest& request) const
 {
@@ -174,19 +182,18 @@ std::optional<WebResponse> WebApi::answerOffLoop(const WebRequest& request) cons
         if (request.method != "POST") {
             return wrongMethod(request);
         }
-        std::string error;
-        std::optional<json> body = jsonBody(request.body, error);
-        if (!body) {
-            return errorResponse(400, error);
+        const auto body = jsonBody(request.body);
+        if (const auto* refusal = std::get_if<WebResponse>(&body)) {
+            return *refusal;
         }
-        auto token = body->find("token");
-        if (token == body->end() || !token->is_string()) {
+        const std::string* token = stringAt(std::get<json>(body), "token");
+        if (token == nullptr) {
             return errorResponse(400, "the login needs {\"token\": \"...\"}");
         }
         if (m_auth.open()) {
             return WebResponse{204, {}, {}, {}};
         }
-        if (!m_auth.matches(token->get_ref<const std::string&>())) {
+        if (!m_auth.matches(*token)) {
             return errorResponse(401, "the token is not right");
         }
         return WebResponse{204, {}, {}, {{"Set-Cookie", m_auth.cookie()}}};
@@ -252,21 +259,20 @@ WebResponse WebApi::announce(const WebRequest& request, const std::string& name)
     if (request.method != "POST") {
         return wrongMethod(request);
     }
-    std::string error;
-    std::optional<json> body = jsonBody(request.body, error);
-    if (!body) {
-        return errorResponse(400, error);
+    const auto body = jsonBody(request.body);
+    if (const auto* refusal = std::get_if<WebResponse>(&body)) {
+        return *refusal;
     }
-    auto text = body->find("text");
-    if (text == body->end() || !text->is_string()) {
+    const std::string* text = stringAt(std::get<json>(body), "text");
+    if (text == nullptr) {
         return errorResponse(400, "text must be a string");
     }
-    std::optional<int> minutes = minutesOf(*body);
+    std::optional<int> minutes = minutesOf(std::get<json>(body));
     if (!minutes) {
         return errorResponse(400, "minutes must be a whole number from 1 to " +
                                       std::to_string(signfeed::kAnnounceMinutesMax));
     }
-    return replyResponse(m_board.announce(name, text->get_ref<const std::string&>(), *minutes), 200);
+    return replyResponse(m_board.announce(name, *text, *minutes), 200);
 }
 
 WebResponse WebApi::settings(const WebRequest& request, const std::string& name)
@@ -282,12 +288,11 @@ WebResponse WebApi::settings(const WebRequest& request, const std::string& name)
     if (request.method != "PUT") {
         return wrongMethod(request);
     }
-    std::string error;
-    std::optional<json> body = jsonBody(request.body, error);
-    if (!body) {
-        return errorResponse(400, error);
+    const auto body = jsonBody(request.body);
+    if (const auto* refusal = std::get_if<WebResponse>(&body)) {
+        return *refusal;
     }
-    if (std::optional<std::string> refused = applySettings(*window, *body)) {
+    if (std::optional<std::string> refused = applySettings(*window, std::get<json>(body))) {
         return errorResponse(400, *refused);
     }
     m_board.changed(name);

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
 namespace orlavo::tools {
 
@@ -56,8 +57,8 @@ private:
     const WebAuth& m_auth;
 };
 
-// The body as JSON; nullopt (and why in error) when it is not JSON, nests too
-// deep or is not an object.
-[[nodiscard]] std::optional<nlohmann::json> jsonBody(const std::string& body, std::string& error);
+// The body as a JSON object, or the 400 that says why it is none (not JSON,
+// nested too deep, not an object).
+[[nodiscard]] std::variant<nlohmann::json, WebResponse> jsonBody(const std::string& body);
 
 }  // namespace orlavo::tools

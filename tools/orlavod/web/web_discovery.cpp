@@ -87,12 +87,11 @@ std::optional<WebResponse> WebDiscovery::start(const WebRequest& request, Done d
 {
     json body = json::object();
     if (!request.body.empty()) {
-        std::string error;
-        std::optional<json> parsed = jsonBody(request.body, error);
-        if (!parsed) {
-            return errorResponse(400, error);
+        auto parsed = jsonBody(request.body);
+        if (auto* refusal = std::get_if<WebResponse>(&parsed)) {
+            return std::move(*refusal);
         }
-        body = std::move(*parsed);
+        body = std::move(std::get<json>(parsed));
     }
     std::string sign;
     if (auto it = body.find("sign"); it != body.end()) {
