@@ -9,13 +9,7 @@ orlavod=$1
 signsim=$2
 source "$(dirname "$0")/../support/scratch.sh"
 
-mkdir "$dir/www"
-printf '<rss><channel><item><title>Service headline</title></item></channel></rss>' > "$dir/www/feed.xml"
-http_port=$(free_port)
-serve_www "$http_port"
-sign_port=$(free_port)
-"${with_parent[@]}" "$signsim" --bind 127.0.0.2 --port "$sign_port" > "$dir/sign.out" 2> "$dir/signsim.log" &
-pids+=($!)
+feed_and_sign "Service headline"
 # The name holds a blank, which its topic level turns into '_'.
 printf '[CommMethod]\r\nREMOTEIP=127.0.0.2\r\nREMOTEPORT=%s\r\nEMBEDDED=0\r\nETHERNET=1\r\nSERIAL=0\r\n[AccessPoint]\r\nACCESSPOINTIP0=http://127.0.0.1:%s/feed.xml\r\n[Sign]\r\nName=Front desk\r\n' \
   "$sign_port" "$http_port" > "$dir/front.ini"

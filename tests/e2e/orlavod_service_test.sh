@@ -11,13 +11,7 @@ source "$(dirname "$0")/../support/scratch.sh"
 grep -q '^The sign shows:$' "$dir/demo.out" || fail "--demo printed no sign output"
 grep -q '^MESSAGE green:Orlavo shows feed headlines on LED signs' "$dir/demo.out" || fail "--demo headlines"
 
-mkdir "$dir/www"
-printf '<rss><channel><item><title>Service headline</title></item></channel></rss>' > "$dir/www/feed.xml"
-http_port=$(free_port)
-serve_www "$http_port"
-sign_port=$(free_port)
-"${with_parent[@]}" "$signsim" --bind 127.0.0.2 --port "$sign_port" > "$dir/sign.out" 2> "$dir/signsim.log" &
-pids+=($!)
+feed_and_sign "Service headline"
 
 # start_service LOG ARGS...: runs orlavod in the background, its stderr in LOG.
 start_service() {

@@ -37,3 +37,16 @@ serve_www() {
   wait_for "python3 -c \"import socket; socket.create_connection(('127.0.0.1', $1), 0.2)\" 2>/dev/null" \
     || fail "web server did not start"
 }
+# feed_and_sign TITLE [SIGNSIM_ARGS...]: a one-headline feed at
+# 127.0.0.1:$http_port/feed.xml and a signsim on 127.0.0.2:$sign_port writing
+# what the sign shows to $dir/sign.out.
+feed_and_sign() {
+  mkdir -p "$dir/www"
+  printf '<rss><channel><item><title>%s</title></item></channel></rss>' "$1" > "$dir/www/feed.xml"
+  shift
+  http_port=$(free_port)
+  serve_www "$http_port"
+  sign_port=$(free_port)
+  "${with_parent[@]}" "$signsim" --bind 127.0.0.2 --port "$sign_port" "$@" > "$dir/sign.out" 2> "$dir/signsim.log" &
+  pids+=($!)
+}
