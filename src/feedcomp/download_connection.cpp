@@ -387,10 +387,7 @@ void DownloadConnection::close()
 {
     m_loopLookup.cancel();
     m_loopConnect.cancel();
-    if (m_hostCall) {
-        m_loop.cancelTimer(*m_hostCall);
-        m_hostCall.reset();
-    }
+    orlavo::platform::stopTimer(m_loop, m_hostCall);
     m_connected = {};
     m_pendingOnReady = {};
     orlavo::platform::stopWatching(m_loop, m_watch);

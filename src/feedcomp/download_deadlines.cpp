@@ -1,6 +1,7 @@
 #include "feedcomp/download_deadlines.h"
 
 #include "feedcomp/duration_text.h"
+#include "platform/event_loop.h"
 #include "pellix/result_code.h"
 
 #include <algorithm>
@@ -37,10 +38,7 @@ void DownloadDeadlines::touch()
 
 void DownloadDeadlines::stop()
 {
-    if (m_timer) {
-        m_loop.cancelTimer(*m_timer);
-        m_timer.reset();
-    }
+    orlavo::platform::stopTimer(m_loop, m_timer);
 }
 
 void DownloadDeadlines::arm(std::int64_t delayMs)

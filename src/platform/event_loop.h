@@ -17,4 +17,13 @@ inline void stopWatching(EventLoop& loop, std::optional<EventLoop::WatchId>& wat
     }
 }
 
+// Cancels the timer, if there is one, and forgets its id.
+inline void stopTimer(EventLoop& loop, std::optional<EventLoop::TimerId>& timer)
+{
+    if (timer) {
+        loop.cancelTimer(*timer);
+        timer.reset();
+    }
+}
+
 }  // namespace orlavo::platform

@@ -7,18 +7,6 @@
 
 namespace orlavo::platform {
 
-namespace {
-
-void cancelTimer(EventLoop& loop, std::optional<EventLoop::TimerId>& timer)
-{
-    if (timer) {
-        loop.cancelTimer(*timer);
-        timer.reset();
-    }
-}
-
-}  // namespace
-
 void LoopConnect::start(std::vector<IpAddress> addresses, std::uint16_t port, std::int64_t timeoutMs, Done done)
 {
     cancel();
@@ -77,8 +65,8 @@ void LoopConnect::end(ConnectResult result)
 void LoopConnect::cancel()
 {
     closeWatchedDescriptor(m_loop, m_watch, m_fd);
-    cancelTimer(m_loop, m_step);
-    cancelTimer(m_loop, m_deadline);
+    stopTimer(m_loop, m_step);
+    stopTimer(m_loop, m_deadline);
     m_last.connection.reset();
     m_done = {};
 }

@@ -91,10 +91,7 @@ void LoopLookup::answer(LookupResult result)
 void LoopLookup::cancel()
 {
     stopWatching(m_loop, m_watch);
-    if (m_timer) {
-        m_loop.cancelTimer(*m_timer);
-        m_timer.reset();
-    }
+    stopTimer(m_loop, m_timer);
     m_handoff.reset();
     m_done = {};
 }

@@ -162,10 +162,7 @@ void Announcement::show(std::int64_t durationMs)
 
 void Announcement::end()
 {
-    if (m_timer) {
-        m_loop.cancelTimer(*m_timer);
-        m_timer.reset();
-    }
+    platform::stopTimer(m_loop, m_timer);
     m_text.clear();
     forgetFile();
     const bool missedUpdate = m_cycle.missedWhileHeld();

@@ -314,10 +314,7 @@ void SignLink::progress(int unit, int units)
 
 void SignLink::cancelTimer()
 {
-    if (m_timer) {
-        m_loop.cancelTimer(*m_timer);
-        m_timer.reset();
-    }
+    platform::stopTimer(m_loop, m_timer);
 }
 
 }  // namespace orlavo::signfeed

@@ -50,10 +50,7 @@ void UpdateCycle::start()
 
 void UpdateCycle::stop()
 {
-    if (m_timer) {
-        m_loop.cancelTimer(*m_timer);
-        m_timer.reset();
-    }
+    platform::stopTimer(m_loop, m_timer);
     // An update still in its wait never downloads: on timers the loop runs
     // on for the other signs' close, past this sign's.
     if (m_waitTimer) {
