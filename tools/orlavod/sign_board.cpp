@@ -6,7 +6,6 @@
 
 #include <fmt/format.h>
 
-#include <algorithm>
 
 namespace orlavo::tools {
 
@@ -53,9 +52,7 @@ struct SignBoard::Watch final : signfeed::UpdateCycleObserver {
         if (next != nullptr) {
             next->updateFinished(outcome, result);
         }
-        const std::string line =
-            formatUpdateLine({}, sign.program.lastUrl(), outcome, result, sign.program.lastFrameReport());
-        lastResult = line.substr(std::min(line.size(), formatTimestamp({}).size() + 1));
+        lastResult = updateText(sign.program.lastUrl(), outcome, result, sign.program.lastFrameReport());
         board.changed(sign.name);
     }
     void updateAbandoned(const std::string& why) override

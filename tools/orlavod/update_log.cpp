@@ -30,7 +30,13 @@ std::string formatUpdateLine(const platform::LocalTime& when, const std::string&
                              const signfeed::DownloadOutcome& outcome, const signfeed::ComposeResult& result,
                              const signfeed::FrameReport& frame)
 {
-    std::string head = formatTimestamp(when) + " update " + url + ": ";
+    return formatTimestamp(when) + " " + updateText(url, outcome, result, frame);
+}
+
+std::string updateText(const std::string& url, const signfeed::DownloadOutcome& outcome,
+                       const signfeed::ComposeResult& result, const signfeed::FrameReport& frame)
+{
+    std::string head = "update " + url + ": ";
     if (!result.sent) {
         return head + notSentText(outcome, result);
     }

@@ -21,6 +21,9 @@ namespace orlavo::tools {
 [[nodiscard]] std::string formatUpdateLine(const platform::LocalTime& when, const std::string& url,
                                            const signfeed::DownloadOutcome& outcome,
                                            const signfeed::ComposeResult& result, const signfeed::FrameReport& frame);
+// The same line without its time: "update URL: 5 items, 312 bytes sent".
+[[nodiscard]] std::string updateText(const std::string& url, const signfeed::DownloadOutcome& outcome,
+                                     const signfeed::ComposeResult& result, const signfeed::FrameReport& frame);
 // Why an update sent nothing: "failed, 404 Not Found, nothing sent", or "the
 // message limit is 0: nothing to send"; empty when it sent.
 [[nodiscard]] std::string notSentText(const signfeed::DownloadOutcome& outcome, const signfeed::ComposeResult& result);

@@ -233,7 +233,7 @@ WebResponse WebApi::answerOnLoop(const WebRequest& request)
 WebResponse WebApi::signRoute(const WebRequest& request, std::string_view name, std::string_view part)
 {
     const std::string sign(name);
-    if (!m_board.sign(sign)) {
+    if (m_board.find(sign) == nullptr) {
         return noSign(sign);
     }
     if (part.empty()) {
