@@ -63,7 +63,7 @@ struct SignView {
 
 // How a command ended, in terms both HTTP and MQTT can say.
 struct BoardReply {
-    enum class Status { Ok, BadRequest, NotFound, Busy };
+    enum class Status { Ok, BadRequest, NotFound };
     Status status = Status::Ok;
     std::string message;  // one sentence for the user
 };

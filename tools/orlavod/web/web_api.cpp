@@ -50,11 +50,9 @@ WebResponse replyResponse(const BoardReply& reply, int okStatus)
     case BoardReply::Status::BadRequest:
         return errorResponse(400, reply.message);
     case BoardReply::Status::NotFound:
-        return errorResponse(404, reply.message);
-    case BoardReply::Status::Busy:
         break;
     }
-    return errorResponse(409, reply.message);
+    return errorResponse(404, reply.message);
 }
 
 WebResponse noSign(std::string_view name)
